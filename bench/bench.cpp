@@ -1,0 +1,68 @@
+#include "bench.h"
+
+#include <QFile>
+#include <QMap>
+#include <QTextStream>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace bench {
+
+static QMap<QString, Entry> &registry()
+{
+    static QMap<QString, Entry> entries;
+    return entries;
+}
+
+const QMap<QString, Entry> &workloads()
+{
+    return registry();
+}
+
+bool registerWorkload(const char *name, const char *description, Workload run)
+{
+    registry().insert(QString::fromUtf8(name), {QString::fromUtf8(description), std::move(run)});
+    return true;
+}
+
+double medianMs(const std::function<void()> &step, int runs)
+{
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        step();
+        times.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+void report(const QString &label, const QString &value)
+{
+    std::printf("  %-44s %s\n", qPrintable(label), qPrintable(value));
+    std::fflush(stdout);
+}
+
+void reportMs(const QString &label, double ms)
+{
+    report(label, QString::number(ms, 'f', 2) + " ms");
+}
+
+double peakRssMiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly | QIODevice::Text))
+        return 0;
+    const QStringList lines = QString::fromLatin1(status.readAll()).split('\n');
+    for (const QString &line : lines) {
+        if (line.startsWith(QLatin1String("VmHWM:")))
+            return line.section(QLatin1Char(' '), 1, -1, QString::SectionSkipEmpty)
+                       .section(QLatin1Char(' '), 0, 0).toDouble() / 1024.0;
+    }
+    return 0;
+}
+
+} // namespace bench

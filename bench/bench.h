@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+namespace bench {
+
+using Workload = std::function<void()>;
+
+struct Entry
+{
+    QString description;
+    Workload run;
+};
+
+// Every registered workload by name.
+const QMap<QString, Entry> &workloads();
+
+// Registers a named workload; used through VELMORA_BENCH at file scope.
+bool registerWorkload(const char *name, const char *description, Workload run);
+
+// Runs step three times and returns the median wall time in milliseconds.
+double medianMs(const std::function<void()> &step, int runs = 3);
+
+// Prints "  <label>: <value>" aligned, so every workload reads the same.
+void report(const QString &label, const QString &value);
+void reportMs(const QString &label, double ms);
+
+// Peak resident set size of this process in MiB (from /proc/self/status).
+double peakRssMiB();
+
+} // namespace bench
+
+#define VELMORA_BENCH_CAT2(a, b) a##b
+#define VELMORA_BENCH_CAT(a, b) VELMORA_BENCH_CAT2(a, b)
+#define VELMORA_BENCH(name, description, fn) \
+    static const bool VELMORA_BENCH_CAT(benchRegistered_, __LINE__) = \
+        bench::registerWorkload(name, description, fn)
