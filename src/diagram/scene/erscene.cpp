@@ -1,0 +1,6 @@
+#include "erscene.h"
+
+ERScene::ERScene(QObject *parent)
+    : QGraphicsScene(parent)
+{
+}
