@@ -1,0 +1,887 @@
+#include "mermaidreader.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QRegularExpression>
+#include <QSet>
+#include <QUuid>
+
+#include <cmath>
+#include <utility>
+
+namespace {
+
+bool isBlank(QChar c)
+{
+    return c.isSpace();
+}
+
+void setError(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+}
+
+bool startsWithAt(const QString &text, int pos, QLatin1String word,
+                  Qt::CaseSensitivity cs = Qt::CaseSensitive)
+{
+    if (pos < 0 || pos + word.size() > text.size())
+        return false;
+    return QStringView(text).mid(pos, word.size()).compare(word, cs) == 0;
+}
+
+bool isTwoDots(const QString &text, int pos)
+{
+    return pos + 1 < text.size() && text.at(pos) == u'.' && text.at(pos + 1) == u'.';
+}
+
+// Letters and digits of any script, surrogate pairs included.
+bool isLetterOrDigitAt(const QString &text, int pos)
+{
+    const QChar c = text.at(pos);
+    if (c.isHighSurrogate() && pos + 1 < text.size() && text.at(pos + 1).isLowSurrogate()) {
+        const char32_t ucs4 = QChar::surrogateToUcs4(c, text.at(pos + 1));
+        return QChar::isLetter(ucs4) || QChar::isDigit(ucs4);
+    }
+    return c.isLetter() || c.isDigit();
+}
+
+// The folding QString::compare uses for Qt::CaseInsensitive.
+QString foldedKey(const QString &text)
+{
+    return text.toCaseFolded();
+}
+
+void appendCodePoint(QString &out, char32_t cp)
+{
+    if (QChar::requiresSurrogates(cp)) {
+        out += QChar(QChar::highSurrogate(cp));
+        out += QChar(QChar::lowSurrogate(cp));
+    } else {
+        out += QChar(char16_t(cp));
+    }
+}
+
+} // namespace
+
+// --- Entity lookup -------------------------------------------------------------------
+
+int indexOfMermaidEntity(const MermaidEntityTable &table, const QString &key)
+{
+    if (key.isEmpty())
+        return -1;
+    return table.firstIndexByKey.value(foldedKey(key), -1);
+}
+
+// Only the first entity carrying a key is found by it, as a front-to-back scan would.
+static void registerEntityKey(MermaidEntityTable &table, const QString &key, int index)
+{
+    if (key.isEmpty())
+        return;
+    const QString folded = foldedKey(key);
+    if (!table.firstIndexByKey.contains(folded))
+        table.firstIndexByKey.insert(folded, index);
+}
+
+int findMermaidEntity(MermaidEntityTable &table, const QString &name, const QString &title)
+{
+    const QString key = name.isEmpty() ? title : name;
+    if (key.isEmpty())
+        return -1;
+
+    // A named statement is resolved by its name alone: looking its title up as well would
+    // merge a new entity into another one that merely shows the same title.
+    const int found = indexOfMermaidEntity(table, key);
+    if (found >= 0) {
+        MermaidEntity &entity = table.entities[found];
+        if (!title.isEmpty()
+            && (entity.alias.isEmpty()
+                || entity.alias.compare(entity.name, Qt::CaseInsensitive) == 0)) {
+            entity.alias = title;
+            registerEntityKey(table, title, found);
+        }
+        return found;
+    }
+
+    MermaidEntity entity;
+    entity.name = key;
+    entity.alias = title.isEmpty() ? key : title;
+    const int index = int(table.entities.size());
+    table.entities.append(entity);
+    registerEntityKey(table, entity.name, index);
+    registerEntityKey(table, entity.alias, index);
+    return index;
+}
+
+// --- Scanner steps -------------------------------------------------------------------
+
+void skipMermaidBlanks(const QString &text, int &pos)
+{
+    const int n = int(text.size());
+    while (pos < n && isBlank(text.at(pos)))
+        ++pos;
+}
+
+void skipMermaidComments(const QString &text, int &pos)
+{
+    const int n = int(text.size());
+    for (;;) {
+        const int before = pos;
+        skipMermaidBlanks(text, pos);
+        if (pos + 1 < n && text.at(pos) == u'%' && text.at(pos + 1) == u'%') {
+            if (pos + 2 < n && text.at(pos + 2) == u'{') {
+                const int end = int(text.indexOf(QLatin1String("}%%"), pos + 3));
+                pos = end < 0 ? n : end + 3;
+            } else {
+                const int end = int(text.indexOf(u'\n', pos + 2));
+                pos = end < 0 ? n : end;
+            }
+        }
+        if (pos == before)
+            return;
+    }
+}
+
+void skipMermaidClassSuffix(const QString &text, int &pos)
+{
+    skipMermaidComments(text, pos);
+    if (!startsWithAt(text, pos, QLatin1String(":::")))
+        return;
+    pos += 3;
+    const int n = int(text.size());
+    while (pos < n) {
+        const QChar c = text.at(pos);
+        if (isBlank(c) || c == u'[' || c == u'{' || c == u'|' || c == u'}' || isTwoDots(text, pos))
+            break;
+        ++pos;
+    }
+}
+
+QString readMermaidWord(const QString &text, int &pos)
+{
+    skipMermaidBlanks(text, pos);
+    const int n = int(text.size());
+    const int start = pos;
+    while (pos < n && !isBlank(text.at(pos)) && text.at(pos) != u'"')
+        ++pos;
+    return text.mid(start, pos - start);
+}
+
+// Characters of a double-quoted text after its opening quote; a backslash makes the next
+// character literal. Consumes the closing quote; an unterminated quote runs to the end.
+static QString readQuoted(const QString &text, int &pos)
+{
+    const int n = int(text.size());
+    QString out;
+    while (pos < n) {
+        const QChar c = text.at(pos);
+        if (c == u'\\') {
+            if (pos + 1 < n) {
+                out += text.at(pos + 1);
+                pos += 2;
+            } else {
+                out += c;
+                ++pos;
+            }
+            continue;
+        }
+        ++pos;
+        if (c == u'"')
+            break;
+        out += c;
+    }
+    return out;
+}
+
+QString readMermaidName(const QString &text, int &pos)
+{
+    skipMermaidComments(text, pos);
+    const int n = int(text.size());
+    if (pos < n && text.at(pos) == u'"') {
+        ++pos;
+        return stripMermaidMarkup(readQuoted(text, pos));
+    }
+    const int start = pos;
+    while (pos < n) {
+        const QChar c = text.at(pos);
+        if (isBlank(c) || c == u':' || c == u';' || c == u'[' || c == u']' || c == u'{'
+            || c == u'|' || c == u'}' || isTwoDots(text, pos))
+            break;
+        ++pos;
+    }
+    return stripMermaidMarkup(text.mid(start, pos - start));
+}
+
+QString stripMermaidMarkup(const QString &text)
+{
+    QString s = text;
+    s.remove(u'`');
+    s.remove(u'*');
+
+    // Underscore emphasis only: a run of one or two "_" that opens at a word start pairs
+    // with the nearest later run of the same length that closes at a word end. Every other
+    // underscore is part of the name (CUSTOMER_ORDER, _private, a__b).
+    struct Run
+    {
+        int start;
+        int length;
+        bool removed;
+    };
+    QList<Run> runs;
+    const int n = int(s.size());
+    for (int i = 0; i < n;) {
+        if (s.at(i) != u'_') {
+            ++i;
+            continue;
+        }
+        int j = i;
+        while (j < n && s.at(j) == u'_')
+            ++j;
+        runs.append({i, j - i, false});
+        i = j;
+    }
+    if (runs.isEmpty())
+        return s.trimmed();
+
+    auto opens = [&](const Run &r) {
+        const int after = r.start + r.length;
+        return (r.start == 0 || isBlank(s.at(r.start - 1))) && after < n && !isBlank(s.at(after));
+    };
+    auto closes = [&](const Run &r) {
+        const int after = r.start + r.length;
+        return (after == n || isBlank(s.at(after))) && r.start > 0 && !isBlank(s.at(r.start - 1));
+    };
+    // Runs are maximal, so their neighbours are never "_" themselves.
+    for (int i = 0; i < runs.size(); ++i) {
+        Run &open = runs[i];
+        if (open.removed || open.length > 2 || !opens(open))
+            continue;
+        for (int k = i + 1; k < runs.size(); ++k) {
+            Run &close = runs[k];
+            if (!close.removed && close.length == open.length && closes(close)) {
+                open.removed = true;
+                close.removed = true;
+                break;
+            }
+        }
+    }
+    QString out;
+    out.reserve(n);
+    int from = 0;
+    for (const Run &r : std::as_const(runs)) {
+        if (!r.removed)
+            continue;
+        out += QStringView(s).mid(from, r.start - from);
+        from = r.start + r.length;
+    }
+    out += QStringView(s).mid(from);
+    return out.trimmed();
+}
+
+QString parseMermaidAlias(const QString &text, int &pos)
+{
+    skipMermaidClassSuffix(text, pos);
+    skipMermaidComments(text, pos);
+    const int n = int(text.size());
+    QString alias;
+    if (pos < n && text.at(pos) == u'[') {
+        ++pos;
+        skipMermaidBlanks(text, pos);
+        if (pos < n && text.at(pos) == u'"') {
+            alias = readMermaidName(text, pos);
+        } else {
+            QString raw;
+            while (pos < n && text.at(pos) != u']') {
+                if (text.at(pos) == u'\\' && pos + 1 < n) {
+                    raw += text.at(pos + 1);
+                    pos += 2;
+                    continue;
+                }
+                raw += text.at(pos);
+                ++pos;
+            }
+            alias = stripMermaidMarkup(raw);
+        }
+        skipMermaidBlanks(text, pos);
+        if (pos < n && text.at(pos) == u']')
+            ++pos;
+    }
+    skipMermaidClassSuffix(text, pos);
+    return alias;
+}
+
+bool parseMermaidAttributeLine(const QString &line, MermaidAttribute &attribute)
+{
+    int pos = 0;
+    skipMermaidBlanks(line, pos);
+    if (pos >= line.size() || line.at(pos) == u'}')
+        return false;
+
+    attribute = MermaidAttribute();
+    attribute.type = readMermaidWord(line, pos);
+    attribute.name = readMermaidWord(line, pos);
+    if (attribute.type.isEmpty() || attribute.name.isEmpty())
+        return false;
+    if (attribute.name.startsWith(u'*')) {
+        attribute.isPrimaryKey = true;
+        attribute.name.remove(0, 1);
+    }
+
+    while (pos < line.size()) {
+        skipMermaidBlanks(line, pos);
+        if (pos >= line.size() || line.at(pos) == u'"')
+            break; // the attribute comment is not kept
+        QString word = readMermaidWord(line, pos);
+        if (word.isEmpty())
+            break;
+        word.remove(u',');
+        word = word.toUpper();
+        if (word == QLatin1String("PK"))
+            attribute.isPrimaryKey = true;
+        else if (word == QLatin1String("FK"))
+            attribute.isForeignKey = true;
+        else if (word == QLatin1String("UK"))
+            attribute.isUniqueKey = true;
+    }
+    return !attribute.name.isEmpty();
+}
+
+// --- Cardinality vocabulary ----------------------------------------------------------
+
+bool matchCardinalitySymbol(const QString &text, int &pos, int &card)
+{
+    static const struct
+    {
+        const char *symbol;
+        int card;
+    } symbols[] = {
+        {"||", MermaidCardinality::One},        {"|o", MermaidCardinality::ZeroOrOne},
+        {"o|", MermaidCardinality::ZeroOrOne},  {"}|", MermaidCardinality::Many},
+        {"|{", MermaidCardinality::Many},       {"}o", MermaidCardinality::ZeroOrMany},
+        {"o{", MermaidCardinality::ZeroOrMany},
+    };
+    skipMermaidComments(text, pos);
+    if (pos + 2 > text.size())
+        return false;
+    for (const auto &entry : symbols) {
+        if (startsWithAt(text, pos, QLatin1String(entry.symbol))) {
+            card = entry.card;
+            pos += 2;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool matchCardinalityWord(const QString &text, int &pos, int &card)
+{
+    static const struct
+    {
+        const char *word;
+        int card;
+    } words[] = {
+        {"one or zero", MermaidCardinality::ZeroOrOne},
+        {"zero or one", MermaidCardinality::ZeroOrOne},
+        {"one or more", MermaidCardinality::Many},
+        {"one or many", MermaidCardinality::Many},
+        {"zero or more", MermaidCardinality::ZeroOrMany},
+        {"zero or many", MermaidCardinality::ZeroOrMany},
+        {"only one", MermaidCardinality::One},
+        {"many(1)", MermaidCardinality::Many},
+        {"many(0)", MermaidCardinality::ZeroOrMany},
+        {"1+", MermaidCardinality::Many},
+        {"0+", MermaidCardinality::ZeroOrMany},
+    };
+    skipMermaidComments(text, pos);
+    const int n = int(text.size());
+    for (const auto &entry : words) {
+        const QLatin1String word(entry.word);
+        if (!startsWithAt(text, pos, word, Qt::CaseInsensitive))
+            continue;
+        const int end = pos + int(word.size());
+        if (end == n || !isLetterOrDigitAt(text, end)) {
+            card = entry.card;
+            pos = end;
+            return true;
+        }
+    }
+    if (pos < n && text.at(pos) == u'1'
+        && (pos + 1 == n || isBlank(text.at(pos + 1)) || text.at(pos + 1) == u':')) {
+        card = MermaidCardinality::One;
+        pos += 1;
+        return true;
+    }
+    return false;
+}
+
+static int writtenCardinality(int card)
+{
+    return card >= MermaidCardinality::One && card <= MermaidCardinality::ZeroOrMany
+               ? card
+               : MermaidCardinality::Many;
+}
+
+QString mermaidLeftCardinalitySymbol(int card)
+{
+    static const char *const left[] = {"||", "}|", "|o", "}o"};
+    return QLatin1String(left[writtenCardinality(card)]);
+}
+
+QString mermaidRightCardinalitySymbol(int card)
+{
+    static const char *const right[] = {"||", "|{", "o|", "o{"};
+    return QLatin1String(right[writtenCardinality(card)]);
+}
+
+// --- Statements ----------------------------------------------------------------------
+
+namespace {
+
+class StatementReader
+{
+public:
+    explicit StatementReader(const QString &body) : text(body), n(int(body.size())) {}
+
+    void run(int pos)
+    {
+        while (true) {
+            skipMermaidComments(text, pos);
+            if (pos >= n)
+                return;
+            if (isDirectionStatement(pos)) {
+                pos += 9;
+                skipMermaidBlanks(text, pos);
+                while (pos < n && !isBlank(text.at(pos)))
+                    ++pos;
+                continue;
+            }
+            pos = readStatement(pos);
+        }
+    }
+
+    MermaidEntityTable table;
+    QList<MermaidRelationship> relationships;
+
+private:
+    bool isDirectionStatement(int pos) const
+    {
+        // Only the word itself: "directions" or "direction_log" name entities.
+        return startsWithAt(text, pos, QLatin1String("direction"), Qt::CaseInsensitive)
+               && (pos + 9 == n || isBlank(text.at(pos + 9)));
+    }
+
+    static bool isStyleWord(const QString &name)
+    {
+        return name.compare(QLatin1String("style"), Qt::CaseInsensitive) == 0
+               || name.compare(QLatin1String("classDef"), Qt::CaseInsensitive) == 0
+               || name.compare(QLatin1String("class"), Qt::CaseInsensitive) == 0;
+    }
+
+    bool cardinalityFollows(int pos) const
+    {
+        int probe = pos;
+        int card = 0;
+        if (matchCardinalitySymbol(text, probe, card))
+            return true;
+        probe = pos;
+        return matchCardinalityWord(text, probe, card);
+    }
+
+    // Reads one statement at pos and returns where scanning goes on; always beyond pos.
+    int readStatement(int pos)
+    {
+        const QString name = readMermaidName(text, pos);
+        if (name.isEmpty())
+            return pos + 1;
+        const QString alias = parseMermaidAlias(text, pos);
+        const QString title = alias.isEmpty() ? name : alias;
+        skipMermaidComments(text, pos);
+
+        if (isStyleWord(name) && !cardinalityFollows(pos) && !(pos < n && text.at(pos) == u'{')) {
+            const int end = int(text.indexOf(u'\n', pos));
+            return end < 0 ? n : end;
+        }
+
+        skipMermaidComments(text, pos);
+        if (pos < n && text.at(pos) == u'{')
+            return readEntityBlock(findMermaidEntity(table, name, title), pos + 1);
+
+        return readRelationship(name, title, pos);
+    }
+
+    int readEntityBlock(int entityIndex, int pos)
+    {
+        QString line;
+        auto flushLine = [&] {
+            MermaidAttribute attribute;
+            if (parseMermaidAttributeLine(line, attribute))
+                table.entities[entityIndex].attributes.append(attribute);
+            line.clear();
+        };
+        while (pos < n) {
+            const QChar c = text.at(pos);
+            if (c == u'}')
+                break;
+            if (c == u'\n') {
+                flushLine();
+                ++pos;
+                skipMermaidComments(text, pos);
+                continue;
+            }
+            if (c == u'%' && pos + 1 < n && text.at(pos + 1) == u'%') {
+                const int end = int(text.indexOf(u'\n', pos));
+                pos = end < 0 ? n : end;
+                continue;
+            }
+            line += c;
+            ++pos;
+        }
+        flushLine();
+        if (pos < n && text.at(pos) == u'}')
+            ++pos;
+        return pos;
+    }
+
+    bool matchConnector(int &pos) const
+    {
+        skipMermaidComments(text, pos);
+        if (startsWithAt(text, pos, QLatin1String("optionally to"), Qt::CaseInsensitive)) {
+            pos += 13;
+            return true;
+        }
+        if (startsWithAt(text, pos, QLatin1String("to"), Qt::CaseInsensitive)
+            && (pos + 2 == n || isBlank(text.at(pos + 2)))) {
+            pos += 2;
+            return true;
+        }
+        if (startsWithAt(text, pos, QLatin1String("--")) || startsWithAt(text, pos, QLatin1String(".."))) {
+            pos += 2;
+            return true;
+        }
+        return false;
+    }
+
+    QString readLabel(int &pos) const
+    {
+        skipMermaidComments(text, pos);
+        if (pos >= n || text.at(pos) != u':')
+            return QString();
+        ++pos;
+        skipMermaidBlanks(text, pos);
+        int end = pos;
+        if (pos < n && text.at(pos) == u'"') {
+            ++pos;
+            end = pos;
+            while (end < n && text.at(end) != u'"' && text.at(end) != u'\n')
+                ++end;
+            const QString label = text.mid(pos, end - pos).trimmed();
+            pos = (end < n && text.at(end) == u'"') ? end + 1 : end;
+            return label;
+        }
+        while (end < n && text.at(end) != u'\n')
+            ++end;
+        const QString label = text.mid(pos, end - pos).trimmed();
+        pos = end;
+        return label;
+    }
+
+    // pos stands after the first name, its alias and comments.
+    int readRelationship(const QString &name, const QString &title, int pos)
+    {
+        const int afterFirst = pos;
+        int startCard = 0;
+        bool symbolForm = true;
+        int p = pos;
+        if (!matchCardinalitySymbol(text, p, startCard)) {
+            p = pos;
+            symbolForm = false;
+            if (!matchCardinalityWord(text, p, startCard)) {
+                findMermaidEntity(table, name, title);
+                return p;
+            }
+        }
+        // A statement that breaks off declares its first entity and goes on right after
+        // that entity's name, so a long name is never read again from its second character.
+        if (!matchConnector(p)) {
+            findMermaidEntity(table, name, title);
+            return afterFirst;
+        }
+        int endCard = 0;
+        const bool secondCard = symbolForm ? matchCardinalitySymbol(text, p, endCard)
+                                           : matchCardinalityWord(text, p, endCard);
+        if (!secondCard) {
+            findMermaidEntity(table, name, title);
+            return afterFirst;
+        }
+        const int nameAt = p;
+        const QString secondName = readMermaidName(text, p);
+        if (secondName.isEmpty()) {
+            findMermaidEntity(table, name, title);
+            return nameAt;
+        }
+        const QString secondAlias = parseMermaidAlias(text, p);
+        const QString secondTitle = secondAlias.isEmpty() ? secondName : secondAlias;
+        const QString label = readLabel(p);
+
+        int from = findMermaidEntity(table, name, title);
+        int to = findMermaidEntity(table, secondName, secondTitle);
+        const bool manyFirst = startCard == MermaidCardinality::Many
+                               || startCard == MermaidCardinality::ZeroOrMany;
+        const bool oneSecond = endCard == MermaidCardinality::One
+                               || endCard == MermaidCardinality::ZeroOrOne;
+        if (manyFirst && oneSecond) {
+            std::swap(from, to);
+            std::swap(startCard, endCard);
+        }
+        const QPair<int, int> pair(qMin(from, to), qMax(from, to));
+        if (entityPairs.contains(pair))
+            return p;
+        entityPairs.insert(pair);
+
+        MermaidRelationship relationship;
+        relationship.from = table.entities.at(from).alias;
+        relationship.to = table.entities.at(to).alias;
+        relationship.startCard = startCard;
+        relationship.endCard = endCard;
+        relationship.label = label;
+        relationship.fromEntity = from;
+        relationship.toEntity = to;
+        relationships.append(relationship);
+        return p;
+    }
+
+    const QString &text;
+    const int n;
+    QSet<QPair<int, int>> entityPairs;
+};
+
+QString normalizedText(const QString &text)
+{
+    QString s = text;
+    s.remove(QChar(0xFEFF));
+    s.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    s.replace(u'\r', u'\n');
+
+    if (s.startsWith(QLatin1String("---"))) {
+        const int end = int(s.indexOf(QLatin1String("\n---"), 3));
+        if (end >= 0) {
+            int cut = end + 4;
+            if (cut < s.size() && s.at(cut) == u'\n')
+                ++cut;
+            s.remove(0, cut);
+        }
+    }
+    return s;
+}
+
+} // namespace
+
+bool readMermaidText(const QString &text, QList<MermaidEntity> *entities,
+                     QList<MermaidRelationship> *relationships, QString *error)
+{
+    static const QRegularExpression fence = [] {
+        QRegularExpression re(QStringLiteral("```(?:mermaid|erDiagram)[^\\n]*\\n([\\s\\S]*?)```"),
+                              QRegularExpression::CaseInsensitiveOption);
+        re.optimize();
+        return re;
+    }();
+    static const QRegularExpression keyword = [] {
+        QRegularExpression re(QStringLiteral("\\berDiagram\\b"),
+                              QRegularExpression::CaseInsensitiveOption);
+        re.optimize();
+        return re;
+    }();
+
+    QString s = normalizedText(text);
+    const QRegularExpressionMatch fenced = fence.match(s);
+    if (fenced.hasMatch())
+        s = fenced.captured(1);
+
+    const QRegularExpressionMatch found = keyword.match(s);
+    if (!found.hasMatch()) {
+        setError(error, QStringLiteral("No Mermaid erDiagram was found in the file."));
+        return false;
+    }
+    const QString body = s.mid(found.capturedStart());
+
+    StatementReader reader(body);
+    reader.run(9);
+    if (reader.table.entities.isEmpty()) {
+        setError(error, QStringLiteral("The Mermaid file does not define any ER entities."));
+        return false;
+    }
+    if (entities)
+        *entities = std::move(reader.table.entities);
+    if (relationships)
+        *relationships = std::move(reader.relationships);
+    return true;
+}
+
+// --- Exchange document ---------------------------------------------------------------
+
+QString foreignKeyMatchKey(const QString &name)
+{
+    QString key;
+    const QList<uint> codePoints = name.toLower().toUcs4();
+    for (const uint cp : codePoints) {
+        if (QChar::isLetter(char32_t(cp)) || QChar::isDigit(char32_t(cp)))
+            appendCodePoint(key, char32_t(cp));
+    }
+    if (key.size() > 2 && key.endsWith(QLatin1String("id")))
+        key.chop(2);
+    if (key.size() >= 5 && key.endsWith(u's'))
+        key.chop(1);
+    return key;
+}
+
+static int foreignKeyScore(const QString &attributeKey, const QString &parentKey)
+{
+    const QString &a = attributeKey;
+    const QString &p = parentKey;
+    if (a.size() < 2 || p.size() < 2)
+        return 0;
+    if (a == p)
+        return 12;
+    if (a.startsWith(p) || p.startsWith(a))
+        return int(qMin(a.size(), p.size()));
+    if ((a.size() >= 4 && p.contains(a)) || (p.size() >= 4 && a.contains(p)))
+        return 8;
+    return 0;
+}
+
+static QString newId()
+{
+    return QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
+QJsonObject buildMermaidDiagramJson(const QList<MermaidEntity> &entities,
+                                    const QList<MermaidRelationship> &relationships)
+{
+    const int entityCount = int(entities.size());
+    QStringList entityIds;
+    entityIds.reserve(entityCount);
+    for (int i = 0; i < entityCount; ++i)
+        entityIds.append(newId());
+    QStringList edgeIds;
+    edgeIds.reserve(relationships.size());
+    for (int i = 0; i < relationships.size(); ++i)
+        edgeIds.append(newId());
+
+    auto validEntity = [&](int index) { return index >= 0 && index < entityCount; };
+
+    // Foreign keys: each relationship marks one row of its child, the best match for the
+    // parent's title or else the first row already flagged FK; a claimed row is not reused.
+    QList<QList<bool>> foreignKey(entityCount);
+    QList<QSet<int>> claimed(entityCount);
+    QHash<QPair<int, int>, QString> fkEdge;
+    for (int e = 0; e < entityCount; ++e) {
+        for (const MermaidAttribute &attribute : entities.at(e).attributes)
+            foreignKey[e].append(attribute.isForeignKey);
+    }
+    for (int r = 0; r < relationships.size(); ++r) {
+        const int child = relationships.at(r).toEntity;
+        const int parent = relationships.at(r).fromEntity;
+        if (!validEntity(child) || !validEntity(parent) || entities.at(child).attributes.isEmpty())
+            continue;
+        const QString parentKey = foreignKeyMatchKey(entities.at(parent).alias);
+        const QList<MermaidAttribute> &attributes = entities.at(child).attributes;
+        int best = -1;
+        int bestScore = 0;
+        int firstFlagged = -1;
+        for (int a = 0; a < attributes.size(); ++a) {
+            if (claimed.at(child).contains(a))
+                continue;
+            const int score = foreignKeyScore(foreignKeyMatchKey(attributes.at(a).name), parentKey);
+            if (score > bestScore) {
+                bestScore = score;
+                best = a;
+            }
+            if (firstFlagged < 0 && foreignKey.at(child).at(a))
+                firstFlagged = a;
+        }
+        const int chosen = bestScore >= 8 ? best : firstFlagged;
+        if (chosen < 0)
+            continue;
+        foreignKey[child][chosen] = true;
+        claimed[child].insert(chosen);
+        fkEdge.insert(qMakePair(child, chosen), edgeIds.at(r));
+    }
+
+    const int columns = qMax(1, int(std::ceil(std::sqrt(double(entityCount)))));
+    QJsonArray entityArray;
+    for (int e = 0; e < entityCount; ++e) {
+        const MermaidEntity &entity = entities.at(e);
+        bool hasPrimaryKey = false;
+        for (const MermaidAttribute &attribute : entity.attributes)
+            hasPrimaryKey = hasPrimaryKey || attribute.isPrimaryKey;
+
+        QJsonArray attributeArray;
+        for (int a = 0; a < entity.attributes.size(); ++a) {
+            const MermaidAttribute &attribute = entity.attributes.at(a);
+            QJsonObject row;
+            row.insert(QStringLiteral("name"), attribute.name);
+            row.insert(QStringLiteral("type"), attribute.type);
+            row.insert(QStringLiteral("isPrimaryKey"),
+                       attribute.isPrimaryKey || (a == 0 && !hasPrimaryKey));
+            row.insert(QStringLiteral("isUniqueKey"), attribute.isUniqueKey);
+            row.insert(QStringLiteral("isForeignKey"), bool(foreignKey.at(e).at(a)));
+            const QString edgeId = fkEdge.value(qMakePair(e, a));
+            if (!edgeId.isEmpty())
+                row.insert(QStringLiteral("fkEdgeId"), edgeId);
+            attributeArray.append(row);
+        }
+
+        QJsonObject object;
+        object.insert(QStringLiteral("id"), entityIds.at(e));
+        object.insert(QStringLiteral("title"), entity.alias);
+        object.insert(QStringLiteral("x"), double((e % columns) * 320 + 60));
+        object.insert(QStringLiteral("y"), double((e / columns) * 240 + 60));
+        object.insert(QStringLiteral("attributes"), attributeArray);
+        entityArray.append(object);
+    }
+
+    QJsonArray edgeArray;
+    for (int r = 0; r < relationships.size(); ++r) {
+        const MermaidRelationship &relationship = relationships.at(r);
+        if (!validEntity(relationship.fromEntity) || !validEntity(relationship.toEntity))
+            continue;
+        QJsonObject edge;
+        edge.insert(QStringLiteral("id"), edgeIds.at(r));
+        edge.insert(QStringLiteral("from"), entityIds.at(relationship.fromEntity));
+        edge.insert(QStringLiteral("to"), entityIds.at(relationship.toEntity));
+        edge.insert(QStringLiteral("startCard"), relationship.startCard);
+        edge.insert(QStringLiteral("endCard"), relationship.endCard);
+        if (!relationship.label.isEmpty())
+            edge.insert(QStringLiteral("label"), relationship.label);
+        edgeArray.append(edge);
+    }
+
+    QJsonObject document;
+    document.insert(QStringLiteral("version"), QStringLiteral("1.0"));
+    document.insert(QStringLiteral("type"), QStringLiteral("er-diagram"));
+    document.insert(QStringLiteral("entities"), entityArray);
+    document.insert(QStringLiteral("edges"), edgeArray);
+    return document;
+}
+
+// --- File ----------------------------------------------------------------------------
+
+QJsonObject parseMermaidFile(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        setError(error, QStringLiteral("Could not open the Mermaid file."));
+        return QJsonObject();
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        setError(error, QStringLiteral("Could not open the Mermaid file."));
+        return QJsonObject();
+    }
+
+    QList<MermaidEntity> entities;
+    QList<MermaidRelationship> relationships;
+    if (!readMermaidText(QString::fromUtf8(bytes), &entities, &relationships, error))
+        return QJsonObject();
+    return buildMermaidDiagramJson(entities, relationships);
+}

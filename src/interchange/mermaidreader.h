@@ -1,0 +1,96 @@
+#pragma once
+
+#include <QHash>
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+
+// Reading Mermaid erDiagram text into the diagram exchange document. Everything here is
+// plain functions over plain data: safe on any thread, no widget or graphics object.
+
+// Cardinality codes as every exchange document stores them.
+namespace MermaidCardinality {
+constexpr int One = 0;
+constexpr int Many = 1;
+constexpr int ZeroOrOne = 2;
+constexpr int ZeroOrMany = 3;
+} // namespace MermaidCardinality
+
+struct MermaidAttribute
+{
+    QString type;
+    QString name;
+    bool isPrimaryKey = false;
+    bool isForeignKey = false;
+    bool isUniqueKey = false;
+};
+
+struct MermaidEntity
+{
+    QString name;  // identifier under which the entity was first met
+    QString alias; // display title; equals the name until an alias is given
+    QList<MermaidAttribute> attributes;
+};
+
+struct MermaidRelationship
+{
+    QString from; // display titles when the line was read
+    QString to;
+    int startCard = MermaidCardinality::One;
+    int endCard = MermaidCardinality::One;
+    QString label;
+    int fromEntity = -1; // indices into the entity list; the document is built from these
+    int toEntity = -1;
+};
+
+// The entities met so far, in order of first mention, with a lookup from every case-folded
+// name and alias to the first entity that carries it. Keys are only ever added: an alias
+// changes only from a text equal to the name, which keeps finding the same entity.
+struct MermaidEntityTable
+{
+    QList<MermaidEntity> entities;
+    QHash<QString, int> firstIndexByKey;
+};
+
+// Index of the first entity whose name or alias equals key, ignoring case; -1 if none.
+int indexOfMermaidEntity(const MermaidEntityTable &table, const QString &key);
+
+// Finds the entity of a statement (by its name, or by its title when it has no name) and
+// gives it the title as alias when it has none of its own; appends a new entity otherwise.
+// Returns -1 only when name and title are both empty.
+int findMermaidEntity(MermaidEntityTable &table, const QString &name, const QString &title);
+
+// Scanner steps over the diagram text; each moves pos forward, never back.
+void skipMermaidBlanks(const QString &text, int &pos);
+void skipMermaidComments(const QString &text, int &pos);
+void skipMermaidClassSuffix(const QString &text, int &pos);
+QString readMermaidWord(const QString &text, int &pos);
+QString readMermaidName(const QString &text, int &pos);
+QString parseMermaidAlias(const QString &text, int &pos);
+QString stripMermaidMarkup(const QString &text);
+bool parseMermaidAttributeLine(const QString &line, MermaidAttribute &attribute);
+
+// Cardinality at pos, as a two-character symbol or as a word form; advances past it.
+bool matchCardinalitySymbol(const QString &text, int &pos, int &card);
+bool matchCardinalityWord(const QString &text, int &pos, int &card);
+
+// Symbols the writer puts left of "--" (for the from end) and right of it (for the to end).
+// A code outside 0 to 3 is written as Many.
+QString mermaidLeftCardinalitySymbol(int card);
+QString mermaidRightCardinalitySymbol(int card);
+
+// Reads a whole file text (any line ends, front matter, Markdown fence) into records.
+// False with one of the reader's failure sentences in *error when error is not null.
+bool readMermaidText(const QString &text, QList<MermaidEntity> *entities,
+                     QList<MermaidRelationship> *relationships, QString *error);
+
+// Key for matching a foreign-key row name against its parent's title.
+QString foreignKeyMatchKey(const QString &name);
+
+// The exchange document of the records: ids, grid positions and foreign-key links.
+QJsonObject buildMermaidDiagramJson(const QList<MermaidEntity> &entities,
+                                    const QList<MermaidRelationship> &relationships);
+
+// Reads a Mermaid file (bare, or fenced in Markdown) and returns its exchange document, or
+// an empty object with the failure sentence in *error.
+QJsonObject parseMermaidFile(const QString &path, QString *error);
