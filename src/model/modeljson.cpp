@@ -1,0 +1,64 @@
+#include "modeljson.h"
+
+#include <QUuid>
+
+#include <limits>
+
+QString newItemId()
+{
+    return QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
+QStringList sortedIds(QStringList ids)
+{
+    std::sort(ids.begin(), ids.end(), [](const QString &a, const QString &b) {
+        const int folded = a.compare(b, Qt::CaseInsensitive);
+        return folded != 0 ? folded < 0 : a < b;
+    });
+    return ids;
+}
+
+QString jsonString(const QJsonObject &object, QLatin1StringView key)
+{
+    return object.value(key).toString();
+}
+
+bool jsonBool(const QJsonObject &object, QLatin1StringView key, bool fallback)
+{
+    return object.value(key).toBool(fallback);
+}
+
+int jsonSize(const QJsonObject &object, QLatin1StringView key)
+{
+    const QJsonValue value = object.value(key);
+    if (!value.isDouble())
+        return -1;
+    // toInteger gives its fallback for fractions and for numbers beyond 64 bits; the
+    // 64-bit minimum is out of the int range anyway.
+    const qint64 number = value.toInteger(std::numeric_limits<qint64>::min());
+    if (number < std::numeric_limits<int>::min() || number > std::numeric_limits<int>::max())
+        return -1;
+    return int(number);
+}
+
+QJsonArray jsonArray(const QJsonObject &object, QLatin1StringView key)
+{
+    return object.value(key).toArray();
+}
+
+QStringList jsonStringList(const QJsonObject &object, QLatin1StringView key)
+{
+    const QJsonArray array = jsonArray(object, key);
+    QStringList list;
+    list.reserve(array.size());
+    for (const QJsonValue &element : array)
+        list.append(element.toString());
+    return list;
+}
+
+void readJsonId(const QJsonObject &object, QString &id)
+{
+    const QJsonValue value = object.value(QLatin1StringView("id"));
+    if (value.isString())
+        id = value.toString();
+}

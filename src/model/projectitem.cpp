@@ -1,0 +1,201 @@
+#include "projectitem.h"
+
+#include "diagramitem.h"
+#include "documentitem.h"
+#include "mappingitem.h"
+#include "modelitem.h"
+#include "modeljson.h"
+
+#include <QDebug>
+#include <QJsonArray>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr const char readOperation[] = "ProjectItem::fromJson";
+
+template<typename Item>
+Item *addItem(QObject *parent, QHash<QString, Item *> &items)
+{
+    auto *item = new Item(parent);
+    items.insert(item->id(), item);
+    return item;
+}
+
+DiagramItem *findDiagramIn(const QList<ModelItem *> &models, const QString &id)
+{
+    for (const ModelItem *model : models) {
+        if (DiagramItem *diagram = model->diagram(id))
+            return diagram;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+ProjectItem::ProjectItem(QObject *parent)
+    : QObject(parent)
+    , m_id(newItemId())
+    , m_name(u"Untitled Project"_s)
+{
+}
+
+QList<ModelItem *> ProjectItem::modelsInIdOrder() const
+{
+    QList<ModelItem *> ordered;
+    const QStringList ids = sortedIds(m_models.keys());
+    ordered.reserve(ids.size());
+    for (const QString &id : ids) {
+        if (ModelItem *model = m_models.value(id))
+            ordered.append(model);
+    }
+    return ordered;
+}
+
+ModelItem *ProjectItem::model(const QString &id) const
+{
+    return m_models.value(id);
+}
+
+ModelItem *ProjectItem::modelByName(const QString &name) const
+{
+    for (ModelItem *model : modelsInIdOrder()) {
+        if (model->name().compare(name, Qt::CaseInsensitive) == 0)
+            return model;
+    }
+    return nullptr;
+}
+
+DiagramItem *ProjectItem::findDiagram(const QString &id) const
+{
+    return findDiagramIn(modelsInIdOrder(), id);
+}
+
+void ProjectItem::removeModel(const QString &id)
+{
+    removeFromCollection(m_models, id);
+}
+
+void ProjectItem::removeMapping(const QString &id)
+{
+    removeFromCollection(m_mappings, id);
+}
+
+QList<ModelItem *> ProjectItem::models() const
+{
+    return sortedByName(m_models);
+}
+
+QList<MappingItem *> ProjectItem::mappings() const
+{
+    return sortedByName(m_mappings);
+}
+
+QList<DocumentItem *> ProjectItem::documents() const
+{
+    return sortedByName(m_documents);
+}
+
+ModelItem *ProjectItem::addModel()
+{
+    return addItem(this, m_models);
+}
+
+MappingItem *ProjectItem::addMapping()
+{
+    return addItem(this, m_mappings);
+}
+
+DocumentItem *ProjectItem::addDocument()
+{
+    return addItem(this, m_documents);
+}
+
+QJsonObject ProjectItem::toJson() const
+{
+    return QJsonObject{
+        {"id"_L1, m_id},
+        {"name"_L1, m_name},
+        {"models"_L1, hashToSortedJsonArray(m_models)},
+        {"mappings"_L1, hashToSortedJsonArray(m_mappings)},
+        {"documents"_L1, hashToSortedJsonArray(m_documents)},
+    };
+}
+
+void ProjectItem::fromJson(const QJsonObject &json)
+{
+    destroyCollection(m_models);
+    destroyCollection(m_mappings);
+    destroyCollection(m_documents);
+
+    readJsonId(json, m_id);
+    const QJsonValue name = json.value("name"_L1);
+    if (name.isString())
+        m_name = name.toString();
+
+    readCollection(this, jsonArray(json, "models"_L1), m_models, readOperation);
+    readCollection(this, jsonArray(json, "mappings"_L1), m_mappings, readOperation);
+    readCollection(this, jsonArray(json, "documents"_L1), m_documents, readOperation);
+}
+
+QJsonObject ProjectItem::toDocument() const
+{
+    // Models in id order and diagrams by name (ties by id), so that the same project
+    // always writes the same bytes.
+    QJsonArray diagrams;
+    for (const ModelItem *model : modelsInIdOrder()) {
+        for (const DiagramItem *diagram : model->diagrams()) {
+            if (!diagram)
+                continue;
+            QJsonObject stored = diagram->sceneJson();
+            stored.insert("id"_L1, diagram->id());
+            diagrams.append(stored);
+        }
+    }
+    return QJsonObject{
+        {"version"_L1, u"2.0"_s},
+        {"type"_L1, u"corva-project"_s},
+        {"data"_L1, toJson()},
+        {"diagrams"_L1, diagrams},
+    };
+}
+
+bool ProjectItem::isProjectDocument(const QJsonObject &document)
+{
+    const QJsonValue type = document.value("type"_L1);
+    return type.isString() && type.toString() == "corva-project"_L1
+           && document.contains("data"_L1);
+}
+
+bool ProjectItem::loadProjectDocument(const QJsonObject &document)
+{
+    if (!isProjectDocument(document))
+        return false;
+
+    const QJsonValue data = document.value("data"_L1);
+    if (!data.isObject())
+        qWarning("loadProjectDocument: \"data\" is not an object; the project is empty");
+    fromJson(data.toObject());
+
+    // A stored document whose diagram is in no model goes to the first model in id order.
+    const QList<ModelItem *> ordered = modelsInIdOrder();
+    const QJsonArray diagrams = jsonArray(document, "diagrams"_L1);
+    for (const QJsonValue &element : diagrams) {
+        QJsonObject stored = element.toObject();
+        const QString id = jsonString(stored, "id"_L1);
+        if (id.isEmpty())
+            continue;
+        DiagramItem *diagram = findDiagramIn(ordered, id);
+        if (!diagram) {
+            if (ordered.isEmpty())
+                continue;
+            diagram = ordered.first()->ensureDiagram(id);
+            const QJsonValue name = stored.value("name"_L1);
+            diagram->setName(name.isString() ? name.toString() : u"Diagram"_s);
+        }
+        stored.remove("id"_L1);
+        diagram->setSceneJson(stored);
+    }
+    return true;
+}

@@ -1,0 +1,226 @@
+#include "tableitem.h"
+
+#include "columnitem.h"
+#include "constraintitem.h"
+#include "indexitem.h"
+#include "modeljson.h"
+
+#include <QJsonArray>
+
+#include <utility>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+template<typename Item>
+Item *findById(const QList<Item *> &items, const QString &id)
+{
+    for (Item *item : items) {
+        if (item && item->id() == id)
+            return item;
+    }
+    return nullptr;
+}
+
+template<typename Item>
+void removeById(QList<Item *> &items, const QString &id)
+{
+    if (id.isEmpty())
+        return;
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        if (items.at(i) && items.at(i)->id() == id) {
+            items.takeAt(i)->deleteLater();
+            return;
+        }
+    }
+}
+
+template<typename Item>
+QJsonArray toJsonArray(const QList<Item *> &items)
+{
+    QJsonArray array;
+    for (const Item *item : items) {
+        if (item)
+            array.append(item->toJson());
+    }
+    return array;
+}
+
+template<typename Item>
+void readChildren(QObject *parent, const QJsonArray &array, QList<Item *> &items)
+{
+    items.reserve(array.size());
+    for (const QJsonValue &element : array) {
+        auto *item = new Item(parent);
+        item->fromJson(element.toObject());
+        items.append(item);
+    }
+}
+
+template<typename Item>
+void destroyAll(QList<Item *> &items)
+{
+    const QList<Item *> old = std::exchange(items, {});
+    qDeleteAll(old);
+}
+
+} // namespace
+
+TableItem::TableItem(QObject *parent)
+    : QObject(parent)
+    , m_id(newItemId())
+{
+}
+
+QString TableItem::property(const QString &key) const
+{
+    return m_properties.value(key).toString();
+}
+
+void TableItem::setProperty(const QString &key, const QString &value)
+{
+    if (key.isEmpty())
+        return;
+    m_properties.insert(key, value);
+}
+
+ColumnItem *TableItem::column(const QString &id) const
+{
+    return findById(m_columns, id);
+}
+
+ColumnItem *TableItem::columnByName(const QString &name) const
+{
+    for (ColumnItem *column : m_columns) {
+        if (column && column->name().compare(name, Qt::CaseInsensitive) == 0)
+            return column;
+    }
+    return nullptr;
+}
+
+ConstraintItem *TableItem::constraint(const QString &id) const
+{
+    return findById(m_constraints, id);
+}
+
+ConstraintItem *TableItem::constraintOfType(int type) const
+{
+    for (ConstraintItem *constraint : m_constraints) {
+        if (constraint && constraint->type() == type)
+            return constraint;
+    }
+    return nullptr;
+}
+
+IndexItem *TableItem::index(const QString &id) const
+{
+    return findById(m_indexes, id);
+}
+
+ColumnItem *TableItem::addColumn()
+{
+    auto *column = new ColumnItem(this);
+    m_columns.append(column);
+    return column;
+}
+
+ConstraintItem *TableItem::addConstraint()
+{
+    auto *constraint = new ConstraintItem(this);
+    m_constraints.append(constraint);
+    return constraint;
+}
+
+IndexItem *TableItem::addIndex()
+{
+    auto *index = new IndexItem(this);
+    m_indexes.append(index);
+    return index;
+}
+
+void TableItem::removeColumn(const QString &id)
+{
+    if (id.isEmpty() || m_columns.isEmpty())
+        return;
+    ColumnItem *removed = column(id);
+    if (!removed)
+        return;
+    m_columns.removeOne(removed);
+
+    for (ConstraintItem *constraint : std::as_const(m_constraints)) {
+        if (!constraint)
+            continue;
+        QStringList columns = constraint->columns();
+        columns.removeAll(id);
+        constraint->setColumns(columns);
+        QStringList referenced = constraint->referencedColumns();
+        referenced.removeAll(id);
+        constraint->setReferencedColumns(referenced);
+    }
+    for (IndexItem *index : std::as_const(m_indexes)) {
+        if (!index)
+            continue;
+        QStringList columns = index->columns();
+        columns.removeAll(id);
+        index->setColumns(columns);
+    }
+    removed->deleteLater();
+}
+
+void TableItem::removeConstraint(const QString &id)
+{
+    removeById(m_constraints, id);
+}
+
+void TableItem::removeIndex(const QString &id)
+{
+    removeById(m_indexes, id);
+}
+
+void TableItem::reorderColumns(const QStringList &ids)
+{
+    QList<ColumnItem *> ordered;
+    ordered.reserve(m_columns.size());
+    for (const QString &id : ids) {
+        ColumnItem *found = column(id);
+        if (found && !ordered.contains(found))
+            ordered.append(found);
+    }
+    for (ColumnItem *column : std::as_const(m_columns)) {
+        if (!ordered.contains(column))
+            ordered.append(column);
+    }
+    m_columns = ordered;
+}
+
+QJsonObject TableItem::toJson() const
+{
+    return QJsonObject{
+        {"id"_L1, m_id},
+        {"name"_L1, m_name},
+        {"schema"_L1, m_schema},
+        {"comment"_L1, m_comment},
+        {"properties"_L1, m_properties},
+        {"columns"_L1, toJsonArray(m_columns)},
+        {"constraints"_L1, toJsonArray(m_constraints)},
+        {"indexes"_L1, toJsonArray(m_indexes)},
+    };
+}
+
+void TableItem::fromJson(const QJsonObject &json)
+{
+    destroyAll(m_columns);
+    destroyAll(m_constraints);
+    destroyAll(m_indexes);
+
+    readJsonId(json, m_id);
+    m_name = jsonString(json, "name"_L1);
+    m_schema = jsonString(json, "schema"_L1);
+    m_comment = jsonString(json, "comment"_L1);
+    m_properties = json.value("properties"_L1).toObject();
+
+    readChildren(this, jsonArray(json, "columns"_L1), m_columns);
+    readChildren(this, jsonArray(json, "constraints"_L1), m_constraints);
+    readChildren(this, jsonArray(json, "indexes"_L1), m_indexes);
+}
