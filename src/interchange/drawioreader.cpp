@@ -1,0 +1,1107 @@
+#include "drawioreader.h"
+
+#include <QFile>
+#include <QHash>
+#include <QJsonArray>
+#include <QMap>
+#include <QPointF>
+#include <QRegularExpression>
+#include <QSet>
+#include <QStringView>
+#include <QUuid>
+#include <QXmlStreamReader>
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <functional>
+
+namespace {
+
+const QString kNoDiagramMessage = QStringLiteral("No draw.io diagram was found in the file.");
+
+// Numbers from the file: text that does not convert, and infinities or NaN, read as
+// 0 so that positions stay usable and comparisons stay ordered.
+double finiteNumber(QStringView text)
+{
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    return ok && std::isfinite(value) ? value : 0.0;
+}
+
+double finiteOrZero(double value)
+{
+    return std::isfinite(value) ? value : 0.0;
+}
+
+QString newId()
+{
+    return QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
+// ---------------------------------------------------------------------------------
+// Inflating
+
+enum class InflateResult { InitFailed, Failed, Complete };
+
+// Inflates input in 16384-byte steps, handing each step's bytes to sink. Fails on a
+// corrupt or cut-short stream, on a call that makes no progress, and once the output
+// would pass DrawioMaxInflatedPageBytes.
+template<typename Sink>
+InflateResult inflateStream(const QByteArray &input, int windowBits, Sink sink)
+{
+    z_stream stream = {};
+    if (inflateInit2(&stream, windowBits) != Z_OK)
+        return InflateResult::InitFailed;
+
+    // zlib counts input in uInt; larger inputs are handed over in pieces.
+    const char *next = input.constData();
+    qsizetype remaining = input.size();
+    const auto refill = [&]() {
+        const qsizetype piece = std::min<qsizetype>(remaining, qsizetype(UINT_MAX));
+        stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(next));
+        stream.avail_in = uInt(piece);
+        next += piece;
+        remaining -= piece;
+    };
+    refill();
+    const auto finish = [&stream](InflateResult result) {
+        inflateEnd(&stream);
+        return result;
+    };
+
+    qsizetype producedTotal = 0;
+    char buffer[16384];
+    for (;;) {
+        if (stream.avail_in == 0 && remaining > 0)
+            refill();
+        stream.next_out = reinterpret_cast<Bytef *>(buffer);
+        stream.avail_out = uInt(sizeof(buffer));
+        const uInt inputBefore = stream.avail_in;
+        const int result = inflate(&stream, Z_NO_FLUSH);
+        const qsizetype produced = qsizetype(sizeof(buffer)) - qsizetype(stream.avail_out);
+        const bool consumed = stream.avail_in != inputBefore;
+
+        if (produced > DrawioMaxInflatedPageBytes - producedTotal)
+            return finish(InflateResult::Failed);
+        producedTotal += produced;
+        if (produced > 0)
+            sink(buffer, produced);
+
+        switch (result) {
+        case Z_OK:
+            if (produced == 0 && !consumed)
+                return finish(InflateResult::Failed);
+            break;
+        case Z_STREAM_END:
+            return finish(InflateResult::Complete);
+        case Z_BUF_ERROR:
+            // Out of input before the end, or no progress possible: cut short.
+            if ((stream.avail_in == 0 && remaining == 0) || (produced == 0 && !consumed))
+                return finish(InflateResult::Failed);
+            break;
+        default:
+            return finish(InflateResult::Failed);
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------
+// Cell reading
+
+struct DrawioObjectInfo
+{
+    QString id;
+    QString parent;
+    QString label;
+    QString name;
+    QString type;
+    bool primaryKey = false;
+    bool foreignKey = false;
+    bool unique = false;
+};
+
+QString attributeOr(const QXmlStreamAttributes &attributes, QLatin1StringView first,
+                    QLatin1StringView second)
+{
+    QString text = attributes.value(first).toString();
+    if (text.isEmpty())
+        text = attributes.value(second).toString();
+    return text;
+}
+
+class CellReader
+{
+public:
+    CellReader(QXmlStreamReader &xml, QList<DrawioCell> *cells) : xml_(xml), cells_(cells) {}
+
+    // Reads the cells of the first "root" element; false when there is none.
+    bool readRoot()
+    {
+        bool found = false;
+        while (!xml_.atEnd()) {
+            if (xml_.readNext() == QXmlStreamReader::StartElement
+                && xml_.name() == QLatin1String("root")) {
+                found = true;
+                break;
+            }
+        }
+        if (!found)
+            return false;
+        while (!xml_.atEnd()) {
+            const QXmlStreamReader::TokenType token = xml_.readNext();
+            if (token == QXmlStreamReader::EndElement && xml_.name() == QLatin1String("root"))
+                break;
+            if (token != QXmlStreamReader::StartElement)
+                continue;
+            // Elements of other names are entered, so their cells count as the root's.
+            if (xml_.name() == QLatin1String("mxCell"))
+                readCell(QString(), DrawioObjectInfo(), 1);
+            else if (isObjectElement())
+                readObject(QString(), 1);
+        }
+        return true;
+    }
+
+private:
+    bool isObjectElement() const
+    {
+        return xml_.name() == QLatin1String("object") || xml_.name() == QLatin1String("UserObject");
+    }
+
+    void readCell(const QString &fallbackParent, const DrawioObjectInfo &object, int depth)
+    {
+        const QXmlStreamAttributes attributes = xml_.attributes();
+        DrawioCell cell;
+        cell.id = attributes.value(QLatin1String("id")).toString();
+        cell.parent = attributes.value(QLatin1String("parent")).toString();
+        cell.value = attributeOr(attributes, QLatin1String("value"), QLatin1String("label"));
+        cell.style = attributes.value(QLatin1String("style")).toString();
+        cell.source = attributes.value(QLatin1String("source")).toString();
+        cell.target = attributes.value(QLatin1String("target")).toString();
+        cell.vertex = attributes.value(QLatin1String("vertex")) == QLatin1String("1");
+        cell.edge = attributes.value(QLatin1String("edge")) == QLatin1String("1");
+
+        if (cell.id.isEmpty())
+            cell.id = object.id;
+        if (cell.value.isEmpty())
+            cell.value = objectValue(object);
+        cell.primaryKey = object.primaryKey;
+        cell.foreignKey = object.foreignKey;
+        cell.unique = object.unique;
+        if (cell.parent.isEmpty())
+            cell.parent = fallbackParent;
+
+        while (!xml_.atEnd()) {
+            const QXmlStreamReader::TokenType token = xml_.readNext();
+            if (token == QXmlStreamReader::EndElement && xml_.name() == QLatin1String("mxCell"))
+                break;
+            if (token == QXmlStreamReader::Characters) {
+                if (cell.value.isEmpty())
+                    cell.value = xml_.text().toString();
+                continue;
+            }
+            if (token != QXmlStreamReader::StartElement)
+                continue;
+            if (xml_.name() == QLatin1String("mxGeometry")) {
+                readGeometry(&cell);
+                xml_.skipCurrentElement();
+            } else if (xml_.name() == QLatin1String("mxCell")) {
+                if (depth < DrawioMaxCellNesting)
+                    readCell(cell.id, DrawioObjectInfo(), depth + 1);
+                else
+                    xml_.skipCurrentElement();
+            } else if (isObjectElement()) {
+                if (depth < DrawioMaxCellNesting)
+                    readObject(cell.id, depth + 1);
+                else
+                    xml_.skipCurrentElement();
+            } else {
+                xml_.skipCurrentElement();
+            }
+        }
+        if (!cell.id.isEmpty())
+            cells_->append(cell);
+    }
+
+    void readObject(const QString &fallbackParent, int depth)
+    {
+        const QString elementName = xml_.name().toString();
+        const QXmlStreamAttributes attributes = xml_.attributes();
+        DrawioObjectInfo info;
+        info.id = attributes.value(QLatin1String("id")).toString();
+        info.parent = attributes.value(QLatin1String("parent")).toString();
+        info.label = fillPlaceholders(attributes.value(QLatin1String("label")).toString(), attributes);
+        info.name = attributes.value(QLatin1String("name")).toString();
+        info.type = attributeOr(attributes, QLatin1String("type"), QLatin1String("dataType"));
+        info.primaryKey = parseBoolAttribute(
+            attributeOr(attributes, QLatin1String("primaryKey"), QLatin1String("pk")));
+        info.foreignKey = parseBoolAttribute(
+            attributeOr(attributes, QLatin1String("foreignKey"), QLatin1String("fk")));
+        info.unique = parseBoolAttribute(
+            attributeOr(attributes, QLatin1String("unique"), QLatin1String("uk")));
+
+        const QString cellParent = info.parent.isEmpty() ? fallbackParent : info.parent;
+        const QString objectParent = info.id.isEmpty() ? fallbackParent : info.id;
+        while (!xml_.atEnd()) {
+            const QXmlStreamReader::TokenType token = xml_.readNext();
+            if (token == QXmlStreamReader::EndElement && xml_.name() == elementName)
+                break;
+            if (token != QXmlStreamReader::StartElement)
+                continue;
+            if (xml_.name() == QLatin1String("mxCell")) {
+                if (depth < DrawioMaxCellNesting)
+                    readCell(cellParent, info, depth + 1);
+                else
+                    xml_.skipCurrentElement();
+            } else if (isObjectElement()) {
+                if (depth < DrawioMaxCellNesting)
+                    readObject(objectParent, depth + 1);
+                else
+                    xml_.skipCurrentElement();
+            } else {
+                xml_.skipCurrentElement();
+            }
+        }
+    }
+
+    void readGeometry(DrawioCell *cell) const
+    {
+        const QXmlStreamAttributes attributes = xml_.attributes();
+        const auto number = [&attributes](QLatin1StringView name, double fallback) {
+            const QStringView text = attributes.value(name);
+            return text.isEmpty() ? fallback : finiteNumber(text);
+        };
+        cell->x = number(QLatin1String("x"), 0);
+        cell->y = number(QLatin1String("y"), 0);
+        cell->width = number(QLatin1String("width"), 180);
+        cell->height = number(QLatin1String("height"), 40);
+    }
+
+    static QString objectValue(const DrawioObjectInfo &object)
+    {
+        if (!object.label.trimmed().isEmpty())
+            return object.label;
+        const QString name = object.name.trimmed();
+        if (name.isEmpty())
+            return QString();
+        QString value = name;
+        const QString type = object.type.trimmed();
+        if (!type.isEmpty())
+            value += QLatin1String(" : ") + type;
+        if (object.primaryKey)
+            value += QLatin1String(" PK");
+        if (object.foreignKey)
+            value += QLatin1String(" FK");
+        if (object.unique)
+            value += QLatin1String(" UK");
+        return value;
+    }
+
+    // Fills "%name%" placeholders from the element's attributes, in document order.
+    // Values may hold further placeholders, so the growth of one label and of the
+    // whole model is bounded; what is left over keeps its placeholders.
+    QString fillPlaceholders(QString label, const QXmlStreamAttributes &attributes)
+    {
+        if (placeholdersExhausted_ || !label.contains(QLatin1Char('%')))
+            return label;
+        for (const QXmlStreamAttribute &attribute : attributes) {
+            const QStringView name = attribute.name();
+            if (name.isEmpty() || name == QLatin1String("id") || name == QLatin1String("label"))
+                continue;
+            const QString placeholder = QLatin1Char('%') + name.toString() + QLatin1Char('%');
+            const qsizetype count = label.count(placeholder);
+            if (count == 0)
+                continue;
+            const QString value = attribute.value().toString();
+            const qsizetype delta = value.size() - placeholder.size();
+            if (delta > 0) {
+                if (label.size() > DrawioMaxFilledLabelLength
+                    || count > (DrawioMaxFilledLabelLength - label.size()) / delta)
+                    break;
+                const qsizetype growth = count * delta;
+                if (growth > placeholderBudget_) {
+                    placeholdersExhausted_ = true;
+                    break;
+                }
+                placeholderBudget_ -= growth;
+            }
+            label.replace(placeholder, value);
+        }
+        return label;
+    }
+
+    QXmlStreamReader &xml_;
+    QList<DrawioCell> *cells_;
+    qsizetype placeholderBudget_ = DrawioMaxPlaceholderGrowth;
+    bool placeholdersExhausted_ = false;
+};
+
+// ---------------------------------------------------------------------------------
+// File reading
+
+// The text of the page element the reader stands on, markup dropped, as
+// QXmlStreamReader::readElementText(IncludeChildElements) gives it, but without
+// recursing once per nested element.
+QString readPageText(QXmlStreamReader &xml)
+{
+    QString text;
+    int depth = 1;
+    while (!xml.atEnd()) {
+        switch (xml.readNext()) {
+        case QXmlStreamReader::Characters:
+        case QXmlStreamReader::EntityReference:
+            text += xml.text();
+            break;
+        case QXmlStreamReader::StartElement:
+            ++depth;
+            break;
+        case QXmlStreamReader::EndElement:
+            if (--depth == 0)
+                return text;
+            break;
+        default:
+            break;
+        }
+    }
+    return text;
+}
+
+QByteArray withoutBlanks(const QByteArray &bytes)
+{
+    QByteArray result;
+    result.reserve(bytes.size());
+    for (const char c : bytes) {
+        if (c != '\n' && c != '\r' && c != ' ')
+            result.append(c);
+    }
+    return result;
+}
+
+// The model XML held by a page's trimmed text.
+QByteArray pageModelXml(const QByteArray &page)
+{
+    if (page.startsWith('<'))
+        return page;
+    const QByteArray payload = withoutBlanks(page);
+    const QByteArray decoded = QByteArray::fromBase64(payload);
+    if (decoded.isEmpty())
+        return payload;
+    for (const int windowBits : {-15, 15, 31}) {
+        QByteArray inflated;
+        if (inflateBytes(decoded, &inflated, windowBits))
+            return QByteArray::fromPercentEncoding(inflated);
+    }
+    if (decoded.trimmed().startsWith('<'))
+        return decoded;
+    return QByteArray::fromPercentEncoding(decoded);
+}
+
+bool readFirstPageWithCells(const QByteArray &bytes, QList<DrawioCell> *cells)
+{
+    QXmlStreamReader xml(bytes);
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement
+            || xml.name() != QLatin1String("diagram"))
+            continue;
+        const QByteArray page = readPageText(xml).toUtf8().trimmed();
+        if (page.isEmpty())
+            continue;
+        if (parseMxGraphXml(pageModelXml(page), cells))
+            return true;
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------------------------
+// Cell indexes, built once per diagram so that no step rescans the whole list.
+
+class CellIndex
+{
+public:
+    explicit CellIndex(const QList<DrawioCell> &cells) : cells_(cells)
+    {
+        byId_.reserve(cells.size());
+        for (qsizetype i = 0; i < cells.size(); ++i) {
+            const DrawioCell &cell = cells.at(i);
+            byId_.insert(cell.id, i); // a repeated id finds the later cell
+            if (!cell.edge)
+                children_[cell.parent].append(i);
+        }
+    }
+
+    const QList<DrawioCell> &cells() const { return cells_; }
+
+    const DrawioCell *find(const QString &id) const
+    {
+        const auto it = byId_.constFind(id);
+        return it == byId_.constEnd() ? nullptr : &cells_.at(it.value());
+    }
+
+    bool contains(const QString &id) const { return byId_.contains(id); }
+
+    // Positions of the non-edge cells whose parent is id, in list order.
+    const QList<qsizetype> &childrenOf(const QString &id) const
+    {
+        static const QList<qsizetype> none;
+        const auto it = children_.constFind(id);
+        return it == children_.constEnd() ? none : it.value();
+    }
+
+    bool hasChildren(const QString &id) const { return children_.contains(id); }
+
+private:
+    const QList<DrawioCell> &cells_;
+    QHash<QString, qsizetype> byId_;
+    QHash<QString, QList<qsizetype>> children_;
+};
+
+bool isRowCell(const DrawioCell &cell, const CellIndex &index)
+{
+    return isRowStyle(cell.style)
+           || (isPartialRectangleStyle(cell.style) && index.hasChildren(cell.id));
+}
+
+// Depth first over the descendants of cell, children ordered by y then x, each
+// child's text before its descendants'. An explicit stack and a visited set keep
+// deep chains and parent loops from exhausting the stack or running forever.
+void collectDescendantLabels(const DrawioCell &cell, qsizetype cellPosition,
+                             const CellIndex &index, QStringList *labels)
+{
+    const QList<DrawioCell> &cells = index.cells();
+    const auto sortedChildren = [&](const QString &id) {
+        QList<qsizetype> children = index.childrenOf(id);
+        std::stable_sort(children.begin(), children.end(), [&cells](qsizetype a, qsizetype b) {
+            const DrawioCell &ca = cells.at(a);
+            const DrawioCell &cb = cells.at(b);
+            if (ca.y != cb.y)
+                return ca.y < cb.y;
+            return ca.x < cb.x;
+        });
+        return children;
+    };
+
+    struct Frame
+    {
+        QList<qsizetype> children;
+        qsizetype next = 0;
+    };
+    QSet<qsizetype> visited;
+    if (cellPosition >= 0)
+        visited.insert(cellPosition);
+    QList<Frame> stack;
+    stack.append(Frame{sortedChildren(cell.id), 0});
+    while (!stack.isEmpty()) {
+        Frame &frame = stack.last();
+        if (frame.next >= frame.children.size()) {
+            stack.removeLast();
+            continue;
+        }
+        const qsizetype child = frame.children.at(frame.next++);
+        if (visited.contains(child))
+            continue;
+        visited.insert(child);
+        const QString text = cellLabelText(cells.at(child));
+        if (!text.isEmpty())
+            labels->append(text);
+        QList<qsizetype> grandChildren = sortedChildren(cells.at(child).id);
+        if (!grandChildren.isEmpty())
+            stack.append(Frame{std::move(grandChildren), 0});
+    }
+}
+
+QString cellTextWithDescendants(const DrawioCell &cell, qsizetype cellPosition,
+                                const CellIndex &index)
+{
+    QStringList parts;
+    const QString own = cellLabelText(cell);
+    if (!own.isEmpty())
+        parts.append(own);
+    collectDescendantLabels(cell, cellPosition, index, &parts);
+    return parts.join(QLatin1Char(' '));
+}
+
+// Position of cell in cells when it is one of the list's own records, else -1.
+qsizetype positionInList(const DrawioCell &cell, const QList<DrawioCell> &cells)
+{
+    const std::less<const DrawioCell *> before;
+    const DrawioCell *begin = cells.constData();
+    const DrawioCell *end = begin + cells.size();
+    if (!before(&cell, begin) && before(&cell, end))
+        return &cell - begin;
+    return -1;
+}
+
+// ---------------------------------------------------------------------------------
+// Diagram building
+
+struct DrawioEntity
+{
+    QString id;
+    QString title;
+    bool isView = false;
+    double x = 0;
+    double y = 0;
+    QList<DrawioRow> rows;
+};
+
+struct LineGroup
+{
+    double y = 0;
+    QStringList texts;
+    qsizetype firstCell = -1;
+};
+
+bool isRootCellId(const QString &id)
+{
+    return id == QLatin1String("0") || id == QLatin1String("1");
+}
+
+// x and y summed over the ancestors up to the root cells; a walk stops at an id met
+// before or unknown.
+QPointF absolutePosition(const DrawioCell &cell, const CellIndex &index)
+{
+    double x = cell.x;
+    double y = cell.y;
+    QSet<QString> met;
+    QString current = cell.parent;
+    while (!current.isEmpty() && !isRootCellId(current)) {
+        const DrawioCell *ancestor = index.find(current);
+        if (!ancestor || met.contains(current))
+            break;
+        met.insert(current);
+        x += ancestor->x;
+        y += ancestor->y;
+        current = ancestor->parent;
+    }
+    return QPointF(finiteOrZero(x), finiteOrZero(y));
+}
+
+QString findEnclosingTableId(const QString &id, const CellIndex &index,
+                             const QSet<QString> &tables)
+{
+    if (id.isEmpty())
+        return QString();
+    QSet<QString> met;
+    QString current = id;
+    for (;;) {
+        met.insert(current);
+        if (tables.contains(current))
+            return current;
+        const DrawioCell *cell = index.find(current);
+        const QString parent = cell ? cell->parent : QString();
+        if (parent.isEmpty() || met.contains(parent))
+            return QString();
+        current = parent;
+    }
+}
+
+bool isExcludedFromTables(const QString &style)
+{
+    return isRowStyle(style) || isPartialRectangleStyle(style) || isRelationshipShapeStyle(style)
+           || isEdgeLabelStyle(style);
+}
+
+void addRow(DrawioEntity *entity, const QString &text, const DrawioCell &source, double sortKey)
+{
+    if (text.isEmpty() || text.compare(entity->title, Qt::CaseInsensitive) == 0)
+        return;
+    DrawioRow row = parseAttributeLabel(text, sortKey);
+    bool ok = false;
+    int fontStyle = styleValue(source.style, QStringLiteral("fontStyle")).toInt(&ok);
+    if (!ok)
+        fontStyle = 0;
+    if (fontStyle & 4)
+        row.isPrimaryKey = true;
+    if (fontStyle & 2)
+        row.isForeignKey = true;
+    if (source.primaryKey)
+        row.isPrimaryKey = true;
+    if (source.foreignKey)
+        row.isForeignKey = true;
+    if (source.unique)
+        row.isUniqueKey = true;
+    if (!row.name.isEmpty() && row.name.compare(entity->title, Qt::CaseInsensitive) != 0)
+        entity->rows.append(row);
+}
+
+// Texts of loose children grouped into lines by their absolute height.
+qint64 lineGroupKey(double absoluteY)
+{
+    constexpr double limit = 9007199254740992.0; // 2^53
+    return std::llround(std::clamp(absoluteY / 8.0, -limit, limit));
+}
+
+DrawioEntity buildEntity(const QString &tableId, const CellIndex &index)
+{
+    const QList<DrawioCell> &cells = index.cells();
+    const DrawioCell &table = *index.find(tableId);
+    DrawioEntity entity;
+    entity.id = tableId;
+    entity.title = firstLabelLine(table.value);
+    entity.isView = styleValue(table.style, QStringLiteral("corvaKind")) == QLatin1String("entity-view");
+    const QPointF position = absolutePosition(table, index);
+    entity.x = position.x();
+    entity.y = position.y();
+
+    QList<qsizetype> rowCells;
+    QList<qsizetype> otherChildren;
+    for (const qsizetype child : index.childrenOf(tableId)) {
+        if (cells.at(child).id == tableId)
+            continue;
+        if (isRowCell(cells.at(child), index))
+            rowCells.append(child);
+        else
+            otherChildren.append(child);
+    }
+
+    if (!rowCells.isEmpty()) {
+        for (const qsizetype rowCell : rowCells) {
+            const DrawioCell &cell = cells.at(rowCell);
+            addRow(&entity, cellTextWithDescendants(cell, rowCell, index), cell, cell.y);
+        }
+    } else {
+        QMap<qint64, LineGroup> groups;
+        for (const qsizetype child : otherChildren) {
+            const DrawioCell &cell = cells.at(child);
+            const QString text = cellTextWithDescendants(cell, child, index);
+            if (text.isEmpty())
+                continue;
+            const double absoluteY = absolutePosition(cell, index).y();
+            LineGroup &group = groups[lineGroupKey(absoluteY)];
+            group.y = absoluteY;
+            group.texts.append(text);
+            if (group.firstCell < 0)
+                group.firstCell = child;
+        }
+        for (const LineGroup &group : std::as_const(groups)) {
+            addRow(&entity, group.texts.join(QLatin1Char(' ')), cells.at(group.firstCell),
+                   group.y);
+        }
+    }
+
+    if (entity.rows.isEmpty()) {
+        const QStringList lines =
+            htmlToPlainText(table.value).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        for (qsizetype i = 1; i < lines.size(); ++i) {
+            const DrawioRow row = parseAttributeLabel(lines.at(i), double(i));
+            if (!row.name.isEmpty())
+                entity.rows.append(row);
+        }
+    }
+
+    std::stable_sort(entity.rows.begin(), entity.rows.end(),
+                     [](const DrawioRow &a, const DrawioRow &b) { return a.sortY < b.sortY; });
+    if (entity.title.isEmpty())
+        entity.title = QStringLiteral("Entity");
+    return entity;
+}
+
+QJsonObject entityObject(const DrawioEntity &entity, const QString &id)
+{
+    QJsonArray attributes;
+    for (const DrawioRow &row : entity.rows) {
+        QJsonObject attribute;
+        attribute.insert(QStringLiteral("name"), row.name);
+        attribute.insert(QStringLiteral("type"), row.type);
+        attribute.insert(QStringLiteral("isPrimaryKey"), row.isPrimaryKey);
+        attribute.insert(QStringLiteral("isUniqueKey"), row.isUniqueKey);
+        attribute.insert(QStringLiteral("isForeignKey"), row.isForeignKey);
+        attributes.append(attribute);
+    }
+    QJsonObject object;
+    object.insert(QStringLiteral("id"), id);
+    object.insert(QStringLiteral("title"), entity.title);
+    object.insert(QStringLiteral("x"), entity.x);
+    object.insert(QStringLiteral("y"), entity.y);
+    if (entity.isView)
+        object.insert(QStringLiteral("kind"), QStringLiteral("entity-view"));
+    object.insert(QStringLiteral("attributes"), attributes);
+    return object;
+}
+
+QString shapeName(const QString &style)
+{
+    return styleValue(style, QStringLiteral("shape")).toLower();
+}
+
+} // namespace
+
+// -------------------------------------------------------------------------------------
+// File reading
+
+QJsonObject parseDrawioFile(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QStringLiteral("Could not open the draw.io file.");
+        return QJsonObject();
+    }
+    const QByteArray bytes = file.readAll();
+    file.close();
+
+    QList<DrawioCell> cells;
+    if (!parseMxGraphXml(bytes, &cells) && !readFirstPageWithCells(bytes, &cells)) {
+        if (error)
+            *error = kNoDiagramMessage;
+        return QJsonObject();
+    }
+
+    QJsonObject document = buildDrawioDiagramJson(cells);
+    const QJsonValue entities = document.value(QLatin1String("entities"));
+    if (!entities.isArray() || entities.toArray().isEmpty()) {
+        if (error)
+            *error = QStringLiteral("No ER entities were recognized in the draw.io file.");
+        return QJsonObject();
+    }
+    return document;
+}
+
+bool inflateBytes(const QByteArray &input, QByteArray *output, int windowBits)
+{
+    if (!output)
+        return false;
+    // The first pass only measures, so a stream past the cap costs no memory and a
+    // good one is stored in a buffer of exactly its size.
+    qsizetype total = 0;
+    const auto count = [&total](const char *, qsizetype size) { total += size; };
+    const InflateResult measured = inflateStream(input, windowBits, count);
+    if (measured == InflateResult::InitFailed)
+        return false;
+    output->clear();
+    if (measured != InflateResult::Complete || total == 0)
+        return false;
+    output->reserve(total);
+    const auto store = [output](const char *data, qsizetype size) { output->append(data, size); };
+    return inflateStream(input, windowBits, store) == InflateResult::Complete && !output->isEmpty();
+}
+
+// -------------------------------------------------------------------------------------
+// Value conversions
+
+bool parseBoolAttribute(const QString &text)
+{
+    return text.compare(QLatin1String("1"), Qt::CaseInsensitive) == 0
+           || text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0
+           || text.compare(QLatin1String("yes"), Qt::CaseInsensitive) == 0;
+}
+
+int cardinalityFromArrow(QString arrowName)
+{
+    arrowName = arrowName.trimmed();
+    static const struct
+    {
+        const char *name;
+        int code;
+    } arrows[] = {
+        {"ERzeroToMany", 3}, {"ERmany", 3},     {"ERoneToMany", 1}, {"ERmandOneToMany", 1},
+        {"ERzeroToOne", 2},  {"ERmandOne", 0}, {"ERone", 0},
+    };
+    for (const auto &arrow : arrows) {
+        if (arrowName.compare(QLatin1String(arrow.name), Qt::CaseInsensitive) == 0)
+            return arrow.code;
+    }
+    return 0;
+}
+
+bool isEdgeLabelStyle(const QString &style)
+{
+    return style.contains(QLatin1String("edgeLabel"), Qt::CaseInsensitive)
+           || style.contains(QLatin1String("text;"), Qt::CaseInsensitive);
+}
+
+namespace {
+
+// Removes every "<...>" holding at least one character, in one forward pass: the
+// same result as replacing "<[^>]+>" with nothing, in linear time.
+QString removeTags(const QString &text)
+{
+    QString result;
+    result.reserve(text.size());
+    qsizetype from = 0;
+    for (;;) {
+        const qsizetype open = text.indexOf(QLatin1Char('<'), from);
+        if (open < 0)
+            break;
+        const qsizetype close = text.indexOf(QLatin1Char('>'), open + 1);
+        if (close < 0)
+            break; // no later "<" can find a ">" either
+        if (close == open + 1) {
+            result += QStringView(text).mid(from, open + 1 - from);
+            from = open + 1;
+            continue;
+        }
+        result += QStringView(text).mid(from, open - from);
+        from = close + 1;
+    }
+    result += QStringView(text).mid(from);
+    return result;
+}
+
+} // namespace
+
+QString htmlToPlainText(QString html)
+{
+    if (html.contains(QLatin1Char('<'))) {
+        static const QRegularExpression blockEnd(QStringLiteral("</(?:p|div|tr|li|h[1-6])>"),
+                                                 QRegularExpression::CaseInsensitiveOption);
+        static const QRegularExpression rule(QStringLiteral("<hr\\s*/?>"),
+                                             QRegularExpression::CaseInsensitiveOption);
+        static const QRegularExpression lineBreak(QStringLiteral("<br\\s*/?>"),
+                                                  QRegularExpression::CaseInsensitiveOption);
+        html.replace(blockEnd, QStringLiteral("\n"));
+        html.replace(rule, QStringLiteral("\n"));
+        html.replace(lineBreak, QStringLiteral("\n"));
+        html = removeTags(html);
+    }
+    if (html.contains(QLatin1Char('&'))) {
+        html.replace(QLatin1String("&nbsp;"), QLatin1String(" "));
+        html.replace(QLatin1String("&amp;"), QLatin1String("&"));
+        html.replace(QLatin1String("&lt;"), QLatin1String("<"));
+        html.replace(QLatin1String("&gt;"), QLatin1String(">"));
+        html.replace(QLatin1String("&quot;"), QLatin1String("\""));
+        html.replace(QLatin1String("&#xa;"), QLatin1String("\n"), Qt::CaseInsensitive);
+        html.replace(QLatin1String("&#10;"), QLatin1String("\n"));
+    }
+    html.replace(QChar(0x00A0), QLatin1Char(' '));
+    return html.trimmed();
+}
+
+QString cellLabelText(const DrawioCell &cell)
+{
+    return htmlToPlainText(cell.value).simplified();
+}
+
+QString firstLabelLine(const QString &label)
+{
+    const QString text = htmlToPlainText(label);
+    const qsizetype lineEnd = text.indexOf(QLatin1Char('\n'));
+    return (lineEnd < 0 ? text : text.left(lineEnd)).simplified();
+}
+
+// -------------------------------------------------------------------------------------
+// Cell reading
+
+bool parseMxGraphXml(const QByteArray &xml, QList<DrawioCell> *cells)
+{
+    if (!cells)
+        return false;
+    cells->clear();
+    QXmlStreamReader reader(xml);
+    CellReader cellReader(reader, cells);
+    if (!cellReader.readRoot())
+        return false;
+    return !cells->isEmpty();
+}
+
+// -------------------------------------------------------------------------------------
+// Style parsing and shape classification
+
+QString styleValue(const QString &style, const QString &key)
+{
+    const QStringView text(style);
+    QStringView found;
+    qsizetype start = 0;
+    while (start < text.size()) {
+        qsizetype end = text.indexOf(QLatin1Char(';'), start);
+        if (end < 0)
+            end = text.size();
+        const QStringView part = text.mid(start, end - start);
+        const qsizetype equals = part.indexOf(QLatin1Char('='));
+        if (equals >= 1 && part.left(equals).trimmed() == key)
+            found = part.mid(equals + 1).trimmed();
+        start = end + 1;
+    }
+    return found.toString();
+}
+
+bool isTableStyle(const QString &style)
+{
+    static const QStringList tableShapes = {
+        QStringLiteral("table"),           QStringLiteral("list"),
+        QStringLiteral("mxgraph.er.table"), QStringLiteral("mxgraph.er.entity"),
+        QStringLiteral("mxgraph.er.entity2"), QStringLiteral("swimlane"),
+    };
+    if (tableShapes.contains(shapeName(style)))
+        return true;
+    return style.contains(QLatin1String("childLayout=tableLayout"), Qt::CaseInsensitive)
+           || style.contains(QLatin1String("childLayout=stackLayout"), Qt::CaseInsensitive)
+           || style.contains(QLatin1String("mxgraph.er.table"), Qt::CaseInsensitive);
+}
+
+bool isRowStyle(const QString &style)
+{
+    const QString shape = shapeName(style);
+    return shape == QLatin1String("tablerow") || shape == QLatin1String("listitem")
+           || style.contains(QLatin1String("shape=tableRow"), Qt::CaseInsensitive)
+           || style.contains(QLatin1String("shape=listItem"), Qt::CaseInsensitive);
+}
+
+bool isPartialRectangleStyle(const QString &style)
+{
+    return shapeName(style) == QLatin1String("partialrectangle");
+}
+
+bool isRelationshipShapeStyle(const QString &style)
+{
+    const QString shape = shapeName(style);
+    return shape.contains(QLatin1String("rhombus"))
+           || shape.contains(QLatin1String("mxgraph.er.association"))
+           || shape.contains(QLatin1String("mxgraph.er.relationship"));
+}
+
+bool isRowCell(const DrawioCell &cell, const QList<DrawioCell> &cells)
+{
+    if (isRowStyle(cell.style))
+        return true;
+    if (!isPartialRectangleStyle(cell.style))
+        return false;
+    return std::any_of(cells.cbegin(), cells.cend(), [&cell](const DrawioCell &other) {
+        return !other.edge && other.parent == cell.id;
+    });
+}
+
+// -------------------------------------------------------------------------------------
+// Diagram building
+
+QJsonObject buildDrawioDiagramJson(const QList<DrawioCell> &cells)
+{
+    const CellIndex index(cells);
+
+    QSet<QString> tableSet;
+    QStringList tableOrder;
+    const auto collectTableId = [&](const QString &id) {
+        if (id.isEmpty() || isRootCellId(id) || tableSet.contains(id) || !index.contains(id))
+            return;
+        tableSet.insert(id);
+        tableOrder.append(id);
+    };
+
+    for (const DrawioCell &cell : cells) {
+        if (!cell.vertex || cell.edge || isExcludedFromTables(cell.style))
+            continue;
+        const QString kind = styleValue(cell.style, QStringLiteral("corvaKind"));
+        if (isTableStyle(cell.style) || kind.startsWith(QLatin1String("entity"))
+            || kind == QLatin1String("table"))
+            collectTableId(cell.id);
+    }
+    // Rows make their container a table whatever its style says.
+    for (const DrawioCell &cell : cells) {
+        if (!cell.edge && isRowCell(cell, index))
+            collectTableId(cell.parent);
+    }
+    // Nothing looks like a table: every top-level shape becomes one.
+    if (tableOrder.isEmpty()) {
+        for (const DrawioCell &cell : cells) {
+            if (cell.vertex && !cell.edge && !isExcludedFromTables(cell.style)
+                && isRootCellId(cell.parent))
+                collectTableId(cell.id);
+        }
+    }
+
+    QList<DrawioEntity> entities;
+    entities.reserve(tableOrder.size());
+    for (const QString &tableId : std::as_const(tableOrder))
+        entities.append(buildEntity(tableId, index));
+    if (entities.isEmpty())
+        return QJsonObject();
+
+    QHash<QString, QString> entityIdByTable;
+    QJsonArray entityArray;
+    for (const DrawioEntity &entity : std::as_const(entities)) {
+        const QString id = newId();
+        entityIdByTable.insert(entity.id, id);
+        entityArray.append(entityObject(entity, id));
+    }
+
+    QJsonArray edgeArray;
+    for (const DrawioCell &cell : cells) {
+        if (!cell.edge || cell.source.isEmpty() || cell.target.isEmpty())
+            continue;
+        const QString from = findEnclosingTableId(cell.source, index, tableSet);
+        const QString to = findEnclosingTableId(cell.target, index, tableSet);
+        if (from.isEmpty() || to.isEmpty() || from == to)
+            continue;
+        QJsonObject edge;
+        edge.insert(QStringLiteral("id"), newId());
+        edge.insert(QStringLiteral("from"), entityIdByTable.value(from));
+        edge.insert(QStringLiteral("to"), entityIdByTable.value(to));
+        edge.insert(QStringLiteral("startCard"),
+                    cardinalityFromArrow(styleValue(cell.style, QStringLiteral("startArrow"))));
+        edge.insert(QStringLiteral("endCard"),
+                    cardinalityFromArrow(styleValue(cell.style, QStringLiteral("endArrow"))));
+        const QString label = firstLabelLine(cell.value);
+        if (!label.isEmpty())
+            edge.insert(QStringLiteral("label"), label);
+        edgeArray.append(edge);
+    }
+
+    QJsonObject document;
+    document.insert(QStringLiteral("version"), QStringLiteral("1.0"));
+    document.insert(QStringLiteral("type"), QStringLiteral("er-diagram"));
+    document.insert(QStringLiteral("entities"), entityArray);
+    document.insert(QStringLiteral("edges"), edgeArray);
+    return document;
+}
+
+// -------------------------------------------------------------------------------------
+// Attribute row text
+
+DrawioRow parseAttributeLabel(const QString &text, double sortKey)
+{
+    DrawioRow row;
+    row.sortY = sortKey;
+    const QString plain = htmlToPlainText(text).simplified();
+    if (plain.isEmpty())
+        return row;
+
+    QStringList words;
+    for (const QString &token : plain.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        QString word = token.toUpper();
+        while (word.endsWith(QLatin1Char(',')) || word.endsWith(QLatin1Char(')')))
+            word.chop(1);
+        if (word.startsWith(QLatin1Char('(')))
+            word.remove(0, 1);
+        if (word == QLatin1String("PK") || word == QLatin1String("PKEY"))
+            row.isPrimaryKey = true;
+        else if (word == QLatin1String("FK")
+                 || (word.startsWith(QLatin1String("FK")) && word.size() >= 3 && word.at(2).isDigit()))
+            row.isForeignKey = true;
+        else if (word == QLatin1String("UK") || word == QLatin1String("UQ"))
+            row.isUniqueKey = true;
+        else
+            words.append(token);
+    }
+
+    const QString joined = words.join(QLatin1Char(' '));
+    const qsizetype colon = joined.indexOf(QLatin1Char(':'));
+    const qsizetype blank = joined.indexOf(QLatin1Char(' '), 1);
+    if (colon >= 0) {
+        row.name = joined.left(colon).trimmed();
+        row.type = joined.mid(colon + 1).trimmed();
+    } else if (blank >= 1) {
+        row.name = joined.left(blank).trimmed();
+        row.type = joined.mid(blank + 1).trimmed();
+    } else {
+        row.name = joined;
+    }
+    return row;
+}
+
+QString cellTextWithDescendants(const DrawioCell &cell, const QList<DrawioCell> &cells)
+{
+    const CellIndex index(cells);
+    return cellTextWithDescendants(cell, positionInList(cell, cells), index);
+}
+
+void collectDescendantLabels(const DrawioCell &cell, const QList<DrawioCell> &cells,
+                             QStringList *labels)
+{
+    if (!labels)
+        return;
+    const CellIndex index(cells);
+    collectDescendantLabels(cell, positionInList(cell, cells), index, labels);
+}

@@ -1,0 +1,99 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// Reading draw.io files into the diagram exchange document. Every function here is
+// a pure function of its arguments and safe on any thread.
+
+// One mxCell of a draw.io graph model. x and y are relative to the parent cell, as
+// draw.io stores them; the value keeps its HTML markup.
+struct DrawioCell
+{
+    QString id;
+    QString parent;
+    QString value;
+    QString style;
+    QString source;
+    QString target;
+    bool vertex = false;
+    bool edge = false;
+    bool primaryKey = false;
+    bool foreignKey = false;
+    bool unique = false;
+    double x = 0;
+    double y = 0;
+    double width = 180;
+    double height = 40;
+};
+
+// One attribute row read from a table cell, a row cell or a label line.
+struct DrawioRow
+{
+    QString name;
+    QString type;
+    bool isPrimaryKey = false;
+    bool isForeignKey = false;
+    bool isUniqueKey = false;
+    double sortY = 0;
+};
+
+// A compressed page may inflate to at most this many bytes; a larger one is refused,
+// so a small file cannot exhaust memory.
+constexpr qsizetype DrawioMaxInflatedPageBytes = qsizetype(64) * 1024 * 1024;
+
+// Placeholders of object labels ("%name%") stop being filled once a label would
+// pass DrawioMaxFilledLabelLength characters, or once filling has added
+// DrawioMaxPlaceholderGrowth characters over one model.
+constexpr qsizetype DrawioMaxFilledLabelLength = 65536;
+constexpr qsizetype DrawioMaxPlaceholderGrowth = qsizetype(16) * 1024 * 1024;
+
+// mxCell, object and UserObject elements nested deeper than this are skipped whole.
+constexpr int DrawioMaxCellNesting = 256;
+
+// File reading
+
+// The exchange document of a draw.io file (plain or compressed, one page or many), or
+// an empty object on failure with the reason in *error when error is not null.
+QJsonObject parseDrawioFile(const QString &path, QString *error = nullptr);
+
+// Inflates all of input with zlib (windowBits -15 raw, 15 zlib, 31 gzip). True only
+// when the stream ended properly, output is not empty and it stayed within
+// DrawioMaxInflatedPageBytes.
+bool inflateBytes(const QByteArray &input, QByteArray *output, int windowBits);
+
+// Value conversions
+
+bool parseBoolAttribute(const QString &text);
+int cardinalityFromArrow(QString arrowName);
+bool isEdgeLabelStyle(const QString &style);
+QString htmlToPlainText(QString html);
+QString cellLabelText(const DrawioCell &cell);
+QString firstLabelLine(const QString &label);
+
+// Cell reading: clears cells and reads the cells of the first "root" element; true
+// when at least one cell was read.
+bool parseMxGraphXml(const QByteArray &xml, QList<DrawioCell> *cells);
+
+// Style parsing and shape classification
+
+QString styleValue(const QString &style, const QString &key);
+bool isTableStyle(const QString &style);
+bool isRowStyle(const QString &style);
+bool isPartialRectangleStyle(const QString &style);
+bool isRelationshipShapeStyle(const QString &style);
+bool isRowCell(const DrawioCell &cell, const QList<DrawioCell> &cells);
+
+// Diagram building: the exchange document of the cells, or an empty object when no
+// cell stands for a table.
+QJsonObject buildDrawioDiagramJson(const QList<DrawioCell> &cells);
+
+// Attribute row text
+
+DrawioRow parseAttributeLabel(const QString &text, double sortKey);
+QString cellTextWithDescendants(const DrawioCell &cell, const QList<DrawioCell> &cells);
+void collectDescendantLabels(const DrawioCell &cell, const QList<DrawioCell> &cells,
+                             QStringList *labels);
