@@ -510,7 +510,7 @@ bool writeDrawioFile(const QJsonObject &document, const QString &path, QString *
         return fail(u"No destination file was specified."_s);
 
     const QString text = generateDrawioXml(document);
-    if (text.trimmed().isEmpty())
+    if (QStringView(text).trimmed().isEmpty())
         return fail(u"Could not generate a draw.io ER diagram."_s);
 
     // The old file is replaced only by a complete new one.
