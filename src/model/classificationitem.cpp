@@ -12,12 +12,13 @@ ClassificationItem::ClassificationItem(QObject *parent)
 
 QJsonObject ClassificationItem::toJson() const
 {
-    return QJsonObject{
+    static const JsonShape shape({"description"_L1, "id"_L1, "name"_L1, "regulation"_L1});
+    return shape.make({
         {"id"_L1, m_id},
         {"name"_L1, m_name},
         {"regulation"_L1, m_regulation},
         {"description"_L1, m_description},
-    };
+    });
 }
 
 void ClassificationItem::fromJson(const QJsonObject &json)

@@ -10,6 +10,24 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+JsonShape columnShape(bool precision, bool scale, bool length)
+{
+    QList<QLatin1StringView> keys{"classification"_L1, "classifications"_L1, "comment"_L1,
+                                  "dataType"_L1, "defaultValue"_L1, "id"_L1, "name"_L1,
+                                  "nullable"_L1, "personal"_L1, "sensible"_L1};
+    if (precision)
+        keys.append("precision"_L1);
+    if (scale)
+        keys.append("scale"_L1);
+    if (length)
+        keys.append("length"_L1);
+    return JsonShape(keys);
+}
+
+} // namespace
+
 ColumnItem::ColumnItem(QObject *parent)
     : QObject(parent)
     , m_id(newItemId())
@@ -67,7 +85,24 @@ void ColumnItem::clearClassifications()
 
 QJsonObject ColumnItem::toJson() const
 {
-    QJsonObject json{
+    QJsonArray entries;
+    for (const ClassificationItem *entry : m_classifications) {
+        if (entry)
+            entries.append(entry->toJson());
+    }
+    // One shape per combination of the optional size keys, so that no object grows
+    // after it is made.
+    static const JsonShape shapes[8] = {
+        columnShape(false, false, false), columnShape(true, false, false),
+        columnShape(false, true, false), columnShape(true, true, false),
+        columnShape(false, false, true), columnShape(true, false, true),
+        columnShape(false, true, true), columnShape(true, true, true),
+    };
+    const bool hasPrecision = m_precision >= 0;
+    const bool hasScale = m_scale >= 0;
+    const bool hasLength = m_length >= 0;
+    const JsonShape &shape = shapes[int(hasPrecision) | int(hasScale) << 1 | int(hasLength) << 2];
+    QJsonObject json = shape.make({
         {"id"_L1, m_id},
         {"name"_L1, m_name},
         {"dataType"_L1, m_dataType},
@@ -77,20 +112,14 @@ QJsonObject ColumnItem::toJson() const
         {"personal"_L1, m_personal},
         {"sensible"_L1, m_sensible},
         {"classification"_L1, m_classification},
-    };
-    if (m_precision >= 0)
-        json.insert("precision"_L1, m_precision);
-    if (m_scale >= 0)
-        json.insert("scale"_L1, m_scale);
-    if (m_length >= 0)
-        json.insert("length"_L1, m_length);
-
-    QJsonArray entries;
-    for (const ClassificationItem *entry : m_classifications) {
-        if (entry)
-            entries.append(entry->toJson());
-    }
-    json.insert("classifications"_L1, entries);
+        {"classifications"_L1, entries},
+    });
+    if (hasPrecision)
+        json["precision"_L1] = m_precision;
+    if (hasScale)
+        json["scale"_L1] = m_scale;
+    if (hasLength)
+        json["length"_L1] = m_length;
     return json;
 }
 

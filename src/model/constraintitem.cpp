@@ -39,7 +39,10 @@ int ConstraintItem::typeFromString(const QString &text)
 
 QJsonObject ConstraintItem::toJson() const
 {
-    return QJsonObject{
+    static const JsonShape shape({"columns"_L1, "description"_L1, "expression"_L1, "id"_L1,
+                                  "name"_L1, "referencedColumns"_L1, "referencedTableId"_L1,
+                                  "type"_L1});
+    return shape.make({
         {"id"_L1, m_id},
         {"name"_L1, m_name},
         {"type"_L1, typeToString(m_type)},
@@ -48,7 +51,7 @@ QJsonObject ConstraintItem::toJson() const
         {"referencedColumns"_L1, QJsonArray::fromStringList(m_referencedColumns)},
         {"expression"_L1, m_expression},
         {"description"_L1, m_description},
-    };
+    });
 }
 
 void ConstraintItem::fromJson(const QJsonObject &json)

@@ -12,11 +12,12 @@ DiagramItem::DiagramItem(QObject *parent)
 
 QJsonObject DiagramItem::toJson() const
 {
-    return QJsonObject{
+    static const JsonShape shape({"id"_L1, "modelId"_L1, "name"_L1});
+    return shape.make({
         {"id"_L1, m_id},
         {"name"_L1, m_name},
         {"modelId"_L1, m_modelId},
-    };
+    });
 }
 
 void DiagramItem::fromJson(const QJsonObject &json)

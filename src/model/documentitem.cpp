@@ -12,12 +12,13 @@ DocumentItem::DocumentItem(QObject *parent)
 
 QJsonObject DocumentItem::toJson() const
 {
-    return QJsonObject{
+    static const JsonShape shape({"description"_L1, "fileName"_L1, "fileType"_L1, "id"_L1});
+    return shape.make({
         {"id"_L1, m_id},
         {"fileName"_L1, m_fileName},
         {"fileType"_L1, m_fileType},
         {"description"_L1, m_description},
-    };
+    });
 }
 
 void DocumentItem::fromJson(const QJsonObject &json)

@@ -14,13 +14,14 @@ IndexItem::IndexItem(QObject *parent)
 
 QJsonObject IndexItem::toJson() const
 {
-    return QJsonObject{
+    static const JsonShape shape({"columns"_L1, "description"_L1, "id"_L1, "name"_L1, "unique"_L1});
+    return shape.make({
         {"id"_L1, m_id},
         {"name"_L1, m_name},
         {"unique"_L1, m_unique},
         {"columns"_L1, QJsonArray::fromStringList(m_columns)},
         {"description"_L1, m_description},
-    };
+    });
 }
 
 void IndexItem::fromJson(const QJsonObject &json)

@@ -12,7 +12,10 @@ MappingItem::MappingItem(QObject *parent)
 
 QJsonObject MappingItem::toJson() const
 {
-    return QJsonObject{
+    static const JsonShape shape({"description"_L1, "id"_L1, "name"_L1, "sourceColumnId"_L1,
+                                  "sourceModelId"_L1, "sourceTableId"_L1, "targetColumnId"_L1,
+                                  "targetModelId"_L1, "targetTableId"_L1});
+    return shape.make({
         {"id"_L1, m_id},
         {"name"_L1, m_name},
         {"sourceModelId"_L1, m_sourceModelId},
@@ -22,7 +25,7 @@ QJsonObject MappingItem::toJson() const
         {"targetTableId"_L1, m_targetTableId},
         {"targetColumnId"_L1, m_targetColumnId},
         {"description"_L1, m_description},
-    };
+    });
 }
 
 void MappingItem::fromJson(const QJsonObject &json)

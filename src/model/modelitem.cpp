@@ -98,7 +98,10 @@ DocumentItem *ModelItem::addDocument() { return addItem(this, m_documents); }
 
 QJsonObject ModelItem::toJson() const
 {
-    return QJsonObject{
+    static const JsonShape shape({"description"_L1, "diagrams"_L1, "dialect"_L1, "documents"_L1,
+                                  "id"_L1, "mappings"_L1, "name"_L1, "relationships"_L1,
+                                  "sequences"_L1, "tables"_L1, "views"_L1});
+    return shape.make({
         {"id"_L1, m_id},
         {"name"_L1, m_name},
         {"dialect"_L1, m_dialect},
@@ -110,7 +113,7 @@ QJsonObject ModelItem::toJson() const
         {"diagrams"_L1, hashToSortedJsonArray(m_diagrams)},
         {"mappings"_L1, hashToSortedJsonArray(m_mappings)},
         {"documents"_L1, hashToSortedJsonArray(m_documents)},
-    };
+    });
 }
 
 void ModelItem::fromJson(const QJsonObject &json)

@@ -4,6 +4,26 @@
 
 #include <limits>
 
+JsonShape::JsonShape(std::initializer_list<QLatin1StringView> keys)
+{
+    for (QLatin1StringView key : keys)
+        m_prototype.insert(key, QJsonValue());
+}
+
+JsonShape::JsonShape(const QList<QLatin1StringView> &keys)
+{
+    for (QLatin1StringView key : keys)
+        m_prototype.insert(key, QJsonValue());
+}
+
+QJsonObject JsonShape::make(std::initializer_list<std::pair<QLatin1StringView, QJsonValue>> values) const
+{
+    QJsonObject object = m_prototype;
+    for (const auto &[key, value] : values)
+        object[key] = value;
+    return object;
+}
+
 QString newItemId()
 {
     return QUuid::createUuid().toString(QUuid::WithoutBraces);

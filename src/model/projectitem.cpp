@@ -114,13 +114,14 @@ DocumentItem *ProjectItem::addDocument()
 
 QJsonObject ProjectItem::toJson() const
 {
-    return QJsonObject{
+    static const JsonShape shape({"documents"_L1, "id"_L1, "mappings"_L1, "models"_L1, "name"_L1});
+    return shape.make({
         {"id"_L1, m_id},
         {"name"_L1, m_name},
         {"models"_L1, hashToSortedJsonArray(m_models)},
         {"mappings"_L1, hashToSortedJsonArray(m_mappings)},
         {"documents"_L1, hashToSortedJsonArray(m_documents)},
-    };
+    });
 }
 
 void ProjectItem::fromJson(const QJsonObject &json)
@@ -153,12 +154,13 @@ QJsonObject ProjectItem::toDocument() const
             diagrams.append(stored);
         }
     }
-    return QJsonObject{
+    static const JsonShape shape({"data"_L1, "diagrams"_L1, "type"_L1, "version"_L1});
+    return shape.make({
         {"version"_L1, u"2.0"_s},
         {"type"_L1, u"corva-project"_s},
         {"data"_L1, toJson()},
         {"diagrams"_L1, diagrams},
-    };
+    });
 }
 
 bool ProjectItem::isProjectDocument(const QJsonObject &document)

@@ -21,14 +21,16 @@ QString RelationshipItem::displayName() const
 
 QJsonObject RelationshipItem::toJson() const
 {
-    return QJsonObject{
+    static const JsonShape shape({"constraintId"_L1, "description"_L1, "fromTableId"_L1, "id"_L1,
+                                  "name"_L1, "toTableId"_L1});
+    return shape.make({
         {"id"_L1, m_id},
         {"name"_L1, m_name},
         {"description"_L1, m_description},
         {"constraintId"_L1, m_constraintId},
         {"fromTableId"_L1, m_fromTableId},
         {"toTableId"_L1, m_toTableId},
-    };
+    });
 }
 
 void RelationshipItem::fromJson(const QJsonObject &json)

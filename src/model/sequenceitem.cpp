@@ -42,7 +42,10 @@ SequenceItem::SequenceItem(QObject *parent)
 
 QJsonObject SequenceItem::toJson() const
 {
-    return QJsonObject{
+    static const JsonShape shape({"columnId"_L1, "comment"_L1, "cycle"_L1, "id"_L1, "increment"_L1,
+                                  "maxValue"_L1, "minValue"_L1, "name"_L1, "startValue"_L1,
+                                  "tableId"_L1});
+    return shape.make({
         {"id"_L1, m_id},
         {"name"_L1, m_name},
         {"tableId"_L1, m_tableId},
@@ -53,7 +56,7 @@ QJsonObject SequenceItem::toJson() const
         {"maxValue"_L1, m_maxValue},
         {"cycle"_L1, m_cycle},
         {"comment"_L1, m_comment},
-    };
+    });
 }
 
 void SequenceItem::fromJson(const QJsonObject &json)

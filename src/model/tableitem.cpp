@@ -196,7 +196,9 @@ void TableItem::reorderColumns(const QStringList &ids)
 
 QJsonObject TableItem::toJson() const
 {
-    return QJsonObject{
+    static const JsonShape shape({"columns"_L1, "comment"_L1, "constraints"_L1, "id"_L1,
+                                  "indexes"_L1, "name"_L1, "properties"_L1, "schema"_L1});
+    return shape.make({
         {"id"_L1, m_id},
         {"name"_L1, m_name},
         {"schema"_L1, m_schema},
@@ -205,7 +207,7 @@ QJsonObject TableItem::toJson() const
         {"columns"_L1, toJsonArray(m_columns)},
         {"constraints"_L1, toJsonArray(m_constraints)},
         {"indexes"_L1, toJsonArray(m_indexes)},
-    };
+    });
 }
 
 void TableItem::fromJson(const QJsonObject &json)

@@ -12,13 +12,14 @@ ViewItem::ViewItem(QObject *parent)
 
 QJsonObject ViewItem::toJson() const
 {
-    return QJsonObject{
+    static const JsonShape shape({"comment"_L1, "definition"_L1, "id"_L1, "name"_L1, "schema"_L1});
+    return shape.make({
         {"id"_L1, m_id},
         {"name"_L1, m_name},
         {"schema"_L1, m_schema},
         {"definition"_L1, m_definition},
         {"comment"_L1, m_comment},
-    };
+    });
 }
 
 void ViewItem::fromJson(const QJsonObject &json)

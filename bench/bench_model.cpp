@@ -1,0 +1,200 @@
+// Metadata model workloads.
+#include "bench.h"
+
+#include "columnitem.h"
+#include "constraintitem.h"
+#include "diagramitem.h"
+#include "indexitem.h"
+#include "modelitem.h"
+#include "projectitem.h"
+#include "relationshipitem.h"
+#include "tableitem.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int tableCount = 2000;
+constexpr int columnsPerTable = 30;
+constexpr int relationshipCount = 1000;
+constexpr int diagramCount = 20;
+constexpr int entitiesPerDiagram = 100;
+constexpr int edgesPerDiagram = 100;
+
+// A stored diagram document of the size the scene writes for a busy diagram.
+QJsonObject storedDiagram(int diagram, const QList<TableItem *> &tables)
+{
+    QJsonArray entities;
+    for (int e = 0; e < entitiesPerDiagram; ++e) {
+        const TableItem *table = tables.at((diagram * entitiesPerDiagram + e) % tables.size());
+        QJsonArray attributes;
+        for (const ColumnItem *column : table->columns()) {
+            attributes.append(QJsonObject{
+                {"name"_L1, column->name()},
+                {"type"_L1, column->fullTypeName()},
+                {"isPrimaryKey"_L1, attributes.isEmpty()},
+                {"isForeignKey"_L1, false},
+                {"isUniqueKey"_L1, false},
+                {"columnId"_L1, column->id()},
+            });
+        }
+        entities.append(QJsonObject{
+            {"id"_L1, table->id()},
+            {"title"_L1, table->name()},
+            {"perspective"_L1, u"full"_s},
+            {"x"_L1, (e % 10) * 320.0},
+            {"y"_L1, (e / 10) * 640.0},
+            {"width"_L1, 240.0},
+            {"height"_L1, 600.0},
+            {"bodyLight"_L1, u"#ffffffff"_s},
+            {"bodyDark"_L1, u"#ff2b2b2b"_s},
+            {"attributes"_L1, attributes},
+        });
+    }
+    QJsonArray edges;
+    for (int e = 0; e < edgesPerDiagram; ++e) {
+        const QJsonObject from = entities.at(e).toObject();
+        const QJsonObject to = entities.at((e + 1) % entities.size()).toObject();
+        edges.append(QJsonObject{
+            {"id"_L1, u"edge-%1-%2"_s.arg(diagram).arg(e)},
+            {"from"_L1, from.value("id"_L1)},
+            {"to"_L1, to.value("id"_L1)},
+            {"fromCardinality"_L1, 0},
+            {"toCardinality"_L1, 3},
+            {"points"_L1, QJsonArray{QJsonArray{10.0, 20.0}, QJsonArray{10.0, 80.0}, QJsonArray{90.0, 80.0}}},
+        });
+    }
+    return QJsonObject{
+        {"version"_L1, u"1.0"_s},
+        {"type"_L1, u"er-diagram"_s},
+        {"dialect"_L1, u"PostgreSQL"_s},
+        {"entities"_L1, entities},
+        {"edges"_L1, edges},
+        {"annotations"_L1, QJsonArray()},
+    };
+}
+
+void buildLargeProject(ProjectItem &project)
+{
+    ModelItem *model = project.addModel();
+    model->setName(u"Enterprise"_s);
+    model->setDialect(u"PostgreSQL"_s);
+
+    QList<TableItem *> tables;
+    tables.reserve(tableCount);
+    for (int t = 0; t < tableCount; ++t) {
+        TableItem *table = model->addTable();
+        table->setName(u"table_%1"_s.arg(t, 4, 10, QLatin1Char('0')));
+        table->setSchema(u"public"_s);
+        table->setProperty(u"tablespace"_s, u"fast"_s);
+        for (int c = 0; c < columnsPerTable; ++c) {
+            ColumnItem *column = table->addColumn();
+            column->setName(c == 0 ? u"id"_s : u"column_%1"_s.arg(c));
+            column->setDataType(c == 0 ? u"BIGINT"_s : (c % 3 == 0 ? u"NUMERIC(12,2)"_s : u"VARCHAR(80)"_s));
+            column->setNullable(c != 0);
+        }
+        tables.append(table);
+    }
+    const auto columnId = [&](int table, int column) {
+        return tables.at(table % tableCount)->columns().at(column)->id();
+    };
+    for (int t = 0; t < tableCount; ++t) {
+        TableItem *table = tables.at(t);
+        ConstraintItem *pk = table->addConstraint();
+        pk->setName(u"pk_%1"_s.arg(table->name()));
+        pk->setType(ConstraintType::PrimaryKey);
+        pk->setColumns({columnId(t, 0)});
+        for (int f = 1; f <= 2; ++f) {
+            const int target = (t + f * 7) % tableCount;
+            ConstraintItem *fk = table->addConstraint();
+            fk->setName(u"fk_%1_%2"_s.arg(t).arg(f));
+            fk->setType(ConstraintType::ForeignKey);
+            fk->setColumns({columnId(t, f)});
+            fk->setReferencedTableId(tables.at(target)->id());
+            fk->setReferencedColumns({columnId(target, 0)});
+        }
+        for (int i = 0; i < 2; ++i) {
+            IndexItem *index = table->addIndex();
+            index->setName(u"ix_%1_%2"_s.arg(t).arg(i));
+            index->setColumns({columnId(t, 3 + 2 * i), columnId(t, 4 + 2 * i)});
+        }
+    }
+    for (int r = 0; r < relationshipCount; ++r) {
+        TableItem *to = tables.at(r);
+        RelationshipItem *relationship = model->addRelationship();
+        relationship->setFromTableId(tables.at((r + 7) % tableCount)->id());
+        relationship->setToTableId(to->id());
+        relationship->setConstraintId(to->constraints().at(1)->id());
+    }
+    for (int d = 0; d < diagramCount; ++d) {
+        DiagramItem *diagram = model->addDiagram();
+        diagram->setName(u"Diagram %1"_s.arg(d + 1));
+        diagram->setSceneJson(storedDiagram(d, tables));
+    }
+}
+
+// Median of three timed runs of step; reset runs untimed before each, so that tearing
+// down the previous result is not counted as part of the step.
+double medianWithReset(const std::function<void()> &reset, const std::function<void()> &step)
+{
+    std::vector<double> times;
+    for (int run = 0; run < 3; ++run) {
+        reset();
+        times.push_back(bench::medianMs(step, 1));
+    }
+    std::sort(times.begin(), times.end());
+    return times[1];
+}
+
+} // namespace
+
+VELMORA_BENCH("B1", "project round trip: 2,000 tables x 30 columns, 20 stored diagrams", [] {
+    ProjectItem project;
+    buildLargeProject(project);
+
+    QJsonObject document;
+    bench::reportMs(u"ProjectItem::toDocument"_s,
+                    medianWithReset([&] { document = QJsonObject(); },
+                                    [&] { document = project.toDocument(); }));
+
+    QByteArray text;
+    bench::reportMs(u"QJsonDocument::toJson(Indented)"_s,
+                    medianWithReset([&] { text.clear(); },
+                                    [&] { text = QJsonDocument(document).toJson(QJsonDocument::Indented); }));
+    bench::report(u"file size"_s, u"%1 bytes (%2 MiB)"_s.arg(text.size()).arg(text.size() / 1048576.0, 0, 'f', 1));
+
+    QJsonObject parsed;
+    bench::reportMs(u"QJsonDocument::fromJson"_s,
+                    medianWithReset([&] { parsed = QJsonObject(); },
+                                    [&] { parsed = QJsonDocument::fromJson(text).object(); }));
+
+    // Each run loads into a fresh project; tearing the projects down is not timed.
+    std::vector<std::unique_ptr<ProjectItem>> loaded;
+    bool ok = true;
+    bench::reportMs(u"ProjectItem::loadProjectDocument"_s, bench::medianMs([&] {
+        loaded.push_back(std::make_unique<ProjectItem>());
+        ok = loaded.back()->loadProjectDocument(parsed) && ok;
+    }));
+    if (!ok)
+        bench::report(u"load result"_s, u"FAILED"_s);
+
+    const ModelItem *model = loaded.back()->models().value(0);
+    qsizetype listed = 0;
+    bench::reportMs(u"ModelItem::tables() x100"_s, bench::medianMs([&] {
+        for (int i = 0; i < 100; ++i)
+            listed += model->tables().size();
+    }));
+
+    const QByteArray again = QJsonDocument(loaded.back()->toDocument()).toJson(QJsonDocument::Indented);
+    bench::report(u"second write"_s, again == text ? u"identical"_s : u"DIFFERENT"_s);
+    bench::report(u"peak RSS"_s, u"%1 MiB"_s.arg(bench::peakRssMiB(), 0, 'f', 1));
+});
