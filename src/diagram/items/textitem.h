@@ -1,0 +1,90 @@
+#pragma once
+
+#include "diagramitemtypes.h"
+
+#include <QColor>
+#include <QFont>
+#include <QGraphicsObject>
+#include <QJsonObject>
+#include <QPointer>
+#include <QRectF>
+#include <QString>
+
+class SingleLineTextItem;
+
+// A free one-line text note of the diagram. It floats above everything else, grows to
+// fit its text (it never shrinks by itself), is resized by eight handles while selected
+// and edits its text in place on double-click.
+class TextItem : public QGraphicsObject
+{
+public:
+    enum { Type = DiagramItemType::TextItem };
+
+    explicit TextItem(const QString &text, QGraphicsItem *parent = nullptr);
+    ~TextItem() override;
+
+    int type() const override { return Type; }
+    QRectF boundingRect() const override;
+    QPainterPath shape() const override;
+    void paint(QPainter *painter, const QStyleOptionGraphicsItem *option,
+               QWidget *widget) override;
+
+    QRectF rect() const { return QRectF(0, 0, m_width, m_height); }
+    QString id() const { return m_id; }
+    QString text() const { return m_text; }
+    QFont font() const { return m_font; }
+    QColor colorLight() const { return m_colorLight; }
+    QColor colorDark() const { return m_colorDark; }
+    // The colour of the current theme.
+    QColor textColor() const;
+    // Size the current text needs in the current font.
+    QSizeF measure() const;
+
+    void setText(const QString &text);
+    void setFont(const QFont &font);
+    // Invalid colours are skipped.
+    void setColors(const QColor &colorLight, const QColor &colorDark);
+    // Sets the colour of the current theme only.
+    void setColor(const QColor &color);
+    // Never smaller than the measured size.
+    void setSize(const QSizeF &size);
+    // Position and size exactly as given.
+    void setGeometry(const QRectF &rect);
+
+    void startEditing();
+    void finishEditing();
+    void closeEditor();
+    SingleLineTextItem *editor() const;
+
+    QJsonObject toJson() const;
+    // Every missing or mistyped key keeps the current value.
+    void fromJson(const QJsonObject &object);
+
+protected:
+    QVariant itemChange(GraphicsItemChange change, const QVariant &value) override;
+    void mouseDoubleClickEvent(QGraphicsSceneMouseEvent *event) override;
+    void mousePressEvent(QGraphicsSceneMouseEvent *event) override;
+    void mouseMoveEvent(QGraphicsSceneMouseEvent *event) override;
+    void mouseReleaseEvent(QGraphicsSceneMouseEvent *event) override;
+    void hoverMoveEvent(QGraphicsSceneHoverEvent *event) override;
+    void hoverLeaveEvent(QGraphicsSceneHoverEvent *event) override;
+    void contextMenuEvent(QGraphicsSceneContextMenuEvent *event) override;
+
+private:
+    QRectF textRect() const;
+    void growToFit();
+    void onThemeChanged();
+
+    QString m_id;
+    QString m_text;
+    QFont m_font;
+    QColor m_colorLight;
+    QColor m_colorDark;
+    qreal m_width = 0;
+    qreal m_height = 0;
+    ResizeHandle m_resizeHandle = ResizeHandle::NoHandle;
+    QRectF m_startRect;
+    QPointF m_pressScenePos;
+    // A child item, yet held weakly: a scene clear may delete it on its own.
+    QPointer<SingleLineTextItem> m_editor;
+};
