@@ -35,6 +35,30 @@ Layout randomLayout(SeededRandom &random)
     for (int i = 0; i < count; ++i)
         layout.obstacles.append(routing::insetObstacleRect(randomBox(random, near)));
     if (random.chance(0.5)) {
+        // Boxes in the band around the pair where the cut draws its line.
+        const QRectF pair = layout.fromRect.normalized() | layout.toRect.normalized();
+        for (int i = 0; i < 10; ++i) {
+            const double reach = random.uniform(0, 150);
+            const QRectF box = randomBox(random, QRectF(0, 0, 160, 120));
+            QPointF at;
+            switch (random.below(4)) {
+            case 0:
+                at = QPointF(random.uniform(pair.left() - 150, pair.right()), pair.top() - reach - box.height());
+                break;
+            case 1:
+                at = QPointF(random.uniform(pair.left() - 150, pair.right()), pair.bottom() + reach);
+                break;
+            case 2:
+                at = QPointF(pair.left() - reach - box.width(), random.uniform(pair.top() - 150, pair.bottom()));
+                break;
+            default:
+                at = QPointF(pair.right() + reach, random.uniform(pair.top() - 150, pair.bottom()));
+                break;
+            }
+            layout.obstacles.append(routing::insetObstacleRect(QRectF(at, box.size())));
+        }
+    }
+    if (random.chance(0.5)) {
         const QRectF far(-3000, -3000, 7000, 7000);
         for (int i = 0; i < 40; ++i)
             layout.obstacles.append(routing::insetObstacleRect(randomBox(random, far)));

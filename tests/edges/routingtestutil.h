@@ -40,8 +40,8 @@ struct Layout
     QList<QRectF> obstacles; // already inset, as callers pass them
 };
 
-// A few boxes of mixed sizes close together, now and then a degenerate one, and on some
-// layouts a crowd of boxes far away.
+// A few boxes of mixed sizes close together, now and then a degenerate one; on some
+// layouts boxes just around the pair, and on some a crowd of boxes far away.
 Layout randomLayout(SeededRandom &random);
 
 // The route of one side pair as drawn for a person to look at.
