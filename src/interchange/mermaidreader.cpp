@@ -52,16 +52,6 @@ QString foldedKey(const QString &text)
     return text.toCaseFolded();
 }
 
-void appendCodePoint(QString &out, char32_t cp)
-{
-    if (QChar::requiresSurrogates(cp)) {
-        out += QChar(QChar::highSurrogate(cp));
-        out += QChar(QChar::lowSurrogate(cp));
-    } else {
-        out += QChar(char16_t(cp));
-    }
-}
-
 } // namespace
 
 // --- Entity lookup -------------------------------------------------------------------
@@ -721,12 +711,12 @@ bool readMermaidText(const QString &text, QList<MermaidEntity> *entities,
 
 QString foreignKeyMatchKey(const QString &name)
 {
-    QString key;
-    const QList<uint> codePoints = name.toLower().toUcs4();
-    for (const uint cp : codePoints) {
+    QList<char32_t> kept;
+    for (const uint cp : name.toLower().toUcs4()) {
         if (QChar::isLetter(char32_t(cp)) || QChar::isDigit(char32_t(cp)))
-            appendCodePoint(key, char32_t(cp));
+            kept.append(char32_t(cp));
     }
+    QString key = QString::fromUcs4(kept.constData(), kept.size());
     if (key.size() > 2 && key.endsWith(QLatin1String("id")))
         key.chop(2);
     if (key.size() >= 5 && key.endsWith(u's'))

@@ -28,16 +28,6 @@ bool isNonAsciiLetterOrNumber(char32_t c)
     return c > 0x7f && QChar::isLetterOrNumber(c);
 }
 
-void appendCodePoint(QString &out, char32_t cp)
-{
-    if (QChar::requiresSurrogates(cp)) {
-        out += QChar(QChar::highSurrogate(cp));
-        out += QChar(QChar::lowSurrogate(cp));
-    } else {
-        out += QChar(char16_t(cp));
-    }
-}
-
 QList<char32_t> codePoints(const QString &text)
 {
     QList<char32_t> out;
@@ -61,17 +51,16 @@ bool isReservedWord(const QString &text)
 // Attribute names and types keep letters, digits and a few bracket characters.
 QString mapAttributeCharacters(const QString &text, bool keepComma)
 {
-    QString out;
+    QList<char32_t> out;
     for (const char32_t c : codePoints(text.trimmed())) {
         if (QChar::isSpace(c))
-            out += u'_';
+            out.append(U'_');
         else if (isAsciiLetter(c) || isAsciiDigit(c) || c == '(' || c == ')' || c == '-'
-                 || c == '[' || c == ']' || c == '_' || (keepComma && c == ','))
-            appendCodePoint(out, c);
-        else if (isNonAsciiLetterOrNumber(c))
-            appendCodePoint(out, c);
+                 || c == '[' || c == ']' || c == '_' || (keepComma && c == ',')
+                 || isNonAsciiLetterOrNumber(c))
+            out.append(c);
     }
-    return out;
+    return QString::fromUcs4(out.constData(), out.size());
 }
 
 char32_t firstCodePoint(const QString &text)
@@ -129,15 +118,15 @@ bool isValidMermaidIdentifier(const QString &text)
 
 QString sanitizeMermaidEntityName(const QString &text)
 {
-    QString out;
+    QList<char32_t> kept;
     for (const char32_t c : codePoints(text.trimmed())) {
-        if (isAsciiLetter(c) || isAsciiDigit(c) || c == '_' || c == '-')
-            appendCodePoint(out, c);
-        else if (QChar::isSpace(c))
-            out += u'_';
-        else if (isNonAsciiLetterOrNumber(c))
-            appendCodePoint(out, c);
+        if (QChar::isSpace(c))
+            kept.append(U'_');
+        else if (isAsciiLetter(c) || isAsciiDigit(c) || c == '_' || c == '-'
+                 || isNonAsciiLetterOrNumber(c))
+            kept.append(c);
     }
+    QString out = QString::fromUcs4(kept.constData(), kept.size());
     int leadingHyphens = 0;
     while (leadingHyphens < out.size() && out.at(leadingHyphens) == u'-')
         ++leadingHyphens;

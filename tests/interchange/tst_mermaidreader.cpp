@@ -3,12 +3,15 @@
 #include "testsupport.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <atomic>
+#include <thread>
+#include <vector>
 
 using namespace mermaidtest;
 
@@ -31,6 +34,7 @@ private slots:
     void brokenRelationshipDeclaresFirstEntityOnly();
     void finishesOnRandomText();
     void finishesOnLongNameWithoutConnector();
+    void readsOnSeveralThreadsAtOnce();
 
 private:
     QString writeTemp(const QByteArray &bytes, const QString &name = QStringLiteral("in.mmd"));
@@ -403,6 +407,26 @@ void TestMermaidReader::finishesOnLongNameWithoutConnector()
     QList<MermaidEntity> entities;
     QVERIFY(readMermaidText(text, &entities, nullptr, nullptr));
     QCOMPARE(entities.size(), 2);
+}
+
+void TestMermaidReader::readsOnSeveralThreadsAtOnce()
+{
+    // The import runs on a worker thread; several at once share only the compiled patterns.
+    const QString path = testsupport::dataPath("interchange/data/mermaid/fenced_mermaid.md");
+    std::atomic<int> failures{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 50; ++i) {
+                QString error;
+                if (parseMermaidFile(path, &error).value("edges").toArray().size() != 1)
+                    ++failures;
+            }
+        });
+    }
+    for (std::thread &thread : threads)
+        thread.join();
+    QCOMPARE(failures.load(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestMermaidReader)
