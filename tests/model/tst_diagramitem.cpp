@@ -66,9 +66,9 @@ void tst_DiagramItem::documentNameIsFileName()
 {
     DocumentItem document;
     document.setFileName(u"a.pdf"_s);
-    document.setFileName(u"spec.docx"_s);
-    QCOMPARE(document.name(), u"spec.docx"_s);
-    QCOMPARE(document.fileName(), u"spec.docx"_s);
+    document.setFileName(u"design-notes.docx"_s);
+    QCOMPARE(document.name(), u"design-notes.docx"_s);
+    QCOMPARE(document.fileName(), u"design-notes.docx"_s);
     document.setFileType(u"docx"_s);
     DocumentItem copy;
     copy.fromJson(document.toJson());
