@@ -20,8 +20,6 @@
 
 namespace {
 
-const QString kNoDiagramMessage = QStringLiteral("No draw.io diagram was found in the file.");
-
 // Numbers from the file: text that does not convert, and infinities or NaN, read as
 // 0 so that positions stay usable and comparisons stay ordered.
 double finiteNumber(QStringView text)
@@ -39,6 +37,94 @@ double finiteOrZero(double value)
 QString newId()
 {
     return QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
+// ---------------------------------------------------------------------------------
+// Style classification, shared by the public tests and the builder, which classifies
+// every cell once.
+
+QString shapeName(const QString &style)
+{
+    return styleValue(style, QStringLiteral("shape")).toLower();
+}
+
+// A style prepared for case-insensitive substring tests. Styles are nearly always
+// ASCII; those are lower-cased once and searched case-sensitively, which is much
+// faster than a case-insensitive search over the whole style per test.
+class FoldedStyle
+{
+public:
+    explicit FoldedStyle(const QString &style) : style_(style)
+    {
+        ascii_ = std::all_of(style.cbegin(), style.cend(), [](QChar c) { return c.unicode() < 0x80; });
+        if (ascii_)
+            lower_ = style.toLower();
+    }
+
+    // needle is lower case.
+    bool contains(QLatin1String needle) const
+    {
+        return ascii_ ? lower_.contains(needle) : style_.contains(needle, Qt::CaseInsensitive);
+    }
+
+private:
+    const QString &style_;
+    QString lower_;
+    bool ascii_ = false;
+};
+
+bool tableStyle(const FoldedStyle &style, const QString &shape)
+{
+    static const QStringList tableShapes = {
+        QStringLiteral("table"),            QStringLiteral("list"),
+        QStringLiteral("mxgraph.er.table"), QStringLiteral("mxgraph.er.entity"),
+        QStringLiteral("mxgraph.er.entity2"), QStringLiteral("swimlane"),
+    };
+    if (tableShapes.contains(shape))
+        return true;
+    return style.contains(QLatin1String("childlayout=tablelayout"))
+           || style.contains(QLatin1String("childlayout=stacklayout"))
+           || style.contains(QLatin1String("mxgraph.er.table"));
+}
+
+bool rowStyle(const FoldedStyle &style, const QString &shape)
+{
+    return shape == QLatin1String("tablerow") || shape == QLatin1String("listitem")
+           || style.contains(QLatin1String("shape=tablerow"))
+           || style.contains(QLatin1String("shape=listitem"));
+}
+
+bool edgeLabelStyle(const FoldedStyle &style)
+{
+    return style.contains(QLatin1String("edgelabel")) || style.contains(QLatin1String("text;"));
+}
+
+bool relationshipShape(const QString &shape)
+{
+    return shape.contains(QLatin1String("rhombus"))
+           || shape.contains(QLatin1String("mxgraph.er.association"))
+           || shape.contains(QLatin1String("mxgraph.er.relationship"));
+}
+
+struct StyleTraits
+{
+    bool row = false;
+    bool partialRectangle = false;
+    bool excludedFromTables = false; // row, partial rectangle, relationship, label or text
+    bool table = false;
+};
+
+StyleTraits classifyStyle(const QString &text)
+{
+    const FoldedStyle style(text);
+    const QString shape = shapeName(text);
+    StyleTraits traits;
+    traits.row = rowStyle(style, shape);
+    traits.partialRectangle = shape == QLatin1String("partialrectangle");
+    traits.excludedFromTables = traits.row || traits.partialRectangle || relationshipShape(shape)
+                                || edgeLabelStyle(style);
+    traits.table = tableStyle(style, shape);
+    return traits;
 }
 
 // ---------------------------------------------------------------------------------
@@ -223,7 +309,7 @@ private:
             }
         }
         if (!cell.id.isEmpty())
-            cells_->append(cell);
+            cells_->append(std::move(cell));
     }
 
     void readObject(const QString &fallbackParent, int depth)
@@ -458,10 +544,9 @@ private:
     QHash<QString, QList<qsizetype>> children_;
 };
 
-bool isRowCell(const DrawioCell &cell, const CellIndex &index)
+bool isRowCell(const DrawioCell &cell, const StyleTraits &traits, const CellIndex &index)
 {
-    return isRowStyle(cell.style)
-           || (isPartialRectangleStyle(cell.style) && index.hasChildren(cell.id));
+    return traits.row || (traits.partialRectangle && index.hasChildren(cell.id));
 }
 
 // Depth first over the descendants of cell, children ordered by y then x, each
@@ -474,11 +559,11 @@ void collectDescendantLabels(const DrawioCell &cell, qsizetype cellPosition,
     const auto sortedChildren = [&](const QString &id) {
         QList<qsizetype> children = index.childrenOf(id);
         std::stable_sort(children.begin(), children.end(), [&cells](qsizetype a, qsizetype b) {
-            const DrawioCell &ca = cells.at(a);
-            const DrawioCell &cb = cells.at(b);
-            if (ca.y != cb.y)
-                return ca.y < cb.y;
-            return ca.x < cb.x;
+            const double ay = finiteOrZero(cells.at(a).y);
+            const double by = finiteOrZero(cells.at(b).y);
+            if (ay != by)
+                return ay < by;
+            return finiteOrZero(cells.at(a).x) < finiteOrZero(cells.at(b).x);
         });
         return children;
     };
@@ -598,12 +683,6 @@ QString findEnclosingTableId(const QString &id, const CellIndex &index,
     }
 }
 
-bool isExcludedFromTables(const QString &style)
-{
-    return isRowStyle(style) || isPartialRectangleStyle(style) || isRelationshipShapeStyle(style)
-           || isEdgeLabelStyle(style);
-}
-
 void addRow(DrawioEntity *entity, const QString &text, const DrawioCell &source, double sortKey)
 {
     if (text.isEmpty() || text.compare(entity->title, Qt::CaseInsensitive) == 0)
@@ -634,7 +713,8 @@ qint64 lineGroupKey(double absoluteY)
     return std::llround(std::clamp(absoluteY / 8.0, -limit, limit));
 }
 
-DrawioEntity buildEntity(const QString &tableId, const CellIndex &index)
+DrawioEntity buildEntity(const QString &tableId, const CellIndex &index,
+                         const QList<StyleTraits> &traits)
 {
     const QList<DrawioCell> &cells = index.cells();
     const DrawioCell &table = *index.find(tableId);
@@ -651,7 +731,7 @@ DrawioEntity buildEntity(const QString &tableId, const CellIndex &index)
     for (const qsizetype child : index.childrenOf(tableId)) {
         if (cells.at(child).id == tableId)
             continue;
-        if (isRowCell(cells.at(child), index))
+        if (isRowCell(cells.at(child), traits.at(child), index))
             rowCells.append(child);
         else
             otherChildren.append(child);
@@ -660,7 +740,8 @@ DrawioEntity buildEntity(const QString &tableId, const CellIndex &index)
     if (!rowCells.isEmpty()) {
         for (const qsizetype rowCell : rowCells) {
             const DrawioCell &cell = cells.at(rowCell);
-            addRow(&entity, cellTextWithDescendants(cell, rowCell, index), cell, cell.y);
+            addRow(&entity, cellTextWithDescendants(cell, rowCell, index), cell,
+                   finiteOrZero(cell.y));
         }
     } else {
         QMap<qint64, LineGroup> groups;
@@ -722,11 +803,6 @@ QJsonObject entityObject(const DrawioEntity &entity, const QString &id)
     return object;
 }
 
-QString shapeName(const QString &style)
-{
-    return styleValue(style, QStringLiteral("shape")).toLower();
-}
-
 } // namespace
 
 // -------------------------------------------------------------------------------------
@@ -746,7 +822,7 @@ QJsonObject parseDrawioFile(const QString &path, QString *error)
     QList<DrawioCell> cells;
     if (!parseMxGraphXml(bytes, &cells) && !readFirstPageWithCells(bytes, &cells)) {
         if (error)
-            *error = kNoDiagramMessage;
+            *error = QStringLiteral("No draw.io diagram was found in the file.");
         return QJsonObject();
     }
 
@@ -809,8 +885,7 @@ int cardinalityFromArrow(QString arrowName)
 
 bool isEdgeLabelStyle(const QString &style)
 {
-    return style.contains(QLatin1String("edgeLabel"), Qt::CaseInsensitive)
-           || style.contains(QLatin1String("text;"), Qt::CaseInsensitive);
+    return edgeLabelStyle(FoldedStyle(style));
 }
 
 namespace {
@@ -920,24 +995,12 @@ QString styleValue(const QString &style, const QString &key)
 
 bool isTableStyle(const QString &style)
 {
-    static const QStringList tableShapes = {
-        QStringLiteral("table"),           QStringLiteral("list"),
-        QStringLiteral("mxgraph.er.table"), QStringLiteral("mxgraph.er.entity"),
-        QStringLiteral("mxgraph.er.entity2"), QStringLiteral("swimlane"),
-    };
-    if (tableShapes.contains(shapeName(style)))
-        return true;
-    return style.contains(QLatin1String("childLayout=tableLayout"), Qt::CaseInsensitive)
-           || style.contains(QLatin1String("childLayout=stackLayout"), Qt::CaseInsensitive)
-           || style.contains(QLatin1String("mxgraph.er.table"), Qt::CaseInsensitive);
+    return tableStyle(FoldedStyle(style), shapeName(style));
 }
 
 bool isRowStyle(const QString &style)
 {
-    const QString shape = shapeName(style);
-    return shape == QLatin1String("tablerow") || shape == QLatin1String("listitem")
-           || style.contains(QLatin1String("shape=tableRow"), Qt::CaseInsensitive)
-           || style.contains(QLatin1String("shape=listItem"), Qt::CaseInsensitive);
+    return rowStyle(FoldedStyle(style), shapeName(style));
 }
 
 bool isPartialRectangleStyle(const QString &style)
@@ -947,10 +1010,7 @@ bool isPartialRectangleStyle(const QString &style)
 
 bool isRelationshipShapeStyle(const QString &style)
 {
-    const QString shape = shapeName(style);
-    return shape.contains(QLatin1String("rhombus"))
-           || shape.contains(QLatin1String("mxgraph.er.association"))
-           || shape.contains(QLatin1String("mxgraph.er.relationship"));
+    return relationshipShape(shapeName(style));
 }
 
 bool isRowCell(const DrawioCell &cell, const QList<DrawioCell> &cells)
@@ -980,23 +1040,33 @@ QJsonObject buildDrawioDiagramJson(const QList<DrawioCell> &cells)
         tableOrder.append(id);
     };
 
-    for (const DrawioCell &cell : cells) {
-        if (!cell.vertex || cell.edge || isExcludedFromTables(cell.style))
+    QList<StyleTraits> traits;
+    traits.reserve(cells.size());
+    for (const DrawioCell &cell : cells)
+        traits.append(classifyStyle(cell.style));
+
+    for (qsizetype i = 0; i < cells.size(); ++i) {
+        const DrawioCell &cell = cells.at(i);
+        if (!cell.vertex || cell.edge || traits.at(i).excludedFromTables)
             continue;
+        if (traits.at(i).table) {
+            collectTableId(cell.id);
+            continue;
+        }
         const QString kind = styleValue(cell.style, QStringLiteral("corvaKind"));
-        if (isTableStyle(cell.style) || kind.startsWith(QLatin1String("entity"))
-            || kind == QLatin1String("table"))
+        if (kind.startsWith(QLatin1String("entity")) || kind == QLatin1String("table"))
             collectTableId(cell.id);
     }
     // Rows make their container a table whatever its style says.
-    for (const DrawioCell &cell : cells) {
-        if (!cell.edge && isRowCell(cell, index))
-            collectTableId(cell.parent);
+    for (qsizetype i = 0; i < cells.size(); ++i) {
+        if (!cells.at(i).edge && isRowCell(cells.at(i), traits.at(i), index))
+            collectTableId(cells.at(i).parent);
     }
     // Nothing looks like a table: every top-level shape becomes one.
     if (tableOrder.isEmpty()) {
-        for (const DrawioCell &cell : cells) {
-            if (cell.vertex && !cell.edge && !isExcludedFromTables(cell.style)
+        for (qsizetype i = 0; i < cells.size(); ++i) {
+            const DrawioCell &cell = cells.at(i);
+            if (cell.vertex && !cell.edge && !traits.at(i).excludedFromTables
                 && isRootCellId(cell.parent))
                 collectTableId(cell.id);
         }
@@ -1005,7 +1075,7 @@ QJsonObject buildDrawioDiagramJson(const QList<DrawioCell> &cells)
     QList<DrawioEntity> entities;
     entities.reserve(tableOrder.size());
     for (const QString &tableId : std::as_const(tableOrder))
-        entities.append(buildEntity(tableId, index));
+        entities.append(buildEntity(tableId, index, traits));
     if (entities.isEmpty())
         return QJsonObject();
 
