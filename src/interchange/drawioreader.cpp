@@ -56,9 +56,17 @@ class FoldedStyle
 public:
     explicit FoldedStyle(const QString &style) : style_(style)
     {
-        ascii_ = std::all_of(style.cbegin(), style.cend(), [](QChar c) { return c.unicode() < 0x80; });
-        if (ascii_)
-            lower_ = style.toLower();
+        lower_.resize(style.size());
+        QChar *out = lower_.data();
+        for (const QChar c : style) {
+            const char16_t u = c.unicode();
+            if (u >= 0x80) {
+                ascii_ = false;
+                lower_.clear();
+                return;
+            }
+            *out++ = QChar(u >= u'A' && u <= u'Z' ? char16_t(u + 32) : u);
+        }
     }
 
     // needle is lower case.
@@ -70,7 +78,7 @@ public:
 private:
     const QString &style_;
     QString lower_;
-    bool ascii_ = false;
+    bool ascii_ = true;
 };
 
 bool tableStyle(const FoldedStyle &style, const QString &shape)
@@ -965,6 +973,9 @@ bool parseMxGraphXml(const QByteArray &xml, QList<DrawioCell> *cells)
     if (!cells)
         return false;
     cells->clear();
+    // About one record per mxCell element; reserving spares the moves of a growing list.
+    // Bounded, since the text need not be a model at all.
+    cells->reserve(std::min<qsizetype>(xml.count("<mxCell"), 1 << 18));
     QXmlStreamReader reader(xml);
     CellReader cellReader(reader, cells);
     if (!cellReader.readRoot())

@@ -3,6 +3,7 @@
 #include "testsupport.h"
 
 #include <QFile>
+#include <QThread>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -128,6 +129,7 @@ private slots:
     void decompressionBombIsRefused();
     void nestedEntitiesAreStoppedByTheXmlReader();
     void deeplyNestedPageTextIsGathered();
+    void readsOnSeveralThreadsAtOnce();
 
 private:
     QString write(const QByteArray &bytes);
@@ -363,6 +365,38 @@ void TestDrawioFileReading::deeplyNestedPageTextIsGathered()
     const QJsonObject document = parseDrawioFile(write(bytes), &error);
     QVERIFY(error.isEmpty());
     QCOMPARE(summarizeDrawioDocument(document), tableShapeSummary());
+}
+
+void TestDrawioFileReading::readsOnSeveralThreadsAtOnce()
+{
+    const QString compressed = write(mxfile({compressedPage(tableShapeModel())}));
+    const QString swimlane =
+        testsupport::dataPath(QStringLiteral("interchange/data/drawio/reader_swimlane_stack.drawio"));
+    const QStringList expectedSwimlane = summarizeDrawioDocument(parseDrawioFile(swimlane));
+
+    QList<QStringList> results(8);
+    QList<QThread *> threads;
+    for (int t = 0; t < results.size(); ++t) {
+        QStringList *out = &results[t];
+        threads.append(QThread::create([&, t, out] {
+            QStringList mismatches;
+            for (int round = 0; round < 20; ++round) {
+                const bool even = (t + round) % 2 == 0;
+                const QStringList summary = summarizeDrawioDocument(parseDrawioFile(even ? compressed : swimlane));
+                if (summary != (even ? tableShapeSummary() : expectedSwimlane))
+                    mismatches.append(summary.join(QLatin1Char('|')));
+            }
+            *out = mismatches;
+        }));
+    }
+    for (QThread *thread : std::as_const(threads))
+        thread->start();
+    for (QThread *thread : std::as_const(threads)) {
+        thread->wait();
+        delete thread;
+    }
+    for (const QStringList &mismatches : std::as_const(results))
+        QCOMPARE(mismatches, QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestDrawioFileReading)
