@@ -261,6 +261,8 @@ void tst_SingleLineTextItem::pastedTabsAndLineBreaksBecomeOneLine_data()
         << "" << 0 << QStringLiteral("a\u2028b\u2029c") << "a b c" << 5;
     QTest::newRow("tabs and breaks") << "" << 0 << "a\t\nb" << "a b" << 3;
     QTest::newRow("only breaks") << "x" << 1 << "\n\n" << "x  " << 3;
+    QTest::newRow("10,000 characters") << "" << 0 << QStringLiteral("ab\t\n").repeated(2500)
+                                       << QStringLiteral("ab ").repeated(2500) << 7500;
 }
 
 void tst_SingleLineTextItem::pastedTabsAndLineBreaksBecomeOneLine()
