@@ -634,6 +634,18 @@ void tst_SingleLineTextItem::directPaintingSynthesisesBoldAndAlignsRight()
     Q_UNUSED(boldAdvance);
     Q_UNUSED(underlineAdvance);
 
+    // An editor that is editing paints through the text item even without an option.
+    EditorFixture f;
+    QVERIFY(f.show());
+    f.startEditing(QStringLiteral("Wide"));
+    QImage editing(200, 60, QImage::Format_ARGB32_Premultiplied);
+    editing.fill(Qt::white);
+    {
+        QPainter painter(&editing);
+        f.editor->paint(&painter, nullptr, nullptr);
+    }
+    QVERIFY(inkCount(editing, white) > 0);
+
     const QString dir = testsupport::outputDir(QStringLiteral("tst_singlelinetextitem"));
     QVERIFY(bold.save(dir + "/direct_synthetic_bold.png"));
     QVERIFY(right.save(dir + "/direct_right_aligned.png"));
