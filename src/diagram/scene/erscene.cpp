@@ -1,6 +1,758 @@
 #include "erscene.h"
 
+#include "dialectcatalog.h"
+#include "edgeitem.h"
+#include "entityitem.h"
+#include "groupitem.h"
+#include "slotitem.h"
+#include "textitem.h"
+#include "thememanager.h"
+
+// INTERIM: the edge JSON object and the view link are being built alongside.
+#if VELMORA_HAVE_EDGE_JSON
+#include "entityviewedgeitem.h"
+#endif
+
+#include <QAbstractItemView>
+#include <QCoreApplication>
+#include <QGraphicsDropShadowEffect>
+#include <QGraphicsView>
+#include <QJsonArray>
+#include <QMap>
+#include <QPainter>
+#include <QPointer>
+#include <QScopedValueRollback>
+#include <QSet>
+#include <QTimer>
+#include <QUuid>
+#include <QVarLengthArray>
+#include <QtDebug>
+
+#include <cmath>
+
+namespace {
+
+constexpr int PulseIntervalMs = 40;
+constexpr double PulsePeriodMs = 2000.0;
+constexpr double TwoPi = 6.283185307179586;
+constexpr qreal SceneRectMargin = 300.0;
+const QSizeF EntitySize(150, 70);
+const QSizeF GroupSize(240, 160);
+
+QString newId()
+{
+    return QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
+bool isDiagramItemType(int type)
+{
+    return type == DiagramItemType::EntityItem || type == DiagramItemType::EdgeItem
+        || type == DiagramItemType::TextItem || type == DiagramItemType::GroupItem;
+}
+
+// Selects the item index method for a while and puts the previous one back.
+class IndexMethodRollback
+{
+public:
+    IndexMethodRollback(QGraphicsScene *scene, QGraphicsScene::ItemIndexMethod method)
+        : m_scene(scene)
+        , m_previous(scene->itemIndexMethod())
+    {
+        m_scene->setItemIndexMethod(method);
+    }
+    ~IndexMethodRollback() { m_scene->setItemIndexMethod(m_previous); }
+    IndexMethodRollback(const IndexMethodRollback &) = delete;
+    IndexMethodRollback &operator=(const IndexMethodRollback &) = delete;
+
+private:
+    QGraphicsScene *m_scene;
+    QGraphicsScene::ItemIndexMethod m_previous;
+};
+
+// Blocks the scene's signals for a while and puts the previous state back.
+class SignalBlock
+{
+public:
+    explicit SignalBlock(QObject *object)
+        : m_object(object)
+        , m_previous(object->blockSignals(true))
+    {
+    }
+    ~SignalBlock() { m_object->blockSignals(m_previous); }
+    SignalBlock(const SignalBlock &) = delete;
+    SignalBlock &operator=(const SignalBlock &) = delete;
+
+private:
+    QObject *m_object;
+    bool m_previous;
+};
+
+// Edge re-routing stays off while the loader builds the scene, on every way out.
+class RoutingSuppression
+{
+public:
+    RoutingSuppression()
+        : m_previous(EdgeItem::isRoutingSuppressed())
+    {
+        EdgeItem::setSuppressRouting(true);
+    }
+    ~RoutingSuppression() { EdgeItem::setSuppressRouting(m_previous); }
+    RoutingSuppression(const RoutingSuppression &) = delete;
+    RoutingSuppression &operator=(const RoutingSuppression &) = delete;
+
+private:
+    bool m_previous;
+};
+
+} // namespace
+
 ERScene::ERScene(QObject *parent)
     : QGraphicsScene(parent)
 {
+    setSceneRect(-2000, -2000, 4000, 4000);
+
+    pulseTimer = new QTimer(this);
+    pulseTimer->setInterval(PulseIntervalMs);
+    connect(pulseTimer, &QTimer::timeout, this, &ERScene::pulseSelection);
+    connect(this, &QGraphicsScene::selectionChanged, this, &ERScene::scheduleHighlightRefresh);
+    connect(ThemeManager::instance(), &ThemeManager::themeChanged, this, &ERScene::onThemeChanged);
+    connect(this, &QGraphicsScene::changed, this, &ERScene::growSceneRect);
+}
+
+ERScene::~ERScene()
+{
+    // The base destructor deletes items in its own order, so an edge could outlive
+    // one of its boxes for a moment; take edges first, as a clear does.
+    QScopedValueRollback<bool> clearing(bulkOperation, true);
+    pulseTimer->stop();
+    removeDiagramItems(false);
+}
+
+// --- creating items -----------------------------------------------------------------------
+
+EdgeItem *ERScene::createEdge(EntityItem *from, EntityItem *to, bool createFKs)
+{
+    qDebug() << "createEdge called from:" << (from ? from->id() : QStringLiteral("null"))
+             << "to:" << (to ? to->id() : QStringLiteral("null"))
+             << "createFKs:" << (createFKs ? "true" : "false");
+    if (!from || !to) {
+        qWarning() << "createEdge: null entity!";
+        return nullptr;
+    }
+    if (from->scene() != this || to->scene() != this) {
+        qWarning() << "createEdge: entity not in this scene!";
+        return nullptr;
+    }
+
+    EdgeItem *edge = nullptr;
+    if (from->isView() || to->isView()) {
+#if VELMORA_HAVE_EDGE_JSON
+        edge = new EntityViewEdgeItem(from, to, false);
+#else
+        edge = new EdgeItem(from, to, false);
+#endif
+        addItem(edge);
+        if (createFKs) {
+            EntityItem *view = from->isView() ? from : to;
+            EntityItem *source = view == from ? to : from;
+            if (view != source)
+                view->inheritAttributesFrom(source, edge->id);
+            edge->updatePath();
+        }
+    } else {
+        edge = new EdgeItem(from, to, createFKs);
+        addItem(edge);
+        if (createFKs)
+            edge->updatePath();
+    }
+
+    qDebug() << "createEdge: success";
+    emit edgeAdded(edge);
+    return edge;
+}
+
+bool ERScene::hasAllDefaultEntityColors() const
+{
+    const EntityColorScheme &l = defaultEntityColors.light;
+    const EntityColorScheme &d = defaultEntityColors.dark;
+    return l.background.isValid() && l.header.isValid() && l.border.isValid()
+        && l.text.isValid() && d.background.isValid() && d.header.isValid()
+        && d.border.isValid() && d.text.isValid();
+}
+
+void ERScene::applyNewEntityColors(EntityItem *entity) const
+{
+    if (hasAllDefaultEntityColors())
+        entity->setColorScheme(defaultEntityColors);
+}
+
+void ERScene::addEntityAt(const QPointF &pos)
+{
+    const QString name = QStringLiteral("table_") + QString::number(entityCount() + 1);
+    auto *entity = new EntityItem(name, EntitySize);
+    entity->addAttributeRow(entity->title() + QStringLiteral("_id"),
+                            defaultKeyTypeForDialect(dialect), true, false, false, false);
+    applyNewEntityColors(entity);
+    entity->storedId = newId();
+    entity->setPos(pos);
+    addItem(entity);
+    emit entityAdded(entity);
+}
+
+void ERScene::addEntityViewAt(const QPointF &pos)
+{
+    QStringList viewTitles;
+    const QList<QGraphicsItem *> all = items();
+    for (QGraphicsItem *item : all) {
+        if (item->type() != DiagramItemType::EntityItem)
+            continue;
+        auto *entity = static_cast<EntityItem *>(item);
+        if (entity->isView())
+            viewTitles.append(entity->title());
+    }
+    int n = int(viewTitles.size()) + 1;
+    while (viewTitles.contains(QStringLiteral("view_") + QString::number(n)))
+        ++n;
+
+    auto *entity = new EntityItem(QStringLiteral("view_") + QString::number(n), EntitySize);
+    entity->setKind(EntityKind::View);
+    applyNewEntityColors(entity);
+    entity->storedId = newId();
+    entity->setPos(pos);
+    addItem(entity);
+    emit entityAdded(entity);
+}
+
+void ERScene::addGroupAt(const QPointF &pos)
+{
+    QStringList titles;
+    const QList<QGraphicsItem *> all = items();
+    for (QGraphicsItem *item : all) {
+        if (item->type() == DiagramItemType::GroupItem)
+            titles.append(static_cast<GroupItem *>(item)->title());
+    }
+    int n = int(titles.size()) + 1;
+    while (titles.contains(QStringLiteral("group_") + QString::number(n)))
+        ++n;
+
+    auto *group = new GroupItem(QStringLiteral("group_") + QString::number(n), GroupSize);
+    if (groupItemStyleSet)
+        group->setColors(groupFillLight, groupBorderLight, groupTextLight, groupFillDark,
+                         groupBorderDark, groupTextDark);
+    group->setPos(pos);
+    addItem(group);
+}
+
+void ERScene::addTextItemAt(const QPointF &pos)
+{
+    auto *text = new TextItem(QStringLiteral("Text"));
+    if (textItemStyleSet) {
+        text->setFont(textItemFont);
+        text->setColors(textItemColorLight, textItemColorDark);
+    }
+    text->setPos(pos);
+    addItem(text);
+}
+
+int ERScene::entityCount() const
+{
+    int count = 0;
+    const QList<QGraphicsItem *> all = items();
+    for (QGraphicsItem *item : all) {
+        if (item->type() == DiagramItemType::EntityItem
+            && !static_cast<EntityItem *>(item)->isView())
+            ++count;
+    }
+    return count;
+}
+
+void ERScene::notifyEntityAdded(EntityItem *entity)
+{
+    if (entity)
+        emit entityAdded(entity);
+}
+
+void ERScene::setTextItemStyle(const QFont &font, const QColor &colorLight, const QColor &colorDark)
+{
+    textItemFont = font;
+    textItemColorLight = colorLight;
+    textItemColorDark = colorDark;
+    textItemStyleSet = true;
+}
+
+void ERScene::setGroupItemStyle(const QColor &fillLight, const QColor &borderLight,
+                                const QColor &textLight, const QColor &fillDark,
+                                const QColor &borderDark, const QColor &textDark)
+{
+    groupFillLight = fillLight;
+    groupBorderLight = borderLight;
+    groupTextLight = textLight;
+    groupFillDark = fillDark;
+    groupBorderDark = borderDark;
+    groupTextDark = textDark;
+    groupItemStyleSet = true;
+}
+
+void ERScene::setFilePath(const QString &path)
+{
+    filePath = path;
+}
+
+// --- clearing -------------------------------------------------------------------------------
+
+void ERScene::clearScene()
+{
+    // A load or layout holds pointers to the items; it clears by itself.
+    if (bulkOperation || m_structuralChange)
+        return;
+    QScopedValueRollback<bool> clearing(bulkOperation, true);
+    removeDiagramItems(true);
+}
+
+void ERScene::removeDiagramItems(bool detachLeftovers)
+{
+    qDebug() << "clearScene: starting";
+    SignalBlock blocked(this);
+    IndexMethodRollback noIndex(this, QGraphicsScene::NoIndex);
+
+    resetTransientState();
+    clearFocus();
+
+    // Completion popups of the in-place editors live in the viewports.
+    const QList<QGraphicsView *> sceneViews = views();
+    for (QGraphicsView *view : sceneViews) {
+        if (!view->viewport())
+            continue;
+        const QList<QAbstractItemView *> popups =
+            view->viewport()->findChildren<QAbstractItemView *>(QString(), Qt::FindDirectChildrenOnly);
+        for (QAbstractItemView *popup : popups)
+            popup->hide();
+    }
+
+    QList<EdgeItem *> edgeItems;
+    QList<EntityItem *> entityItems;
+    QList<QGraphicsItem *> annotations;
+    const QList<QGraphicsItem *> all = items();
+    for (QGraphicsItem *item : all) {
+        switch (item->type()) {
+        case DiagramItemType::EdgeItem:
+            edgeItems.append(static_cast<EdgeItem *>(item));
+            break;
+        case DiagramItemType::EntityItem:
+            entityItems.append(static_cast<EntityItem *>(item));
+            break;
+        case DiagramItemType::TextItem:
+        case DiagramItemType::GroupItem:
+            annotations.append(item);
+            break;
+        default:
+            break;
+        }
+    }
+    qDebug() << "clearScene: edges:" << edgeItems.size() << "entities:" << entityItems.size();
+
+    for (EdgeItem *edge : std::as_const(edgeItems)) {
+        if (edge->from)
+            edge->from->removeEdge(edge);
+        if (edge->to)
+            edge->to->removeEdge(edge);
+    }
+    // Tearing the scene down is not deleting relationships: the rows stay.
+    for (EdgeItem *edge : std::as_const(edgeItems))
+        edge->removeForeignKeysOnDelete = false;
+    for (EdgeItem *edge : std::as_const(edgeItems)) {
+        if (edge->scene() == this) {
+            removeItem(edge);
+            delete edge;
+        }
+    }
+    for (EntityItem *entity : std::as_const(entityItems)) {
+        if (entity->scene() != this)
+            continue;
+        for (SlotItem *slot : std::as_const(entity->slotItems)) {
+            if (slot)
+                slot->setEdge(nullptr);
+        }
+        removeItem(entity);
+        delete entity;
+    }
+    for (QGraphicsItem *item : std::as_const(annotations)) {
+        if (item->scene() == this) {
+            removeItem(item);
+            delete item;
+        }
+    }
+
+    if (detachLeftovers) {
+        const QList<QGraphicsItem *> remaining = items();
+        if (!remaining.isEmpty()) {
+            qWarning() << "clearScene: remaining items after cleanup:" << remaining.size();
+            for (QGraphicsItem *item : remaining) {
+                if (item->scene() == this)
+                    removeItem(item);
+            }
+        }
+    }
+    qDebug() << "clearScene: completed";
+}
+
+void ERScene::resetTransientState()
+{
+    ++highlightGeneration;
+    highlightRefreshPending = false;
+    pulseTimer->stop();
+    if (QGraphicsItem *grabber = mouseGrabberItem())
+        grabber->ungrabMouse();
+    const QList<QGraphicsItem *> all = items();
+    for (QGraphicsItem *item : all) {
+        if (item->graphicsEffect())
+            item->setGraphicsEffect(nullptr);
+        if (item->isSelected())
+            item->setSelected(false);
+    }
+    clearSelection();
+    clearFocus();
+}
+
+void ERScene::resetTransientStateSilently()
+{
+    if (bulkOperation)
+        return;
+    SignalBlock blocked(this);
+    IndexMethodRollback noIndex(this, QGraphicsScene::NoIndex);
+    resetTransientState();
+}
+
+// --- background and scene rectangle ------------------------------------------------------
+
+void ERScene::drawBackground(QPainter *painter, const QRectF &rect)
+{
+    const ThemePalette palette = ThemeManager::instance()->colors();
+    painter->fillRect(rect, backgroundOverrideEnabled ? backgroundOverrideColor : palette.background);
+    if (!gridVisible)
+        return;
+
+    const double left = rect.left();
+    const double top = rect.top();
+    const double right = left + rect.width();
+    const double bottom = top + rect.height();
+    if (!std::isfinite(left) || !std::isfinite(top) || !std::isfinite(right)
+        || !std::isfinite(bottom))
+        return;
+
+    // In double, and not at all when lines would crowd closer than a pixel: a fit over
+    // a huge diagram would otherwise ask for millions of lines (or overflow an int).
+    const double x0 = std::floor(left / GridSize) * GridSize;
+    const double y0 = std::floor(top / GridSize) * GridSize;
+    const double columns = std::ceil((right - x0) / GridSize);
+    const double rows = std::ceil((bottom - y0) / GridSize);
+    if (columns > MaxGridLinesPerAxis || rows > MaxGridLinesPerAxis)
+        return;
+
+    QVarLengthArray<QLineF, 256> lines;
+    for (int i = 0;; ++i) {
+        const double x = x0 + double(i) * GridSize;
+        if (!(x < right))
+            break;
+        lines.append(QLineF(x, top, x, bottom));
+    }
+    for (int i = 0;; ++i) {
+        const double y = y0 + double(i) * GridSize;
+        if (!(y < bottom))
+            break;
+        lines.append(QLineF(left, y, right, y));
+    }
+    painter->setPen(QPen(palette.grid));
+    painter->drawLines(lines.constData(), int(lines.size()));
+}
+
+void ERScene::growSceneRect()
+{
+    // A load turns the event loop after every edge; it grows the rectangle once at the
+    // end instead of walking every item at each turn.
+    if (m_structuralChange)
+        return;
+    QRectF bounds = itemsBoundingRect();
+    if (!(bounds.width() > 0 && bounds.height() > 0))
+        return;
+    bounds.adjust(-SceneRectMargin, -SceneRectMargin, SceneRectMargin, SceneRectMargin);
+    const QRectF current = sceneRect();
+    if (!current.contains(bounds))
+        setSceneRect(current.united(bounds));
+}
+
+void ERScene::onThemeChanged()
+{
+    update(sceneRect());
+    if (pulseTimer->isActive())
+        pulseSelection();
+}
+
+// --- selection pulse ------------------------------------------------------------------------
+
+void ERScene::scheduleHighlightRefresh()
+{
+    if (bulkOperation || highlightRefreshPending)
+        return;
+    highlightRefreshPending = true;
+    const quint64 generation = highlightGeneration;
+    QTimer::singleShot(0, this, [this, generation] {
+        highlightRefreshPending = false;
+        if (highlightGeneration == generation && !bulkOperation)
+            refreshSelectionHighlight();
+    });
+}
+
+void ERScene::refreshSelectionHighlight()
+{
+    bool anySelected = false;
+    const QList<QGraphicsItem *> selected = selectedItems();
+    for (QGraphicsItem *item : selected) {
+        if (isDiagramItemType(item->type())) {
+            anySelected = true;
+            break;
+        }
+    }
+    const QList<QGraphicsItem *> all = items();
+    for (QGraphicsItem *item : all) {
+        if (!item->isSelected() && qobject_cast<QGraphicsDropShadowEffect *>(item->graphicsEffect()))
+            item->setGraphicsEffect(nullptr);
+    }
+    if (!anySelected) {
+        pulseTimer->stop();
+    } else if (!pulseTimer->isActive()) {
+        pulseTimer->start();
+    }
+    pulseSelection();
+}
+
+void ERScene::pulseSelection()
+{
+    if (bulkOperation) {
+        pulseTimer->stop();
+        return;
+    }
+    const double step = pulseTimer->interval() / PulsePeriodMs * TwoPi;
+    pulsePhase += step;
+    if (pulsePhase > TwoPi)
+        pulsePhase -= TwoPi;
+    const double t = 0.5 * std::sin(pulsePhase) + 0.5;
+    const int alpha = int(std::lround(130.0 * t + 70.0));
+
+    const ThemePalette palette = ThemeManager::instance()->colors();
+    QColor edgeColor = palette.accent;
+    edgeColor.setAlpha(alpha);
+    QColor boxColor = palette.selection;
+    boxColor.setAlpha(alpha);
+
+    bool any = false;
+    const QList<QGraphicsItem *> selected = selectedItems();
+    for (QGraphicsItem *item : selected) {
+        const int type = item->type();
+        if (!isDiagramItemType(type))
+            continue;
+        any = true;
+        const bool edge = type == DiagramItemType::EdgeItem;
+        auto *shadow = qobject_cast<QGraphicsDropShadowEffect *>(item->graphicsEffect());
+        if (!shadow) {
+            shadow = new QGraphicsDropShadowEffect;
+            shadow->setOffset(0, 0);
+            shadow->setBlurRadius(edge ? 14 : 20);
+            item->setGraphicsEffect(shadow);
+        }
+        shadow->setColor(edge ? edgeColor : boxColor);
+    }
+    if (!any)
+        pulseTimer->stop();
+}
+
+// --- the diagram exchange document --------------------------------------------------------
+
+QJsonObject ERScene::toJson() const
+{
+    QJsonObject document;
+    document.insert(QStringLiteral("version"), QStringLiteral("1.0"));
+    document.insert(QStringLiteral("type"), QStringLiteral("er-diagram"));
+
+    QJsonArray entities;
+    QJsonArray edges;
+    QJsonArray annotations;
+    const QList<QGraphicsItem *> all = items(Qt::DescendingOrder);
+    for (QGraphicsItem *item : all) {
+        switch (item->type()) {
+        case DiagramItemType::EntityItem:
+            entities.append(static_cast<EntityItem *>(item)->toJson());
+            break;
+        case DiagramItemType::EdgeItem: {
+            auto *edge = static_cast<EdgeItem *>(item);
+#if VELMORA_HAVE_EDGE_JSON
+            QJsonObject object = edge->toJson();
+#else
+            QJsonObject object;
+#endif
+            if (edge->isEntityViewEdge())
+                object.insert(QStringLiteral("kind"), QStringLiteral("entity-view-edge"));
+            edges.append(object);
+            break;
+        }
+        case DiagramItemType::TextItem:
+            annotations.append(static_cast<TextItem *>(item)->toJson());
+            break;
+        case DiagramItemType::GroupItem:
+            annotations.append(static_cast<GroupItem *>(item)->toJson());
+            break;
+        default:
+            break;
+        }
+    }
+    document.insert(QStringLiteral("entities"), entities);
+    document.insert(QStringLiteral("edges"), edges);
+    document.insert(QStringLiteral("annotations"), annotations);
+    document.insert(QStringLiteral("dialect"), dialect);
+    return document;
+}
+
+namespace {
+
+// Items come in array order, each new one above the last; turn that round so the
+// first element ends topmost, as the writer lists it. Only siblings of one z take part
+// in the order, and a group of one kind shares a parent (the scene).
+template<typename Item>
+void stackFirstOnTop(const QList<QPointer<Item>> &loaded)
+{
+    QGraphicsItem *above = nullptr;
+    for (const QPointer<Item> &pointer : loaded) {
+        QGraphicsItem *item = pointer.data();
+        if (!item)
+            continue;
+        if (above)
+            item->stackBefore(above);
+        above = item;
+    }
+}
+
+} // namespace
+
+bool ERScene::loadFromJson(const QJsonObject &document)
+{
+    if (m_structuralChange) {
+        qWarning() << "loadFromJson: refused, the scene is being rebuilt";
+        return false;
+    }
+    qDebug() << "loadFromJson: starting";
+    {
+        QScopedValueRollback<bool> rebuilding(m_structuralChange, true);
+        RoutingSuppression noRouting;
+        buildFromDocument(document);
+        qDebug() << "loadFromJson: completed successfully";
+    }
+    growSceneRect();
+    return true;
+}
+
+void ERScene::buildFromDocument(const QJsonObject &document)
+{
+
+    {
+        QScopedValueRollback<bool> clearing(bulkOperation, true);
+        removeDiagramItems(true);
+    }
+
+    const QJsonValue dialectValue = document.value(QStringLiteral("dialect"));
+    dialect = dialectValue.isString() ? dialectValue.toString() : QString();
+
+    // Pointers held across event-loop turns: whatever runs meanwhile may delete an item.
+    QMap<QString, QPointer<EntityItem>> byId;
+    QList<QPointer<QGraphicsObject>> loadedEntities;
+    const QJsonArray entityArray = document.value(QStringLiteral("entities")).toArray();
+    int entityNumber = 0;
+    for (const QJsonValue &element : entityArray) {
+        const QJsonObject object = element.toObject();
+        const QJsonValue titleValue = object.value(QStringLiteral("title"));
+        const QString title = titleValue.isString() ? titleValue.toString() : QStringLiteral("Entity");
+        auto *entity = new EntityItem(title, EntitySize);
+        if (object.contains(QStringLiteral("id")))
+            entity->storedId = object.value(QStringLiteral("id")).toString();
+        addItem(entity);
+        entity->fromJson(object);
+        emit entityAdded(entity);
+        loadedEntities.append(entity);
+
+        const QString id = entity->id();
+        auto previous = byId.find(id);
+        if (previous != byId.end() && previous.value() && previous.value() != entity) {
+            // Two boxes under one id would both register as one table; the later
+            // keeps it, as the edges that follow bind to the later one.
+            qWarning() << "Duplicate entity id:" << id;
+            previous.value()->storedId = newId();
+        }
+        byId.insert(id, entity);
+
+        if (++entityNumber % 8 == 0)
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+
+    QList<QPointer<EdgeItem>> loadedEdges;
+    if (document.contains(QStringLiteral("edges"))) {
+        QSet<QString> edgeIds;
+        const QJsonArray edgeArray = document.value(QStringLiteral("edges")).toArray();
+        for (const QJsonValue &element : edgeArray) {
+            const QJsonObject object = element.toObject();
+            const QString fromId = object.value(QStringLiteral("from")).toString();
+            const QString toId = object.value(QStringLiteral("to")).toString();
+            EntityItem *from = byId.value(fromId).data();
+            EntityItem *to = byId.value(toId).data();
+            if (!from || !to) {
+                qWarning() << "Edge references unknown entity:" << fromId << "->" << toId;
+                continue;
+            }
+            EdgeItem *edge = createEdge(from, to, false);
+            if (!edge)
+                continue;
+#if VELMORA_HAVE_EDGE_JSON
+            edge->fromJson(object);
+#endif
+            if (edgeIds.contains(edge->id)) {
+                // The model keeps one relationship per id.
+                qWarning() << "Duplicate edge id:" << edge->id;
+                edge->id = newId();
+            }
+            edgeIds.insert(edge->id);
+            loadedEdges.append(edge);
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        }
+    }
+
+    QList<QPointer<QGraphicsObject>> loadedAnnotations;
+    if (document.contains(QStringLiteral("annotations"))) {
+        const QJsonArray annotationArray = document.value(QStringLiteral("annotations")).toArray();
+        for (const QJsonValue &element : annotationArray) {
+            const QJsonObject object = element.toObject();
+            const QString kind = object.value(QStringLiteral("kind")).toString();
+            if (kind == QLatin1String("text-item")) {
+                auto *text = new TextItem(QStringLiteral("Text"));
+                addItem(text);
+                text->fromJson(object);
+                loadedAnnotations.append(text);
+            } else if (kind == QLatin1String("group-item")) {
+                auto *group = new GroupItem(QStringLiteral("Group"), GroupSize);
+                addItem(group);
+                group->fromJson(object);
+                loadedAnnotations.append(group);
+            }
+        }
+    }
+
+    stackFirstOnTop(loadedEntities);
+    stackFirstOnTop(loadedEdges);
+    stackFirstOnTop(loadedAnnotations);
+
+    const QList<QGraphicsItem *> all = items(Qt::DescendingOrder);
+    for (QGraphicsItem *item : all) {
+        if (item->type() != DiagramItemType::EdgeItem)
+            continue;
+        auto *edge = static_cast<EdgeItem *>(item);
+        if (edge->points.size() <= 1)
+            edge->updatePath();
+    }
 }

@@ -1,21 +1,122 @@
 #pragma once
 
+#include "entitycolorscheme.h"
+
+#include <QColor>
+#include <QFont>
 #include <QGraphicsScene>
+#include <QJsonObject>
 #include <QString>
 
-// The diagram's scene. Items reach it through qobject_cast to read the dialect
-// and to ask the window for the style dialogs.
+QT_BEGIN_NAMESPACE
+class QTimer;
+QT_END_NAMESPACE
+
+class EdgeItem;
+class EntityItem;
+
+// The scene of the one open diagram. It owns the entity boxes, relationship edges, text
+// notes and group frames on it, makes new ones where the user clicks, writes and reads
+// the diagram document, draws the grid and marks the selection with a pulsing shadow.
+// Items reach it through qobject_cast to read the dialect and to ask the window for the
+// style dialogs.
 class ERScene : public QGraphicsScene
 {
     Q_OBJECT
 
 public:
     explicit ERScene(QObject *parent = nullptr);
+    // Edges go before boxes, without touching the boxes' foreign-key rows.
+    ~ERScene() override;
 
+    // A new relationship between two boxes of this scene, or null when an end is null or
+    // lies elsewhere. A view at either end gives the view link.
+    EdgeItem *createEdge(EntityItem *from, EntityItem *to, bool createFKs);
+
+    void addEntityAt(const QPointF &pos);
+    void addEntityViewAt(const QPointF &pos);
+    void addGroupAt(const QPointF &pos);
+    void addTextItemAt(const QPointF &pos);
+
+    // Boxes that show a table; views are not counted.
+    int entityCount() const;
+    void notifyEntityAdded(EntityItem *entity);
+
+    void setTextItemStyle(const QFont &font, const QColor &colorLight, const QColor &colorDark);
+    void setGroupItemStyle(const QColor &fillLight, const QColor &borderLight,
+                           const QColor &textLight, const QColor &fillDark,
+                           const QColor &borderDark, const QColor &textDark);
+    void setFilePath(const QString &path);
+
+    // Removes and deletes every edge, box, note and frame. Does nothing while a clear,
+    // a load or a layout of this scene runs.
+    void clearScene();
+    void resetTransientState();
+    void resetTransientStateSilently();
+
+    // The diagram exchange document of the scene's contents; the first element of each
+    // array is the topmost item of its kind.
+    QJsonObject toJson() const;
+    // Replaces the contents with document. False, with nothing changed, when called
+    // while the scene is being rebuilt (from an event handled during a load).
+    bool loadFromJson(const QJsonObject &document);
+
+    // True while a load (or a layout) rebuilds the scene; nested rebuilds are refused.
+    bool isStructuralChangeInProgress() const { return m_structuralChange; }
+
+    QString filePath;
+    bool gridVisible = true;
+    bool backgroundOverrideEnabled = false;
+    QColor backgroundOverrideColor = QColor(Qt::white);
+    DualThemeColorScheme defaultEntityColors;
+    bool textItemStyleSet = false;
+    QFont textItemFont;
+    QColor textItemColorLight;
+    QColor textItemColorDark;
+    bool groupItemStyleSet = false;
+    QColor groupFillLight;
+    QColor groupBorderLight;
+    QColor groupTextLight;
+    QColor groupFillDark;
+    QColor groupBorderDark;
+    QColor groupTextDark;
     // Written directly by the main window when the user picks a dialect.
     QString dialect = QStringLiteral("Conceptual ER");
+    QTimer *pulseTimer = nullptr;
+    double pulsePhase = 0.0;
+    quint64 highlightGeneration = 0;
+    bool bulkOperation = false;
+    bool highlightRefreshPending = false;
+
+    // Grid spacing, and the most lines per axis the grid draws: beyond it lines would
+    // lie closer than a device pixel, so only the background is filled.
+    static constexpr int GridSize = 20;
+    static constexpr int MaxGridLinesPerAxis = 4096;
 
 signals:
     void textStyleDialogRequested();
     void groupStyleDialogRequested();
+    void entityAdded(EntityItem *entity);
+    void edgeAdded(EdgeItem *edge);
+
+protected:
+    void drawBackground(QPainter *painter, const QRectF &rect) override;
+
+private slots:
+    void scheduleHighlightRefresh();
+    void refreshSelectionHighlight();
+    void pulseSelection();
+
+private:
+    void growSceneRect();
+    void onThemeChanged();
+    // The work of clearScene; leftovers are detached only when asked (the destructor
+    // leaves them to the base class, which deletes them).
+    void removeDiagramItems(bool detachLeftovers);
+    // The loader's work between clearing and growing the scene rectangle.
+    void buildFromDocument(const QJsonObject &document);
+    bool hasAllDefaultEntityColors() const;
+    void applyNewEntityColors(EntityItem *entity) const;
+
+    bool m_structuralChange = false;
 };
