@@ -627,6 +627,50 @@ qsizetype positionInList(const DrawioCell &cell, const QList<DrawioCell> &cells)
     return -1;
 }
 
+// Name, type and key words of a row text that is plain text already. Row texts are
+// gathered from labels that were each turned into plain text once; turning them into
+// plain text again would take a decoded type such as MAP<STRING,INT> for a tag.
+DrawioRow parsePlainAttributeText(const QString &text, double sortKey)
+{
+    DrawioRow row;
+    row.sortY = sortKey;
+    const QString plain = text.simplified();
+    if (plain.isEmpty())
+        return row;
+
+    QStringList words;
+    for (const QString &token : plain.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        QString word = token.toUpper();
+        while (word.endsWith(QLatin1Char(',')) || word.endsWith(QLatin1Char(')')))
+            word.chop(1);
+        if (word.startsWith(QLatin1Char('(')))
+            word.remove(0, 1);
+        if (word == QLatin1String("PK") || word == QLatin1String("PKEY"))
+            row.isPrimaryKey = true;
+        else if (word == QLatin1String("FK")
+                 || (word.startsWith(QLatin1String("FK")) && word.size() >= 3 && word.at(2).isDigit()))
+            row.isForeignKey = true;
+        else if (word == QLatin1String("UK") || word == QLatin1String("UQ"))
+            row.isUniqueKey = true;
+        else
+            words.append(token);
+    }
+
+    const QString joined = words.join(QLatin1Char(' '));
+    const qsizetype colon = joined.indexOf(QLatin1Char(':'));
+    const qsizetype blank = joined.indexOf(QLatin1Char(' '), 1);
+    if (colon >= 0) {
+        row.name = joined.left(colon).trimmed();
+        row.type = joined.mid(colon + 1).trimmed();
+    } else if (blank >= 1) {
+        row.name = joined.left(blank).trimmed();
+        row.type = joined.mid(blank + 1).trimmed();
+    } else {
+        row.name = joined;
+    }
+    return row;
+}
+
 // ---------------------------------------------------------------------------------
 // Diagram building
 
@@ -695,7 +739,7 @@ void addRow(DrawioEntity *entity, const QString &text, const DrawioCell &source,
 {
     if (text.isEmpty() || text.compare(entity->title, Qt::CaseInsensitive) == 0)
         return;
-    DrawioRow row = parseAttributeLabel(text, sortKey);
+    DrawioRow row = parsePlainAttributeText(text, sortKey);
     bool ok = false;
     int fontStyle = styleValue(source.style, QStringLiteral("fontStyle")).toInt(&ok);
     if (!ok)
@@ -775,7 +819,7 @@ DrawioEntity buildEntity(const QString &tableId, const CellIndex &index,
         const QStringList lines =
             htmlToPlainText(table.value).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         for (qsizetype i = 1; i < lines.size(); ++i) {
-            const DrawioRow row = parseAttributeLabel(lines.at(i), double(i));
+            const DrawioRow row = parsePlainAttributeText(lines.at(i), double(i));
             if (!row.name.isEmpty())
                 entity.rows.append(row);
         }
@@ -1133,43 +1177,7 @@ QJsonObject buildDrawioDiagramJson(const QList<DrawioCell> &cells)
 
 DrawioRow parseAttributeLabel(const QString &text, double sortKey)
 {
-    DrawioRow row;
-    row.sortY = sortKey;
-    const QString plain = htmlToPlainText(text).simplified();
-    if (plain.isEmpty())
-        return row;
-
-    QStringList words;
-    for (const QString &token : plain.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        QString word = token.toUpper();
-        while (word.endsWith(QLatin1Char(',')) || word.endsWith(QLatin1Char(')')))
-            word.chop(1);
-        if (word.startsWith(QLatin1Char('(')))
-            word.remove(0, 1);
-        if (word == QLatin1String("PK") || word == QLatin1String("PKEY"))
-            row.isPrimaryKey = true;
-        else if (word == QLatin1String("FK")
-                 || (word.startsWith(QLatin1String("FK")) && word.size() >= 3 && word.at(2).isDigit()))
-            row.isForeignKey = true;
-        else if (word == QLatin1String("UK") || word == QLatin1String("UQ"))
-            row.isUniqueKey = true;
-        else
-            words.append(token);
-    }
-
-    const QString joined = words.join(QLatin1Char(' '));
-    const qsizetype colon = joined.indexOf(QLatin1Char(':'));
-    const qsizetype blank = joined.indexOf(QLatin1Char(' '), 1);
-    if (colon >= 0) {
-        row.name = joined.left(colon).trimmed();
-        row.type = joined.mid(colon + 1).trimmed();
-    } else if (blank >= 1) {
-        row.name = joined.left(blank).trimmed();
-        row.type = joined.mid(blank + 1).trimmed();
-    } else {
-        row.name = joined;
-    }
-    return row;
+    return parsePlainAttributeText(htmlToPlainText(text), sortKey);
 }
 
 QString cellTextWithDescendants(const DrawioCell &cell, const QList<DrawioCell> &cells)

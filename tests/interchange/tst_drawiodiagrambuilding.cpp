@@ -41,6 +41,8 @@ private slots:
     void noVertexGivesAnEmptyObject();
     void repeatedIdsAndSelfParentsAreAbsorbed();
     void nonFinitePositionsSumToZero();
+    void rowTextIsDecodedOnce_data();
+    void rowTextIsDecodedOnce();
 };
 
 void TestDrawioDiagramBuilding::drawingStylesImport_data()
@@ -193,6 +195,36 @@ void TestDrawioDiagramBuilding::nonFinitePositionsSumToZero()
     };
     QCOMPARE(summarizeDrawioDocument(buildDrawioDiagramJson(cells)),
              QStringList{"Far @0,0 [id:]"});
+}
+
+// A label is turned into plain text once; a type such as MAP<STRING,INT>, written
+// escaped in an HTML label, must not then be taken for a tag.
+void TestDrawioDiagramBuilding::rowTextIsDecodedOnce_data()
+{
+    QTest::addColumn<QList<DrawioCell>>("cells");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("table row cells") << QList<DrawioCell>{
+        makeCell("t", "1", "R&amp;D", "shape=table;html=1;"),
+        makeCell("r", "t", "", "shape=tableRow;", 0, 30),
+        makeCell("k", "r", "FK", "shape=partialRectangle;html=1;"),
+        makeCell("n", "r", "tags : MAP&lt;STRING,INT&gt;", "shape=partialRectangle;html=1;", 30, 0),
+    } << "R&D @0,0 [tags:MAP<STRING,INT> FK]";
+    QTest::newRow("text lines of a list") << QList<DrawioCell>{
+        makeCell("t", "1", "Events", "swimlane;childLayout=stackLayout;html=1;"),
+        makeCell("a", "t", "items ARRAY&lt;STRING&gt;", "text;html=1;", 0, 26),
+        makeCell("b", "t", "&lt;b&gt;raw&lt;/b&gt;", "text;html=1;", 0, 52),
+    } << "Events @0,0 [items:ARRAY<STRING>; <b>raw</b>:]";
+    QTest::newRow("label lines") << QList<DrawioCell>{
+        makeCell("t", "1", "Events<br>payload: ARRAY&lt;STRING&gt;", "rounded=0;html=1;"),
+    } << "Events @0,0 [payload:ARRAY<STRING>]";
+}
+
+void TestDrawioDiagramBuilding::rowTextIsDecodedOnce()
+{
+    QFETCH(QList<DrawioCell>, cells);
+    QFETCH(QString, expected);
+    QCOMPARE(summarizeDrawioDocument(buildDrawioDiagramJson(cells)), QStringList{expected});
 }
 
 QTEST_GUILESS_MAIN(TestDrawioDiagramBuilding)
