@@ -1,5 +1,6 @@
 #include "edgeitem.h"
 
+#include "entityitem.h"
 #include "slotitem.h"
 #include "thememanager.h"
 
@@ -77,15 +78,38 @@ EdgeItem::EdgeItem(EntityItem *fromBox, EntityItem *toBox, bool createFKs)
     , to(toBox)
     , id(QUuid::createUuid().toString(QUuid::WithoutBraces))
 {
-    // ENTITY BOX BOOKKEEPING (construction): register with both ends, take a slot on
-    // each end facing the other box (two free slots, left and right, for a self
-    // relationship), set fromCentre/toCentre, and with createFKs copy the primary-key
-    // rows of `from` into `to` as foreign-key rows carrying this id, then updatePath().
-    Q_UNUSED(createFKs);
-
     setZValue(-1.0);
     setFlag(ItemIsSelectable, true);
     setAcceptHoverEvents(true);
+
+    if (from && to) {
+        from->addEdge(this);
+        to->addEdge(this);
+        const QPointF fc = from->sceneBoundingRect().center();
+        const QPointF tc = to->sceneBoundingRect().center();
+        if (from != to) {
+            fromSlot = from->slotForScenePoint(tc);
+            fromSlot->setEdge(this);
+            toSlot = to->slotForScenePoint(fc);
+            toSlot->setEdge(this);
+        } else {
+            // A self relationship leaves on the left and comes back on the right.
+            fromSlot = from->freeSlot();
+            fromSlot->setSide(EntitySide::Left);
+            fromSlot->setEdge(this);
+            toSlot = from->freeSlot();
+            toSlot->setSide(EntitySide::Right);
+            toSlot->setEdge(this);
+        }
+        fromCentre = fc;
+        toCentre = tc;
+        if (createFKs) {
+            const QList<QPair<QString, QString>> keys = from->primaryKeyAttributes();
+            for (const auto &key : keys)
+                to->addForeignKeyAttribute(key.first, key.second, id, QString());
+            updatePath();
+        }
+    }
 
     EdgeItem::applyPen();
     connect(ThemeManager::instance(), &ThemeManager::themeChanged, this, &EdgeItem::applyPen);
@@ -93,15 +117,27 @@ EdgeItem::EdgeItem(EntityItem *fromBox, EntityItem *toBox, bool createFKs)
 
 EdgeItem::~EdgeItem()
 {
+    m_beingDestroyed = true;
+    if (removeForeignKeysOnDelete && to && !id.isEmpty())
+        to->removeAttributes(id);
+    if (fromSlot && from) {
+        fromSlot->setEdge(nullptr);
+        from->releaseSlot(fromSlot);
+    }
+    if (toSlot && to) {
+        toSlot->setEdge(nullptr);
+        to->releaseSlot(toSlot);
+    }
+    if (from)
+        from->removeEdge(this);
+    if (to)
+        to->removeEdge(this);
+
     RerouteControls &c = controls();
     c.pendingReroutes.remove(this);
     c.deferredReroutes.remove(this);
     for (QSet<EdgeItem *> *served : std::as_const(c.beingServed))
         served->remove(this);
-
-    // ENTITY BOX BOOKKEEPING (destruction): with removeForeignKeysOnDelete, `to` set and
-    // a non-empty id, remove the foreign-key rows of this edge from `to`; hand each set
-    // slot back to its box (clearing its edge pointer); leave the edge lists of both ends.
 
     delete cardinalityMenu;
 }
@@ -256,7 +292,7 @@ bool EdgeItem::isRerouteDeferred() const
 void EdgeItem::scheduleReroute()
 {
     RerouteControls &c = controls();
-    if (c.suppressRouting)
+    if (c.suppressRouting || m_beingDestroyed)
         return;
     if (!c.batchMode) {
         updatePath();
@@ -267,4 +303,91 @@ void EdgeItem::scheduleReroute()
     QTimer *timer = rerouteTimer();
     if (!timer->isActive())
         timer->start();
+}
+
+namespace {
+
+// The side of the from box that faces the to box, for d = to centre - from centre.
+EntitySide facingFrom(const QPointF &d)
+{
+    if (qAbs(d.x()) > qAbs(d.y()))
+        return d.x() > 0 ? EntitySide::Right : EntitySide::Left;
+    return d.y() > 0 ? EntitySide::Bottom : EntitySide::Top;
+}
+
+// The side of the to box that faces the from box.
+EntitySide facingTo(const QPointF &d)
+{
+    if (qAbs(d.x()) > qAbs(d.y()))
+        return d.x() < 0 ? EntitySide::Right : EntitySide::Left;
+    return d.y() < 0 ? EntitySide::Bottom : EntitySide::Top;
+}
+
+} // namespace
+
+void EdgeItem::reassignSlotsIfSideChanged()
+{
+    if (!from || !to)
+        return;
+    const QPointF fc = from->sceneBoundingRect().center();
+    const QPointF tc = to->sceneBoundingRect().center();
+
+    if (from == to) {
+        if (fromSlot && fromSlot->side() != EntitySide::Left) {
+            fromSlot->setSide(EntitySide::Left);
+            fromSlot->constrainToParent();
+        }
+        if (toSlot && toSlot->side() != EntitySide::Right) {
+            toSlot->setSide(EntitySide::Right);
+            toSlot->constrainToParent();
+        }
+        fromCentre = fc;
+        toCentre = tc;
+        updatePath();
+        return;
+    }
+
+    const QPointF before = toCentre - fromCentre;
+    const QPointF now = tc - fc;
+    bool retaken = false;
+    if (facingTo(now) != facingTo(before)) {
+        from->releaseSlot(fromSlot);
+        fromSlot = from->slotForScenePoint(tc);
+        fromSlot->setEdge(this);
+        retaken = true;
+    }
+    if (facingFrom(now) != facingFrom(before)) {
+        to->releaseSlot(toSlot);
+        toSlot = to->slotForScenePoint(fc);
+        toSlot->setEdge(this);
+        retaken = true;
+    }
+    fromCentre = fc;
+    toCentre = tc;
+    if (retaken)
+        updatePath();
+}
+
+QVariant EdgeItem::itemChange(GraphicsItemChange change, const QVariant &value)
+{
+    if (change == ItemSelectedHasChanged) {
+        const bool selected = value.toBool();
+        // Later, once the selection has settled; dropped if the edge goes first.
+        QTimer::singleShot(0, this, [this, selected] {
+            if (!scene())
+                return;
+            applyPen();
+            if (fromSlot && from && from->scene())
+                fromSlot->setRevealed(selected);
+            if (toSlot) {
+                if (!to)
+                    return;
+                if (to->scene())
+                    toSlot->setRevealed(selected);
+            }
+            if (to && to->scene())
+                to->highlightEdgeAttributes(this, selected);
+        });
+    }
+    return QGraphicsPathItem::itemChange(change, value);
 }

@@ -64,6 +64,10 @@ public:
     // Asks for a re-route: at once outside a batch, collected during one.
     void scheduleReroute();
 
+    // After a move: when the dominant direction between the two boxes changed since the
+    // slots were taken, takes new slots facing each other and routes again.
+    void reassignSlotsIfSideChanged();
+
     QList<QPointF> points;
     EntityItem *from = nullptr;
     EntityItem *to = nullptr;
@@ -82,4 +86,12 @@ public:
     QString id;
     bool removeForeignKeysOnDelete = true;
     QMenu *cardinalityMenu = nullptr;
+
+protected:
+    QVariant itemChange(GraphicsItemChange change, const QVariant &value) override;
+
+private:
+    // Set while the destructor hands rows and slots back: the boxes' re-layouts must
+    // not queue or route this edge any more.
+    bool m_beingDestroyed = false;
 };
