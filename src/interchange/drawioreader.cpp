@@ -515,7 +515,8 @@ bool readFirstPageWithCells(const QByteArray &bytes, QList<DrawioCell> *cells)
 class CellIndex
 {
 public:
-    explicit CellIndex(const QList<DrawioCell> &cells) : cells_(cells)
+    explicit CellIndex(const QList<DrawioCell> &cells)
+        : cells_(cells), walkBudget_(qint64(cells.size()) * 16 + 100000)
     {
         byId_.reserve(cells.size());
         for (qsizetype i = 0; i < cells.size(); ++i) {
@@ -546,10 +547,23 @@ public:
 
     bool hasChildren(const QString &id) const { return children_.contains(id); }
 
+    // Every step of a walk along parent or child links spends one unit of a budget that
+    // normal drawings never come near. A crafted chain of tables, each a child of the
+    // last, would otherwise make every table walk the rest of the chain: quadratic time
+    // and text. Once spent, walks end where they are.
+    bool spendWalkStep() const
+    {
+        if (walkBudget_ <= 0)
+            return false;
+        --walkBudget_;
+        return true;
+    }
+
 private:
     const QList<DrawioCell> &cells_;
     QHash<QString, qsizetype> byId_;
     QHash<QString, QList<qsizetype>> children_;
+    mutable qint64 walkBudget_ = 0;
 };
 
 bool isRowCell(const DrawioCell &cell, const StyleTraits &traits, const CellIndex &index)
@@ -566,7 +580,8 @@ void collectDescendantLabels(const DrawioCell &cell, qsizetype cellPosition,
     const QList<DrawioCell> &cells = index.cells();
     const auto sortedChildren = [&](const QString &id) {
         QList<qsizetype> children = index.childrenOf(id);
-        std::stable_sort(children.begin(), children.end(), [&cells](qsizetype a, qsizetype b) {
+        if (children.size() > 1)
+            std::stable_sort(children.begin(), children.end(), [&cells](qsizetype a, qsizetype b) {
             const double ay = finiteOrZero(cells.at(a).y);
             const double by = finiteOrZero(cells.at(b).y);
             if (ay != by)
@@ -593,6 +608,8 @@ void collectDescendantLabels(const DrawioCell &cell, qsizetype cellPosition,
             continue;
         }
         const qsizetype child = frame.children.at(frame.next++);
+        if (!index.spendWalkStep())
+            return;
         if (visited.contains(child))
             continue;
         visited.insert(child);
@@ -706,7 +723,7 @@ QPointF absolutePosition(const DrawioCell &cell, const CellIndex &index)
     QString current = cell.parent;
     while (!current.isEmpty() && !isRootCellId(current)) {
         const DrawioCell *ancestor = index.find(current);
-        if (!ancestor || met.contains(current))
+        if (!ancestor || met.contains(current) || !index.spendWalkStep())
             break;
         met.insert(current);
         x += ancestor->x;
@@ -729,7 +746,7 @@ QString findEnclosingTableId(const QString &id, const CellIndex &index,
             return current;
         const DrawioCell *cell = index.find(current);
         const QString parent = cell ? cell->parent : QString();
-        if (parent.isEmpty() || met.contains(parent))
+        if (parent.isEmpty() || met.contains(parent) || !index.spendWalkStep())
             return QString();
         current = parent;
     }

@@ -41,6 +41,7 @@ private slots:
     void noVertexGivesAnEmptyObject();
     void repeatedIdsAndSelfParentsAreAbsorbed();
     void nonFinitePositionsSumToZero();
+    void chainOfNestedTablesEnds();
     void rowTextIsDecodedOnce_data();
     void rowTextIsDecodedOnce();
 };
@@ -195,6 +196,38 @@ void TestDrawioDiagramBuilding::nonFinitePositionsSumToZero()
     };
     QCOMPARE(summarizeDrawioDocument(buildDrawioDiagramJson(cells)),
              QStringList{"Far @0,0 [id:]"});
+}
+
+// Each table is a child of the one before: read as written, every table would gather
+// the text of the whole rest of the chain, which takes hours and gigabytes.
+void TestDrawioDiagramBuilding::chainOfNestedTablesEnds()
+{
+    const int depth = 30000;
+    QList<DrawioCell> cells;
+    cells.reserve(depth + 1);
+    QString parent = QStringLiteral("1");
+    for (int i = 0; i < depth; ++i) {
+        const QString id = QStringLiteral("t%1").arg(i);
+        cells.append(makeCell(id, parent, QStringLiteral("T%1").arg(i), "swimlane;childLayout=stackLayout;", 0, 1));
+        parent = id;
+    }
+    DrawioCell link;
+    link.id = QStringLiteral("link");
+    link.edge = true;
+    link.source = QStringLiteral("t%1").arg(depth - 1);
+    link.target = QStringLiteral("t0");
+    cells.append(link);
+
+    const QJsonObject document = buildDrawioDiagramJson(cells);
+    const QJsonArray entities = document.value("entities").toArray();
+    QCOMPARE(entities.size(), depth);
+    const QJsonObject first = entities.first().toObject();
+    QCOMPARE(first.value("title").toString(), QStringLiteral("T0"));
+    QCOMPARE(first.value("y").toDouble(), 1.0);
+    // The first table's one row begins with the next table's title.
+    QCOMPARE(first.value("attributes").toArray().first().toObject().value("name").toString(),
+             QStringLiteral("T1"));
+    QCOMPARE(document.value("edges").toArray().size(), 1);
 }
 
 // A label is turned into plain text once; a type such as MAP<STRING,INT>, written
