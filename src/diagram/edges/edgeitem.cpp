@@ -1,13 +1,14 @@
 #include "edgeitem.h"
 
 #include "entityitem.h"
+#include "routescoring.h"
 #include "slotitem.h"
 #include "thememanager.h"
 
 #include <QMenu>
 #include <QPainterPath>
 #include <QPen>
-#include <QSet>
+#include <QHash>
 #include <QTimer>
 #include <QUuid>
 
@@ -17,17 +18,75 @@ namespace {
 
 constexpr int RerouteIntervalMs = 33;
 
+// Edges waiting for a re-route, in the order they were first asked for, so that two runs
+// serve them alike. Removing an edge leaves a hole that serving skips.
+class EdgeQueue
+{
+public:
+    void insert(EdgeItem *edge)
+    {
+        if (m_index.contains(edge))
+            return;
+        m_index.insert(edge, m_order.size());
+        m_order.append(edge);
+    }
+
+    void remove(EdgeItem *edge)
+    {
+        const auto it = m_index.constFind(edge);
+        if (it == m_index.cend())
+            return;
+        m_order[*it] = nullptr;
+        m_index.erase(it);
+    }
+
+    bool contains(EdgeItem *edge) const { return m_index.contains(edge); }
+
+    void clear()
+    {
+        m_order.clear();
+        m_index.clear();
+        m_next = 0;
+    }
+
+    // The first edge still waiting, taken out; null when none is left.
+    EdgeItem *takeFirst()
+    {
+        while (m_next < m_order.size()) {
+            EdgeItem *edge = m_order.at(m_next++);
+            if (edge) {
+                m_index.remove(edge);
+                return edge;
+            }
+        }
+        clear();
+        return nullptr;
+    }
+
+    void swap(EdgeQueue &other) noexcept
+    {
+        m_order.swap(other.m_order);
+        m_index.swap(other.m_index);
+        std::swap(m_next, other.m_next);
+    }
+
+private:
+    QList<EdgeItem *> m_order;
+    QHash<EdgeItem *, qsizetype> m_index;
+    qsizetype m_next = 0;
+};
+
 struct RerouteControls
 {
     bool suppressRouting = false;
     bool batchMode = false;
     bool discardPendingReroutes = false;
     bool largeSelectionMove = false;
-    QSet<EdgeItem *> pendingReroutes;
-    QSet<EdgeItem *> deferredReroutes;
-    // Edges taken out of a set and not yet served, one set per flush in progress; a
+    EdgeQueue pendingReroutes;
+    EdgeQueue deferredReroutes;
+    // Edges taken out of a queue and not yet served, one queue per flush in progress; a
     // destroyed edge leaves them too.
-    QList<QSet<EdgeItem *> *> beingServed;
+    QList<EdgeQueue *> beingServed;
     QTimer *rerouteTimer = nullptr;
 };
 
@@ -51,21 +110,17 @@ QTimer *rerouteTimer()
     return c.rerouteTimer;
 }
 
-// Serves every edge of set one at a time, so an edge destroyed meanwhile (it removes
+// Serves every edge of queue one at a time, so an edge destroyed meanwhile (it removes
 // itself from beingServed) is never touched.
 template<typename Serve>
-void serveAll(QSet<EdgeItem *> &set, Serve serve)
+void serveAll(EdgeQueue &queue, Serve serve)
 {
-    QSet<EdgeItem *> served;
-    served.swap(set);
-    QList<QSet<EdgeItem *> *> &active = controls().beingServed;
+    EdgeQueue served;
+    served.swap(queue);
+    QList<EdgeQueue *> &active = controls().beingServed;
     active.append(&served);
-    while (!served.isEmpty()) {
-        EdgeItem *edge = *served.cbegin();
-        served.erase(served.cbegin());
-        if (edge)
-            serve(edge);
-    }
+    while (EdgeItem *edge = served.takeFirst())
+        serve(edge);
     active.removeOne(&served);
 }
 
@@ -136,19 +191,15 @@ EdgeItem::~EdgeItem()
     RerouteControls &c = controls();
     c.pendingReroutes.remove(this);
     c.deferredReroutes.remove(this);
-    for (QSet<EdgeItem *> *served : std::as_const(c.beingServed))
+    for (EdgeQueue *served : std::as_const(c.beingServed))
         served->remove(this);
 
-    delete cardinalityMenu;
-}
-
-void EdgeItem::updatePath()
-{
-    if (!from || !to || !fromSlot || !toSlot)
-        return;
-    // The route is a straight line between the slot centres until the router computes
-    // proper right-angle routes (self relationships included).
-    applyRoundedPath({ fromSlot->center(), toSlot->center() });
+    // A menu whose own event loop is still running (the edge was deleted from inside it)
+    // goes when that loop has returned.
+    if (cardinalityMenu && m_menuRunning)
+        cardinalityMenu->deleteLater();
+    else
+        delete cardinalityMenu;
 }
 
 void EdgeItem::applyRoundedPath(const QList<QPointF> &route)
@@ -162,13 +213,7 @@ void EdgeItem::applyRoundedPath(const QList<QPointF> &route)
             slot->setRevealed(isSelected());
         }
     }
-    QPainterPath path;
-    if (!route.isEmpty()) {
-        path.moveTo(route.first());
-        for (qsizetype i = 1; i < route.size(); ++i)
-            path.lineTo(route.at(i));
-    }
-    setPath(path);
+    setPath(routing::buildRoundedPath(route, 10));
     applyPen();
 }
 
@@ -199,13 +244,6 @@ void EdgeItem::applyPen()
     p.setJoinStyle(Qt::RoundJoin);
     setPen(p);
     update();
-}
-
-void EdgeItem::rerouteStraightWhenAligned()
-{
-    // Aligned slots become a straight line once the router exists; until then every
-    // route is one.
-    updatePath();
 }
 
 void EdgeItem::updatePathRespectingManual()

@@ -3,6 +3,7 @@
 #include "diagramitemtypes.h"
 
 #include <QGraphicsPathItem>
+#include <QJsonObject>
 #include <QList>
 #include <QObject>
 #include <QPointF>
@@ -10,6 +11,7 @@
 
 QT_BEGIN_NAMESPACE
 class QMenu;
+class QStyleOptionGraphicsItem;
 QT_END_NAMESPACE
 
 class EntityItem;
@@ -31,7 +33,12 @@ public:
     ~EdgeItem() override;
 
     int type() const override { return Type; }
+    // Room for the markers around the line; a flat line is grown to take them.
+    QRectF boundingRect() const override;
+    // The line stroked 20 wider: the area that takes clicks and hovering.
+    QPainterPath shape() const override;
     virtual bool isEntityViewEdge() const { return false; }
+    void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;
 
     // Recomputes and applies the route between the two slots.
     void updatePath();
@@ -42,6 +49,42 @@ public:
     // Accent when selected or highlighted, else the line colour; dashed while
     // highlighted. Follows every theme change.
     virtual void applyPen();
+    // Whether the right-click menu sets cardinalities; the view link has none.
+    virtual bool supportsCardinality() const { return true; }
+
+    // --- routes -------------------------------------------------------------------------
+    // The route between two different boxes around the other boxes of the scene; empty
+    // without both ends and both slots. Changes nothing.
+    QList<QPointF> computeRoute() const;
+    // The loop of a self relationship by the sides of its two slots; empty without slots.
+    QList<QPointF> computeSlotRoute() const;
+    // How many self relationships of the box come before this one; -1 for other edges.
+    int selfLoopIndex() const;
+    // Makes route the drawn route once it fits the slots, else routes afresh. A route of
+    // fewer than two points is ignored.
+    void applyRoute(const QList<QPointF> &route);
+    void rerouteIfSlotted();
+    // The other entity boxes near the two ends, inset, as the router takes them.
+    QList<QRectF> obstacleRects() const;
+    // Makes obstacleRects walk every item of the scene instead of asking the scene's index
+    // for the boxes near the two ends; the routes are the same. For tests and measurements.
+    static void setFullObstacleWalk(bool on);
+    static bool isFullObstacleWalk();
+
+    // --- segment dragging, menu and dialog ------------------------------------------------
+    // Index of the inner route segment within 8 of scenePos, or -1.
+    int hitTestHandle(const QPointF &scenePos) const;
+    // Moves the dragged segment across its own direction.
+    void moveSegment(double delta);
+    void openEditDialog();
+
+    // --- the edge object of the diagram document --------------------------------------------
+    QJsonObject toJson() const;
+    // Applies an object read for an edge the scene made between the two boxes it names.
+    void fromJson(const QJsonObject &object);
+    void readSlotJson(SlotItem *slot, const QJsonObject &object);
+    // Keeps a stored route while making it meet the current slots.
+    void fitLoadedRoute(const QList<QPointF> &route);
 
     void rerouteStraightWhenAligned();
     void updatePathRespectingManual();
@@ -89,8 +132,23 @@ public:
 
 protected:
     QVariant itemChange(GraphicsItemChange change, const QVariant &value) override;
+    void mousePressEvent(QGraphicsSceneMouseEvent *event) override;
+    void mouseMoveEvent(QGraphicsSceneMouseEvent *event) override;
+    void mouseReleaseEvent(QGraphicsSceneMouseEvent *event) override;
+    void hoverMoveEvent(QGraphicsSceneHoverEvent *event) override;
+    void hoverLeaveEvent(QGraphicsSceneHoverEvent *event) override;
+
+    // The line alone, without a selection frame.
+    void paintLine(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget);
 
 private:
+    QMenu *ensureCardinalityMenu();
+    void selectAlone(Qt::KeyboardModifiers modifiers);
+    void runCardinalityMenu(const QPoint &screenPos, const QPointF &scenePos);
+    double effectivePenWidth() const;
+
+    // Set while the cardinality menu runs its own event loop.
+    bool m_menuRunning = false;
     // Set while the destructor hands rows and slots back: the boxes' re-layouts must
     // not queue or route this edge any more.
     bool m_beingDestroyed = false;

@@ -1,0 +1,195 @@
+// Routing of a relationship edge: the route between two boxes around the other boxes,
+// self-relationship loops, applying a route and the quick straight re-route.
+#include "edgeitem.h"
+
+#include "edgeroute.h"
+#include "entityitem.h"
+#include "obstaclefilter.h"
+#include "routegeometry.h"
+#include "routescoring.h"
+#include "slotitem.h"
+
+#include <QGraphicsScene>
+#include <QLineF>
+
+#include <cmath>
+
+namespace {
+
+constexpr double AxisTolerance = 0.5;
+constexpr double CornerRadius = 10;
+constexpr double CorridorMargin = 2;
+
+bool fullObstacleWalk = false;
+
+bool isFiniteRect(const QRectF &r)
+{
+    return std::isfinite(r.x()) && std::isfinite(r.y()) && std::isfinite(r.width())
+        && std::isfinite(r.height());
+}
+
+edgeroute::EdgeEnds endsOf(const EdgeItem &edge)
+{
+    edgeroute::EdgeEnds ends;
+    ends.fromAnchor = edge.fromSlot->center();
+    ends.toAnchor = edge.toSlot->center();
+    ends.fromSide = int(edge.fromSlot->side());
+    ends.toSide = int(edge.toSlot->side());
+    ends.fromRect = edge.from->sceneBoundingRect();
+    ends.toRect = edge.to->sceneBoundingRect();
+    return ends;
+}
+
+bool isRoutable(const EdgeItem &edge)
+{
+    return edge.from && edge.to && edge.fromSlot && edge.toSlot;
+}
+
+bool meetsSlots(const QList<QPointF> &route, const QPointF &fromAnchor, const QPointF &toAnchor)
+{
+    return route.size() >= 2 && QLineF(route.first(), fromAnchor).length() <= AxisTolerance
+        && QLineF(route.last(), toAnchor).length() <= AxisTolerance && routing::isRectilinearRoute(route);
+}
+
+} // namespace
+
+void EdgeItem::setFullObstacleWalk(bool on)
+{
+    fullObstacleWalk = on;
+}
+
+bool EdgeItem::isFullObstacleWalk()
+{
+    return fullObstacleWalk;
+}
+
+QList<QRectF> EdgeItem::obstacleRects() const
+{
+    QList<QRectF> obstacles;
+    QGraphicsScene *s = scene();
+    if (!s || !isRoutable(*this))
+        return obstacles;
+    // Only boxes near the two ends can change the route; asking the scene's index for them
+    // spares the walk over every row and slot of a large diagram. The full walk is kept for
+    // comparison.
+    const edgeroute::EdgeEnds ends = endsOf(*this);
+    const QRectF reach = routing::pairObstacleRegion(ends.fromRect, ends.toRect, ends.fromAnchor, ends.toAnchor);
+    const QList<QGraphicsItem *> items = fullObstacleWalk || !isFiniteRect(reach)
+        ? s->items(Qt::DescendingOrder)
+        : s->items(reach, Qt::IntersectsItemBoundingRect, Qt::DescendingOrder);
+    for (QGraphicsItem *item : items) {
+        if (item->type() == EntityItem::Type && item != from && item != to)
+            obstacles.append(routing::insetObstacleRect(item->sceneBoundingRect()));
+    }
+    return obstacles;
+}
+
+QList<QPointF> EdgeItem::computeRoute() const
+{
+    if (!isRoutable(*this))
+        return {};
+    return edgeroute::entityRoute(endsOf(*this), obstacleRects());
+}
+
+int EdgeItem::selfLoopIndex() const
+{
+    if (!from || from != to)
+        return -1;
+    // A self relationship is listed twice on its box; each earlier one counts once.
+    QList<const EdgeItem *> earlier;
+    for (const EdgeItem *edge : std::as_const(from->edges)) {
+        if (edge == this)
+            return int(earlier.size());
+        if (edge && edge->from == from && edge->to == from && !earlier.contains(edge))
+            earlier.append(edge);
+    }
+    return -1;
+}
+
+QList<QPointF> EdgeItem::computeSlotRoute() const
+{
+    if (!isRoutable(*this))
+        return {};
+    return edgeroute::selfRelationshipRoute(from->sceneBoundingRect(), fromSlot->center(), toSlot->center(),
+                                            int(fromSlot->side()), int(toSlot->side()),
+                                            std::max(0, selfLoopIndex()));
+}
+
+void EdgeItem::updatePath()
+{
+    if (!from || !to)
+        return;
+    if (from == to) {
+        const QList<QPointF> loop = computeSlotRoute();
+        if (loop.size() >= 2)
+            applyRoute(loop);
+        return;
+    }
+    applyRoute(computeRoute());
+}
+
+void EdgeItem::applyRoute(const QList<QPointF> &route)
+{
+    if (route.size() < 2)
+        return;
+    QList<QPointF> cleaned = routing::removeCollinearPoints(route);
+    if (fromSlot && toSlot && from != to) {
+        const QPointF fromAnchor = fromSlot->center();
+        const QPointF toAnchor = toSlot->center();
+        if (!meetsSlots(cleaned, fromAnchor, toAnchor)) {
+            cleaned = computeRoute();
+            if (!routing::isRectilinearRoute(cleaned) && isRoutable(*this))
+                cleaned = edgeroute::oneCornerRoute(endsOf(*this));
+            // Without both boxes there is nothing to route afresh; keep what is drawn.
+            if (cleaned.size() < 2)
+                return;
+        }
+    }
+    applyRoundedPath(cleaned);
+}
+
+void EdgeItem::rerouteIfSlotted()
+{
+    if (from && to && from != to && fromSlot && toSlot)
+        applyRoute(computeRoute());
+}
+
+void EdgeItem::rerouteStraightWhenAligned()
+{
+    if (!fromSlot || !toSlot || points.size() < 2)
+        return;
+    prepareGeometryChange();
+    const QPointF fromAnchor = fromSlot->center();
+    const QPointF toAnchor = toSlot->center();
+    const bool vertical = std::abs(fromAnchor.x() - toAnchor.x()) < AxisTolerance;
+    const bool horizontal = std::abs(fromAnchor.y() - toAnchor.y()) < AxisTolerance;
+    QGraphicsScene *s = scene();
+    if (!s || (!vertical && !horizontal)) {
+        applyRoute(computeRoute());
+        return;
+    }
+
+    const QRectF corridor = QRectF(fromAnchor, toAnchor)
+                                .normalized()
+                                .adjusted(-CorridorMargin, -CorridorMargin, CorridorMargin, CorridorMargin);
+    const QList<QGraphicsItem *> items = s->items(corridor, Qt::IntersectsItemBoundingRect, Qt::AscendingOrder);
+    for (QGraphicsItem *item : items) {
+        if (item->type() != EntityItem::Type || item == from || item == to)
+            continue;
+        const QRectF r = item->sceneBoundingRect().adjusted(-CorridorMargin, -CorridorMargin, CorridorMargin,
+                                                            CorridorMargin);
+        const bool blocks = vertical
+            ? r.x() <= fromAnchor.x() && fromAnchor.x() <= r.right()
+                && r.y() <= std::max(fromAnchor.y(), toAnchor.y()) && std::min(fromAnchor.y(), toAnchor.y()) <= r.bottom()
+            : r.y() <= fromAnchor.y() && fromAnchor.y() <= r.bottom()
+                && r.x() <= std::max(fromAnchor.x(), toAnchor.x()) && std::min(fromAnchor.x(), toAnchor.x()) <= r.right();
+        if (blocks) {
+            applyRoute(computeRoute());
+            return;
+        }
+    }
+
+    // The quick path keeps the look and the manual-route flag as they are.
+    points = { fromAnchor, toAnchor };
+    setPath(routing::buildRoundedPath(points, CornerRadius));
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QList>
+
+#include <cstdint>
+
+QT_BEGIN_NAMESPACE
+class QGraphicsScene;
+QT_END_NAMESPACE
+
+class EdgeItem;
+class EntityItem;
+
+// Seeded diagrams of real entity boxes and edges for tests and the bench. The same spec
+// gives the same diagram on every machine: random integers are mapped to ranges by hand.
+namespace diagramgenerator {
+
+struct DiagramSpec
+{
+    int columns = 20;
+    int rows = 15;
+    int views = 20;            // boxes that show views; the rest show tables
+    int edges = 500;           // all edges, self relationships and view links included
+    int selfRelationships = 10;
+    int viewLinks = 20;
+    double cellWidth = 280;    // grid pitch; each box is jittered inside its cell
+    double cellHeight = 250;
+    std::uint64_t seed = 1;
+};
+
+struct Diagram
+{
+    QList<EntityItem *> boxes;  // row by row
+    QList<EdgeItem *> edges;    // in creation order; none routed yet
+};
+
+// Builds the boxes (3 to 8 rows each) and the edges directly in scene: relationships between
+// near neighbours in the grid plus one long one in ten, self relationships on tables, and
+// links from views to tables near them (the view at either end). Edges are made without
+// foreign-key rows and without a route.
+Diagram buildDiagram(QGraphicsScene *scene, const DiagramSpec &spec);
+
+} // namespace diagramgenerator
