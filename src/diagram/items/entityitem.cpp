@@ -394,16 +394,16 @@ void EntityItem::relayout()
         return;
     }
     updateRowVisibility();
-    for (SingleLineTextItem *cell : qAsConst(nameItems)) {
-        if (cell)
+    // Setting a text width lays the document out again even when it is unchanged.
+    auto noWrapping = [](SingleLineTextItem *cell) {
+        if (cell && cell->textWidth() != -1)
             cell->setTextWidth(-1);
-    }
-    for (SingleLineTextItem *cell : qAsConst(typeItems)) {
-        if (cell)
-            cell->setTextWidth(-1);
-    }
-    if (titleText_)
-        titleText_->setTextWidth(-1);
+    };
+    for (SingleLineTextItem *cell : qAsConst(nameItems))
+        noWrapping(cell);
+    for (SingleLineTextItem *cell : qAsConst(typeItems))
+        noWrapping(cell);
+    noWrapping(titleText_);
 
     const int visible = visibleRowCount();
     const QList<QPair<qreal, qreal>> widths = cellWidths();
