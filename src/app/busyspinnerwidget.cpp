@@ -1,0 +1,166 @@
+#include "busyspinnerwidget.h"
+
+#include <QDebug>
+#include <QEvent>
+#include <QPainter>
+#include <QPen>
+#include <QThread>
+
+#include <exception>
+
+namespace {
+
+// Work that throws must not end the process: log it and let the operation complete.
+// The caller's success flag then stays unset, so its usual failure report shows.
+void runGuarded(const BusySpinnerWidget::Step &work)
+{
+    if (!work)
+        return;
+    try {
+        work();
+    } catch (const std::exception &e) {
+        qWarning() << "Background task failed:" << e.what();
+    } catch (...) {
+        qWarning() << "Background task failed:" << "unknown exception";
+    }
+}
+
+void call(const BusySpinnerWidget::Step &step)
+{
+    if (step)
+        step();
+}
+
+} // namespace
+
+BusySpinnerWidget::BusySpinnerWidget(QWidget *parent)
+    : QWidget(parent)
+{
+    setAttribute(Qt::WA_TranslucentBackground);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setAutoFillBackground(false);
+    setStyleSheet(QStringLiteral("background: transparent;"));
+    setFocusPolicy(Qt::NoFocus);
+    hide();
+    m_timer.setInterval(16);
+    connect(&m_timer, &QTimer::timeout, this, &BusySpinnerWidget::tick);
+    if (parent)
+        parent->installEventFilter(this);
+}
+
+BusySpinnerWidget::~BusySpinnerWidget()
+{
+    if (!m_worker)
+        return;
+    QThread *worker = m_worker;
+    m_worker = nullptr;
+    // Neither callback may run: the window around the spinner is going away.
+    worker->disconnect(this);
+    // The worker may be writing a file; cutting it off would lose both the old and the
+    // new content, so wait for it however long it takes.
+    if (!worker->wait(30000)) {
+        qWarning() << "BusySpinnerWidget: still waiting for a background task after 30 s";
+        worker->wait();
+    }
+    delete worker;
+}
+
+void BusySpinnerWidget::start()
+{
+    if (m_active)
+        return;
+    m_active = true;
+    updateOverlayGeometry();
+    m_angle = 0;
+    show();
+    raise();
+    grabMouse();
+    grabKeyboard();
+    m_timer.start();
+    update();
+}
+
+void BusySpinnerWidget::stop()
+{
+    if (m_worker)
+        return;
+    m_timer.stop();
+    releaseKeyboard();
+    releaseMouse();
+    hide();
+    m_active = false;
+    m_queued = false;
+}
+
+void BusySpinnerWidget::finish(const Step &onDone, const Step &onAfter)
+{
+    call(onDone);
+    m_worker = nullptr;
+    stop();
+    call(onAfter);
+}
+
+void BusySpinnerWidget::run(Step work, Step onAfter)
+{
+    if (m_active || m_queued)
+        return;
+    start();
+    m_queued = true;
+    QTimer::singleShot(0, Qt::PreciseTimer, this,
+                       [this, work = std::move(work), onAfter = std::move(onAfter)] {
+                           m_queued = false;
+                           runGuarded(work);
+                           finish(Step(), onAfter);
+                       });
+}
+
+void BusySpinnerWidget::runInThread(Step work, Step onDone, Step onAfter)
+{
+    if (m_active || m_queued)
+        return;
+    start();
+    QThread *thread = QThread::create([work = std::move(work)] { runGuarded(work); });
+    m_worker = thread;
+    connect(thread, &QThread::finished, this,
+            [this, thread, onDone = std::move(onDone), onAfter = std::move(onAfter)] {
+                thread->deleteLater();
+                finish(onDone, onAfter);
+            },
+            Qt::QueuedConnection);
+    thread->start(QThread::InheritPriority);
+}
+
+void BusySpinnerWidget::updateOverlayGeometry()
+{
+    QWidget *parent = parentWidget();
+    if (!parent)
+        return;
+    setGeometry(0, 0, parent->width(), parent->height());
+    raise();
+}
+
+bool BusySpinnerWidget::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == parentWidget() && isVisible()
+        && (event->type() == QEvent::Move || event->type() == QEvent::Resize)) {
+        updateOverlayGeometry();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void BusySpinnerWidget::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(QPen(QColor(59, 130, 246), 6.0, Qt::SolidLine, Qt::RoundCap, Qt::BevelJoin));
+    painter.setBrush(Qt::NoBrush);
+    const qreal side = 56.0;
+    const QRectF arc((width() - side) / 2.0, (height() - side) / 2.0, side, side);
+    painter.drawArc(arc, -16 * m_angle, 270 * 16);
+}
+
+void BusySpinnerWidget::tick()
+{
+    m_angle = (m_angle + 8) % 360;
+    update();
+}

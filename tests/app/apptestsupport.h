@@ -1,0 +1,77 @@
+#pragma once
+
+#include "mainwindow.h"
+#include "thememanager.h"
+#include "uiprompts.h"
+
+#include <QApplication>
+#include <QStyle>
+#include <QTest>
+
+// Records every prompt; a prompt beyond the number a test allowed counts as unexpected.
+class ScriptedPrompts : public UiPrompts
+{
+public:
+    struct Prompt
+    {
+        QString kind;
+        QString title;
+        QString text;
+    };
+
+    void information(QWidget *, const QString &title, const QString &text) override
+    {
+        prompts.append({QStringLiteral("information"), title, text});
+        if (prompts.size() > allowed)
+            ++unexpected;
+    }
+
+    void reset(int allowedPrompts = 0)
+    {
+        prompts.clear();
+        allowed = allowedPrompts;
+        unexpected = 0;
+    }
+
+    QList<Prompt> prompts;
+    int allowed = 0;
+    int unexpected = 0;
+};
+
+// Theme, palette and style sheet are process-wide; every window construction flips the
+// theme. Tests start each case from the light theme and the style's own palette.
+inline void resetProcessTheme(ThemeKind kind = ThemeKind::Light)
+{
+    ThemeManager::instance()->setTheme(kind);
+    QApplication::setPalette(QApplication::style()->standardPalette());
+    qApp->setStyleSheet(QString());
+}
+
+// Reaches the window's state for the tests.
+class MainWindowProbe
+{
+public:
+    explicit MainWindowProbe(MainWindow &window)
+        : w(window)
+    {
+    }
+
+    ERScene *scene() const { return w.scene; }
+    ProjectItem *project() const { return w.project; }
+    ModelItem *currentModel() const { return w.currentModel; }
+    DiagramItem *currentDiagram() const { return w.currentDiagram; }
+    BusySpinnerWidget *busySpinner() const { return w.busySpinner; }
+    const QHash<QAction *, QIcon> &actionIconsLight() const { return w.actionIconsLight; }
+    const QHash<QAction *, QIcon> &actionIconsDark() const { return w.actionIconsDark; }
+    const QHash<QToolButton *, QIcon> &buttonIconsLight() const { return w.buttonIconsLight; }
+    const QHash<QToolButton *, QIcon> &buttonIconsDark() const { return w.buttonIconsDark; }
+    QString displayedFilePath() const { return w.displayedFilePath; }
+
+    void setFilePathDisplay(const QString &path) { w.setFilePathDisplay(path); }
+    void applyTableTheme(ThemeKind kind) { w.applyTableTheme(kind); }
+    void applyThemedToolButtonIcons(ThemeKind kind) { w.applyThemedToolButtonIcons(kind); }
+    void toggleTheme() { w.toggleTheme(); }
+
+private:
+    MainWindow &w;
+};
