@@ -36,9 +36,10 @@ QStringList names(const EntityItem *box)
     return result;
 }
 
-QList<QPointF> straightRoute(const EdgeItem *edge)
+// The route the router gives for the edge's slots and surroundings right now.
+QList<QPointF> freshRoute(const EdgeItem *edge)
 {
-    return {edge->fromSlot->center(), edge->toSlot->center()};
+    return edge->computeRoute();
 }
 
 } // namespace
@@ -178,7 +179,7 @@ void tst_EdgeItemEntities::foreignKeyRowsLiveWithTheEdge()
     }
     QCOMPARE(child->foreignKeyRowsForEdge(edge), QList<int>({2, 3}));
     // createFKs routes at once.
-    QCOMPARE(edge->points, straightRoute(edge));
+    QCOMPARE(edge->points, freshRoute(edge));
 
     delete edge;
     QCOMPARE(names(child), QStringList({"c_id", "code"}));
@@ -215,7 +216,7 @@ void tst_EdgeItemEntities::reassignSlotsWhenDirectionChanges()
     QCOMPARE(edge->fromSlot->edge(), edge);
     QCOMPARE(edge->toSlot->edge(), edge);
     QCOMPARE(edge->toCentre, to->sceneBoundingRect().center());
-    QCOMPARE(edge->points, straightRoute(edge));
+    QCOMPARE(edge->points, freshRoute(edge));
     QCOMPARE(edge->points.first(), from->mapToScene(QPointF(from->rect.width() / 2, from->rect.height())));
     // The released slots were reused: no new slot was made.
     QCOMPARE(from->slotItems.size(), 1);
@@ -278,7 +279,7 @@ void tst_EdgeItemEntities::outsideBatchRoutesAtOnce()
     auto *edge = new EdgeItem(from, to, true);
     m_scene->addItem(edge);
     to->setPos(400, 50);
-    QCOMPARE(edge->points, straightRoute(edge));
+    QCOMPARE(edge->points, freshRoute(edge));
     QCOMPARE(edge->points.last().y(), to->mapToScene(edge->toSlot->pos()).y());
 }
 
@@ -295,13 +296,13 @@ void tst_EdgeItemEntities::insideBatchRoutesLater()
     QCOMPARE(edge->points, route);
     QVERIFY(edge->isReroutePending());
     QVERIFY(edge->isRerouteDeferred());
-    QTRY_COMPARE_WITH_TIMEOUT(edge->points, straightRoute(edge), 1000);
+    QTRY_COMPARE_WITH_TIMEOUT(edge->points, freshRoute(edge), 1000);
     QVERIFY(!edge->isReroutePending());
     QVERIFY(edge->isRerouteDeferred());
 
     to->setPos(400, 80);
     EdgeItem::setBatchMode(false);
-    QCOMPARE(edge->points, straightRoute(edge));
+    QCOMPARE(edge->points, freshRoute(edge));
     QVERIFY(!edge->isRerouteDeferred());
 }
 
@@ -317,7 +318,7 @@ void tst_EdgeItemEntities::discardDropsFullReroute()
     EdgeItem::setDiscardPendingReroutes(true);
     EdgeItem::setBatchMode(false);
     // The quick re-route still ran; the full one was dropped, and the flag is gone.
-    QCOMPARE(edge->points, straightRoute(edge));
+    QCOMPARE(edge->points, freshRoute(edge));
     QVERIFY(!edge->isReroutePending());
     QVERIFY(!edge->isRerouteDeferred());
     QVERIFY(!EdgeItem::isDiscardingPendingReroutes());
@@ -402,7 +403,7 @@ void tst_EdgeItemEntities::groupMoveRefitsEdges()
     QVERIFY(a->pos().x() > 600);
 
     for (EdgeItem *edge : edges)
-        QCOMPARE(edge->points, straightRoute(edge));
+        QCOMPARE(edge->points, freshRoute(edge));
     QCOMPARE(edges.at(0)->fromSlot->side(), EntitySide::Left);
     QCOMPARE(edges.at(0)->toSlot->side(), EntitySide::Right);
 }
@@ -436,7 +437,7 @@ void tst_EdgeItemEntities::draggedSlotStartsTheRoute()
     QCOMPARE(slot->side(), EntitySide::Bottom);
     QVERIFY(!edge->highlighted);
     QCOMPARE(edge->points.first(), slot->center());
-    QCOMPARE(edge->points, straightRoute(edge));
+    QCOMPARE(edge->points, freshRoute(edge));
 }
 
 QTEST_MAIN(tst_EdgeItemEntities)

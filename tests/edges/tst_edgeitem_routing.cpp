@@ -37,6 +37,8 @@ private slots:
     void selfRelationshipLoopsNest();
     void selfRelationshipOnOneSide();
     void selfRelationshipWithoutSlotKeepsPath();
+    void quickPathKeepsSelfRelationshipLoop_data();
+    void quickPathKeepsSelfRelationshipLoop();
 
     void facingSlotsGoStraight();
     void missingSlotGivesNoRoute();
@@ -210,6 +212,32 @@ void tst_EdgeItemRouting::selfRelationshipWithoutSlotKeepsPath()
     QCOMPARE(edge->points, before);
     QCOMPARE(edge->path(), path);
     edge->toSlot = slot;
+}
+
+void tst_EdgeItemRouting::quickPathKeepsSelfRelationshipLoop_data()
+{
+    QTest::addColumn<bool>("slotsInLine");
+    QTest::newRow("slots level") << true;
+    QTest::newRow("slots apart") << false;
+}
+
+void tst_EdgeItemRouting::quickPathKeepsSelfRelationshipLoop()
+{
+    QFETCH(bool, slotsInLine);
+    EntityItem *box = addBox(m_scene, "a", QPointF(0, 0), { "id" }, { "name", "parent" });
+    EdgeItem *edge = addEdge(m_scene, box, box);
+    edge->fromSlot->constrainToParent();
+    edge->toSlot->constrainToParent();
+    if (slotsInLine)
+        edge->toSlot->setY(edge->fromSlot->y());
+    QCOMPARE(std::abs(edge->fromSlot->center().y() - edge->toSlot->center().y()) < 0.5, slotsInLine);
+    edge->updatePath();
+    box->moveBy(40, 30);
+    // What a batch's quick re-route runs: the loop follows the box, it never becomes a line.
+    edge->rerouteStraightWhenAligned();
+    QCOMPARE(edge->points, edge->computeSlotRoute());
+    QCOMPARE(edge->points.size(), 6);
+    QCOMPARE(edge->computeRoute(), edge->computeSlotRoute());
 }
 
 void tst_EdgeItemRouting::facingSlotsGoStraight()

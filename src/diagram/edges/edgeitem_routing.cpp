@@ -88,6 +88,9 @@ QList<QPointF> EdgeItem::computeRoute() const
 {
     if (!isRoutable(*this))
         return {};
+    // The quick re-route reaches here for self relationships too; they keep their loop.
+    if (from == to)
+        return computeSlotRoute();
     return edgeroute::entityRoute(endsOf(*this), obstacleRects());
 }
 
@@ -159,6 +162,11 @@ void EdgeItem::rerouteStraightWhenAligned()
     if (!fromSlot || !toSlot || points.size() < 2)
         return;
     prepareGeometryChange();
+    // Two slots of one box in line would collapse the loop into a line across the box.
+    if (from && from == to) {
+        updatePath();
+        return;
+    }
     const QPointF fromAnchor = fromSlot->center();
     const QPointF toAnchor = toSlot->center();
     const bool vertical = std::abs(fromAnchor.x() - toAnchor.x()) < AxisTolerance;
