@@ -2,6 +2,7 @@
 // it to a PNG, printing the counts and the parse, load and render times.
 #include "diagramitemtypes.h"
 #include "erscene.h"
+#include "scenelayout.h"
 #include "thememanager.h"
 
 #include <QApplication>
@@ -153,6 +154,11 @@ int main(int argc, char *argv[])
     parser.addOption(noGridOption);
     parser.addOption(selectAllOption);
     parser.addOption(maxSizeOption);
+    const QCommandLineOption layoutOption(
+        QStringLiteral("layout"),
+        QStringLiteral("Lay the diagram out automatically before rendering; prints the layout time "
+                       "and its quality figures."));
+    parser.addOption(layoutOption);
     parser.addPositionalArgument(QStringLiteral("diagram.json"),
                                  QStringLiteral("Diagram exchange document to render."));
     parser.addPositionalArgument(QStringLiteral("out.png"), QStringLiteral("PNG file to write."));
@@ -224,6 +230,15 @@ int main(int argc, char *argv[])
     out() << "parse_ms " << ms(parseMs) << "\n";
     out() << "load_ms " << ms(loadMs) << "\n";
     out().flush();
+
+    if (parser.isSet(layoutOption)) {
+        timer.restart();
+        scene.autoLayout();
+        out() << "layout_ms " << ms(timer.nsecsElapsed() / 1e6) << "\n";
+        for (const QString &line : layout::describeQuality(scenelayout::measureScene(&scene)))
+            out() << QString(line).replace(QStringLiteral(": "), QStringLiteral(" ")) << "\n";
+        out().flush();
+    }
 
     if (parser.isSet(selectAllOption))
         selectAll(scene);

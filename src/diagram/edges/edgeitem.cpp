@@ -88,6 +88,7 @@ struct RerouteControls
     // destroyed edge leaves them too.
     QList<EdgeQueue *> beingServed;
     QTimer *rerouteTimer = nullptr;
+    bool rerouteTimerHeld = false;
 };
 
 RerouteControls &controls()
@@ -282,6 +283,14 @@ void EdgeItem::setBatchMode(bool on)
     c.largeSelectionMove = false;
 }
 
+void EdgeItem::setRerouteTimerHeld(bool held)
+{
+    RerouteControls &c = controls();
+    c.rerouteTimerHeld = held;
+    if (held && c.rerouteTimer)
+        c.rerouteTimer->stop();
+}
+
 bool EdgeItem::isBatchMode()
 {
     return controls().batchMode;
@@ -339,7 +348,7 @@ void EdgeItem::scheduleReroute()
     c.deferredReroutes.insert(this);
     c.pendingReroutes.insert(this);
     QTimer *timer = rerouteTimer();
-    if (!timer->isActive())
+    if (!timer->isActive() && !c.rerouteTimerHeld)
         timer->start();
 }
 

@@ -89,6 +89,21 @@ public:
     void rerouteStraightWhenAligned();
     void updatePathRespectingManual();
 
+    // --- automatic layout ------------------------------------------------------------------
+    // Chooses the sides of the two slots from the boxes' positions and takes slots there;
+    // a self relationship goes to left and right. The route stays until routed again.
+    void evaluateSidePairs();
+    // Hands both slots back and takes one on the given side of each box, aimed at the other.
+    void assignSlotsForSides(int fromSide, int toSide);
+    // Hands both slots back and takes the slots that face the other box.
+    void reassignSlotsTowardEachOther();
+    // Whether the current route runs through another entity box.
+    bool crossesEntity() const;
+    // Weighs fresh routes on every side pair against the current one: applies a better
+    // one on the same sides (false), or takes slots on better sides and keeps the old
+    // route until the caller routes again (true).
+    bool autoRoute();
+
     // Class-wide re-routing controls, GUI thread only.
     static void setSuppressRouting(bool on);
     static bool isRoutingSuppressed();
@@ -100,6 +115,8 @@ public:
     static bool isLargeSelectionMove();
     static void flushPendingReroutes();
     static void flushDeferredReroutes();
+    // While held the batch timer is stopped and not started again; requests still queue.
+    static void setRerouteTimerHeld(bool held);
     // Whether the edge waits in the quick or in the full re-route set of the batch.
     bool isReroutePending() const;
     bool isRerouteDeferred() const;

@@ -15,6 +15,11 @@ QT_END_NAMESPACE
 class EdgeItem;
 class EntityItem;
 
+namespace layout {
+struct LayoutLink;
+struct LayoutNode;
+}
+
 // The scene of the one open diagram. It owns the entity boxes, relationship edges, text
 // notes and group frames on it, makes new ones where the user clicks, writes and reads
 // the diagram document, draws the grid and marks the selection with a pulsing shadow.
@@ -60,6 +65,20 @@ public:
     // Replaces the contents with document. False, with nothing changed, when called
     // while the scene is being rebuilt (from an event handled during a load).
     bool loadFromJson(const QJsonObject &document);
+
+    // Lays the whole diagram out: places every entity box, then lets every edge choose
+    // its sides, spreads the slots and routes the edges again. Views are frozen and the
+    // wait cursor shows meanwhile. Refused, with a warning, while a load, a clear or
+    // another layout of this scene runs.
+    void autoLayout();
+    // Spreads the slots on each side of entity in the order of the boxes their edges lead
+    // to; the edges are not routed again.
+    void arrangeEntitySlots(EntityItem *entity);
+    // One connected component of the layout, placed around the origin of its own frame.
+    static void layoutComponentForceDirected(QList<layout::LayoutNode> &nodes,
+                                             const QList<layout::LayoutLink> &links);
+    static void layoutComponentGrid(QList<layout::LayoutNode> &nodes, const QList<QList<int>> &neighbours,
+                                    const QList<layout::LayoutLink> &links, const QList<int> &hubs);
 
     // True while a load (or a layout) rebuilds the scene; nested rebuilds are refused.
     bool isStructuralChangeInProgress() const { return m_structuralChange; }

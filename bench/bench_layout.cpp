@@ -1,0 +1,133 @@
+// Automatic layout workloads: whole diagrams laid out by ERScene::autoLayout, with the
+// time of each stage, peak memory and the quality figures before and after.
+// VELMORA_BENCH_LAYOUT_DOCS=<folder> also writes the documents before the layout
+// (layout-small.json, layout-300.json) for render_diagram.
+#include "bench.h"
+
+#include "diagramgenerator.h"
+#include "edgeitem.h"
+#include "entityitem.h"
+#include "erscene.h"
+#include "layoutfixtures.h"
+#include "scenelayout.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFontDatabase>
+#include <QJsonDocument>
+#include <QSaveFile>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+static void initLayoutBundle()
+{
+    Q_INIT_RESOURCE(velmora);
+}
+
+namespace {
+
+void registerFont()
+{
+    static const bool done = [] {
+        initLayoutBundle();
+        QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/resources/fonts/JetBrainsMono-Regular.ttf"));
+        return true;
+    }();
+    Q_UNUSED(done);
+}
+
+// Scenes live to the end of the process: their teardown is not what is measured.
+ERScene *newScene()
+{
+    static std::vector<std::unique_ptr<ERScene>> scenes;
+    scenes.push_back(std::make_unique<ERScene>());
+    return scenes.back().get();
+}
+
+void reportQuality(const QString &when, const layout::LayoutQuality &quality)
+{
+    bench::report(when, QString());
+    for (const QString &line : layout::describeQuality(quality)) {
+        const qsizetype colon = line.indexOf(QLatin1Char(':'));
+        bench::report(QStringLiteral("  ") + line.left(colon), line.mid(colon + 2));
+    }
+}
+
+void writeDocument(ERScene *scene, const QString &name)
+{
+    const QString folder = qEnvironmentVariable("VELMORA_BENCH_LAYOUT_DOCS");
+    if (folder.isEmpty())
+        return;
+    QDir().mkpath(folder);
+    QSaveFile file(QDir(folder).filePath(name));
+    if (!file.open(QIODevice::WriteOnly)) {
+        bench::report(QStringLiteral("document"), QStringLiteral("cannot write %1").arg(file.fileName()));
+        return;
+    }
+    file.write(QJsonDocument(scene->toJson()).toJson(QJsonDocument::Indented));
+    bench::report(QStringLiteral("document"), file.commit() ? file.fileName() : QStringLiteral("not written"));
+}
+
+// Routes every edge as the loader would, measures, lays out, measures again.
+void runLayout(const std::function<diagramgenerator::Diagram(ERScene *)> &build, const QString &documentName)
+{
+    registerFont();
+    ERScene *scene = newScene();
+    const diagramgenerator::Diagram diagram = build(scene);
+    for (EdgeItem *edge : diagram.edges)
+        edge->updatePath();
+    bench::report(QStringLiteral("boxes, edges"),
+                  QStringLiteral("%1, %2").arg(diagram.boxes.size()).arg(diagram.edges.size()));
+    if (!documentName.isEmpty())
+        writeDocument(scene, documentName);
+    reportQuality(QStringLiteral("before"), scenelayout::measureScene(scene));
+
+    QElapsedTimer timer;
+    timer.start();
+    scene->autoLayout();
+    const double ms = timer.nsecsElapsed() / 1e6;
+    bench::reportMs(QStringLiteral("autoLayout"), ms);
+    for (const scenelayout::StageTime &stage : scenelayout::lastStageTimes())
+        bench::reportMs(QStringLiteral("  ") + stage.stage, stage.ms);
+    reportQuality(QStringLiteral("after"), scenelayout::measureScene(scene));
+    bench::report(QStringLiteral("peak RSS"), QStringLiteral("%1 MiB").arg(bench::peakRssMiB(), 0, 'f', 1));
+}
+
+diagramgenerator::Diagram generated(ERScene *scene, int columns, int rows, int edges, int views, int viewLinks,
+                                    std::uint64_t seed, int hubLeaves)
+{
+    diagramgenerator::DiagramSpec spec;
+    spec.columns = columns;
+    spec.rows = rows;
+    spec.views = views;
+    spec.viewLinks = viewLinks;
+    spec.selfRelationships = 10;
+    spec.edges = edges - hubLeaves;
+    spec.seed = seed;
+    diagramgenerator::Diagram diagram = diagramgenerator::buildDiagram(scene, spec);
+    if (hubLeaves > 0)
+        layoutfixtures::addHub(scene, diagram, (rows / 2) * columns + columns / 2, hubLeaves);
+    return diagram;
+}
+
+} // namespace
+
+VELMORA_BENCH("layout-small", "auto layout of a fixed shop schema: 15 tables, 22 relationships", [] {
+    runLayout([](ERScene *scene) { return layoutfixtures::buildShopDiagram(scene); },
+              QStringLiteral("layout-small.json"));
+});
+
+VELMORA_BENCH("layout-300", "auto layout of 300 boxes and 500 edges with a hub of 40 (target < 2 s)", [] {
+    runLayout([](ERScene *scene) { return generated(scene, 20, 15, 500, 20, 20, 11, 40); },
+              QStringLiteral("layout-300.json"));
+});
+
+VELMORA_BENCH("layout-1000", "auto layout of 1,000 boxes and 1,500 edges (target < 15 s)", [] {
+    runLayout([](ERScene *scene) { return generated(scene, 40, 25, 1500, 30, 30, 13, 0); }, QString());
+});
+
+VELMORA_BENCH("layout-3000", "auto layout of one sparse component of 3,000 boxes (target < 500 MB peak)", [] {
+    runLayout([](ERScene *scene) { return layoutfixtures::buildSparseTree(scene, 3000, 17); }, QString());
+});

@@ -1,0 +1,158 @@
+// What the automatic layout asks of a relationship edge: choosing the sides of its two
+// slots, taking slots on given sides, testing its route against the other boxes and
+// weighing fresh routes against the one it has.
+#include "edgeitem.h"
+
+#include "entityitem.h"
+#include "obstaclefilter.h"
+#include "routegeometry.h"
+#include "sidepairs.h"
+#include "slotitem.h"
+
+#include <QGraphicsScene>
+
+#include <cmath>
+
+namespace {
+
+bool isFiniteRect(const QRectF &r)
+{
+    return std::isfinite(r.x()) && std::isfinite(r.y()) && std::isfinite(r.width()) && std::isfinite(r.height());
+}
+
+// The other entity boxes of the scene that meet region, inset as obstacles, in descending
+// stacking order: the scene query of the route computation. The full walk of every item is
+// kept for comparison (EdgeItem::setFullObstacleWalk).
+QList<QRectF> obstaclesIn(const EdgeItem &edge, const QRectF &region)
+{
+    QList<QRectF> obstacles;
+    QGraphicsScene *scene = edge.scene();
+    if (!scene || region.isNull())
+        return obstacles;
+    const QList<QGraphicsItem *> items = EdgeItem::isFullObstacleWalk() || !isFiniteRect(region)
+                                             ? scene->items(Qt::DescendingOrder)
+                                             : scene->items(region, Qt::IntersectsItemBoundingRect, Qt::DescendingOrder);
+    for (QGraphicsItem *item : items) {
+        if (item->type() == EntityItem::Type && item != edge.from && item != edge.to)
+            obstacles.append(routing::insetObstacleRect(item->sceneBoundingRect()));
+    }
+    return obstacles;
+}
+
+QPointF sceneCentre(const EntityItem *entity)
+{
+    return entity->sceneBoundingRect().center();
+}
+
+} // namespace
+
+void EdgeItem::evaluateSidePairs()
+{
+    if (!from || !to)
+        return;
+    if (from == to) {
+        reassignSlotsTowardEachOther();
+        return;
+    }
+    const QRectF fromRect = from->sceneBoundingRect();
+    const QRectF toRect = to->sceneBoundingRect();
+    const QList<QRectF> obstacles = obstaclesIn(*this, routing::pairObstacleRegion(fromRect, toRect));
+    const routing::SidePairChoice choice = routing::chooseSidePair({fromRect, toRect, obstacles});
+    assignSlotsForSides(choice.sides.from, choice.sides.to);
+}
+
+void EdgeItem::assignSlotsForSides(int fromSide, int toSide)
+{
+    if (!from || !to)
+        return;
+    if (fromSlot) {
+        from->releaseSlot(fromSlot);
+        fromSlot = nullptr;
+    }
+    if (toSlot) {
+        to->releaseSlot(toSlot);
+        toSlot = nullptr;
+    }
+    const QPointF fromTarget = from->mapFromScene(sceneCentre(to));
+    const QPointF toTarget = to->mapFromScene(sceneCentre(from));
+    fromSlot = from->slotAt(EntitySide(fromSide), routing::slotAnchorOnSide(from->boundingRect(), fromSide, fromTarget));
+    fromSlot->setEdge(this);
+    toSlot = to->slotAt(EntitySide(toSide), routing::slotAnchorOnSide(to->boundingRect(), toSide, toTarget));
+    toSlot->setEdge(this);
+    fromCentre = sceneCentre(from);
+    toCentre = sceneCentre(to);
+}
+
+void EdgeItem::reassignSlotsTowardEachOther()
+{
+    if (!from || !to)
+        return;
+    if (from == to) {
+        if (fromSlot) {
+            fromSlot->setSide(EntitySide::Left);
+            fromSlot->constrainToParent();
+        }
+        if (toSlot) {
+            toSlot->setSide(EntitySide::Right);
+            toSlot->constrainToParent();
+        }
+    } else {
+        if (fromSlot) {
+            from->releaseSlot(fromSlot);
+            fromSlot = nullptr;
+        }
+        if (toSlot) {
+            to->releaseSlot(toSlot);
+            toSlot = nullptr;
+        }
+        fromSlot = from->slotForScenePoint(sceneCentre(to));
+        fromSlot->setEdge(this);
+        toSlot = to->slotForScenePoint(sceneCentre(from));
+        toSlot->setEdge(this);
+    }
+    fromCentre = sceneCentre(from);
+    toCentre = sceneCentre(to);
+}
+
+bool EdgeItem::crossesEntity() const
+{
+    if (!scene() || points.size() < 2)
+        return false;
+    // Only boxes that meet the route's own bounding box can be hit by it.
+    const QList<QRectF> obstacles = obstaclesIn(*this, routing::routeObstacleRegion(points));
+    return routing::countObstacleHits(points, obstacles) > 0;
+}
+
+bool EdgeItem::autoRoute()
+{
+    if (!from || !to || from == to || !fromSlot || !toSlot || !scene())
+        return false;
+    const QRectF fromRect = from->sceneBoundingRect();
+    const QRectF toRect = to->sceneBoundingRect();
+    const routing::SidePair current{int(fromSlot->side()), int(toSlot->side())};
+    const QPointF fromAnchor = fromSlot->center();
+    const QPointF toAnchor = toSlot->center();
+
+    // The fresh routes stay near the two boxes and the current route meets only boxes
+    // around its own points: one query over both reaches gives what the full walk gives.
+    QRectF reach = routing::pairObstacleRegion(fromRect, toRect, fromAnchor, toAnchor);
+    const QRectF routeReach = routing::routeObstacleRegion(points);
+    if (!routeReach.isNull())
+        reach = reach.united(routeReach);
+    const QList<QRectF> obstacles = obstaclesIn(*this, reach);
+
+    const routing::AutoRouteChoice choice =
+        routing::chooseAutoRoute(fromRect, toRect, current, fromAnchor, toAnchor, points, obstacles);
+    switch (choice.outcome) {
+    case routing::AutoRouteChoice::ApplyRoute:
+        applyRoute(choice.route);
+        return false;
+    case routing::AutoRouteChoice::MoveSlots:
+        // The old route stays until the caller routes the edge again.
+        assignSlotsForSides(choice.sides.from, choice.sides.to);
+        return true;
+    case routing::AutoRouteChoice::Keep:
+        break;
+    }
+    return false;
+}

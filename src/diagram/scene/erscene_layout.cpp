@@ -1,0 +1,417 @@
+// Automatic layout of the whole diagram: the boxes are placed by the plain functions of
+// the layout library, then every edge chooses its sides, takes spread slots and is routed
+// in several passes. Views are frozen and edge re-routing is batched meanwhile.
+#include "erscene.h"
+
+#include "componentpacking.h"
+#include "edgeitem.h"
+#include "entityitem.h"
+#include "forcelayout.h"
+#include "hublayout.h"
+#include "scenelayout.h"
+#include "segmentseparation.h"
+#include "slotarrangement.h"
+#include "slotitem.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QGraphicsView>
+#include <QGuiApplication>
+#include <QHash>
+#include <QMap>
+#include <QPointer>
+#include <QScopedValueRollback>
+#include <QSet>
+#include <QtDebug>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double MinNodeWidth = 40;
+constexpr double MinNodeHeight = 30;
+constexpr double SceneRectMargin = 120;
+constexpr int EdgesPerEventTurn = 8;
+
+QList<scenelayout::StageTime> &stageTimes()
+{
+    static QList<scenelayout::StageTime> times;
+    return times;
+}
+
+// Freezes every view of the scene and shows the wait cursor until it goes out of scope.
+// Views are held weakly: one may be destroyed during an event-loop turn of the layout.
+class LayoutUpdateGuard
+{
+public:
+    explicit LayoutUpdateGuard(QGraphicsScene *scene) : m_scene(scene)
+    {
+        const QList<QGraphicsView *> views = scene->views();
+        for (QGraphicsView *view : views) {
+            if (!view)
+                continue;
+            m_views.append(view);
+            m_updateModes.append(view->viewportUpdateMode());
+            m_interactive.append(view->isInteractive());
+            view->setUpdatesEnabled(false);
+            view->setInteractive(false);
+            view->setViewportUpdateMode(QGraphicsView::NoViewportUpdate);
+        }
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+
+    ~LayoutUpdateGuard()
+    {
+        for (qsizetype i = 0; i < m_views.size(); ++i) {
+            QGraphicsView *view = m_views[i];
+            if (!view)
+                continue;
+            view->setViewportUpdateMode(m_updateModes[i]);
+            view->setInteractive(m_interactive[i]);
+            view->setUpdatesEnabled(true);
+            view->viewport()->update();
+        }
+        if (m_scene)
+            m_scene->update(m_scene->sceneRect());
+        QGuiApplication::restoreOverrideCursor();
+    }
+
+    LayoutUpdateGuard(const LayoutUpdateGuard &) = delete;
+    LayoutUpdateGuard &operator=(const LayoutUpdateGuard &) = delete;
+
+private:
+    QPointer<QGraphicsScene> m_scene;
+    QList<QPointer<QGraphicsView>> m_views;
+    QList<QGraphicsView::ViewportUpdateMode> m_updateModes;
+    QList<bool> m_interactive;
+};
+
+// Holds the batch timer of edge re-routing from the end of the moves until batch mode
+// ends, so that no quick re-route runs in the middle of the passes however long they take.
+class RerouteTimerHold
+{
+public:
+    RerouteTimerHold() { EdgeItem::setRerouteTimerHeld(true); }
+    ~RerouteTimerHold() { EdgeItem::setRerouteTimerHeld(false); }
+    RerouteTimerHold(const RerouteTimerHold &) = delete;
+    RerouteTimerHold &operator=(const RerouteTimerHold &) = delete;
+};
+
+// Entities added in one pass, each once, visited in the order they were first added.
+class EntityVisitSet
+{
+public:
+    void add(EntityItem *entity)
+    {
+        if (entity && !m_members.contains(entity)) {
+            m_members.insert(entity);
+            m_order.append(entity);
+        }
+    }
+    bool contains(EntityItem *entity) const { return entity && m_members.contains(entity); }
+    bool isEmpty() const { return m_order.isEmpty(); }
+    const QList<QPointer<EntityItem>> &inOrder() const { return m_order; }
+
+private:
+    QSet<EntityItem *> m_members; // membership only; never iterated
+    QList<QPointer<EntityItem>> m_order;
+};
+
+void letEventsRun()
+{
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+QPointF sceneCentre(const QGraphicsItem *item)
+{
+    return item->sceneBoundingRect().center();
+}
+
+// Centre of the box at the other end of edge, seen from entity; the entity's own centre
+// for a missing edge or end.
+QPointF otherEndCentre(const EdgeItem *edge, EntityItem *entity)
+{
+    EntityItem *other = nullptr;
+    if (edge)
+        other = edge->from != entity ? edge->from : edge->to;
+    if (!other)
+        other = entity;
+    return sceneCentre(other);
+}
+
+// Longest first by the distance between the two boxes' centres; equal lengths keep their
+// order, and edges with a missing end go last in their order.
+void sortLongestFirst(QList<QPointer<EdgeItem>> &edges)
+{
+    struct Keyed
+    {
+        QPointer<EdgeItem> edge;
+        bool complete;
+        double length;
+    };
+    QList<Keyed> keyed;
+    keyed.reserve(edges.size());
+    for (const QPointer<EdgeItem> &edge : std::as_const(edges)) {
+        const bool complete = edge && edge->from && edge->to;
+        const double length = complete ? QLineF(sceneCentre(edge->from), sceneCentre(edge->to)).length() : 0;
+        keyed.append({edge, complete, length});
+    }
+    std::stable_sort(keyed.begin(), keyed.end(), [](const Keyed &a, const Keyed &b) {
+        if (a.complete != b.complete)
+            return a.complete;
+        return a.length > b.length;
+    });
+    for (qsizetype i = 0; i < keyed.size(); ++i)
+        edges[i] = keyed[i].edge;
+}
+
+class StageClock
+{
+public:
+    StageClock() { m_timer.start(); }
+    void lap(const QString &stage)
+    {
+        m_times.append({stage, m_timer.nsecsElapsed() / 1e6});
+        m_timer.restart();
+    }
+    QList<scenelayout::StageTime> times() const { return m_times; }
+
+private:
+    QElapsedTimer m_timer;
+    QList<scenelayout::StageTime> m_times;
+};
+
+// Edges whose first route crosses a box choose their sides again; their boxes' slots are
+// spread again and every edge at those boxes is routed again.
+void repairCrossings(ERScene &scene, const QList<QPointer<EdgeItem>> &edges)
+{
+    EntityVisitSet touched;
+    for (const QPointer<EdgeItem> &edge : edges) {
+        if (edge && edge->crossesEntity()) {
+            edge->evaluateSidePairs();
+            touched.add(edge->from);
+            touched.add(edge->to);
+        }
+    }
+    if (touched.isEmpty())
+        return;
+    for (const QPointer<EntityItem> &entity : touched.inOrder())
+        scene.arrangeEntitySlots(entity);
+    for (const QPointer<EdgeItem> &edge : edges) {
+        if (edge && (touched.contains(edge->from) || touched.contains(edge->to)))
+            edge->updatePath();
+    }
+}
+
+void separateParallelRoutes(const QList<QPointer<EdgeItem>> &edges)
+{
+    QList<routing::Route> before;
+    before.reserve(edges.size());
+    for (const QPointer<EdgeItem> &edge : edges)
+        before.append(edge ? edge->points : routing::Route());
+    const QList<routing::Route> separated = layout::separateParallelSegments(before);
+    for (qsizetype i = 0; i < edges.size(); ++i) {
+        EdgeItem *edge = edges[i];
+        if (!edge)
+            continue;
+        edge->applyRoute(separated[i]);
+        // A moved segment that now runs through a box is worse than a close pair.
+        if (edge->crossesEntity())
+            edge->applyRoute(before[i]);
+    }
+}
+
+} // namespace
+
+void ERScene::layoutComponentForceDirected(QList<layout::LayoutNode> &nodes, const QList<layout::LayoutLink> &links)
+{
+    layout::layoutComponentForceDirected(nodes, links);
+}
+
+void ERScene::layoutComponentGrid(QList<layout::LayoutNode> &nodes, const QList<QList<int>> &neighbours,
+                                  const QList<layout::LayoutLink> &links, const QList<int> &hubs)
+{
+    layout::layoutComponentGrid(nodes, neighbours, links, hubs);
+}
+
+void ERScene::arrangeEntitySlots(EntityItem *entity)
+{
+    if (!entity)
+        return;
+    // By side value, so that the order of the sides is fixed too.
+    QMap<int, QList<SlotItem *>> bySide;
+    for (SlotItem *slot : std::as_const(entity->slotItems)) {
+        if (slot && slot->edge())
+            bySide[int(slot->side())].append(slot);
+    }
+    for (auto it = bySide.cbegin(); it != bySide.cend(); ++it) {
+        QList<layout::SlotTarget> targets;
+        targets.reserve(it->size());
+        for (SlotItem *slot : *it) {
+            const QPointF other = otherEndCentre(slot->edge(), entity);
+            targets.append({other, entity->mapFromScene(other)});
+        }
+        const QList<QPointF> positions = layout::arrangeSideSlots(it.key(), entity->rect, targets);
+        for (qsizetype i = 0; i < it->size(); ++i) {
+            SlotItem *slot = it->at(i);
+            slot->setPos(positions[i]);
+            slot->constrainToParent();
+        }
+    }
+}
+
+void ERScene::autoLayout()
+{
+    // A queued call that clears, loads or lays out the scene during one of the layout's
+    // event-loop turns would leave the lists below pointing at freed items.
+    if (m_structuralChange) {
+        qWarning() << "autoLayout: refused, the scene is being rebuilt";
+        return;
+    }
+    QScopedValueRollback<bool> rebuilding(m_structuralChange, true);
+    LayoutUpdateGuard freeze(this);
+    StageClock clock;
+
+    QList<QPointer<EntityItem>> entities;
+    QList<QPointer<EdgeItem>> edges;
+    const QList<QGraphicsItem *> all = items(Qt::DescendingOrder);
+    for (QGraphicsItem *item : all) {
+        if (item->type() == EntityItem::Type)
+            entities.append(static_cast<EntityItem *>(item));
+        else if (item->type() == EdgeItem::Type)
+            edges.append(static_cast<EdgeItem *>(item));
+    }
+    if (entities.size() < 2)
+        return;
+
+    const QRectF bounds = itemsBoundingRect();
+    const QPointF home = bounds.width() > 0 && bounds.height() > 0 ? bounds.center() : QPointF(0, 0);
+
+    QList<layout::LayoutNode> nodes;
+    nodes.reserve(entities.size());
+    QHash<const EntityItem *, int> nodeOf; // look-ups only
+    for (const QPointer<EntityItem> &entity : std::as_const(entities)) {
+        const QRectF r = entity->boundingRect();
+        layout::LayoutNode node;
+        node.entity = entity;
+        node.width = std::max(r.width(), MinNodeWidth);
+        node.height = std::max(r.height(), MinNodeHeight);
+        const QPointF centre = sceneCentre(entity);
+        node.centreX = centre.x();
+        node.centreY = centre.y();
+        nodeOf.insert(entity, int(nodes.size()));
+        nodes.append(node);
+    }
+    QList<layout::LayoutLink> links;
+    for (const QPointer<EdgeItem> &edge : std::as_const(edges)) {
+        if (!edge->from || !edge->to || edge->from == edge->to)
+            continue;
+        const int a = nodeOf.value(edge->from, -1);
+        const int b = nodeOf.value(edge->to, -1);
+        if (a >= 0 && b >= 0)
+            links.append({a, b});
+    }
+    clock.lap(QStringLiteral("collect"));
+
+    layout::layoutNodes(nodes, links, home);
+    clock.lap(QStringLiteral("place"));
+
+    letEventsRun();
+    EdgeItem::setBatchMode(true);
+    EdgeItem::setDiscardPendingReroutes(true);
+    for (const layout::LayoutNode &node : std::as_const(nodes)) {
+        EntityItem *entity = node.entity;
+        if (!entity)
+            continue;
+        const QRectF r = entity->boundingRect();
+        entity->setPos(QPointF(node.centreX, node.centreY) - QPointF(r.x() + r.width() / 2, r.y() + r.height() / 2));
+    }
+    clock.lap(QStringLiteral("move"));
+    {
+        RerouteTimerHold holdTimer;
+
+        for (const QPointer<EdgeItem> &edge : std::as_const(edges)) {
+            if (edge)
+                edge->evaluateSidePairs();
+        }
+        clock.lap(QStringLiteral("sides"));
+        for (const QPointer<EntityItem> &entity : std::as_const(entities))
+            arrangeEntitySlots(entity);
+        clock.lap(QStringLiteral("slots"));
+
+        sortLongestFirst(edges);
+        for (qsizetype i = 0; i < edges.size(); ++i) {
+            if (edges[i])
+                edges[i]->updatePath();
+            if ((i + 1) % EdgesPerEventTurn == 0)
+                letEventsRun();
+        }
+        clock.lap(QStringLiteral("route"));
+
+        repairCrossings(*this, edges);
+        clock.lap(QStringLiteral("crossing repair"));
+        separateParallelRoutes(edges);
+        clock.lap(QStringLiteral("separation"));
+
+        EntityVisitSet changedSides;
+        for (const QPointer<EdgeItem> &edge : std::as_const(edges)) {
+            if (edge && edge->autoRoute()) {
+                changedSides.add(edge->from);
+                changedSides.add(edge->to);
+            }
+        }
+        for (const QPointer<EntityItem> &entity : changedSides.inOrder())
+            arrangeEntitySlots(entity);
+        for (const QPointer<EdgeItem> &edge : std::as_const(edges)) {
+            if (edge)
+                edge->rerouteIfSlotted();
+        }
+        clock.lap(QStringLiteral("final routing"));
+
+        letEventsRun();
+    }
+    // Serves the quick re-routes the moves queued and drops the full ones.
+    EdgeItem::setBatchMode(false);
+    clock.lap(QStringLiteral("end of batch"));
+
+    setSceneRect(itemsBoundingRect().adjusted(-SceneRectMargin, -SceneRectMargin, SceneRectMargin, SceneRectMargin));
+    update(sceneRect());
+    clock.lap(QStringLiteral("scene rectangle"));
+    stageTimes() = clock.times();
+}
+
+namespace scenelayout {
+
+QList<StageTime> lastStageTimes()
+{
+    return stageTimes();
+}
+
+layout::LayoutQuality measureScene(const QGraphicsScene *scene)
+{
+    if (!scene)
+        return {};
+    QList<EntityItem *> entities;
+    QList<EdgeItem *> edges;
+    const QList<QGraphicsItem *> all = scene->items(Qt::DescendingOrder);
+    for (QGraphicsItem *item : all) {
+        if (item->type() == EntityItem::Type)
+            entities.append(static_cast<EntityItem *>(item));
+        else if (item->type() == EdgeItem::Type)
+            edges.append(static_cast<EdgeItem *>(item));
+    }
+    QList<QRectF> boxes;
+    QHash<const EntityItem *, int> indexOf;
+    for (EntityItem *entity : std::as_const(entities)) {
+        indexOf.insert(entity, int(boxes.size()));
+        boxes.append(entity->mapRectToScene(entity->rect));
+    }
+    QList<layout::QualityEdge> routes;
+    for (EdgeItem *edge : std::as_const(edges))
+        routes.append({edge->points, indexOf.value(edge->from, -1), indexOf.value(edge->to, -1)});
+    return layout::measureLayout(boxes, routes);
+}
+
+} // namespace scenelayout
