@@ -34,6 +34,8 @@ private slots:
     void createEdgeRefusesMissingOrForeignEnds_data();
     void createEdgeRefusesMissingOrForeignEnds();
     void createEdgeBetweenTablesAddsForeignKeys();
+    void createEdgeWithViewMakesViewLink_data();
+    void createEdgeWithViewMakesViewLink();
 
     void newTableNamedByCountWithKeyRow();
     void newViewAndGroupTakeFirstFreeNumber();
@@ -126,6 +128,62 @@ void tst_ERScene::createEdgeBetweenTablesAddsForeignKeys()
     EdgeItem *plain = scene.createEdge(parent, child, false);
     QVERIFY(plain);
     QCOMPARE(child->attributeCount(), 2);
+}
+
+void tst_ERScene::createEdgeWithViewMakesViewLink_data()
+{
+    QTest::addColumn<bool>("fromView");
+    QTest::addColumn<bool>("toView");
+    QTest::addColumn<bool>("createFKs");
+    QTest::addColumn<int>("inheritor"); // 0 none, 1 from, 2 to
+    QTest::newRow("view to table") << true << false << true << 1;
+    QTest::newRow("table to view") << false << true << true << 2;
+    QTest::newRow("view to view") << true << true << true << 1;
+    QTest::newRow("view to table, no rows") << true << false << false << 0;
+    QTest::newRow("table to view, no rows") << false << true << false << 0;
+}
+
+void tst_ERScene::createEdgeWithViewMakesViewLink()
+{
+    QFETCH(bool, fromView);
+    QFETCH(bool, toView);
+    QFETCH(bool, createFKs);
+    QFETCH(int, inheritor);
+
+    ERScene scene;
+    EntityItem *from = addBox(&scene, QStringLiteral("from"), {{"from_id", "int", true}, {"label", "text"}},
+                              QPointF(), fromView);
+    EntityItem *to = addBox(&scene, QStringLiteral("to"), {{"to_id", "int", true}}, QPointF(0, 300),
+                            toView);
+    const QStringList fromRows = scenetest::rowNames(from);
+    const QStringList toRows = scenetest::rowNames(to);
+    QSignalSpy added(&scene, &ERScene::edgeAdded);
+
+    EdgeItem *edge = scene.createEdge(from, to, createFKs);
+    QVERIFY(edge);
+    QVERIFY(edge->isEntityViewEdge());
+    QCOMPARE(edge->from, from);
+    QCOMPARE(edge->to, to);
+    QCOMPARE(added.size(), 1);
+    EntityItem *heir = inheritor == 1 ? from : inheritor == 2 ? to : nullptr;
+    EntityItem *source = inheritor == 1 ? to : from;
+    if (!heir) {
+        QCOMPARE(scenetest::rowNames(from), fromRows);
+        QCOMPARE(scenetest::rowNames(to), toRows);
+        return;
+    }
+    // The view takes the other end's rows, tagged with the link, and adds no foreign keys.
+    QCOMPARE(scenetest::rowNames(source), source == from ? fromRows : toRows);
+    int inherited = 0;
+    for (const EntityItem::Attribute &a : std::as_const(heir->attributes)) {
+        if (a.inherited) {
+            ++inherited;
+            QCOMPARE(a.fkEdgeId, edge->id);
+            QVERIFY(scenetest::rowNames(source).contains(a.name));
+        }
+    }
+    QCOMPARE(inherited, source->attributeCount());
+    QVERIFY(edge->points.size() >= 2);
 }
 
 void tst_ERScene::newTableNamedByCountWithKeyRow()

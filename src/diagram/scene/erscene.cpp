@@ -3,15 +3,11 @@
 #include "dialectcatalog.h"
 #include "edgeitem.h"
 #include "entityitem.h"
+#include "entityviewedgeitem.h"
 #include "groupitem.h"
 #include "slotitem.h"
 #include "textitem.h"
 #include "thememanager.h"
-
-// INTERIM: the edge JSON object and the view link are being built alongside.
-#if VELMORA_HAVE_EDGE_JSON
-#include "entityviewedgeitem.h"
-#endif
 
 #include <QAbstractItemView>
 #include <QCoreApplication>
@@ -146,11 +142,7 @@ EdgeItem *ERScene::createEdge(EntityItem *from, EntityItem *to, bool createFKs)
 
     EdgeItem *edge = nullptr;
     if (from->isView() || to->isView()) {
-#if VELMORA_HAVE_EDGE_JSON
         edge = new EntityViewEdgeItem(from, to, false);
-#else
-        edge = new EdgeItem(from, to, false);
-#endif
         addItem(edge);
         if (createFKs) {
             EntityItem *view = from->isView() ? from : to;
@@ -585,11 +577,7 @@ QJsonObject ERScene::toJson() const
             break;
         case DiagramItemType::EdgeItem: {
             auto *edge = static_cast<EdgeItem *>(item);
-#if VELMORA_HAVE_EDGE_JSON
             QJsonObject object = edge->toJson();
-#else
-            QJsonObject object;
-#endif
             if (edge->isEntityViewEdge())
                 object.insert(QStringLiteral("kind"), QStringLiteral("entity-view-edge"));
             edges.append(object);
@@ -709,9 +697,7 @@ void ERScene::buildFromDocument(const QJsonObject &document)
             EdgeItem *edge = createEdge(from, to, false);
             if (!edge)
                 continue;
-#if VELMORA_HAVE_EDGE_JSON
             edge->fromJson(object);
-#endif
             if (edgeIds.contains(edge->id)) {
                 // The model keeps one relationship per id.
                 qWarning() << "Duplicate edge id:" << edge->id;
