@@ -83,6 +83,9 @@ void runLayout(const std::function<diagramgenerator::Diagram(ERScene *)> &build,
     if (!documentName.isEmpty())
         writeDocument(scene, documentName);
     reportQuality(QStringLiteral("before"), scenelayout::measureScene(scene));
+    // Entity boxes are heavy; this shows how much of the peak is the scene itself.
+    bench::report(QStringLiteral("peak RSS before the layout"),
+                  QStringLiteral("%1 MiB").arg(bench::peakRssMiB(), 0, 'f', 1));
 
     QElapsedTimer timer;
     timer.start();

@@ -2,6 +2,7 @@
 // crossing test and the weighing of fresh routes against the current one.
 #include "edgeitem.h"
 #include "entityitem.h"
+#include "entityobstacleindex.h"
 #include "routecandidates.h"
 #include "routegeometry.h"
 #include "sidepairs.h"
@@ -68,6 +69,7 @@ private slots:
     void autoRouteChangesNothingWhenEveryCandidateCrosses();
     void autoRouteGuards();
     void sceneQueryMatchesFullWalk();
+    void obstacleIndexMatchesSceneQuery();
 };
 
 void tst_EdgeItemLayout::initTestCase()
@@ -338,6 +340,39 @@ void tst_EdgeItemLayout::sceneQueryMatchesFullWalk()
         return result;
     };
     QCOMPARE(run(false), run(true));
+}
+
+void tst_EdgeItemLayout::obstacleIndexMatchesSceneQuery()
+{
+    // Boxes of many sizes, one far away; regions of every size, some only touching a box,
+    // one not finite. The index gives the scene query's boxes in the same order.
+    QGraphicsScene scene;
+    QList<EntityItem *> boxes;
+    for (int i = 0; i < 40; ++i)
+        boxes.append(addBox(&scene, QStringLiteral("t%1").arg(i), QPointF((i % 8) * 300 + (i * 37) % 90, (i / 8) * 260 + (i * 53) % 70), 1 + i % 7));
+    boxes.append(addBox(&scene, QStringLiteral("far"), QPointF(900000, -900000)));
+    QList<EntityItem *> stacked;
+    for (QGraphicsItem *item : scene.items(Qt::DescendingOrder)) {
+        if (item->type() == EntityItem::Type)
+            stacked.append(static_cast<EntityItem *>(item));
+    }
+    const EntityObstacleIndex index(&scene, stacked);
+    auto viaScene = [&](const QRectF &region, const QGraphicsItem *a, const QGraphicsItem *b) {
+        QList<QRectF> obstacles;
+        for (QGraphicsItem *item : scene.items(region, Qt::IntersectsItemBoundingRect, Qt::DescendingOrder)) {
+            if (item->type() == EntityItem::Type && item != a && item != b)
+                obstacles.append(routing::insetObstacleRect(item->sceneBoundingRect()));
+        }
+        return obstacles;
+    };
+    const QRectF first = boxes[9]->sceneBoundingRect();
+    const QList<QRectF> regions{
+        QRectF(0, 0, 10, 10), QRectF(-50, -50, 2600, 1400), QRectF(400, 300, 900, 500),
+        first.adjusted(-1, -1, 1, 1), QRectF(-2e6, -2e6, 4e6, 4e6), QRectF(5000, 5000, 10, 10),
+        QRectF(first.right() + 0.5, first.top(), 40, 40)};
+    for (const QRectF &region : regions)
+        QCOMPARE(index.obstaclesIn(region, boxes[9], boxes[3]), viaScene(region, boxes[9], boxes[3]));
+    QCOMPARE(index.obstaclesIn(QRectF(0, 0, qInf(), 5), nullptr, nullptr).size(), stacked.size());
 }
 
 QTEST_MAIN(tst_EdgeItemLayout)

@@ -15,6 +15,7 @@ class QStyleOptionGraphicsItem;
 QT_END_NAMESPACE
 
 class EntityItem;
+class EntityObstacleIndex;
 class SlotItem;
 
 // The graphics item of one relationship: a line between a connection slot on the from
@@ -117,6 +118,11 @@ public:
     static void flushDeferredReroutes();
     // While held the batch timer is stopped and not started again; requests still queue.
     static void setRerouteTimerHeld(bool held);
+    // While set, obstacle look-ups on the index's scene use it instead of asking the scene
+    // (the automatic layout sets one while its boxes stay put); not while the full walk is
+    // on. The index must outlive its use.
+    static void setObstacleIndex(const EntityObstacleIndex *index);
+    static const EntityObstacleIndex *obstacleIndexFor(const QGraphicsScene *scene);
     // Whether the edge waits in the quick or in the full re-route set of the batch.
     bool isReroutePending() const;
     bool isRerouteDeferred() const;

@@ -4,6 +4,7 @@
 #include "edgeitem.h"
 
 #include "entityitem.h"
+#include "entityobstacleindex.h"
 #include "obstaclefilter.h"
 #include "routegeometry.h"
 #include "sidepairs.h"
@@ -21,14 +22,16 @@ bool isFiniteRect(const QRectF &r)
 }
 
 // The other entity boxes of the scene that meet region, inset as obstacles, in descending
-// stacking order: the scene query of the route computation. The full walk of every item is
-// kept for comparison (EdgeItem::setFullObstacleWalk).
+// stacking order: the scene query of the route computation, or the obstacle index set for
+// the scene. The full walk of every item is kept for comparison (setFullObstacleWalk).
 QList<QRectF> obstaclesIn(const EdgeItem &edge, const QRectF &region)
 {
     QList<QRectF> obstacles;
     QGraphicsScene *scene = edge.scene();
     if (!scene || region.isNull())
         return obstacles;
+    if (const EntityObstacleIndex *index = EdgeItem::obstacleIndexFor(scene))
+        return index->obstaclesIn(region, edge.from, edge.to);
     const QList<QGraphicsItem *> items = EdgeItem::isFullObstacleWalk() || !isFiniteRect(region)
                                              ? scene->items(Qt::DescendingOrder)
                                              : scene->items(region, Qt::IntersectsItemBoundingRect, Qt::DescendingOrder);
@@ -44,7 +47,21 @@ QPointF sceneCentre(const EntityItem *entity)
     return entity->sceneBoundingRect().center();
 }
 
+const EntityObstacleIndex *activeObstacleIndex = nullptr;
+
 } // namespace
+
+void EdgeItem::setObstacleIndex(const EntityObstacleIndex *index)
+{
+    activeObstacleIndex = index;
+}
+
+const EntityObstacleIndex *EdgeItem::obstacleIndexFor(const QGraphicsScene *scene)
+{
+    if (!activeObstacleIndex || isFullObstacleWalk() || activeObstacleIndex->scene() != scene)
+        return nullptr;
+    return activeObstacleIndex;
+}
 
 void EdgeItem::evaluateSidePairs()
 {

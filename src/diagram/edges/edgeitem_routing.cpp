@@ -4,6 +4,7 @@
 
 #include "edgeroute.h"
 #include "entityitem.h"
+#include "entityobstacleindex.h"
 #include "obstaclefilter.h"
 #include "routegeometry.h"
 #include "routescoring.h"
@@ -74,6 +75,8 @@ QList<QRectF> EdgeItem::obstacleRects() const
     // comparison.
     const edgeroute::EdgeEnds ends = endsOf(*this);
     const QRectF reach = routing::pairObstacleRegion(ends.fromRect, ends.toRect, ends.fromAnchor, ends.toAnchor);
+    if (const EntityObstacleIndex *index = obstacleIndexFor(s))
+        return index->obstaclesIn(reach, from, to);
     const QList<QGraphicsItem *> items = fullObstacleWalk || !isFiniteRect(reach)
         ? s->items(Qt::DescendingOrder)
         : s->items(reach, Qt::IntersectsItemBoundingRect, Qt::DescendingOrder);

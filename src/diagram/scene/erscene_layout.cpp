@@ -6,6 +6,7 @@
 #include "componentpacking.h"
 #include "edgeitem.h"
 #include "entityitem.h"
+#include "entityobstacleindex.h"
 #include "forcelayout.h"
 #include "hublayout.h"
 #include "scenelayout.h"
@@ -97,6 +98,17 @@ public:
     ~RerouteTimerHold() { EdgeItem::setRerouteTimerHeld(false); }
     RerouteTimerHold(const RerouteTimerHold &) = delete;
     RerouteTimerHold &operator=(const RerouteTimerHold &) = delete;
+};
+
+// Obstacle look-ups of every edge of the scene go to index while it lives; the boxes do
+// not move meanwhile.
+class ObstacleIndexScope
+{
+public:
+    explicit ObstacleIndexScope(const EntityObstacleIndex *index) { EdgeItem::setObstacleIndex(index); }
+    ~ObstacleIndexScope() { EdgeItem::setObstacleIndex(nullptr); }
+    ObstacleIndexScope(const ObstacleIndexScope &) = delete;
+    ObstacleIndexScope &operator=(const ObstacleIndexScope &) = delete;
 };
 
 // Entities added in one pass, each once, visited in the order they were first added.
@@ -329,6 +341,14 @@ void ERScene::autoLayout()
         entity->setPos(QPointF(node.centreX, node.centreY) - QPointF(r.x() + r.width() / 2, r.y() + r.height() / 2));
     }
     clock.lap(QStringLiteral("move"));
+    QList<EntityItem *> boxes;
+    boxes.reserve(entities.size());
+    for (const QPointer<EntityItem> &entity : std::as_const(entities)) {
+        if (entity)
+            boxes.append(entity);
+    }
+    const EntityObstacleIndex obstacleIndex(this, boxes);
+    const ObstacleIndexScope useIndex(&obstacleIndex);
     {
         RerouteTimerHold holdTimer;
 

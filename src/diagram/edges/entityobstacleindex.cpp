@@ -1,0 +1,113 @@
+#include "entityobstacleindex.h"
+
+#include "entityitem.h"
+#include "routegeometry.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// A grid of more cells than this would cost more than it saves; one cell then holds all.
+constexpr double MaxCells = 1 << 20;
+
+bool isFiniteRect(const QRectF &r)
+{
+    return std::isfinite(r.x()) && std::isfinite(r.y()) && std::isfinite(r.width()) && std::isfinite(r.height());
+}
+
+// Closed extents: rectangles that only touch still meet.
+bool meets(const QRectF &a, const QRectF &b)
+{
+    return a.left() <= b.right() && b.left() <= a.right() && a.top() <= b.bottom() && b.top() <= a.bottom();
+}
+
+} // namespace
+
+EntityObstacleIndex::EntityObstacleIndex(const QGraphicsScene *scene, const QList<EntityItem *> &entities)
+    : m_scene(scene)
+{
+    for (EntityItem *entity : entities) {
+        if (!entity)
+            continue;
+        const QRectF rect = entity->sceneBoundingRect();
+        m_items.append(entity);
+        m_rects.append(rect);
+        if (isFiniteRect(rect))
+            m_bounds = m_bounds.isNull() ? rect : m_bounds.united(rect);
+    }
+    m_seen.assign(m_rects.size(), 0);
+    if (m_bounds.isNull())
+        return;
+    double cell = CellSize;
+    while ((m_bounds.width() / cell + 1) * (m_bounds.height() / cell + 1) > MaxCells)
+        cell *= 2;
+    m_cellSize = cell;
+    m_columns = int(m_bounds.width() / cell) + 1;
+    m_rows = int(m_bounds.height() / cell) + 1;
+    m_cells.resize(std::size_t(m_columns) * m_rows);
+    const auto column = [&](double x) {
+        return int(std::clamp((x - m_bounds.left()) / cell, 0.0, double(m_columns - 1)));
+    };
+    const auto row = [&](double y) { return int(std::clamp((y - m_bounds.top()) / cell, 0.0, double(m_rows - 1))); };
+    for (qsizetype i = 0; i < m_rects.size(); ++i) {
+        const QRectF &r = m_rects[i];
+        if (!isFiniteRect(r))
+            continue;
+        for (int y = row(r.top()); y <= row(r.bottom()); ++y) {
+            for (int x = column(r.left()); x <= column(r.right()); ++x)
+                m_cells[std::size_t(y) * m_columns + x].push_back(int(i));
+        }
+    }
+}
+
+QList<QRectF> EntityObstacleIndex::obstaclesIn(const QRectF &region, const QGraphicsItem *skipA,
+                                               const QGraphicsItem *skipB) const
+{
+    QList<QRectF> obstacles;
+    const auto keep = [&](qsizetype i) {
+        if (m_items[i] != skipA && m_items[i] != skipB)
+            obstacles.append(routing::insetObstacleRect(m_rects[i]));
+    };
+    if (!isFiniteRect(region)) {
+        for (qsizetype i = 0; i < m_rects.size(); ++i)
+            keep(i);
+        return obstacles;
+    }
+
+    // Boxes whose rectangle is not finite are in no cell; look at them every time.
+    std::vector<int> found;
+    for (qsizetype i = 0; i < m_rects.size(); ++i) {
+        if (!isFiniteRect(m_rects[i]))
+            found.push_back(int(i));
+    }
+    if (!m_bounds.isNull() && meets(region, m_bounds)) {
+        if (++m_stamp == 0) {
+            std::fill(m_seen.begin(), m_seen.end(), 0u);
+            m_stamp = 1;
+        }
+        // Clamped as doubles first: a far region must not overflow the conversion.
+        const auto column = [&](double x) {
+            return int(std::clamp((x - m_bounds.left()) / m_cellSize, 0.0, double(m_columns - 1)));
+        };
+        const auto row = [&](double y) {
+            return int(std::clamp((y - m_bounds.top()) / m_cellSize, 0.0, double(m_rows - 1)));
+        };
+        for (int y = row(region.top()); y <= row(region.bottom()); ++y) {
+            for (int x = column(region.left()); x <= column(region.right()); ++x) {
+                for (int i : m_cells[std::size_t(y) * m_columns + x]) {
+                    if (m_seen[i] == m_stamp)
+                        continue;
+                    m_seen[i] = m_stamp;
+                    if (meets(region, m_rects[i]))
+                        found.push_back(i);
+                }
+            }
+        }
+    }
+    // Back into the given order.
+    std::sort(found.begin(), found.end());
+    for (int i : found)
+        keep(i);
+    return obstacles;
+}

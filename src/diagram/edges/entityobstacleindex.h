@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QList>
+#include <QRectF>
+
+#include <vector>
+
+QT_BEGIN_NAMESPACE
+class QGraphicsItem;
+class QGraphicsScene;
+QT_END_NAMESPACE
+
+class EntityItem;
+
+// The entity boxes of one scene, taken once, for obstacle look-ups while none of them moves
+// (the automatic layout routes every edge several times over fixed boxes). Asking the
+// scene instead collects and sorts every row and slot inside the area, which dominates
+// for long edges. Boxes come back in the order they were given, so a list given in
+// descending stacking order answers exactly as the scene query does.
+class EntityObstacleIndex
+{
+public:
+    EntityObstacleIndex(const QGraphicsScene *scene, const QList<EntityItem *> &entities);
+
+    const QGraphicsScene *scene() const { return m_scene; }
+
+    // The boxes whose scene bounding rectangles meet region (edges touching count), other
+    // than skipA and skipB, each inset as an obstacle. Every box for a region that is not
+    // finite.
+    QList<QRectF> obstaclesIn(const QRectF &region, const QGraphicsItem *skipA, const QGraphicsItem *skipB) const;
+
+private:
+    static constexpr double CellSize = 512;
+
+    const QGraphicsScene *m_scene = nullptr;
+    QList<const QGraphicsItem *> m_items;
+    QList<QRectF> m_rects;
+    QRectF m_bounds;
+    double m_cellSize = CellSize;
+    int m_columns = 0;
+    int m_rows = 0;
+    std::vector<std::vector<int>> m_cells;
+    mutable std::vector<unsigned> m_seen;
+    mutable unsigned m_stamp = 0;
+};
