@@ -277,8 +277,9 @@ void ERScene::arrangeEntitySlots(EntityItem *entity)
 void ERScene::autoLayout()
 {
     // A queued call that clears, loads or lays out the scene during one of the layout's
-    // event-loop turns would leave the lists below pointing at freed items.
-    if (m_structuralChange) {
+    // event-loop turns would leave the lists below pointing at freed items; a layout
+    // during a load or a clear would work on items being replaced.
+    if (m_structuralChange || bulkOperation) {
         qWarning() << "autoLayout: refused, the scene is being rebuilt";
         return;
     }
