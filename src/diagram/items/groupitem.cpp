@@ -5,15 +5,11 @@
 #include "erscene.h"
 #include "singlelinetextitem.h"
 #include "thememanager.h"
-#include "uiseam.h"
 
 #include <QFontMetricsF>
 #include <QGraphicsScene>
-#include <QGraphicsSceneContextMenuEvent>
-#include <QGraphicsSceneHoverEvent>
 #include <QGraphicsSceneMouseEvent>
 #include <QJsonValue>
-#include <QMenu>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionGraphicsItem>
@@ -37,7 +33,7 @@ QColor withAlpha(QColor color, int alpha)
 } // namespace
 
 GroupItem::GroupItem(const QString &title, const QSizeF &size, QGraphicsItem *parent)
-    : QGraphicsObject(parent)
+    : AnnotationItem(FrameZ, parent)
     , m_id(QUuid::createUuid().toString(QUuid::WithoutBraces))
     , m_title(title)
     , m_titleFont(QStringLiteral("JetBrains Mono"))
@@ -55,9 +51,6 @@ GroupItem::GroupItem(const QString &title, const QSizeF &size, QGraphicsItem *pa
     m_textColorDark = dark.text;
     m_titleRect = measureTitleRect();
 
-    setFlags(ItemIsMovable | ItemIsSelectable | ItemSendsGeometryChanges);
-    setAcceptHoverEvents(true);
-    setZValue(FrameZ);
     connect(ThemeManager::instance(), &ThemeManager::themeChanged, this,
             [this] { onThemeChanged(); });
 }
@@ -224,15 +217,6 @@ void GroupItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *option,
         drawSelectionHandles(painter, rect(), palette.selection);
 }
 
-QVariant GroupItem::itemChange(GraphicsItemChange change, const QVariant &value)
-{
-    if (change == ItemSelectedChange)
-        prepareGeometryChange(); // the shape follows the selection
-    else if (change == ItemSceneHasChanged)
-        setZValue(FrameZ);
-    return QGraphicsObject::itemChange(change, value);
-}
-
 void GroupItem::mouseDoubleClickEvent(QGraphicsSceneMouseEvent *event)
 {
     if (titleClickArea().contains(event->pos()))
@@ -240,72 +224,14 @@ void GroupItem::mouseDoubleClickEvent(QGraphicsSceneMouseEvent *event)
     event->accept();
 }
 
-void GroupItem::mousePressEvent(QGraphicsSceneMouseEvent *event)
+QSizeF GroupItem::minimumResizeSize() const
 {
-    if (event->button() == Qt::LeftButton && isSelected()) {
-        const ResizeHandle handle = handleAt(rect(), event->pos());
-        if (handle != ResizeHandle::NoHandle) {
-            m_resizeHandle = handle;
-            m_startRect = QRectF(pos(), m_size);
-            m_pressScenePos = event->scenePos();
-            setFlag(ItemIsMovable, false);
-            event->accept();
-            return;
-        }
-    }
-    QGraphicsObject::mousePressEvent(event);
+    return QSizeF(MinimumWidth, MinimumHeight);
 }
 
-void GroupItem::mouseMoveEvent(QGraphicsSceneMouseEvent *event)
+void GroupItem::requestStyleDialog(ERScene *scene) const
 {
-    if (m_resizeHandle == ResizeHandle::NoHandle) {
-        QGraphicsObject::mouseMoveEvent(event);
-        return;
-    }
-    setGeometry(resizedRect(m_startRect, m_resizeHandle, event->scenePos() - m_pressScenePos,
-                            MinimumWidth, MinimumHeight));
-    event->accept();
-}
-
-void GroupItem::mouseReleaseEvent(QGraphicsSceneMouseEvent *event)
-{
-    if (m_resizeHandle == ResizeHandle::NoHandle) {
-        QGraphicsObject::mouseReleaseEvent(event);
-        return;
-    }
-    m_resizeHandle = ResizeHandle::NoHandle;
-    setFlag(ItemIsMovable, true);
-    event->accept();
-}
-
-void GroupItem::hoverMoveEvent(QGraphicsSceneHoverEvent *event)
-{
-    if (isSelected())
-        setCursor(cursorForHandle(handleAt(rect(), event->pos())));
-    else
-        unsetCursor();
-    QGraphicsObject::hoverMoveEvent(event);
-}
-
-void GroupItem::hoverLeaveEvent(QGraphicsSceneHoverEvent *event)
-{
-    unsetCursor();
-    QGraphicsObject::hoverLeaveEvent(event);
-}
-
-void GroupItem::contextMenuEvent(QGraphicsSceneContextMenuEvent *event)
-{
-    event->accept();
-    setSelected(true);
-    QMenu menu;
-    QAction *styleAction = menu.addAction(QString::fromUtf8("Colors and fonts…"));
-    // The menu runs a nested event loop in which the frame may be deleted.
-    QPointer<GroupItem> guard(this);
-    QAction *chosen = uiseam::runMenu(&menu, event->screenPos());
-    if (!guard || chosen != styleAction)
-        return;
-    if (auto *erScene = qobject_cast<ERScene *>(scene()))
-        emit erScene->groupStyleDialogRequested();
+    emit scene->groupStyleDialogRequested();
 }
 
 SingleLineTextItem *GroupItem::titleEditor() const

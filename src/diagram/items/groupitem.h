@@ -1,10 +1,10 @@
 #pragma once
 
+#include "annotationitem.h"
 #include "diagramitemtypes.h"
 
 #include <QColor>
 #include <QFont>
-#include <QGraphicsObject>
 #include <QJsonObject>
 #include <QPointer>
 #include <QRectF>
@@ -15,7 +15,7 @@ class SingleLineTextItem;
 
 // A group frame: a translucent rounded rectangle with a bold title that marks a region
 // of the diagram. It lies behind everything and owns nothing drawn over it.
-class GroupItem : public QGraphicsObject
+class GroupItem : public AnnotationItem
 {
 public:
     enum { Type = DiagramItemType::GroupItem };
@@ -33,7 +33,7 @@ public:
     void paint(QPainter *painter, const QStyleOptionGraphicsItem *option,
                QWidget *widget) override;
 
-    QRectF rect() const { return QRectF(QPointF(0, 0), m_size); }
+    QRectF rect() const override { return QRectF(QPointF(0, 0), m_size); }
     // Where the title sits, in frame coordinates; an empty title is measured as "Group".
     QRectF titleRect() const { return m_titleRect; }
     QString id() const { return m_id; }
@@ -62,7 +62,7 @@ public:
                    const QColor &textColorLight, const QColor &fillDark,
                    const QColor &borderDark, const QColor &textColorDark);
     void setSize(const QSizeF &size);
-    void setGeometry(const QRectF &rect);
+    void setGeometry(const QRectF &rect) override;
 
     void startTitleEditing();
     void finishTitleEditing();
@@ -74,14 +74,9 @@ public:
     void fromJson(const QJsonObject &object);
 
 protected:
-    QVariant itemChange(GraphicsItemChange change, const QVariant &value) override;
+    QSizeF minimumResizeSize() const override;
+    void requestStyleDialog(ERScene *scene) const override;
     void mouseDoubleClickEvent(QGraphicsSceneMouseEvent *event) override;
-    void mousePressEvent(QGraphicsSceneMouseEvent *event) override;
-    void mouseMoveEvent(QGraphicsSceneMouseEvent *event) override;
-    void mouseReleaseEvent(QGraphicsSceneMouseEvent *event) override;
-    void hoverMoveEvent(QGraphicsSceneHoverEvent *event) override;
-    void hoverLeaveEvent(QGraphicsSceneHoverEvent *event) override;
-    void contextMenuEvent(QGraphicsSceneContextMenuEvent *event) override;
 
 private:
     QRectF measureTitleRect() const;
@@ -100,9 +95,6 @@ private:
     QColor m_textColorDark;
     QSizeF m_size;
     QRectF m_titleRect;
-    ResizeHandle m_resizeHandle = ResizeHandle::NoHandle;
-    QRectF m_startRect;
-    QPointF m_pressScenePos;
     // A separate scene item: a scene clear may delete it before the frame.
     QPointer<SingleLineTextItem> m_titleEditor;
 };

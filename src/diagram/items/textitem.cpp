@@ -5,16 +5,11 @@
 #include "erscene.h"
 #include "singlelinetextitem.h"
 #include "thememanager.h"
-#include "uiseam.h"
 
 #include <QFontMetricsF>
-#include <QGraphicsSceneContextMenuEvent>
-#include <QGraphicsSceneHoverEvent>
 #include <QGraphicsSceneMouseEvent>
 #include <QJsonValue>
-#include <QMenu>
 #include <QPainter>
-#include <QPointer>
 #include <QStyle>
 #include <QStyleOptionGraphicsItem>
 #include <QUuid>
@@ -31,7 +26,7 @@ const QPointF EditorOffset(4, 2);
 } // namespace
 
 TextItem::TextItem(const QString &text, QGraphicsItem *parent)
-    : QGraphicsObject(parent)
+    : AnnotationItem(NoteZ, parent)
     , m_id(QUuid::createUuid().toString(QUuid::WithoutBraces))
     , m_text(text)
     , m_font(QStringLiteral("JetBrains Mono"))
@@ -39,9 +34,6 @@ TextItem::TextItem(const QString &text, QGraphicsItem *parent)
     , m_colorDark(ThemeManager::darkColors().text)
 {
     m_font.setPointSizeF(12);
-    setFlags(ItemIsMovable | ItemIsSelectable | ItemSendsGeometryChanges);
-    setAcceptHoverEvents(true);
-    setZValue(NoteZ);
     const QSizeF size = measure();
     m_width = size.width();
     m_height = size.height();
@@ -197,90 +189,22 @@ void TextItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *option,
         drawSelectionHandles(painter, rect(), palette.selection);
 }
 
-QVariant TextItem::itemChange(GraphicsItemChange change, const QVariant &value)
-{
-    if (change == ItemSelectedChange)
-        prepareGeometryChange(); // the shape follows the selection
-    else if (change == ItemSceneHasChanged)
-        setZValue(NoteZ);
-    return QGraphicsObject::itemChange(change, value);
-}
-
 void TextItem::mouseDoubleClickEvent(QGraphicsSceneMouseEvent *event)
 {
     startEditing();
     event->accept();
 }
 
-void TextItem::mousePressEvent(QGraphicsSceneMouseEvent *event)
+QSizeF TextItem::minimumResizeSize() const
 {
-    if (event->button() == Qt::LeftButton && isSelected()) {
-        const ResizeHandle handle = handleAt(rect(), event->pos());
-        if (handle != ResizeHandle::NoHandle) {
-            m_resizeHandle = handle;
-            m_startRect = QRectF(pos(), QSizeF(m_width, m_height));
-            m_pressScenePos = event->scenePos();
-            setFlag(ItemIsMovable, false);
-            event->accept();
-            return;
-        }
-    }
-    QGraphicsObject::mousePressEvent(event);
-}
-
-void TextItem::mouseMoveEvent(QGraphicsSceneMouseEvent *event)
-{
-    if (m_resizeHandle == ResizeHandle::NoHandle) {
-        QGraphicsObject::mouseMoveEvent(event);
-        return;
-    }
+    // Never smaller than the text needs.
     const QSizeF measured = measure();
-    const QRectF r = resizedRect(m_startRect, m_resizeHandle, event->scenePos() - m_pressScenePos,
-                                 std::max<qreal>(measured.width(), 16),
-                                 std::max<qreal>(measured.height(), 12));
-    setGeometry(r);
-    event->accept();
+    return QSizeF(std::max<qreal>(measured.width(), 16), std::max<qreal>(measured.height(), 12));
 }
 
-void TextItem::mouseReleaseEvent(QGraphicsSceneMouseEvent *event)
+void TextItem::requestStyleDialog(ERScene *scene) const
 {
-    if (m_resizeHandle == ResizeHandle::NoHandle) {
-        QGraphicsObject::mouseReleaseEvent(event);
-        return;
-    }
-    m_resizeHandle = ResizeHandle::NoHandle;
-    setFlag(ItemIsMovable, true);
-    event->accept();
-}
-
-void TextItem::hoverMoveEvent(QGraphicsSceneHoverEvent *event)
-{
-    if (isSelected())
-        setCursor(cursorForHandle(handleAt(rect(), event->pos())));
-    else
-        unsetCursor();
-    QGraphicsObject::hoverMoveEvent(event);
-}
-
-void TextItem::hoverLeaveEvent(QGraphicsSceneHoverEvent *event)
-{
-    unsetCursor();
-    QGraphicsObject::hoverLeaveEvent(event);
-}
-
-void TextItem::contextMenuEvent(QGraphicsSceneContextMenuEvent *event)
-{
-    event->accept();
-    setSelected(true);
-    QMenu menu;
-    QAction *styleAction = menu.addAction(QString::fromUtf8("Colors and fonts…"));
-    // The menu runs a nested event loop in which the note may be deleted.
-    QPointer<TextItem> guard(this);
-    QAction *chosen = uiseam::runMenu(&menu, event->screenPos());
-    if (!guard || chosen != styleAction)
-        return;
-    if (auto *erScene = qobject_cast<ERScene *>(scene()))
-        emit erScene->textStyleDialogRequested();
+    emit scene->textStyleDialogRequested();
 }
 
 SingleLineTextItem *TextItem::editor() const

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "annotationitem.h"
 #include "diagramitemtypes.h"
 
 #include <QColor>
 #include <QFont>
-#include <QGraphicsObject>
 #include <QJsonObject>
 #include <QPointer>
 #include <QRectF>
@@ -15,7 +15,7 @@ class SingleLineTextItem;
 // A free one-line text note of the diagram. It floats above everything else, grows to
 // fit its text (it never shrinks by itself), is resized by eight handles while selected
 // and edits its text in place on double-click.
-class TextItem : public QGraphicsObject
+class TextItem : public AnnotationItem
 {
 public:
     enum { Type = DiagramItemType::TextItem };
@@ -29,7 +29,7 @@ public:
     void paint(QPainter *painter, const QStyleOptionGraphicsItem *option,
                QWidget *widget) override;
 
-    QRectF rect() const { return QRectF(0, 0, m_width, m_height); }
+    QRectF rect() const override { return QRectF(0, 0, m_width, m_height); }
     QString id() const { return m_id; }
     QString text() const { return m_text; }
     QFont font() const { return m_font; }
@@ -49,7 +49,7 @@ public:
     // Never smaller than the measured size.
     void setSize(const QSizeF &size);
     // Position and size exactly as given.
-    void setGeometry(const QRectF &rect);
+    void setGeometry(const QRectF &rect) override;
 
     void startEditing();
     void finishEditing();
@@ -61,14 +61,9 @@ public:
     void fromJson(const QJsonObject &object);
 
 protected:
-    QVariant itemChange(GraphicsItemChange change, const QVariant &value) override;
+    QSizeF minimumResizeSize() const override;
+    void requestStyleDialog(ERScene *scene) const override;
     void mouseDoubleClickEvent(QGraphicsSceneMouseEvent *event) override;
-    void mousePressEvent(QGraphicsSceneMouseEvent *event) override;
-    void mouseMoveEvent(QGraphicsSceneMouseEvent *event) override;
-    void mouseReleaseEvent(QGraphicsSceneMouseEvent *event) override;
-    void hoverMoveEvent(QGraphicsSceneHoverEvent *event) override;
-    void hoverLeaveEvent(QGraphicsSceneHoverEvent *event) override;
-    void contextMenuEvent(QGraphicsSceneContextMenuEvent *event) override;
 
 private:
     QRectF textRect() const;
@@ -82,9 +77,6 @@ private:
     QColor m_colorDark;
     qreal m_width = 0;
     qreal m_height = 0;
-    ResizeHandle m_resizeHandle = ResizeHandle::NoHandle;
-    QRectF m_startRect;
-    QPointF m_pressScenePos;
     // A child item, yet held weakly: a scene clear may delete it on its own.
     QPointer<SingleLineTextItem> m_editor;
 };
