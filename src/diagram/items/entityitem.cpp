@@ -545,14 +545,13 @@ QColor EntityItem::effectiveTextColor() const
 void EntityItem::applyTextColors()
 {
     const QColor color = effectiveTextColor();
+    // The cells' text has no colour of its own, so the document paints in the default
+    // colour as it is at paint time: no re-layout needed, only a repaint.
     auto recolor = [&color](SingleLineTextItem *cell) {
-        if (!cell)
-            return;
-        cell->setDefaultTextColor(color);
-        // Setting the text again makes the document take the colour.
-        cell->setPlainText(cell->toPlainText());
+        if (cell)
+            cell->setDefaultTextColor(color);
     };
-    // New cells are made in the current colour, so adding a row rebuilds no other cell.
+    // New cells are made in the current colour, so adding a row touches no other cell.
     if (color != m_cellTextColor) {
         recolor(titleText_);
         for (SingleLineTextItem *cell : qAsConst(nameItems))
@@ -566,8 +565,8 @@ void EntityItem::applyTextColors()
 
 void EntityItem::onThemeChanged()
 {
+    // Repaints the box too.
     applyTextColors();
-    update();
 }
 
 // --- focused row ----------------------------------------------------------------------------
