@@ -25,6 +25,20 @@ double distance(const QPointF &a, const QPointF &b)
     return std::sqrt(dx * dx + dy * dy);
 }
 
+double sign(double v)
+{
+    if (std::abs(v) <= 1e-12)
+        return 0;
+    return v > 0 ? 1 : -1;
+}
+
+QPointF signs(const QPointF &d)
+{
+    return QPointF(sign(d.x()), sign(d.y()));
+}
+
+} // namespace
+
 int hitsWithEnds(const Route &route, const QList<QRectF> &obstacles, const QList<QRectF> &endRects)
 {
     int hits = countObstacleHits(route, obstacles);
@@ -33,8 +47,6 @@ int hitsWithEnds(const Route &route, const QList<QRectF> &obstacles, const QList
     return hits;
 }
 
-// Whether a side of one box points away from the other box, whose centre lies (dx, dy)
-// from its own.
 bool pointsAway(EntitySide side, double dx, double dy)
 {
     switch (side) {
@@ -50,20 +62,6 @@ bool pointsAway(EntitySide side, double dx, double dy)
         return false;
     }
 }
-
-double sign(double v)
-{
-    if (std::abs(v) <= 1e-12)
-        return 0;
-    return v > 0 ? 1 : -1;
-}
-
-QPointF signs(const QPointF &d)
-{
-    return QPointF(sign(d.x()), sign(d.y()));
-}
-
-} // namespace
 
 Route removeCollinearPoints(const Route &route)
 {

@@ -30,6 +30,14 @@ struct AutoRouteContext
     QRectF toRect;
 };
 
+// Obstacle hits of a route, plus, for routes of four or more points, the times it passes
+// through one of its own end boxes.
+int hitsWithEnds(const Route &route, const QList<QRectF> &obstacles, const QList<QRectF> &endRects);
+
+// Whether a side of one box points away from the other box, whose centre lies (dx, dy)
+// from its own (more than 8 beyond the side's axis).
+bool pointsAway(EntitySide side, double dx, double dy);
+
 // Drops every interior point that lies on one line with the last kept point and the next
 // point. Coordinates compare with qFuzzyCompare, so 0 equals only an exact 0.
 Route removeCollinearPoints(const Route &route);

@@ -31,30 +31,6 @@ double slotMargin(double extent)
     return m;
 }
 
-bool pointsAway(EntitySide side, double dx, double dy)
-{
-    switch (side) {
-    case TopSide:
-        return dy > 8;
-    case BottomSide:
-        return dy < -8;
-    case LeftSide:
-        return dx > 8;
-    case RightSide:
-        return dx < -8;
-    default:
-        return false;
-    }
-}
-
-int hitsWithEnds(const Route &route, const QList<QRectF> &obstacles, const QList<QRectF> &endRects)
-{
-    int hits = countObstacleHits(route, obstacles);
-    if (route.size() >= 4)
-        hits += countInnerObstacleHits(route, endRects);
-    return hits;
-}
-
 } // namespace
 
 QPointF slotAnchorOnSide(const QRectF &r, EntitySide side, const QPointF &target)
