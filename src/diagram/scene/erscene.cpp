@@ -460,10 +460,14 @@ void ERScene::drawBackground(QPainter *painter, const QRectF &rect)
 
 void ERScene::growSceneRect()
 {
-    // A load turns the event loop after every edge; it grows the rectangle once at the
-    // end instead of walking every item at each turn.
-    if (m_structuralChange)
-        return;
+    // A load turns the event loop after every edge; it grows the rectangle once, when
+    // its items exist, instead of walking every item at each turn.
+    if (!m_structuralChange)
+        includeItemsInSceneRect();
+}
+
+void ERScene::includeItemsInSceneRect()
+{
     QRectF bounds = itemsBoundingRect();
     if (!(bounds.width() > 0 && bounds.height() > 0))
         return;
@@ -640,12 +644,24 @@ bool ERScene::loadFromJson(const QJsonObject &document)
 
 void ERScene::buildFromDocument(const QJsonObject &document)
 {
-
     {
         QScopedValueRollback<bool> clearing(bulkOperation, true);
         removeDiagramItems(true);
     }
+    {
+        // Nothing asks the index while the items are made; a fresh one is built once,
+        // over the grown rectangle, for the routing below. Kept up to date meanwhile,
+        // an index made for the first few boxes and the initial rectangle slows every
+        // later geometry change down to a walk over nearly all items.
+        IndexMethodRollback noIndex(this, QGraphicsScene::NoIndex);
+        createItemsFromDocument(document);
+    }
+    includeItemsInSceneRect();
+    routeEdgesWithoutStoredRoute();
+}
 
+void ERScene::createItemsFromDocument(const QJsonObject &document)
+{
     const QJsonValue dialectValue = document.value(QStringLiteral("dialect"));
     dialect = dialectValue.isString() ? dialectValue.toString() : QString();
 
@@ -732,7 +748,10 @@ void ERScene::buildFromDocument(const QJsonObject &document)
     stackFirstOnTop(loadedEntities);
     stackFirstOnTop(loadedEdges);
     stackFirstOnTop(loadedAnnotations);
+}
 
+void ERScene::routeEdgesWithoutStoredRoute()
+{
     const QList<QGraphicsItem *> all = items(Qt::DescendingOrder);
     for (QGraphicsItem *item : all) {
         if (item->type() != DiagramItemType::EdgeItem)

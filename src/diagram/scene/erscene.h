@@ -128,12 +128,16 @@ private slots:
 
 private:
     void growSceneRect();
+    // Grows the scene rectangle to hold every item with a margin; never shrinks it.
+    void includeItemsInSceneRect();
     void onThemeChanged();
     // The work of clearScene; leftovers are detached only when asked (the destructor
     // leaves them to the base class, which deletes them).
     void removeDiagramItems(bool detachLeftovers);
     // The loader's work between clearing and growing the scene rectangle.
     void buildFromDocument(const QJsonObject &document);
+    void createItemsFromDocument(const QJsonObject &document);
+    void routeEdgesWithoutStoredRoute();
     bool hasAllDefaultEntityColors() const;
     void applyNewEntityColors(EntityItem *entity) const;
 

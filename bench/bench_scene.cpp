@@ -1,0 +1,227 @@
+// Diagram scene workloads: writing and reading a large diagram exchange document, and
+// one tick of the selection pulse over many selected boxes.
+//
+// VELMORA_BENCH_SCENE_DOC=<path> also writes the generated document there, for
+// tools/render_diagram.
+#include "bench.h"
+
+#include "diagramgenerator.h"
+#include "edgeitem.h"
+#include "entityitem.h"
+#include "erscene.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFontDatabase>
+#include <QGraphicsDropShadowEffect>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLoggingCategory>
+#include <QPainter>
+#include <QSaveFile>
+#include <QSet>
+
+#include <algorithm>
+#include <memory>
+
+static void initSceneBundle()
+{
+    Q_INIT_RESOURCE(velmora);
+}
+
+namespace {
+
+void prepare()
+{
+    static const bool done = [] {
+        initSceneBundle();
+        QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/resources/fonts/Inter-Regular.otf"));
+        QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/resources/fonts/JetBrainsMono-Regular.ttf"));
+        // The items narrate every read and write in debug lines; the figures are about
+        // the work, not the terminal.
+        QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
+        return true;
+    }();
+    Q_UNUSED(done);
+}
+
+double elapsedMs(QElapsedTimer &timer)
+{
+    return timer.nsecsElapsed() / 1e6;
+}
+
+double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.isEmpty() ? 0.0 : values.at(values.size() / 2);
+}
+
+// 2,000 jittered boxes (100 of them views) and 3,000 edges, routed, written, and then
+// every second edge stripped of its route so the loader has to route it.
+QJsonObject generatedDocument(int *routedOnLoad)
+{
+    ERScene scene;
+    diagramgenerator::DiagramSpec spec;
+    spec.columns = 50;
+    spec.rows = 40;
+    spec.views = 100;
+    spec.edges = 3000;
+    spec.selfRelationships = 30;
+    spec.viewLinks = 100;
+    spec.seed = 20261210;
+    const diagramgenerator::Diagram diagram = diagramgenerator::buildDiagram(&scene, spec);
+    // Lets the scene rectangle grow around the boxes before the router asks the index.
+    QCoreApplication::processEvents();
+
+    QElapsedTimer timer;
+    timer.start();
+    for (EdgeItem *edge : diagram.edges)
+        edge->updatePath();
+    bench::reportMs(QStringLiteral("generate: route every edge"), elapsedMs(timer));
+
+    QJsonObject document = scene.toJson();
+    QJsonArray edges = document.value(QStringLiteral("edges")).toArray();
+    *routedOnLoad = 0;
+    for (qsizetype i = 1; i < edges.size(); i += 2) {
+        QJsonObject edge = edges.at(i).toObject();
+        edge.remove(QStringLiteral("points"));
+        edges.replace(i, edge);
+        ++*routedOnLoad;
+    }
+    document.insert(QStringLiteral("edges"), edges);
+    return document;
+}
+
+void writeDocumentIfAsked(const QJsonObject &document)
+{
+    const QString path = qEnvironmentVariable("VELMORA_BENCH_SCENE_DOC");
+    if (path.isEmpty())
+        return;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(document).toJson()) < 0
+        || !file.commit()) {
+        bench::report(QStringLiteral("document"), QStringLiteral("could not write %1").arg(path));
+        return;
+    }
+    bench::report(QStringLiteral("document"), path);
+}
+
+} // namespace
+
+VELMORA_BENCH("scene-load-save",
+              "2,000 entities and 3,000 edges, half with stored routes: load < 2 s, toJson < 0.5 s",
+              [] {
+    prepare();
+    int routedOnLoad = 0;
+    const QJsonObject generated = generatedDocument(&routedOnLoad);
+    writeDocumentIfAsked(generated);
+    const QByteArray bytes = QJsonDocument(generated).toJson(QJsonDocument::Compact);
+    bench::report(QStringLiteral("document size"),
+                  QStringLiteral("%1 MiB").arg(bytes.size() / 1048576.0, 0, 'f', 1));
+
+    QJsonObject document;
+    const double parseMs = bench::medianMs([&] { document = QJsonDocument::fromJson(bytes).object(); });
+    bench::reportMs(QStringLiteral("JSON parse"), parseMs);
+
+    // A fresh scene per run; tearing the last one down is not part of the load.
+    QList<double> loads;
+    std::unique_ptr<ERScene> scene;
+    for (int run = 0; run < 3; ++run) {
+        std::unique_ptr<ERScene> previous = std::move(scene);
+        previous.reset();
+        scene = std::make_unique<ERScene>();
+        QElapsedTimer timer;
+        timer.start();
+        scene->loadFromJson(document);
+        loads.append(elapsedMs(timer));
+    }
+    int entities = 0;
+    int edges = 0;
+    for (QGraphicsItem *item : scene->items()) {
+        entities += item->type() == EntityItem::Type ? 1 : 0;
+        edges += item->type() == EdgeItem::Type ? 1 : 0;
+    }
+    bench::report(QStringLiteral("loaded"), QStringLiteral("%1 entities, %2 edges, %3 routed by the load")
+                                                .arg(entities).arg(edges).arg(routedOnLoad));
+    bench::reportMs(QStringLiteral("loadFromJson (target < 2000)"), median(loads));
+
+    // Where the load goes: the same boxes alone (their own cost), and the edges without
+    // a stored route routed again on the loaded scene.
+    QJsonObject boxesOnly = document;
+    boxesOnly.remove(QStringLiteral("edges"));
+    QList<double> boxLoads;
+    for (int run = 0; run < 3; ++run) {
+        ERScene boxes;
+        QElapsedTimer timer;
+        timer.start();
+        boxes.loadFromJson(boxesOnly);
+        boxLoads.append(elapsedMs(timer));
+        boxes.clearScene();
+    }
+    bench::reportMs(QStringLiteral("  of it: the 2,000 boxes alone"), median(boxLoads));
+    QList<EdgeItem *> routeLess;
+    const QJsonArray edgeObjects = document.value(QStringLiteral("edges")).toArray();
+    QSet<QString> routeLessIds;
+    for (const QJsonValue &value : edgeObjects) {
+        if (!value.toObject().contains(QStringLiteral("points")))
+            routeLessIds.insert(value.toObject().value(QStringLiteral("id")).toString());
+    }
+    for (QGraphicsItem *item : scene->items()) {
+        if (item->type() == EdgeItem::Type && routeLessIds.contains(static_cast<EdgeItem *>(item)->id))
+            routeLess.append(static_cast<EdgeItem *>(item));
+    }
+    const double routeMs = bench::medianMs([&] {
+        for (EdgeItem *edge : std::as_const(routeLess))
+            edge->updatePath();
+    });
+    bench::reportMs(QStringLiteral("  of it: routing %1 edges").arg(routeLess.size()), routeMs);
+
+    QJsonObject written;
+    const double writeMs = bench::medianMs([&] { written = scene->toJson(); });
+    bench::reportMs(QStringLiteral("toJson (target < 500)"), writeMs);
+
+    QElapsedTimer clearTimer;
+    clearTimer.start();
+    scene->clearScene();
+    bench::reportMs(QStringLiteral("clearScene"), elapsedMs(clearTimer));
+    bench::report(QStringLiteral("peak RSS"), QStringLiteral("%1 MiB").arg(bench::peakRssMiB(), 0, 'f', 1));
+});
+
+VELMORA_BENCH("scene-pulse", "one selection pulse tick with 1,000 selected boxes", [] {
+    prepare();
+    ERScene scene;
+    diagramgenerator::DiagramSpec spec;
+    spec.columns = 40;
+    spec.rows = 25;
+    spec.views = 0;
+    spec.edges = 0;
+    spec.selfRelationships = 0;
+    spec.viewLinks = 0;
+    const diagramgenerator::Diagram diagram = diagramgenerator::buildDiagram(&scene, spec);
+    for (EntityItem *box : diagram.boxes)
+        box->setSelected(true);
+    // The queued refresh gives every box its shadow and starts the timer.
+    QCoreApplication::processEvents();
+    int shadowed = 0;
+    for (EntityItem *box : diagram.boxes)
+        shadowed += qobject_cast<QGraphicsDropShadowEffect *>(box->graphicsEffect()) ? 1 : 0;
+    bench::report(QStringLiteral("selected boxes with a shadow"), QString::number(shadowed));
+
+    constexpr int Ticks = 50;
+    const double ticksMs = bench::medianMs([&] {
+        for (int i = 0; i < Ticks; ++i)
+            QMetaObject::invokeMethod(&scene, "pulseSelection");
+    });
+    bench::reportMs(QStringLiteral("one tick (frame is 16 ms)"), ticksMs / Ticks);
+
+    // What a full-HD view then repaints with the shadows, for scale.
+    QImage image(1920, 1080, QImage::Format_ARGB32_Premultiplied);
+    const double paintMs = bench::medianMs([&] {
+        QPainter painter(&image);
+        scene.render(&painter, QRectF(0, 0, 1920, 1080), QRectF(0, 0, 1920, 1080));
+    });
+    bench::reportMs(QStringLiteral("render 1920x1080 with shadows"), paintMs);
+    scene.clearSelection();
+});
