@@ -33,9 +33,9 @@ void registerFont()
 
 diagramgenerator::DiagramSpec benchSpec()
 {
-    diagramgenerator::DiagramSpec spec; // 20 x 15 boxes, 20 views, 500 edges
-    spec.seed = 7;
-    return spec;
+    diagramgenerator::DiagramSpec plan; // 20 x 15 boxes, 20 views, 500 edges
+    plan.seed = 7;
+    return plan;
 }
 
 // A scene with a fixed rectangle, as the diagram scene has: a rectangle that follows every

@@ -101,15 +101,15 @@ void runLayout(const std::function<diagramgenerator::Diagram(ERScene *)> &build,
 diagramgenerator::Diagram generated(ERScene *scene, int columns, int rows, int edges, int views, int viewLinks,
                                     std::uint64_t seed, int hubLeaves)
 {
-    diagramgenerator::DiagramSpec spec;
-    spec.columns = columns;
-    spec.rows = rows;
-    spec.views = views;
-    spec.viewLinks = viewLinks;
-    spec.selfRelationships = 10;
-    spec.edges = edges - hubLeaves;
-    spec.seed = seed;
-    diagramgenerator::Diagram diagram = diagramgenerator::buildDiagram(scene, spec);
+    diagramgenerator::DiagramSpec plan;
+    plan.columns = columns;
+    plan.rows = rows;
+    plan.views = views;
+    plan.viewLinks = viewLinks;
+    plan.selfRelationships = 10;
+    plan.edges = edges - hubLeaves;
+    plan.seed = seed;
+    diagramgenerator::Diagram diagram = diagramgenerator::buildDiagram(scene, plan);
     if (hubLeaves > 0)
         layoutfixtures::addHub(scene, diagram, (rows / 2) * columns + columns / 2, hubLeaves);
     return diagram;

@@ -184,17 +184,17 @@ void tst_EdgeItemGolden::sceneQueryMatchesFullWalk()
     QFETCH(quint64, seed);
     QFETCH(double, pitch);
     QGraphicsScene scene;
-    diagramgenerator::DiagramSpec spec;
-    spec.columns = 9;
-    spec.rows = 7;
-    spec.views = 5;
-    spec.edges = 110;
-    spec.selfRelationships = 3;
-    spec.viewLinks = 6;
-    spec.cellWidth = pitch;
-    spec.cellHeight = pitch * 0.9;
-    spec.seed = seed;
-    const diagramgenerator::Diagram diagram = diagramgenerator::buildDiagram(&scene, spec);
+    diagramgenerator::DiagramSpec plan;
+    plan.columns = 9;
+    plan.rows = 7;
+    plan.views = 5;
+    plan.edges = 110;
+    plan.selfRelationships = 3;
+    plan.viewLinks = 6;
+    plan.cellWidth = pitch;
+    plan.cellHeight = pitch * 0.9;
+    plan.seed = seed;
+    const diagramgenerator::Diagram diagram = diagramgenerator::buildDiagram(&scene, plan);
     QCOMPARE(diagram.boxes.size(), 63);
     QCOMPARE(diagram.edges.size(), 110);
 

@@ -157,14 +157,14 @@ void tst_EdgeItemRerouting::deletingBoxTakesItsPendingEdges()
 
 void tst_EdgeItemRerouting::sceneOfPendingEdgesTearsDown()
 {
-    diagramgenerator::DiagramSpec spec;
-    spec.columns = 6;
-    spec.rows = 5;
-    spec.views = 3;
-    spec.edges = 60;
-    spec.selfRelationships = 3;
-    spec.viewLinks = 4;
-    const diagramgenerator::Diagram diagram = diagramgenerator::buildDiagram(m_scene, spec);
+    diagramgenerator::DiagramSpec plan;
+    plan.columns = 6;
+    plan.rows = 5;
+    plan.views = 3;
+    plan.edges = 60;
+    plan.selfRelationships = 3;
+    plan.viewLinks = 4;
+    const diagramgenerator::Diagram diagram = diagramgenerator::buildDiagram(m_scene, plan);
     for (EdgeItem *edge : diagram.edges)
         edge->updatePath();
     EdgeItem::setBatchMode(true);

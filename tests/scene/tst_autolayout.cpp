@@ -61,15 +61,15 @@ QList<EdgeItem *> edgesOf(const QGraphicsScene &scene)
 QJsonObject generatedDocument()
 {
     ERScene scene;
-    diagramgenerator::DiagramSpec spec;
-    spec.columns = 15;
-    spec.rows = 10;
-    spec.views = 8;
-    spec.viewLinks = 8;
-    spec.selfRelationships = 4;
-    spec.edges = 200;
-    spec.seed = 5;
-    diagramgenerator::Diagram diagram = diagramgenerator::buildDiagram(&scene, spec);
+    diagramgenerator::DiagramSpec plan;
+    plan.columns = 15;
+    plan.rows = 10;
+    plan.views = 8;
+    plan.viewLinks = 8;
+    plan.selfRelationships = 4;
+    plan.edges = 200;
+    plan.seed = 5;
+    diagramgenerator::Diagram diagram = diagramgenerator::buildDiagram(&scene, plan);
     layoutfixtures::addHub(&scene, diagram, 5 * 15 + 7, 20);
     for (EdgeItem *edge : diagram.edges)
         edge->updatePath();

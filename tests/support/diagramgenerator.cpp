@@ -46,24 +46,24 @@ EntityItem *makeBox(SeededRandom &random, int index, bool view)
 
 } // namespace
 
-Diagram buildDiagram(QGraphicsScene *scene, const DiagramSpec &spec)
+Diagram buildDiagram(QGraphicsScene *scene, const DiagramSpec &plan)
 {
-    SeededRandom random(spec.seed);
+    SeededRandom random(plan.seed);
     Diagram diagram;
-    const int count = std::max(0, spec.columns * spec.rows);
+    const int count = std::max(0, plan.columns * plan.rows);
 
     // Which cells hold views.
     QSet<int> viewCells;
-    while (viewCells.size() < std::min(spec.views, count))
+    while (viewCells.size() < std::min(plan.views, count))
         viewCells.insert(random.below(count));
 
     for (int i = 0; i < count; ++i) {
         EntityItem *box = makeBox(random, i, viewCells.contains(i));
         scene->addItem(box);
-        const int column = i % spec.columns;
-        const int row = i / spec.columns;
-        box->setPos(column * spec.cellWidth + random.uniform(0, spec.cellWidth * 0.25),
-                    row * spec.cellHeight + random.uniform(0, spec.cellHeight * 0.2));
+        const int column = i % plan.columns;
+        const int row = i / plan.columns;
+        box->setPos(column * plan.cellWidth + random.uniform(0, plan.cellWidth * 0.25),
+                    row * plan.cellHeight + random.uniform(0, plan.cellHeight * 0.2));
         diagram.boxes.append(box);
     }
     if (count < 2)
@@ -79,10 +79,10 @@ Diagram buildDiagram(QGraphicsScene *scene, const DiagramSpec &spec)
         if (random.below(10) == 0)
             return random.below(count);
         for (;;) {
-            const int column = i % spec.columns + random.below(5) - 2;
-            const int row = i / spec.columns + random.below(5) - 2;
-            if (column >= 0 && column < spec.columns && row >= 0 && row < spec.rows)
-                return row * spec.columns + column;
+            const int column = i % plan.columns + random.below(5) - 2;
+            const int row = i / plan.columns + random.below(5) - 2;
+            if (column >= 0 && column < plan.columns && row >= 0 && row < plan.rows)
+                return row * plan.columns + column;
         }
     };
     const auto add = [&](EdgeItem *edge) {
@@ -90,9 +90,9 @@ Diagram buildDiagram(QGraphicsScene *scene, const DiagramSpec &spec)
         diagram.edges.append(edge);
     };
 
-    const int links = views.isEmpty() || tables.isEmpty() ? 0 : spec.viewLinks;
-    const int loops = tables.isEmpty() ? 0 : spec.selfRelationships;
-    const int plain = std::max(0, spec.edges - links - loops);
+    const int links = views.isEmpty() || tables.isEmpty() ? 0 : plan.viewLinks;
+    const int loops = tables.isEmpty() ? 0 : plan.selfRelationships;
+    const int plain = std::max(0, plan.edges - links - loops);
     for (int e = 0; e < plain && tables.size() >= 2; ++e) {
         const int a = tables.at(random.below(int(tables.size())));
         int b = partnerOf(a);

@@ -11,7 +11,7 @@ QT_END_NAMESPACE
 class EdgeItem;
 class EntityItem;
 
-// Seeded diagrams of real entity boxes and edges for tests and the bench. The same spec
+// Seeded diagrams of real entity boxes and edges for tests and the bench. The same plan
 // gives the same diagram on every machine: random integers are mapped to ranges by hand.
 namespace diagramgenerator {
 
@@ -38,6 +38,6 @@ struct Diagram
 // near neighbours in the grid plus one long one in ten, self relationships on tables, and
 // links from views to tables near them (the view at either end). Edges are made without
 // foreign-key rows and without a route.
-Diagram buildDiagram(QGraphicsScene *scene, const DiagramSpec &spec);
+Diagram buildDiagram(QGraphicsScene *scene, const DiagramSpec &plan);
 
 } // namespace diagramgenerator
