@@ -63,15 +63,15 @@ double median(QList<double> values)
 QJsonObject generatedDocument(int *routedOnLoad)
 {
     ERScene scene;
-    diagramgenerator::DiagramSpec spec;
-    spec.columns = 50;
-    spec.rows = 40;
-    spec.views = 100;
-    spec.edges = 3000;
-    spec.selfRelationships = 30;
-    spec.viewLinks = 100;
-    spec.seed = 20261210;
-    const diagramgenerator::Diagram diagram = diagramgenerator::buildDiagram(&scene, spec);
+    diagramgenerator::DiagramSpec plan;
+    plan.columns = 50;
+    plan.rows = 40;
+    plan.views = 100;
+    plan.edges = 3000;
+    plan.selfRelationships = 30;
+    plan.viewLinks = 100;
+    plan.seed = 20261210;
+    const diagramgenerator::Diagram diagram = diagramgenerator::buildDiagram(&scene, plan);
     // Lets the scene rectangle grow around the boxes before the router asks the index.
     QCoreApplication::processEvents();
 
@@ -192,14 +192,14 @@ VELMORA_BENCH("scene-load-save",
 VELMORA_BENCH("scene-pulse", "one selection pulse tick with 1,000 selected boxes", [] {
     prepare();
     ERScene scene;
-    diagramgenerator::DiagramSpec spec;
-    spec.columns = 40;
-    spec.rows = 25;
-    spec.views = 0;
-    spec.edges = 0;
-    spec.selfRelationships = 0;
-    spec.viewLinks = 0;
-    const diagramgenerator::Diagram diagram = diagramgenerator::buildDiagram(&scene, spec);
+    diagramgenerator::DiagramSpec plan;
+    plan.columns = 40;
+    plan.rows = 25;
+    plan.views = 0;
+    plan.edges = 0;
+    plan.selfRelationships = 0;
+    plan.viewLinks = 0;
+    const diagramgenerator::Diagram diagram = diagramgenerator::buildDiagram(&scene, plan);
     for (EntityItem *box : diagram.boxes)
         box->setSelected(true);
     // The queued refresh gives every box its shadow and starts the timer.
