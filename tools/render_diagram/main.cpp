@@ -1,5 +1,6 @@
 // render_diagram: loads a diagram exchange document into the diagram scene and renders
 // it to a PNG, printing the counts and the parse, load and render times.
+#include "applicationsetup.h"
 #include "diagramitemtypes.h"
 #include "erscene.h"
 #include "scenelayout.h"
@@ -46,23 +47,16 @@ QTextStream &err()
     return stream;
 }
 
-// The application's five fonts in start-up order; the first family at 10 points becomes
-// the default font, so the pictures measure text as the application does.
+// The application's fonts, registered as start-up does; the first family at 10 points
+// becomes the default font, so the pictures measure text as the application does.
 void registerApplicationFonts()
 {
-    static const char *const paths[] = {
-        ":/fonts/resources/fonts/Inter-Regular.otf",
-        ":/fonts/resources/fonts/Inter-SemiBold.otf",
-        ":/fonts/resources/fonts/JetBrainsMono-Regular.ttf",
-        ":/fonts/resources/fonts/Hack-Regular.ttf",
-        ":/fonts/resources/fonts/NotoSerif-Regular.ttf",
-    };
+    const QStringList paths = defaultApplicationFontPaths();
     QString family;
-    for (const char *path : paths) {
-        const int id = QFontDatabase::addApplicationFont(QString::fromLatin1(path));
-        const QStringList families = id >= 0 ? QFontDatabase::applicationFontFamilies(id) : QStringList();
-        if (path == paths[0] && !families.isEmpty())
-            family = families.first();
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        const QString loaded = loadApplicationFont(paths.at(i));
+        if (i == 0)
+            family = loaded;
     }
     if (!family.isEmpty()) {
         QFont font(family, 10);
