@@ -31,12 +31,6 @@ QString fixture(const QString &name)
     return testsupport::dataPath(QStringLiteral("interchange/data/drawio/") + name);
 }
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 void TestDrawioSceneIo::initTestCase()
@@ -169,7 +163,7 @@ void TestDrawioSceneIo::exportReadsBackToTheSameDiagram()
     QTemporaryDir dir;
     const QString target = dir.filePath(QStringLiteral("out.drawio"));
     QVERIFY2(exportSceneToDrawioFile(&scene, target, &error), qPrintable(error));
-    QCOMPARE(QString::fromUtf8(readAll(target)), sceneToDrawioXml(&scene));
+    QCOMPARE(QString::fromUtf8(testsupport::readFileBytes(target)), sceneToDrawioXml(&scene));
 
     const QJsonObject readBack = parseDrawioFile(target, &error);
     QVERIFY2(!readBack.isEmpty(), qPrintable(error));
@@ -198,7 +192,7 @@ void TestDrawioSceneIo::emptySceneHasNothingToExport()
     QString error;
     QVERIFY(!exportSceneToDrawioFile(&scene, target, &error));
     QCOMPARE(error, QStringLiteral("Could not generate a draw.io ER diagram."));
-    QCOMPARE(readAll(target), QByteArray("old drawing"));
+    QCOMPARE(testsupport::readFileBytes(target), QByteArray("old drawing"));
 }
 
 QTEST_MAIN(TestDrawioSceneIo)

@@ -105,14 +105,6 @@ QJsonObject jsonObject(const QByteArray &text)
     return document.object();
 }
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return file.readAll();
-}
-
 bool writeBytes(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
@@ -168,9 +160,9 @@ private slots:
 void tst_DrawioWriter::twoEntityDocumentMatchesGoldenFile()
 {
     const QJsonObject document =
-        jsonObject(readAll(testsupport::dataPath(u"interchange/data/drawio/writer_two_entities.json"_s)));
+        jsonObject(testsupport::readFileBytes(testsupport::dataPath(u"interchange/data/drawio/writer_two_entities.json"_s)));
     const QByteArray golden =
-        readAll(testsupport::dataPath(u"interchange/data/drawio/writer_two_entities.drawio"_s));
+        testsupport::readFileBytes(testsupport::dataPath(u"interchange/data/drawio/writer_two_entities.drawio"_s));
     QVERIFY(!golden.isEmpty());
 
     const QByteArray written = generateDrawioXml(document).toUtf8();
@@ -732,7 +724,7 @@ void tst_DrawioWriter::writeFileFailures()
     QCOMPARE(error, message);
     QVERIFY(!writeDrawioFile(jsonObject(document), path)); // no error pointer
 
-    QCOMPARE(readAll(dir.filePath(u"old.drawio"_s)), old);
+    QCOMPARE(testsupport::readFileBytes(dir.filePath(u"old.drawio"_s)), old);
     QVERIFY(QFileInfo(dir.filePath(u"folder"_s)).isDir());
     QStringList left = QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
     left.sort();
@@ -752,7 +744,7 @@ void tst_DrawioWriter::writeFileReplacesLongerFileWithUtf8Text()
     QVERIFY(writeDrawioFile(document, path, &error));
     QCOMPARE(error, u"untouched"_s);
 
-    const QByteArray bytes = readAll(path);
+    const QByteArray bytes = testsupport::readFileBytes(path);
     QCOMPARE(bytes, generateDrawioXml(document).toUtf8());
     QVERIFY(bytes.startsWith("<?xml version=\"1.0\"?>"));
     QVERIFY(bytes.contains("value=\"Kunden\xc3\xbc" "berblick \xe6\x97\xa5\xe6\x9c\xac\""));
@@ -797,7 +789,7 @@ void tst_DrawioWriter::failedWriteKeepsOldFile()
 
     QVERIFY(!written);
     QCOMPARE(error, u"Could not write the draw.io file."_s);
-    QCOMPARE(readAll(path), old);
+    QCOMPARE(testsupport::readFileBytes(path), old);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({u"out.drawio"_s}));
 }
 

@@ -30,12 +30,6 @@ QString fixture(const char *name)
     return testsupport::dataPath(QStringLiteral("interchange/data/mermaid/") + QLatin1String(name));
 }
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 void TestMermaidSceneIo::initTestCase()
@@ -174,7 +168,7 @@ void TestMermaidSceneIo::exportReadsBackToTheSameDiagram()
     QTemporaryDir dir;
     const QString target = dir.filePath(fileName);
     QVERIFY2(exportSceneToMermaidFile(&scene, target, &error), qPrintable(error));
-    const QString written = QString::fromUtf8(readAll(target));
+    const QString written = QString::fromUtf8(testsupport::readFileBytes(target));
     const QString text = sceneToMermaidText(&scene);
     QVERIFY(text.startsWith(QLatin1String("erDiagram\n")));
     QCOMPARE(written, fenced ? QStringLiteral("```mermaid\n") + text + QStringLiteral("```\n") : text);
@@ -194,7 +188,7 @@ void TestMermaidSceneIo::emptySceneExportsABareDiagram()
     QString error = QStringLiteral("untouched");
     QVERIFY(exportSceneToMermaidFile(&scene, target, &error));
     QCOMPARE(error, QStringLiteral("untouched"));
-    QCOMPARE(readAll(target), QByteArray("erDiagram\n"));
+    QCOMPARE(testsupport::readFileBytes(target), QByteArray("erDiagram\n"));
 
     QVERIFY(!exportSceneToMermaidFile(&scene, QString(), &error));
     QCOMPARE(error, QStringLiteral("No destination file was specified."));

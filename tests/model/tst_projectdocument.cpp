@@ -40,14 +40,6 @@ private slots:
     void fixtureResavesToGoldenFile();
 };
 
-static QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
 static QByteArray indented(const ProjectItem &project)
 {
     return QJsonDocument(project.toDocument()).toJson(QJsonDocument::Indented);
@@ -315,7 +307,7 @@ void tst_ProjectDocument::roundTripThroughFreshProject()
 void tst_ProjectDocument::fixtureResavesToGoldenFile()
 {
     const QJsonDocument fixture =
-        QJsonDocument::fromJson(readFile(testsupport::dataPath(u"model/data/project-fixture.json"_s)));
+        QJsonDocument::fromJson(testsupport::readFileBytes(testsupport::dataPath(u"model/data/project-fixture.json"_s)));
     QVERIFY(fixture.isObject());
 
     ProjectItem project;
@@ -324,7 +316,7 @@ void tst_ProjectDocument::fixtureResavesToGoldenFile()
     const QByteArray saved = indented(project);
     QCOMPARE(indented(project), saved);
 
-    const QByteArray golden = readFile(testsupport::dataPath(u"model/data/project-golden.json"_s));
+    const QByteArray golden = testsupport::readFileBytes(testsupport::dataPath(u"model/data/project-golden.json"_s));
     if (saved != golden) {
         QFile actual(QDir(testsupport::outputDir(u"tst_projectdocument"_s)).filePath(u"project-actual.json"_s));
         if (actual.open(QIODevice::WriteOnly))

@@ -1,6 +1,7 @@
 #include "testsupport.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFontDatabase>
 
 static void initBundle()
@@ -27,6 +28,12 @@ QString outputDir(const QString &testName)
     const QString path = QStringLiteral(VELMORA_TEST_OUTPUT_ROOT "/") + testName;
     QDir().mkpath(path);
     return path;
+}
+
+QByteArray readFileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QString dataPath(const QString &relativePath)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 namespace testsupport {
@@ -11,6 +12,9 @@ QString registerBundledMonoFont();
 // Folder for pictures a test writes so a person can look at them:
 // <build>/test-output/<testName>/, created on demand.
 QString outputDir(const QString &testName);
+
+// The whole content of a file, or empty bytes when it cannot be read.
+QByteArray readFileBytes(const QString &path);
 
 // Absolute path of a data file kept under tests/ in the source tree.
 QString dataPath(const QString &relativePath);
