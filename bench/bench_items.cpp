@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <ctime>
 
+#include <malloc.h>
+
 static void initBundle()
 {
     Q_INIT_RESOURCE(velmora);
@@ -175,3 +177,31 @@ void runThemeSwitch()
 } // namespace
 
 VELMORA_BENCH("entity-theme-switch", "B3: theme switch Dark -> Light -> Dark with 500 boxes of 20 rows (target < 0.5 s per switch)", runThemeSwitch);
+
+VELMORA_BENCH("entity-memory", "heap taken by 1,000 boxes of 10 rows read into one scene", [] {
+    registerMonoFont();
+    constexpr int Boxes = 1000;
+    constexpr int Rows = 10;
+    QList<QJsonObject> objects;
+    for (int i = 0; i < Boxes; ++i)
+        objects.append(entityObject(i, Rows));
+    {
+        ERScene warm;
+        readInto(warm, entityObject(0, Rows));
+    }
+    ERScene scene;
+    const size_t before = mallinfo2().uordblks;
+    for (const QJsonObject &object : std::as_const(objects))
+        readInto(scene, object);
+    const double bytes = double(mallinfo2().uordblks - before);
+    bench::report(QStringLiteral("heap in use"), QString::number(bytes / 1048576.0, 'f', 1) + " MiB");
+    bench::report(QStringLiteral("  per box"), QString::number(bytes / Boxes / 1024.0, 'f', 1) + " KiB");
+    bench::report(QStringLiteral("  per cell (title and two per row)"),
+                  QString::number(bytes / (Boxes * (2 * Rows + 1)) / 1024.0, 'f', 2) + " KiB");
+    ERScene bare;
+    const size_t bareBefore = mallinfo2().uordblks;
+    for (int i = 0; i < Boxes; ++i)
+        readInto(bare, entityObject(i + Boxes, 0));
+    bench::report(QStringLiteral("  per box without rows"),
+                  QString::number(double(mallinfo2().uordblks - bareBefore) / Boxes / 1024.0, 'f', 1) + " KiB");
+});

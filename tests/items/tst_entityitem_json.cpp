@@ -58,6 +58,7 @@ private slots:
     void mistypedKeysFallBack();
     void rereadKeepsEdgesAndRows();
     void everyFeatureRoundTrips();
+    void readBoxMakesNoTextDocuments();
 
 private:
     ERScene *m_scene = nullptr;
@@ -398,6 +399,30 @@ void tst_EntityItemJson::everyFeatureRoundTrips()
     again->storedId = QStringLiteral("entity-42");
     again->fromJson(QJsonDocument::fromJson(text).object());
     QCOMPARE(again->toJson(), written);
+}
+
+// Cells are many; reading, laying out, re-theming and painting a box leave every cell
+// without a text document (it is made only when a cell is edited).
+void tst_EntityItemJson::readBoxMakesNoTextDocuments()
+{
+    EntityItem *box = addBox(m_scene, QStringLiteral("orders"),
+                             {{QStringLiteral("id"), QStringLiteral("BIGINT"), true},
+                              {QStringLiteral("code"), QStringLiteral("TEXT"), false, true},
+                              {QStringLiteral("customer"), QStringLiteral("INT"), false, false, true}});
+    const QJsonObject written = box->toJson();
+    auto *copy = new EntityItem(written.value("title").toString(), QSizeF(150, 70));
+    m_scene->addItem(copy);
+    copy->fromJson(written);
+    ThemeManager::instance()->setTheme(ThemeKind::Dark);
+    QImage image(400, 300, QImage::Format_ARGB32);
+    QPainter painter(&image);
+    m_scene->render(&painter);
+
+    QList<SingleLineTextItem *> cells = copy->nameItems + copy->typeItems;
+    cells.append(copy->titleText_);
+    QCOMPARE(cells.size(), 7);
+    for (SingleLineTextItem *cell : std::as_const(cells))
+        QVERIFY2(!cell->hasDocument(), qPrintable(cell->toPlainText()));
 }
 
 QTEST_MAIN(tst_EntityItemJson)

@@ -138,6 +138,10 @@ private slots:
     void rowDragThreshold();
     void rightPressGoesToHostAndKeepsCaret();
     void underlineStopsBeforeTrailingBlanks();
+    void shownCellPaintsAsItsDocument_data();
+    void shownCellPaintsAsItsDocument();
+    void documentOnlyWhenNeeded_data();
+    void documentOnlyWhenNeeded();
     void idlePaintingStaysIdle();
     void destroyedWhilePopupShown();
     void viewDestroyedBeforeScene();
@@ -525,6 +529,142 @@ void tst_SingleLineTextItem::underlineStopsBeforeTrailingBlanks()
     QVERIFY(cursor.charFormat().fontUnderline());
     cursor.setPosition(4);
     QVERIFY(!cursor.charFormat().fontUnderline());
+}
+
+namespace {
+
+// The scene around the item rendered at scale 1, the way a view paints it.
+QImage renderAround(QGraphicsScene *scene, SingleLineTextItem *item)
+{
+    const QRectF area = item->mapRectToScene(QRectF(-10, -10, 260, 40));
+    QImage image(area.size().toSize(), QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    scene->render(&painter, QRectF(QPointF(), area.size()), area);
+    return image;
+}
+
+} // namespace
+
+void tst_SingleLineTextItem::shownCellPaintsAsItsDocument_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("proportional");
+    QTest::addColumn<bool>("alignRight");
+    QTest::addColumn<bool>("underlined");
+    QTest::addColumn<bool>("selected");
+    QTest::newRow("left") << QStringLiteral("customer_id") << false << false << false << false;
+    QTest::newRow("right type") << QStringLiteral("VARCHAR(120)") << true << true << false << false;
+    QTest::newRow("underlined key, trailing blanks") << QStringLiteral("order id \u00a0 ") << true << false
+                                                    << true << false;
+    QTest::newRow("fallback scripts") << QStringLiteral("\u10e5\u10d0 \u05d0\u05d1 \u00fc") << true
+                                      << false << true << false;
+    QTest::newRow("selected") << QStringLiteral("name") << false << true << false << true;
+    QTest::newRow("italic overhang") << QStringLiteral("account_manager_if") << true << false << true << false;
+    QTest::newRow("italic overhang, right") << QStringLiteral("integer") << false << true << false << false;
+    QTest::newRow("empty, placeholder") << QString() << true << false << false << false;
+}
+
+// A cell without a document draws the same pixels, and has the same geometry, as once it
+// has made one.
+void tst_SingleLineTextItem::shownCellPaintsAsItsDocument()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, proportional);
+    QFETCH(bool, alignRight);
+    QFETCH(bool, underlined);
+    QFETCH(bool, selected);
+
+    QGraphicsScene scene;
+    auto *cell = new SingleLineTextItem;
+    scene.addItem(cell);
+    cell->setPos(12.5, 7.25);
+    QFont font = proportional ? QFont(QStringLiteral("Sans Serif"), 11)
+                              : QFont(testsupport::registerBundledMonoFont(), 10);
+    font.setItalic(QByteArray(QTest::currentDataTag()).startsWith("italic"));
+    cell->setFont(font);
+    cell->setDefaultTextColor(QColor(30, 60, 90));
+    cell->setPlaceholderText(QStringLiteral("column_name"));
+    if (alignRight)
+        cell->setAlignment(Qt::AlignRight);
+    cell->setPlainText(text);
+    cell->setUnderlined(underlined);
+    if (selected) {
+        cell->setFlag(QGraphicsItem::ItemIsSelectable);
+        cell->setSelected(true);
+    }
+
+    const QImage shown = renderAround(&scene, cell);
+    const QRectF bounds = cell->boundingRect();
+    const qreal width = cell->naturalWidth();
+    const QRectF shape = cell->shape().boundingRect();
+    const QString plain = cell->toPlainText();
+    QVERIFY(!cell->hasDocument());
+
+    QVERIFY(cell->document());
+    QVERIFY(cell->hasDocument());
+    QCOMPARE(cell->toPlainText(), plain);
+    QCOMPARE(cell->boundingRect(), bounds);
+    QCOMPARE(cell->naturalWidth(), width);
+    QCOMPARE(cell->shape().boundingRect(), shape);
+    const QImage edited = renderAround(&scene, cell);
+    if (edited != shown) {
+        shown.save(testsupport::outputDir(QStringLiteral("tst_singlelinetextitem")) + QStringLiteral("/cell_without_document.png"));
+        edited.save(testsupport::outputDir(QStringLiteral("tst_singlelinetextitem")) + QStringLiteral("/cell_with_document.png"));
+    }
+    QCOMPARE(edited, shown);
+}
+
+void tst_SingleLineTextItem::documentOnlyWhenNeeded_data()
+{
+    QTest::addColumn<QString>("trigger");
+    QTest::newRow("mouse press") << QStringLiteral("press");
+    QTest::newRow("focus") << QStringLiteral("focus");
+    QTest::newRow("editing") << QStringLiteral("edit");
+    QTest::newRow("text cursor") << QStringLiteral("cursor");
+}
+
+// Setting up, measuring and painting a cell leave it without a document; what works on
+// the text (a click, focus, editing, the cursor) makes one holding the cell's state.
+void tst_SingleLineTextItem::documentOnlyWhenNeeded()
+{
+    QFETCH(QString, trigger);
+    EditorFixture f;
+    f.editor->setPlainText(QStringLiteral("line one\nline two\tend"));
+    f.editor->setDefaultTextColor(QColor(200, 10, 10));
+    f.editor->setAlignment(Qt::AlignRight);
+    f.editor->setUnderlined(true);
+    f.editor->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QCOMPARE(f.editor->toPlainText(), QStringLiteral("line one line twoend"));
+    QVERIFY(f.editor->naturalWidth() > 0);
+    QVERIFY(f.editor->flags() & QGraphicsItem::ItemIsFocusable);
+    QImage image(300, 100, QImage::Format_ARGB32);
+    QPainter painter(&image);
+    f.scene->render(&painter);
+    QVERIFY(!f.editor->hasDocument());
+
+    if (trigger == QLatin1String("press")) {
+        const QPointF at = f.editor->mapToScene(QPointF(10, 5));
+        sendSceneMouse(f.scene.get(), QEvent::GraphicsSceneMousePress, at, Qt::LeftButton, Qt::LeftButton);
+        sendSceneMouse(f.scene.get(), QEvent::GraphicsSceneMouseRelease, at, Qt::LeftButton, Qt::NoButton);
+    } else if (trigger == QLatin1String("focus")) {
+        QEvent activate(QEvent::WindowActivate);
+        QCoreApplication::sendEvent(f.scene.get(), &activate);
+        f.editor->setFocus();
+    } else if (trigger == QLatin1String("edit")) {
+        f.editor->beginEditing();
+    } else {
+        f.editor->textCursor();
+    }
+    QVERIFY(f.editor->hasDocument());
+    QCOMPARE(f.editor->document()->toPlainText(), QStringLiteral("line one line twoend"));
+    QCOMPARE(f.editor->defaultTextColor(), QColor(200, 10, 10));
+    QCOMPARE(f.editor->document()->defaultTextOption().alignment(), Qt::AlignRight);
+    QCOMPARE(f.editor->document()->defaultTextOption().wrapMode(), QTextOption::NoWrap);
+    QVERIFY(f.editor->textInteractionFlags() & Qt::TextSelectableByMouse);
+    QTextCursor cursor(f.editor->document());
+    cursor.setPosition(2);
+    QVERIFY(cursor.charFormat().fontUnderline());
 }
 
 void tst_SingleLineTextItem::idlePaintingStaysIdle()

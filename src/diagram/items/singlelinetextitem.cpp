@@ -22,8 +22,10 @@
 #include <QStyleOptionGraphicsItem>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextLayout>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace {
@@ -31,6 +33,8 @@ namespace {
 constexpr qreal RowDragThreshold = 5.0;
 constexpr int MaxVisibleCompletions = 10;
 constexpr int MinPopupWidth = 220;
+// Line width that never wraps and never aligns: what measuring an unwrapped line needs.
+constexpr qreal UnboundedLineWidth = INT_MAX / 256;
 
 // Sets a flag for the lifetime of the scope and restores what it was.
 class FlagScope
@@ -112,6 +116,25 @@ bool isForwardTab(const QKeyEvent *event)
     return event->key() == Qt::Key_Tab || event->text() == QLatin1String("\t");
 }
 
+// Events the base hands to its text control, which works on the document.
+bool needsDocument(QEvent::Type type)
+{
+    switch (type) {
+    case QEvent::FocusIn:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::InputMethod:
+    case QEvent::GraphicsSceneMousePress:
+    case QEvent::GraphicsSceneMouseDoubleClick:
+    case QEvent::GraphicsSceneDragEnter:
+    case QEvent::GraphicsSceneDrop:
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool isReturn(const QKeyEvent *event)
 {
     return event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
@@ -170,13 +193,10 @@ QRect completionPopupGeometry(const QPoint &topLeft, const QPoint &bottomLeft,
 }
 
 SingleLineTextItem::SingleLineTextItem(QGraphicsItem *parent)
-    : QGraphicsTextItem(parent)
+    : QGraphicsTextItem(parent), m_textColor(QPalette().color(QPalette::Text))
 {
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     setFlag(ItemIsFocusable, true);
-    applySingleLineLayout();
-    m_contentsConnection = connect(document(), &QTextDocument::contentsChanged, this,
-                                   &SingleLineTextItem::onContentsChanged, Qt::DirectConnection);
 }
 
 SingleLineTextItem::~SingleLineTextItem()
@@ -192,9 +212,163 @@ SingleLineTextItem::~SingleLineTextItem()
     }
     if (m_completer)
         m_completer->setWidget(nullptr);
-    setTextInteractionFlags(Qt::NoTextInteraction);
+    if (m_hasDocument)
+        QGraphicsTextItem::setTextInteractionFlags(Qt::NoTextInteraction);
     if (m_contentsConnection)
         disconnect(m_contentsConnection);
+}
+
+// ---- the document, made on first need ----
+
+void SingleLineTextItem::createDocument()
+{
+    m_hasDocument = true;
+    {
+        FlagScope guard(m_formatGuard);
+        QGraphicsTextItem::setFont(m_font);
+        QGraphicsTextItem::setDefaultTextColor(m_textColor);
+        QGraphicsTextItem::setTextInteractionFlags(m_interactionFlags);
+        applySingleLineLayout();
+        QTextOption option = document()->defaultTextOption();
+        option.setAlignment(m_alignment);
+        document()->setDefaultTextOption(option);
+        QGraphicsTextItem::setPlainText(m_text);
+    }
+    m_text.clear();
+    m_contentsConnection = connect(document(), &QTextDocument::contentsChanged, this,
+                                   &SingleLineTextItem::onContentsChanged, Qt::DirectConnection);
+    m_formatDirty = true;
+    applyTextFormat();
+    invalidateBounds();
+}
+
+QTextDocument *SingleLineTextItem::document() const
+{
+    if (!m_hasDocument)
+        const_cast<SingleLineTextItem *>(this)->createDocument();
+    return QGraphicsTextItem::document();
+}
+
+QString SingleLineTextItem::toPlainText() const
+{
+    if (m_hasDocument)
+        return QGraphicsTextItem::toPlainText();
+    // As the document reads out its text: no-break spaces as plain ones.
+    QString text = m_text;
+    text.replace(QChar::Nbsp, u' ');
+    return text;
+}
+
+QString SingleLineTextItem::rawText() const
+{
+    return m_hasDocument ? QGraphicsTextItem::document()->toRawText() : m_text;
+}
+
+void SingleLineTextItem::setPlainText(const QString &text)
+{
+    if (m_hasDocument) {
+        QGraphicsTextItem::setPlainText(text);
+        return;
+    }
+    if (!toSingleLine(text, &m_text))
+        m_text = text;
+    invalidateLineSize();
+    invalidateBounds();
+    update();
+}
+
+QString SingleLineTextItem::toHtml() const
+{
+    document();
+    return QGraphicsTextItem::toHtml();
+}
+
+void SingleLineTextItem::setHtml(const QString &html)
+{
+    document();
+    QGraphicsTextItem::setHtml(html);
+}
+
+QFont SingleLineTextItem::font() const
+{
+    return m_hasDocument ? QGraphicsTextItem::font() : m_font;
+}
+
+QColor SingleLineTextItem::defaultTextColor() const
+{
+    return m_hasDocument ? QGraphicsTextItem::defaultTextColor() : m_textColor;
+}
+
+void SingleLineTextItem::setDefaultTextColor(const QColor &color)
+{
+    if (m_hasDocument) {
+        QGraphicsTextItem::setDefaultTextColor(color);
+        return;
+    }
+    m_textColor = color;
+    update();
+}
+
+Qt::TextInteractionFlags SingleLineTextItem::textInteractionFlags() const
+{
+    return m_hasDocument ? QGraphicsTextItem::textInteractionFlags() : m_interactionFlags;
+}
+
+void SingleLineTextItem::setTextInteractionFlags(Qt::TextInteractionFlags flags)
+{
+    if (m_hasDocument) {
+        QGraphicsTextItem::setTextInteractionFlags(flags);
+        return;
+    }
+    m_interactionFlags = flags;
+    // What the base does to the item flags, so that a cell without a document still
+    // takes focus.
+    const GraphicsItemFlags textFlags = ItemIsFocusable | ItemAcceptsInputMethod;
+    setFlags(flags == Qt::NoTextInteraction ? this->flags() & ~textFlags : this->flags() | textFlags);
+}
+
+QTextCursor SingleLineTextItem::textCursor() const
+{
+    document();
+    return QGraphicsTextItem::textCursor();
+}
+
+void SingleLineTextItem::setTextCursor(const QTextCursor &cursor)
+{
+    document();
+    QGraphicsTextItem::setTextCursor(cursor);
+}
+
+qreal SingleLineTextItem::textWidth() const
+{
+    return m_hasDocument ? QGraphicsTextItem::textWidth() : -1.0;
+}
+
+void SingleLineTextItem::setTextWidth(qreal width)
+{
+    document();
+    QGraphicsTextItem::setTextWidth(width);
+}
+
+QSizeF SingleLineTextItem::lineSize() const
+{
+    if (!m_lineSizeValid) {
+        // The document's own layout: one unwrapped line of the text in the item's font.
+        QTextLayout layout(rawText(), font());
+        QTextOption option;
+        option.setWrapMode(QTextOption::NoWrap);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        QTextLine line = layout.createLine();
+        line.setLineWidth(UnboundedLineWidth);
+        layout.endLayout();
+        // The natural width takes in the overhang of a slanted last glyph; the advance,
+        // what the row layout goes by, does not.
+        m_lineSize = QSizeF(line.naturalTextWidth(), line.height());
+        m_lineAdvance = line.horizontalAdvance();
+        m_lineSizeValid = true;
+    }
+    return m_lineSize;
 }
 
 EntityHost *SingleLineTextItem::host() const
@@ -204,7 +378,7 @@ EntityHost *SingleLineTextItem::host() const
 
 void SingleLineTextItem::applySingleLineLayout()
 {
-    QTextDocument *doc = document();
+    QTextDocument *doc = QGraphicsTextItem::document();
     doc->setDocumentMargin(0.0);
     QTextOption option = doc->defaultTextOption();
     option.setWrapMode(QTextOption::NoWrap);
@@ -229,16 +403,19 @@ void SingleLineTextItem::beginEditing()
 void SingleLineTextItem::setAlignment(Qt::Alignment alignment)
 {
     m_alignment = alignment;
-    QTextOption option = document()->defaultTextOption();
-    option.setAlignment(alignment);
-    document()->setDefaultTextOption(option);
+    if (m_hasDocument) {
+        QTextOption option = document()->defaultTextOption();
+        option.setAlignment(alignment);
+        document()->setDefaultTextOption(option);
+    }
     invalidateBounds();
     update();
 }
 
 qreal SingleLineTextItem::naturalWidth() const
 {
-    return QFontMetricsF(font()).horizontalAdvance(toPlainText());
+    lineSize();
+    return m_lineAdvance;
 }
 
 void SingleLineTextItem::setUnderlined(bool on)
@@ -246,10 +423,20 @@ void SingleLineTextItem::setUnderlined(bool on)
     m_underlined = on;
     m_formatDirty = true;
     applyTextFormat();
+    update();
 }
 
 void SingleLineTextItem::setFont(const QFont &font)
 {
+    invalidateLineSize();
+    if (!m_hasDocument) {
+        // The underline is the cell's own flag, never the font's.
+        m_font = font;
+        m_font.setUnderline(false);
+        invalidateBounds();
+        update();
+        return;
+    }
     QGraphicsTextItem::setFont(font);
     invalidateBounds();
     m_formatDirty = true;
@@ -300,6 +487,7 @@ void SingleLineTextItem::onContentsChanged()
 
     m_formatDirty = true;
     applyTextFormat();
+    invalidateLineSize();
     invalidateBounds();
     update();
 
@@ -309,9 +497,10 @@ void SingleLineTextItem::onContentsChanged()
 
 void SingleLineTextItem::applyTextFormat()
 {
-    QTextDocument *doc = document();
-    if (m_formatGuard || !doc)
+    // Without a document the cell paints its underline itself.
+    if (m_formatGuard || !m_hasDocument)
         return;
+    QTextDocument *doc = document();
     FlagScope guard(m_formatGuard);
 
     QFont itemFont = font();
@@ -563,6 +752,8 @@ void SingleLineTextItem::finish(Finish how)
 bool SingleLineTextItem::sceneEvent(QEvent *event)
 {
     const QEvent::Type type = event->type();
+    if (!m_hasDocument && needsDocument(type))
+        createDocument();
     if (type == QEvent::ShortcutOverride || type == QEvent::KeyPress) {
         auto *keyEvent = static_cast<QKeyEvent *>(event);
         const bool backward = isBackwardTab(keyEvent);
@@ -762,18 +953,35 @@ QRectF SingleLineTextItem::boundingRect() const
 {
     if (!m_boundsValid) {
         const QFontMetricsF metrics(font());
-        const QRectF own(-2.0, -2.0, metrics.horizontalAdvance(toPlainText()) + 4.0,
-                         metrics.height() + 4.0);
-        m_bounds = own.united(QGraphicsTextItem::boundingRect().adjusted(-2.0, -2.0, 2.0, 2.0));
+        const QRectF own(-2.0, -2.0, naturalWidth() + 4.0, metrics.height() + 4.0);
+        const QRectF text = m_hasDocument ? QGraphicsTextItem::boundingRect()
+                                          : QRectF(QPointF(0.0, 0.0), lineSize());
+        m_bounds = own.united(text.adjusted(-2.0, -2.0, 2.0, 2.0));
         m_boundsValid = true;
     }
     return m_bounds;
 }
 
+QPainterPath SingleLineTextItem::shape() const
+{
+    if (m_hasDocument)
+        return QGraphicsTextItem::shape();
+    QPainterPath path;
+    path.addRect(QRectF(QPointF(0.0, 0.0), lineSize()));
+    return path;
+}
+
+bool SingleLineTextItem::contains(const QPointF &point) const
+{
+    if (m_hasDocument)
+        return QGraphicsTextItem::contains(point);
+    return QRectF(QPointF(0.0, 0.0), lineSize()).contains(point);
+}
+
 void SingleLineTextItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *option,
                                QWidget *widget)
 {
-    if (m_formatDirty || font() != m_formattedFont)
+    if (m_hasDocument && (m_formatDirty || font() != m_formattedFont))
         applyTextFormat();
 
     const QRectF bounds = boundingRect();
@@ -799,6 +1007,9 @@ void SingleLineTextItem::paint(QPainter *painter, const QStyleOptionGraphicsItem
         fallback.exposedRect = bounds;
         fallback.rect = bounds.toAlignedRect();
     }
+    if (!m_hasDocument)
+        paintWithoutDocument(painter);
+    // Without a document the base only draws the selection and focus outline.
     QGraphicsTextItem::paint(painter, option ? option : &fallback, widget);
 
     if (m_focusFrameVisible && option) {
@@ -810,6 +1021,36 @@ void SingleLineTextItem::paint(QPainter *painter, const QStyleOptionGraphicsItem
         painter->drawRoundedRect(bounds.adjusted(1.0, 1.0, -1.0, -1.0), 2.0, 2.0);
         painter->restore();
     }
+}
+
+void SingleLineTextItem::paintWithoutDocument(QPainter *painter) const
+{
+    if (m_text.isEmpty())
+        return;
+    QTextLayout layout(m_text, m_font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    option.setAlignment(m_alignment);
+    layout.setTextOption(option);
+    const qsizetype end = underlineEnd(m_text);
+    if (m_underlined && end > 0) {
+        QTextLayout::FormatRange range;
+        range.start = 0;
+        range.length = int(end);
+        range.format.setUnderlineStyle(QTextCharFormat::SingleUnderline);
+        layout.setFormats({range});
+    }
+    // The document's frame is as wide as the natural line, which shifts a right-aligned
+    // slanted text by its overhang.
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    line.setLineWidth(lineSize().width());
+    line.setPosition(QPointF(0.0, 0.0));
+    layout.endLayout();
+    painter->save();
+    painter->setPen(m_textColor);
+    layout.draw(painter, QPointF(0.0, 0.0));
+    painter->restore();
 }
 
 void SingleLineTextItem::paintDirectly(QPainter *painter)

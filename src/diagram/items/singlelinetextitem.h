@@ -4,11 +4,13 @@
 #include <QListView>
 #include <QPointer>
 #include <QRect>
+#include <QTextCursor>
 
 QT_BEGIN_NAMESPACE
 class QCompleter;
 class QKeyEvent;
 class QStringListModel;
+class QTextDocument;
 QT_END_NAMESPACE
 
 class EntityHost;
@@ -48,9 +50,29 @@ public:
     void setUnderlined(bool on);
     bool isUnderlined() const { return m_underlined; }
 
-    // Hides QGraphicsTextItem::setFont (not virtual) so the bounds and the text format
-    // follow a new font; a font set through the base is caught at the next paint.
+    // A cell that is only shown keeps its text, font, colour and interaction flags here
+    // and paints them itself: a text document per cell costs kilobytes and several text
+    // shapings, and a diagram holds tens of thousands of cells. The document is made when
+    // the cell is focused, clicked, edited or asked for it, and kept from then on. These
+    // hide the QGraphicsTextItem members of the same names (not virtual) for that reason.
+    bool hasDocument() const { return m_hasDocument; }
+    QTextDocument *document() const;
+    QString toPlainText() const;
+    void setPlainText(const QString &text);
+    QString toHtml() const;
+    void setHtml(const QString &html);
+    QFont font() const;
+    // Also keeps the bounds and the text format in step with the font; a font set
+    // through the base is caught at the next paint.
     void setFont(const QFont &font);
+    QColor defaultTextColor() const;
+    void setDefaultTextColor(const QColor &color);
+    Qt::TextInteractionFlags textInteractionFlags() const;
+    void setTextInteractionFlags(Qt::TextInteractionFlags flags);
+    QTextCursor textCursor() const;
+    void setTextCursor(const QTextCursor &cursor);
+    qreal textWidth() const;
+    void setTextWidth(qreal width);
 
     void setLastRow(bool on) { m_lastRow = on; }
     bool isLastRow() const { return m_lastRow; }
@@ -72,6 +94,8 @@ public:
     QCompleter *completer() const { return m_completer; }
 
     QRectF boundingRect() const override;
+    QPainterPath shape() const override;
+    bool contains(const QPointF &point) const override;
     void paint(QPainter *painter, const QStyleOptionGraphicsItem *option,
                QWidget *widget = nullptr) override;
 
@@ -118,9 +142,27 @@ private:
     void handleKey(QKeyEvent *event);
 
     void paintDirectly(QPainter *painter);
+    // Draws the text as the document would: same layout, same pixels.
+    void paintWithoutDocument(QPainter *painter) const;
+    void createDocument();
+    // Natural width and height of the one laid-out line of the text in the item's font;
+    // also measures the advance naturalWidth() gives.
+    QSizeF lineSize() const;
+    // The text as laid out, no-break spaces and all.
+    QString rawText() const;
+    void invalidateLineSize() { m_lineSizeValid = false; }
 
     mutable QRectF m_bounds;
     mutable bool m_boundsValid = false;
+    mutable QSizeF m_lineSize;
+    mutable qreal m_lineAdvance = 0.0;
+    mutable bool m_lineSizeValid = false;
+    // What the document holds once it exists; until then the cell's own state.
+    bool m_hasDocument = false;
+    QString m_text;
+    QFont m_font;
+    QColor m_textColor;
+    Qt::TextInteractionFlags m_interactionFlags = Qt::NoTextInteraction;
     QMetaObject::Connection m_contentsConnection;
     bool m_lastRow = false;
     QString m_placeholder;
