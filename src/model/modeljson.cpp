@@ -2,25 +2,54 @@
 
 #include <QUuid>
 
+#include <algorithm>
 #include <limits>
 
 JsonShape::JsonShape(std::initializer_list<QLatin1StringView> keys)
 {
-    for (QLatin1StringView key : keys)
-        m_prototype.insert(key, QJsonValue());
+    addKeys(QList<QLatin1StringView>(keys));
 }
 
 JsonShape::JsonShape(const QList<QLatin1StringView> &keys)
 {
+    addKeys(keys);
+}
+
+void JsonShape::addKeys(const QList<QLatin1StringView> &keys)
+{
     for (QLatin1StringView key : keys)
         m_prototype.insert(key, QJsonValue());
+    for (auto it = m_prototype.constBegin(); it != m_prototype.constEnd(); ++it) {
+        const QString name = it.key();
+        m_keys.append(*std::find_if(keys.cbegin(), keys.cend(),
+                                    [&](QLatin1StringView key) { return name == key; }));
+    }
+}
+
+qsizetype JsonShape::position(QLatin1StringView key) const
+{
+    for (qsizetype i = 0; i < m_keys.size(); ++i) {
+        if (m_keys.at(i) == key)
+            return i;
+    }
+    return -1;
 }
 
 QJsonObject JsonShape::make(std::initializer_list<std::pair<QLatin1StringView, QJsonValue>> values) const
 {
     QJsonObject object = m_prototype;
-    for (const auto &[key, value] : values)
-        object[key] = value;
+    // Inserting a key the shape lacks, or removing one by assigning undefined, moves the
+    // keys after it; from then on values go in by name.
+    bool byName = false;
+    for (const auto &[key, value] : values) {
+        const qsizetype at = byName || value.isUndefined() ? -1 : position(key);
+        if (at >= 0) {
+            (object.begin() + at).value() = value;
+        } else {
+            object[key] = value;
+            byName = true;
+        }
+    }
     return object;
 }
 
