@@ -1,6 +1,7 @@
 #include "columnitem.h"
 #include "diagramitem.h"
 #include "documentitem.h"
+#include "jsontext.h"
 #include "mappingitem.h"
 #include "modelitem.h"
 #include "projectitem.h"
@@ -42,7 +43,7 @@ private slots:
 
 static QByteArray indented(const ProjectItem &project)
 {
-    return QJsonDocument(project.toDocument()).toJson(QJsonDocument::Indented);
+    return indentedJsonText(project.toDocument());
 }
 
 static QStringList elementIds(const QJsonArray &array)
