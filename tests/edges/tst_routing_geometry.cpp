@@ -1,8 +1,10 @@
 #include "routegeometry.h"
 
+#include <QRandomGenerator>
 #include <QTest>
 
 #include <cmath>
+#include <limits>
 
 using namespace routing;
 
@@ -12,6 +14,23 @@ Q_DECLARE_METATYPE(routing::SidePair)
 namespace {
 
 const QRectF Box(0, 0, 100, 50);
+
+// What countObstacleHits must give for one segment and one box too small to be shrunk:
+// the exact test, without any shortcut.
+int exactHits(const QPointF &p, const QPointF &q, const QRectF &box)
+{
+    return box.contains(p) || box.contains(q) || segmentHitsRect(p, q, box) ? 1 : 0;
+}
+
+double before(double v)
+{
+    return std::nextafter(v, -std::numeric_limits<double>::infinity());
+}
+
+double after(double v)
+{
+    return std::nextafter(v, std::numeric_limits<double>::infinity());
+}
 
 } // namespace
 
@@ -39,6 +58,9 @@ private slots:
     void segmentHitsRect();
     void countObstacleHits_data();
     void countObstacleHits();
+    void countObstacleHitsAgreesWithExactTestAtTheOutline_data();
+    void countObstacleHitsAgreesWithExactTestAtTheOutline();
+    void countObstacleHitsAgreesWithExactTestOnSeededNearMisses();
     void countInnerObstacleHitsLeavesOutEndSegments_data();
     void countInnerObstacleHitsLeavesOutEndSegments();
     void respectsEndSides_data();
@@ -314,6 +336,91 @@ void tst_RoutingGeometry::countObstacleHits()
     QFETCH(QList<QRectF>, obstacles);
     QFETCH(int, expected);
     QCOMPARE(routing::countObstacleHits(route, obstacles), expected);
+}
+
+void tst_RoutingGeometry::countObstacleHitsAgreesWithExactTestAtTheOutline_data()
+{
+    QTest::addColumn<QPointF>("p");
+    QTest::addColumn<QPointF>("q");
+    QTest::addColumn<QRectF>("box"); // 3 wide: not shrunk
+
+    const QRectF small(0, 0, 3, 3);
+    const QRectF far(1e6, 1e6, 3, 3);
+    const QRectF huge(1e300, -1e300, 3, 3);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    QTest::newRow("stops an ulp short of the left side") << QPointF(-10, 1.5) << QPointF(before(0), 1.5) << small;
+    QTest::newRow("stops on the left side") << QPointF(-10, 1.5) << QPointF(0, 1.5) << small;
+    QTest::newRow("an ulp above the top side") << QPointF(-10, before(0)) << QPointF(10, before(0)) << small;
+    QTest::newRow("along the top side") << QPointF(-10, 0) << QPointF(10, 0) << small;
+    QTest::newRow("an ulp past the right side") << QPointF(after(3), -5) << QPointF(after(3), 5) << small;
+    QTest::newRow("leaning, ending an ulp off a corner")
+        << QPointF(-10, -0.4) << QPointF(before(0), before(0)) << small;
+    QTest::newRow("leaning across") << QPointF(-1, -0.3) << QPointF(4, 0.2) << small;
+    QTest::newRow("far off") << QPointF(50, 50) << QPointF(60, 50) << small;
+    QTest::newRow("a millionth short, a million out")
+        << QPointF(1e6 - 10, 1e6 + 1.5) << QPointF(1e6 - 1e-6, 1e6 + 1.5) << far;
+    QTest::newRow("an ulp short, a million out")
+        << QPointF(1e6 - 10, 1e6 + 1.5) << QPointF(before(1e6), 1e6 + 1.5) << far;
+    QTest::newRow("a thousandth short, a million out")
+        << QPointF(1e6 - 10, 1e6 + 1.5) << QPointF(1e6 - 1e-3, 1e6 + 1.5) << far;
+    QTest::newRow("huge box, near") << QPointF(before(1e300), -1e300) << QPointF(after(1e300), -1e300) << huge;
+    QTest::newRow("not a number at the side") << QPointF(nan, 1.5) << QPointF(-10, 1.5) << small;
+    QTest::newRow("not a number away") << QPointF(nan, 50) << QPointF(-10, 50) << small;
+    QTest::newRow("not a number box") << QPointF(-10, 1.5) << QPointF(10, 1.5) << QRectF(nan, 0, 3, 3);
+    QTest::newRow("infinite both ways") << QPointF(-inf, 1.5) << QPointF(inf, 1.5) << small;
+    QTest::newRow("infinite, beside") << QPointF(-inf, 50) << QPointF(-10, 50) << small;
+}
+
+void tst_RoutingGeometry::countObstacleHitsAgreesWithExactTestAtTheOutline()
+{
+    QFETCH(QPointF, p);
+    QFETCH(QPointF, q);
+    QFETCH(QRectF, box);
+    QCOMPARE(routing::countObstacleHits({ p, q }, { box }), exactHits(p, q, box));
+    QCOMPARE(routing::countObstacleHits({ q, p }, { box }), exactHits(q, p, box));
+}
+
+void tst_RoutingGeometry::countObstacleHitsAgreesWithExactTestOnSeededNearMisses()
+{
+    // Segments, straight and leaning a little as fitted route ends do, whose ends lie a few
+    // units in the last place to a millionth off a side, at several distances from the origin.
+    QRandomGenerator random(20261210);
+    const auto nudge = [&random](double v) {
+        switch (random.bounded(4)) {
+        case 0:
+            return v;
+        case 1:
+            return std::nextafter(v, random.bounded(2) ? HUGE_VAL : -HUGE_VAL);
+        case 2:
+            return v + (random.generateDouble() - 0.5) * 1e-12 * std::max(1.0, std::abs(v));
+        default:
+            return v + (random.generateDouble() - 0.5) * 1e-6 * std::max(1.0, std::abs(v));
+        }
+    };
+    int hits = 0;
+    int cases = 0;
+    for (const double origin : { 0.0, 1e3, 1e6, 1e9 }) {
+        const QRectF box(origin, origin, 3, 3);
+        const double edges[] = { box.left(), box.right() };
+        const double levels[] = { box.top(), box.bottom() };
+        for (int i = 0; i < 5000; ++i) {
+            const double lean = random.bounded(3) == 0 ? random.generateDouble() * 0.5 : 0.0;
+            QPointF p(origin - 10 + 20 * random.generateDouble(), nudge(levels[random.bounded(2)]));
+            QPointF q(nudge(edges[random.bounded(2)]), p.y() + lean);
+            if (random.bounded(2)) {
+                // The box is square: mirrored, the segment runs the other way past it.
+                p = p.transposed();
+                q = q.transposed();
+            }
+            const int expected = exactHits(p, q, box);
+            QCOMPARE(routing::countObstacleHits({ p, q }, { box }), expected);
+            hits += expected;
+            ++cases;
+        }
+    }
+    // Both outcomes come up often enough for the comparison to mean something.
+    QVERIFY(hits > cases / 10 && hits < cases * 9 / 10);
 }
 
 void tst_RoutingGeometry::countInnerObstacleHitsLeavesOutEndSegments_data()

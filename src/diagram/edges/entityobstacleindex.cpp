@@ -1,5 +1,6 @@
 #include "entityobstacleindex.h"
 
+#include "edgeitem.h"
 #include "entityitem.h"
 #include "routegeometry.h"
 
@@ -31,10 +32,12 @@ EntityObstacleIndex::EntityObstacleIndex(const QGraphicsScene *scene, const QLis
         if (!entity)
             continue;
         const QRectF rect = entity->sceneBoundingRect();
-        m_items.append(entity);
-        m_rects.append(rect);
         if (isFiniteRect(rect))
             m_bounds = m_bounds.isNull() ? rect : m_bounds.united(rect);
+        else
+            m_unplaced.push_back(int(m_rects.size()));
+        m_items.append(entity);
+        m_rects.append(rect);
     }
     m_seen.assign(m_rects.size(), 0);
     if (m_bounds.isNull())
@@ -76,11 +79,7 @@ QList<QRectF> EntityObstacleIndex::obstaclesIn(const QRectF &region, const QGrap
     }
 
     // Boxes whose rectangle is not finite are in no cell; look at them every time.
-    std::vector<int> found;
-    for (qsizetype i = 0; i < m_rects.size(); ++i) {
-        if (!isFiniteRect(m_rects[i]))
-            found.push_back(int(i));
-    }
+    std::vector<int> found = m_unplaced;
     if (!m_bounds.isNull() && meets(region, m_bounds)) {
         if (++m_stamp == 0) {
             std::fill(m_seen.begin(), m_seen.end(), 0u);
@@ -110,4 +109,14 @@ QList<QRectF> EntityObstacleIndex::obstaclesIn(const QRectF &region, const QGrap
     for (int i : found)
         keep(i);
     return obstacles;
+}
+
+ObstacleIndexScope::ObstacleIndexScope(const EntityObstacleIndex *index)
+{
+    EdgeItem::setObstacleIndex(index);
+}
+
+ObstacleIndexScope::~ObstacleIndexScope()
+{
+    EdgeItem::setObstacleIndex(nullptr);
 }

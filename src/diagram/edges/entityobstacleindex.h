@@ -40,6 +40,18 @@ private:
     int m_columns = 0;
     int m_rows = 0;
     std::vector<std::vector<int>> m_cells;
+    std::vector<int> m_unplaced; // boxes whose rectangle is not finite
     mutable std::vector<unsigned> m_seen;
     mutable unsigned m_stamp = 0;
+};
+
+// Obstacle look-ups of every edge of the index's scene go to index while the scope lives;
+// the boxes must not move meanwhile.
+class ObstacleIndexScope
+{
+public:
+    explicit ObstacleIndexScope(const EntityObstacleIndex *index);
+    ~ObstacleIndexScope();
+    ObstacleIndexScope(const ObstacleIndexScope &) = delete;
+    ObstacleIndexScope &operator=(const ObstacleIndexScope &) = delete;
 };

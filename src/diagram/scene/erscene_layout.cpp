@@ -100,17 +100,6 @@ public:
     RerouteTimerHold &operator=(const RerouteTimerHold &) = delete;
 };
 
-// Obstacle look-ups of every edge of the scene go to index while it lives; the boxes do
-// not move meanwhile.
-class ObstacleIndexScope
-{
-public:
-    explicit ObstacleIndexScope(const EntityObstacleIndex *index) { EdgeItem::setObstacleIndex(index); }
-    ~ObstacleIndexScope() { EdgeItem::setObstacleIndex(nullptr); }
-    ObstacleIndexScope(const ObstacleIndexScope &) = delete;
-    ObstacleIndexScope &operator=(const ObstacleIndexScope &) = delete;
-};
-
 // Entities added in one pass, each once, visited in the order they were first added.
 class EntityVisitSet
 {

@@ -1,6 +1,7 @@
 #include "routegeometry.h"
 
 #include <QLineF>
+#include <QVarLengthArray>
 
 #include <algorithm>
 #include <cmath>
@@ -132,14 +133,68 @@ bool segmentMeets(const QPointF &p, const QPointF &q, const QRectF &r)
     return r.contains(p) || r.contains(q) || segmentHitsRect(p, q, r);
 }
 
+// Closed extents of a rectangle or of route points, with the margin below which another
+// extent counts as touching: a billionth of the largest coordinate (at least 1), far beyond
+// the few units in the last place by which the exact test can err. Extents apart by more
+// are a certain miss without the four line intersections. Only usable when every coordinate
+// is finite; a sum that overflows for huge ones only loses the shortcut.
+struct Extent
+{
+    double left = 0;
+    double right = 0;
+    double top = 0;
+    double bottom = 0;
+    double margin = 0;
+    bool usable = false;
+
+    static Extent ofSegment(const QPointF &p, const QPointF &q)
+    {
+        Extent e{ std::min(p.x(), q.x()), std::max(p.x(), q.x()), std::min(p.y(), q.y()), std::max(p.y(), q.y()) };
+        // A NaN could slip through min and max; it cannot through the sum.
+        e.finish(p.x() + p.y() + q.x() + q.y());
+        return e;
+    }
+
+    static Extent ofRect(const QRectF &r)
+    {
+        Extent e{ r.left(), r.right(), r.top(), r.bottom() };
+        if (e.left > e.right)
+            std::swap(e.left, e.right);
+        if (e.top > e.bottom)
+            std::swap(e.top, e.bottom);
+        e.finish(e.left + e.right + e.top + e.bottom);
+        return e;
+    }
+
+    void finish(double coordinateSum)
+    {
+        usable = std::isfinite(coordinateSum);
+        // left <= right and top <= bottom, so these are the largest magnitudes.
+        margin = 1e-9 * std::max(std::max(-left, right), std::max(std::max(-top, bottom), 1.0));
+    }
+
+    bool clearlyApartFrom(const Extent &o) const
+    {
+        if (!usable || !o.usable)
+            return false;
+        const double m = std::max(margin, o.margin);
+        return right + m < o.left || o.right + m < left || bottom + m < o.top || o.bottom + m < top;
+    }
+};
+
 int countHitsOverSegments(const Route &route, const QList<QRectF> &rects, qsizetype first, qsizetype last)
 {
+    if (first > last)
+        return 0;
+    QVarLengthArray<Extent, 16> segments;
+    for (qsizetype i = first; i <= last; ++i)
+        segments.append(Extent::ofSegment(route.at(i), route.at(i + 1)));
     int hits = 0;
-    for (qsizetype i = first; i <= last; ++i) {
-        const QPointF &p = route.at(i);
-        const QPointF &q = route.at(i + 1);
-        for (const QRectF &r : rects) {
-            if (segmentMeets(p, q, shrunkForHits(r)))
+    for (const QRectF &r : rects) {
+        const QRectF shrunk = shrunkForHits(r);
+        const Extent box = Extent::ofRect(shrunk);
+        for (qsizetype i = first; i <= last; ++i) {
+            if (!segments[i - first].clearlyApartFrom(box) && segmentMeets(route.at(i), route.at(i + 1), shrunk))
                 ++hits;
         }
     }
