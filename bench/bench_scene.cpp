@@ -2,7 +2,8 @@
 // one tick of the selection pulse over many selected boxes.
 //
 // VELMORA_BENCH_SCENE_DOC=<path> also writes the generated document there, for
-// tools/render_diagram.
+// tools/render_diagram; VELMORA_BENCH_SCENE_LOADED=<path> writes the scene as loaded, to
+// compare two builds byte for byte.
 #include "bench.h"
 
 #include "diagramgenerator.h"
@@ -21,7 +22,6 @@
 #include <QLoggingCategory>
 #include <QPainter>
 #include <QSaveFile>
-#include <QSet>
 
 #include <algorithm>
 #include <memory>
@@ -94,18 +94,18 @@ QJsonObject generatedDocument(int *routedOnLoad)
     return document;
 }
 
-void writeDocumentIfAsked(const QJsonObject &document)
+void writeDocumentIfAsked(const char *variable, const QString &label, const QJsonObject &document)
 {
-    const QString path = qEnvironmentVariable("VELMORA_BENCH_SCENE_DOC");
+    const QString path = qEnvironmentVariable(variable);
     if (path.isEmpty())
         return;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(document).toJson()) < 0
         || !file.commit()) {
-        bench::report(QStringLiteral("document"), QStringLiteral("could not write %1").arg(path));
+        bench::report(label, QStringLiteral("could not write %1").arg(path));
         return;
     }
-    bench::report(QStringLiteral("document"), path);
+    bench::report(label, path);
 }
 
 } // namespace
@@ -116,7 +116,7 @@ VELMORA_BENCH("scene-load-save",
     prepare();
     int routedOnLoad = 0;
     const QJsonObject generated = generatedDocument(&routedOnLoad);
-    writeDocumentIfAsked(generated);
+    writeDocumentIfAsked("VELMORA_BENCH_SCENE_DOC", QStringLiteral("document"), generated);
     const QByteArray bytes = QJsonDocument(generated).toJson(QJsonDocument::Compact);
     bench::report(QStringLiteral("document size"),
                   QStringLiteral("%1 MiB").arg(bytes.size() / 1048576.0, 0, 'f', 1));
@@ -127,6 +127,7 @@ VELMORA_BENCH("scene-load-save",
 
     // A fresh scene per run; tearing the last one down is not part of the load.
     QList<double> loads;
+    QList<ERScene::LoadTimings> phases;
     std::unique_ptr<ERScene> scene;
     for (int run = 0; run < 3; ++run) {
         std::unique_ptr<ERScene> previous = std::move(scene);
@@ -136,7 +137,15 @@ VELMORA_BENCH("scene-load-save",
         timer.start();
         scene->loadFromJson(document);
         loads.append(elapsedMs(timer));
+        phases.append(scene->lastLoadTimings());
     }
+    // The scene's item index is built on its first use after the load (the first paint,
+    // say), as nothing in the load asks it.
+    QElapsedTimer indexTimer;
+    indexTimer.start();
+    scene->items(QRectF(0, 0, 1, 1));
+    const double firstQueryMs = elapsedMs(indexTimer);
+    writeDocumentIfAsked("VELMORA_BENCH_SCENE_LOADED", QStringLiteral("loaded scene"), scene->toJson());
     int entities = 0;
     int edges = 0;
     for (QGraphicsItem *item : scene->items()) {
@@ -147,8 +156,21 @@ VELMORA_BENCH("scene-load-save",
                                                 .arg(entities).arg(edges).arg(routedOnLoad));
     bench::reportMs(QStringLiteral("loadFromJson (target < 2000)"), median(loads));
 
-    // Where the load goes: the same boxes alone (their own cost), and the edges without
-    // a stored route routed again on the loaded scene.
+    // Where the load goes, phase by phase (medians of the three loads).
+    const auto phase = [&phases](double ERScene::LoadTimings::*field) {
+        QList<double> values;
+        for (const ERScene::LoadTimings &timings : std::as_const(phases))
+            values.append(timings.*field);
+        return median(values);
+    };
+    bench::reportMs(QStringLiteral("  clearing the scene"), phase(&ERScene::LoadTimings::clearing));
+    bench::reportMs(QStringLiteral("  entity boxes: made, added, read"), phase(&ERScene::LoadTimings::entities));
+    bench::reportMs(QStringLiteral("  edges: made, read, added"), phase(&ERScene::LoadTimings::edges));
+    bench::reportMs(QStringLiteral("  scene rectangle around the items"), phase(&ERScene::LoadTimings::sceneRect));
+    bench::reportMs(QStringLiteral("  routing %1 edges without a route").arg(routedOnLoad),
+                    phase(&ERScene::LoadTimings::routing));
+
+    // The same boxes alone, as a cross-check of their share.
     QJsonObject boxesOnly = document;
     boxesOnly.remove(QStringLiteral("edges"));
     QList<double> boxLoads;
@@ -160,23 +182,8 @@ VELMORA_BENCH("scene-load-save",
         boxLoads.append(elapsedMs(timer));
         boxes.clearScene();
     }
-    bench::reportMs(QStringLiteral("  of it: the 2,000 boxes alone"), median(boxLoads));
-    QList<EdgeItem *> routeLess;
-    const QJsonArray edgeObjects = document.value(QStringLiteral("edges")).toArray();
-    QSet<QString> routeLessIds;
-    for (const QJsonValue &value : edgeObjects) {
-        if (!value.toObject().contains(QStringLiteral("points")))
-            routeLessIds.insert(value.toObject().value(QStringLiteral("id")).toString());
-    }
-    for (QGraphicsItem *item : scene->items()) {
-        if (item->type() == EdgeItem::Type && routeLessIds.contains(static_cast<EdgeItem *>(item)->id))
-            routeLess.append(static_cast<EdgeItem *>(item));
-    }
-    const double routeMs = bench::medianMs([&] {
-        for (EdgeItem *edge : std::as_const(routeLess))
-            edge->updatePath();
-    });
-    bench::reportMs(QStringLiteral("  of it: routing %1 edges").arg(routeLess.size()), routeMs);
+    bench::reportMs(QStringLiteral("  the 2,000 boxes loaded alone"), median(boxLoads));
+    bench::reportMs(QStringLiteral("first item index query after the load"), firstQueryMs);
 
     QJsonObject written;
     const double writeMs = bench::medianMs([&] { written = scene->toJson(); });

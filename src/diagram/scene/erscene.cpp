@@ -3,6 +3,7 @@
 #include "dialectcatalog.h"
 #include "edgeitem.h"
 #include "entityitem.h"
+#include "entityobstacleindex.h"
 #include "entityviewedgeitem.h"
 #include "groupitem.h"
 #include "slotitem.h"
@@ -11,6 +12,7 @@
 
 #include <QAbstractItemView>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QGraphicsDropShadowEffect>
 #include <QGraphicsView>
 #include <QJsonArray>
@@ -44,6 +46,15 @@ bool isDiagramItemType(int type)
 {
     return type == DiagramItemType::EntityItem || type == DiagramItemType::EdgeItem
         || type == DiagramItemType::TextItem || type == DiagramItemType::GroupItem;
+}
+
+// A new edge of the kind its ends call for, not yet in a scene; a view at either end gives
+// the view link, which makes no foreign keys of its own.
+EdgeItem *newEdge(EntityItem *from, EntityItem *to, bool createFKs)
+{
+    if (from->isView() || to->isView())
+        return new EntityViewEdgeItem(from, to, false);
+    return new EdgeItem(from, to, createFKs);
 }
 
 // Selects the item index method for a while and puts the previous one back.
@@ -140,23 +151,16 @@ EdgeItem *ERScene::createEdge(EntityItem *from, EntityItem *to, bool createFKs)
         return nullptr;
     }
 
-    EdgeItem *edge = nullptr;
-    if (from->isView() || to->isView()) {
-        edge = new EntityViewEdgeItem(from, to, false);
-        addItem(edge);
-        if (createFKs) {
-            EntityItem *view = from->isView() ? from : to;
-            EntityItem *source = view == from ? to : from;
-            if (view != source)
-                view->inheritAttributesFrom(source, edge->id);
-            edge->updatePath();
-        }
-    } else {
-        edge = new EdgeItem(from, to, createFKs);
-        addItem(edge);
-        if (createFKs)
-            edge->updatePath();
+    EdgeItem *edge = newEdge(from, to, createFKs);
+    addItem(edge);
+    if (createFKs && edge->isEntityViewEdge()) {
+        EntityItem *view = from->isView() ? from : to;
+        EntityItem *source = view == from ? to : from;
+        if (view != source)
+            view->inheritAttributesFrom(source, edge->id);
     }
+    if (createFKs)
+        edge->updatePath();
 
     qDebug() << "createEdge: success";
     emit edgeAdded(edge);
@@ -606,24 +610,34 @@ QJsonObject ERScene::toJson() const
 
 namespace {
 
-// Items come in array order, each new one above the last; turn that round so the
-// first element ends topmost, as the writer lists it. Only siblings of one z take part
-// in the order, and a group of one kind shares a parent (the scene).
+// Adds the items to the scene last to first. Each item added lies above those added before
+// it among its siblings of one z, so the first ends topmost, as the writer lists it;
+// restacking afterwards would walk every sibling for each item moved.
 template<typename Item>
-void stackFirstOnTop(const QList<QPointer<Item>> &loaded)
+void addTopmostFirst(QGraphicsScene *scene, const QList<QPointer<Item>> &items)
 {
-    QGraphicsItem *above = nullptr;
-    for (const QPointer<Item> &pointer : loaded) {
-        QGraphicsItem *item = pointer.data();
-        if (!item)
-            continue;
-        if (above)
-            item->stackBefore(above);
-        above = item;
+    for (auto it = items.crbegin(); it != items.crend(); ++it) {
+        if (Item *item = it->data())
+            scene->addItem(item);
     }
 }
 
+double elapsedMs(const QElapsedTimer &timer)
+{
+    return timer.nsecsElapsed() / 1e6;
+}
+
 } // namespace
+
+// Pointers held across event-loop turns, in document order: whatever runs meanwhile may
+// delete an item.
+struct ERScene::LoadedItems
+{
+    QList<QPointer<EntityItem>> entities;
+    QMap<QString, QPointer<EntityItem>> entitiesById;
+    QList<QPointer<EdgeItem>> edges;
+    QList<QPointer<QGraphicsObject>> annotations;
+};
 
 bool ERScene::loadFromJson(const QJsonObject &document)
 {
@@ -632,6 +646,7 @@ bool ERScene::loadFromJson(const QJsonObject &document)
         return false;
     }
     qDebug() << "loadFromJson: starting";
+    m_lastLoadTimings = LoadTimings();
     {
         QScopedValueRollback<bool> rebuilding(m_structuralChange, true);
         RoutingSuppression noRouting;
@@ -644,120 +659,165 @@ bool ERScene::loadFromJson(const QJsonObject &document)
 
 void ERScene::buildFromDocument(const QJsonObject &document)
 {
+    QElapsedTimer timer;
+    timer.start();
     {
         QScopedValueRollback<bool> clearing(bulkOperation, true);
         removeDiagramItems(true);
     }
+    m_lastLoadTimings.clearing = elapsedMs(timer);
+
+    LoadedItems loaded;
     {
-        // Nothing asks the index while the items are made; a fresh one is built once,
-        // over the grown rectangle, for the routing below. Kept up to date meanwhile,
-        // an index made for the first few boxes and the initial rectangle slows every
-        // later geometry change down to a walk over nearly all items.
+        // Nothing asks the scene's index while the items are made, nor while the edges are
+        // routed below over an index of their own. Kept up to date meanwhile, an index made
+        // for the first few boxes and the initial rectangle slows every later geometry
+        // change down to a walk over nearly all items.
         IndexMethodRollback noIndex(this, QGraphicsScene::NoIndex);
-        createItemsFromDocument(document);
+        createItemsFromDocument(document, loaded);
+        timer.start();
+        includeItemsInSceneRect();
+        m_lastLoadTimings.sceneRect = elapsedMs(timer);
+        timer.start();
+        routeEdgesWithoutStoredRoute(loaded);
+        m_lastLoadTimings.routing = elapsedMs(timer);
     }
-    includeItemsInSceneRect();
-    routeEdgesWithoutStoredRoute();
 }
 
-void ERScene::createItemsFromDocument(const QJsonObject &document)
+void ERScene::createItemsFromDocument(const QJsonObject &document, LoadedItems &loaded)
 {
     const QJsonValue dialectValue = document.value(QStringLiteral("dialect"));
     dialect = dialectValue.isString() ? dialectValue.toString() : QString();
 
-    // Pointers held across event-loop turns: whatever runs meanwhile may delete an item.
-    QMap<QString, QPointer<EntityItem>> byId;
-    QList<QPointer<QGraphicsObject>> loadedEntities;
-    const QJsonArray entityArray = document.value(QStringLiteral("entities")).toArray();
-    int entityNumber = 0;
-    for (const QJsonValue &element : entityArray) {
+    QElapsedTimer timer;
+    timer.start();
+    createEntities(document.value(QStringLiteral("entities")).toArray(), loaded);
+    m_lastLoadTimings.entities = elapsedMs(timer);
+    if (document.contains(QStringLiteral("edges"))) {
+        timer.start();
+        createEdges(document.value(QStringLiteral("edges")).toArray(), loaded);
+        m_lastLoadTimings.edges = elapsedMs(timer);
+    }
+    if (document.contains(QStringLiteral("annotations"))) {
+        timer.start();
+        createAnnotations(document.value(QStringLiteral("annotations")).toArray(), loaded);
+        m_lastLoadTimings.annotations = elapsedMs(timer);
+    }
+}
+
+void ERScene::createEntities(const QJsonArray &array, LoadedItems &loaded)
+{
+    for (const QJsonValue &element : array) {
         const QJsonObject object = element.toObject();
         const QJsonValue titleValue = object.value(QStringLiteral("title"));
         const QString title = titleValue.isString() ? titleValue.toString() : QStringLiteral("Entity");
         auto *entity = new EntityItem(title, EntitySize);
         if (object.contains(QStringLiteral("id")))
             entity->storedId = object.value(QStringLiteral("id")).toString();
-        addItem(entity);
-        entity->fromJson(object);
-        emit entityAdded(entity);
-        loadedEntities.append(entity);
+        loaded.entities.append(entity);
+    }
+    // In the scene before they read their objects, as a box made by hand is.
+    addTopmostFirst(this, loaded.entities);
 
-        const QString id = entity->id();
-        auto previous = byId.find(id);
-        if (previous != byId.end() && previous.value() && previous.value() != entity) {
-            // Two boxes under one id would both register as one table; the later
-            // keeps it, as the edges that follow bind to the later one.
-            qWarning() << "Duplicate entity id:" << id;
-            previous.value()->storedId = newId();
+    for (qsizetype i = 0; i < loaded.entities.size(); ++i) {
+        if (EntityItem *entity = loaded.entities.at(i).data()) {
+            entity->fromJson(array.at(i).toObject());
+            emit entityAdded(entity);
         }
-        byId.insert(id, entity);
-
-        if (++entityNumber % 8 == 0)
+        // The receivers of the signal may have deleted the box.
+        if (EntityItem *entity = loaded.entities.at(i).data()) {
+            const QString id = entity->id();
+            const auto previous = loaded.entitiesById.constFind(id);
+            if (previous != loaded.entitiesById.cend() && previous.value() && previous.value() != entity) {
+                // Two boxes under one id would both register as one table; the later
+                // keeps it, as the edges that follow bind to the later one.
+                qWarning() << "Duplicate entity id:" << id;
+                previous.value()->storedId = newId();
+            }
+            loaded.entitiesById.insert(id, entity);
+        }
+        if ((i + 1) % 8 == 0)
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     }
-
-    QList<QPointer<EdgeItem>> loadedEdges;
-    if (document.contains(QStringLiteral("edges"))) {
-        QSet<QString> edgeIds;
-        const QJsonArray edgeArray = document.value(QStringLiteral("edges")).toArray();
-        for (const QJsonValue &element : edgeArray) {
-            const QJsonObject object = element.toObject();
-            const QString fromId = object.value(QStringLiteral("from")).toString();
-            const QString toId = object.value(QStringLiteral("to")).toString();
-            EntityItem *from = byId.value(fromId).data();
-            EntityItem *to = byId.value(toId).data();
-            if (!from || !to) {
-                qWarning() << "Edge references unknown entity:" << fromId << "->" << toId;
-                continue;
-            }
-            EdgeItem *edge = createEdge(from, to, false);
-            if (!edge)
-                continue;
-            edge->fromJson(object);
-            if (edgeIds.contains(edge->id)) {
-                // The model keeps one relationship per id.
-                qWarning() << "Duplicate edge id:" << edge->id;
-                edge->id = newId();
-            }
-            edgeIds.insert(edge->id);
-            loadedEdges.append(edge);
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        }
-    }
-
-    QList<QPointer<QGraphicsObject>> loadedAnnotations;
-    if (document.contains(QStringLiteral("annotations"))) {
-        const QJsonArray annotationArray = document.value(QStringLiteral("annotations")).toArray();
-        for (const QJsonValue &element : annotationArray) {
-            const QJsonObject object = element.toObject();
-            const QString kind = object.value(QStringLiteral("kind")).toString();
-            if (kind == QLatin1String("text-item")) {
-                auto *text = new TextItem(QStringLiteral("Text"));
-                addItem(text);
-                text->fromJson(object);
-                loadedAnnotations.append(text);
-            } else if (kind == QLatin1String("group-item")) {
-                auto *group = new GroupItem(QStringLiteral("Group"), GroupSize);
-                addItem(group);
-                group->fromJson(object);
-                loadedAnnotations.append(group);
-            }
-        }
-    }
-
-    stackFirstOnTop(loadedEntities);
-    stackFirstOnTop(loadedEdges);
-    stackFirstOnTop(loadedAnnotations);
 }
 
-void ERScene::routeEdgesWithoutStoredRoute()
+void ERScene::createEdges(const QJsonArray &array, LoadedItems &loaded)
 {
-    const QList<QGraphicsItem *> all = items(Qt::DescendingOrder);
-    for (QGraphicsItem *item : all) {
-        if (item->type() != DiagramItemType::EdgeItem)
+    // Each edge takes its slots and reads its object before the next one is made, as
+    // they are taken in document order; the edges join the scene together afterwards.
+    QSet<QString> edgeIds;
+    for (const QJsonValue &element : array) {
+        const QJsonObject object = element.toObject();
+        const QString fromId = object.value(QStringLiteral("from")).toString();
+        const QString toId = object.value(QStringLiteral("to")).toString();
+        EntityItem *from = loaded.entitiesById.value(fromId).data();
+        EntityItem *to = loaded.entitiesById.value(toId).data();
+        if (!from || !to) {
+            qWarning() << "Edge references unknown entity:" << fromId << "->" << toId;
             continue;
-        auto *edge = static_cast<EdgeItem *>(item);
-        if (edge->points.size() <= 1)
+        }
+        if (from->scene() != this || to->scene() != this) {
+            qWarning() << "Edge between boxes no longer in the scene:" << fromId << "->" << toId;
+            continue;
+        }
+        EdgeItem *edge = newEdge(from, to, false);
+        edge->fromJson(object);
+        if (edgeIds.contains(edge->id)) {
+            // The model keeps one relationship per id.
+            qWarning() << "Duplicate edge id:" << edge->id;
+            edge->id = newId();
+        }
+        edgeIds.insert(edge->id);
+        loaded.edges.append(edge);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+    addTopmostFirst(this, loaded.edges);
+    for (const QPointer<EdgeItem> &edge : std::as_const(loaded.edges)) {
+        if (edge)
+            emit edgeAdded(edge);
+    }
+}
+
+void ERScene::createAnnotations(const QJsonArray &array, LoadedItems &loaded)
+{
+    QList<QJsonObject> objects;
+    for (const QJsonValue &element : array) {
+        const QJsonObject object = element.toObject();
+        const QString kind = object.value(QStringLiteral("kind")).toString();
+        if (kind == QLatin1String("text-item"))
+            loaded.annotations.append(new TextItem(QStringLiteral("Text")));
+        else if (kind == QLatin1String("group-item"))
+            loaded.annotations.append(new GroupItem(QStringLiteral("Group"), GroupSize));
+        else
+            continue;
+        objects.append(object);
+    }
+    addTopmostFirst(this, loaded.annotations);
+    for (qsizetype i = 0; i < loaded.annotations.size(); ++i) {
+        QGraphicsObject *item = loaded.annotations.at(i).data();
+        if (!item)
+            continue;
+        if (item->type() == DiagramItemType::TextItem)
+            static_cast<TextItem *>(item)->fromJson(objects.at(i));
+        else
+            static_cast<GroupItem *>(item)->fromJson(objects.at(i));
+    }
+}
+
+void ERScene::routeEdgesWithoutStoredRoute(const LoadedItems &loaded)
+{
+    // The boxes stay put meanwhile, so one index over them answers every obstacle look-up
+    // instead of the scene; given in stacking order, as the scene would list them.
+    QList<EntityItem *> boxes;
+    boxes.reserve(loaded.entities.size());
+    for (const QPointer<EntityItem> &entity : loaded.entities) {
+        if (entity)
+            boxes.append(entity);
+    }
+    const EntityObstacleIndex obstacleIndex(this, boxes);
+    const ObstacleIndexScope useIndex(&obstacleIndex);
+    for (const QPointer<EdgeItem> &edge : loaded.edges) {
+        if (edge && edge->points.size() <= 1)
             edge->updatePath();
     }
 }
