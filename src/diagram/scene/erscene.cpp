@@ -34,6 +34,9 @@ constexpr int PulseIntervalMs = 40;
 constexpr double PulsePeriodMs = 2000.0;
 constexpr double TwoPi = 6.283185307179586;
 constexpr qreal SceneRectMargin = 300.0;
+// A load lets the event loop turn after this many boxes or edges, so that the window stays
+// alive during a long load.
+constexpr int EventTurnInterval = 8;
 const QSizeF EntitySize(150, 70);
 const QSizeF GroupSize(240, 160);
 
@@ -464,7 +467,7 @@ void ERScene::drawBackground(QPainter *painter, const QRectF &rect)
 
 void ERScene::growSceneRect()
 {
-    // A load turns the event loop after every edge; it grows the rectangle once, when
+    // A load turns the event loop every few items; it grows the rectangle once, when
     // its items exist, instead of walking every item at each turn.
     if (!m_structuralChange)
         includeItemsInSceneRect();
@@ -736,7 +739,7 @@ void ERScene::createEntities(const QJsonArray &array, LoadedItems &loaded)
             }
             loaded.entitiesById.insert(id, entity);
         }
-        if ((i + 1) % 8 == 0)
+        if ((i + 1) % EventTurnInterval == 0)
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     }
 }
@@ -769,7 +772,10 @@ void ERScene::createEdges(const QJsonArray &array, LoadedItems &loaded)
         }
         edgeIds.insert(edge->id);
         loaded.edges.append(edge);
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        // Each turn walks the dirty state of every item on the scene, so not after every
+        // edge, as with the boxes.
+        if (loaded.edges.size() % EventTurnInterval == 0)
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     }
     addTopmostFirst(this, loaded.edges);
     for (const QPointer<EdgeItem> &edge : std::as_const(loaded.edges)) {
