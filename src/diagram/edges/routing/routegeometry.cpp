@@ -39,29 +39,6 @@ double sideMargin(double extent, double minMargin, double maxMargin)
     return m;
 }
 
-// The lower bound comes last on purpose: on a side shorter than two margins the anchor
-// sits one margin from the start of the side.
-QPointF anchorWithMargins(const QRectF &r, EntitySide side, const QPointF &target,
-                          double minMargin, double maxMargin)
-{
-    const double mh = sideMargin(r.height(), minMargin, maxMargin);
-    const double mw = sideMargin(r.width(), minMargin, maxMargin);
-    const double y = std::max(std::min(r.bottom() - mh, target.y()), r.y() + mh);
-    const double x = std::max(std::min(r.right() - mw, target.x()), r.x() + mw);
-    switch (side) {
-    case LeftSide:
-        return QPointF(r.x(), y);
-    case RightSide:
-        return QPointF(r.right(), y);
-    case TopSide:
-        return QPointF(x, r.y());
-    case BottomSide:
-        return QPointF(x, r.bottom());
-    default:
-        return r.center();
-    }
-}
-
 bool isHorizontalSide(EntitySide side)
 {
     return side == LeftSide || side == RightSide;
@@ -275,6 +252,29 @@ double stubLength(EntitySide fromSide, EntitySide toSide, const QRectF &fromRect
     if (gap > 0 && gap < 56)
         return std::max(0.35 * gap, 8.0);
     return 26;
+}
+
+// The lower bound comes last on purpose: on a side shorter than two margins the anchor
+// sits one margin from the start of the side.
+QPointF anchorWithMargins(const QRectF &r, EntitySide side, const QPointF &target,
+                          double minMargin, double maxMargin)
+{
+    const double mh = sideMargin(r.height(), minMargin, maxMargin);
+    const double mw = sideMargin(r.width(), minMargin, maxMargin);
+    const double y = std::max(std::min(r.bottom() - mh, target.y()), r.y() + mh);
+    const double x = std::max(std::min(r.right() - mw, target.x()), r.x() + mw);
+    switch (side) {
+    case LeftSide:
+        return QPointF(r.x(), y);
+    case RightSide:
+        return QPointF(r.right(), y);
+    case TopSide:
+        return QPointF(x, r.y());
+    case BottomSide:
+        return QPointF(x, r.bottom());
+    default:
+        return r.center();
+    }
 }
 
 QPointF anchorOnSide(const QRectF &r, EntitySide side, const QPointF &target)

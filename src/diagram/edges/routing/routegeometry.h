@@ -57,8 +57,12 @@ double routeLength(const Route &route);
 // How far a route runs straight out of its anchors; shorter between close facing boxes.
 double stubLength(EntitySide fromSide, EntitySide toSide, const QRectF &fromRect, const QRectF &toRect);
 
-// The point on a side of r nearest to target, kept a margin away from the corners; the
-// centre of r for a value that is no side.
+// The point on a side of r nearest to target, kept away from the corners by 0.18 of the
+// side's extent held within [minMargin, maxMargin]; the centre of r for a value that is no
+// side.
+QPointF anchorWithMargins(const QRectF &r, EntitySide side, const QPointF &target,
+                          double minMargin, double maxMargin);
+// anchorWithMargins with margins within [6, 16]: where the router anchors a route.
 QPointF anchorOnSide(const QRectF &r, EntitySide side, const QPointF &target);
 
 // The side pair the positions of two boxes suggest.

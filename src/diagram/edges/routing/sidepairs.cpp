@@ -20,39 +20,11 @@ constexpr double FacingBonus = 40;
 constexpr double AwayPenalty = 4000;
 constexpr double NoRouteCost = 1e15;
 
-// Same rule as the side margins of anchorOnSide, with other bounds.
-double slotMargin(double extent)
-{
-    const double m = 0.18 * extent;
-    if (m <= 5)
-        return 5;
-    if (m > 14)
-        return 14;
-    return m;
-}
-
 } // namespace
 
 QPointF slotAnchorOnSide(const QRectF &r, EntitySide side, const QPointF &target)
 {
-    // The lower bound comes last, as in anchorOnSide: on a side shorter than two margins
-    // the anchor sits one margin from its start.
-    const double mh = slotMargin(r.height());
-    const double mw = slotMargin(r.width());
-    const double y = std::max(std::min(r.bottom() - mh, target.y()), r.y() + mh);
-    const double x = std::max(std::min(r.right() - mw, target.x()), r.x() + mw);
-    switch (side) {
-    case LeftSide:
-        return QPointF(r.x(), y);
-    case RightSide:
-        return QPointF(r.right(), y);
-    case TopSide:
-        return QPointF(x, r.y());
-    case BottomSide:
-        return QPointF(x, r.bottom());
-    default:
-        return r.center();
-    }
+    return anchorWithMargins(r, side, target, 5, 14);
 }
 
 bool evaluateSidePair(const SidePairContext &context, EntitySide fromSide, EntitySide toSide, int &hits,
