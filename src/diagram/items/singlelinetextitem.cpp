@@ -135,6 +135,22 @@ bool needsDocument(QEvent::Type type)
     }
 }
 
+// Lays out the text of layout as one unwrapped line, width wide, at the origin: what the
+// cell's document does with its single block.
+QTextLine layOutOneLine(QTextLayout &layout, Qt::Alignment alignment, qreal width)
+{
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    option.setAlignment(alignment);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    line.setLineWidth(width);
+    line.setPosition(QPointF(0.0, 0.0));
+    layout.endLayout();
+    return line;
+}
+
 bool isReturn(const QKeyEvent *event)
 {
     return event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
@@ -353,15 +369,8 @@ void SingleLineTextItem::setTextWidth(qreal width)
 QSizeF SingleLineTextItem::lineSize() const
 {
     if (!m_lineSizeValid) {
-        // The document's own layout: one unwrapped line of the text in the item's font.
         QTextLayout layout(rawText(), font());
-        QTextOption option;
-        option.setWrapMode(QTextOption::NoWrap);
-        layout.setTextOption(option);
-        layout.beginLayout();
-        QTextLine line = layout.createLine();
-        line.setLineWidth(UnboundedLineWidth);
-        layout.endLayout();
+        const QTextLine line = layOutOneLine(layout, Qt::Alignment(), UnboundedLineWidth);
         // The natural width takes in the overhang of a slanted last glyph; the advance,
         // what the row layout goes by, does not.
         m_lineSize = QSizeF(line.naturalTextWidth(), line.height());
@@ -1028,10 +1037,6 @@ void SingleLineTextItem::paintWithoutDocument(QPainter *painter) const
     if (m_text.isEmpty())
         return;
     QTextLayout layout(m_text, m_font);
-    QTextOption option;
-    option.setWrapMode(QTextOption::NoWrap);
-    option.setAlignment(m_alignment);
-    layout.setTextOption(option);
     const qsizetype end = underlineEnd(m_text);
     if (m_underlined && end > 0) {
         QTextLayout::FormatRange range;
@@ -1042,11 +1047,7 @@ void SingleLineTextItem::paintWithoutDocument(QPainter *painter) const
     }
     // The document's frame is as wide as the natural line, which shifts a right-aligned
     // slanted text by its overhang.
-    layout.beginLayout();
-    QTextLine line = layout.createLine();
-    line.setLineWidth(lineSize().width());
-    line.setPosition(QPointF(0.0, 0.0));
-    layout.endLayout();
+    layOutOneLine(layout, m_alignment, lineSize().width());
     painter->save();
     painter->setPen(m_textColor);
     layout.draw(painter, QPointF(0.0, 0.0));
