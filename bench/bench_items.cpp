@@ -76,14 +76,19 @@ EntityItem *readInto(ERScene &scene, const QJsonObject &object)
 
 } // namespace
 
-VELMORA_BENCH("entity-read-1000-rows", "B2a: one entity object of 1,000 rows read into a fresh box (target < 300 ms)", [] {
-    registerMonoFont();
-    const QJsonObject object = entityObject(0, 1000);
-    {
-        // Warms the font and shaping caches, which the first read would otherwise pay for.
-        ERScene scene;
-        readInto(scene, entityObject(1, 50));
-    }
+namespace {
+
+// Warms the font and shaping caches, which the first read would otherwise pay for.
+void warmUp()
+{
+    ERScene scene;
+    readInto(scene, entityObject(1, 50));
+}
+
+// Reads the objects into a fresh scene three times and prints the median wall and thread
+// CPU times under label, and the peak memory.
+void reportReads(const QList<QJsonObject> &objects, const QString &label)
+{
     QList<double> times;
     QList<double> cpu;
     for (int run = 0; run < 3; ++run) {
@@ -91,15 +96,24 @@ VELMORA_BENCH("entity-read-1000-rows", "B2a: one entity object of 1,000 rows rea
         QElapsedTimer timer;
         const double cpuStart = threadCpuMs();
         timer.start();
-        readInto(scene, object);
+        for (const QJsonObject &object : objects)
+            readInto(scene, object);
         times.append(timer.nsecsElapsed() / 1e6);
         cpu.append(threadCpuMs() - cpuStart);
     }
     std::sort(times.begin(), times.end());
     std::sort(cpu.begin(), cpu.end());
-    bench::reportMs(QStringLiteral("fromJson, 1,000 rows (median of 3)"), times.at(1));
+    bench::reportMs(label, times.at(1));
     bench::reportMs(QStringLiteral("the same, thread CPU time"), cpu.at(1));
     bench::report(QStringLiteral("peak memory"), QString::number(bench::peakRssMiB(), 'f', 1) + " MiB");
+}
+
+} // namespace
+
+VELMORA_BENCH("entity-read-1000-rows", "B2a: one entity object of 1,000 rows read into a fresh box (target < 300 ms)", [] {
+    registerMonoFont();
+    warmUp();
+    reportReads({entityObject(0, 1000)}, QStringLiteral("fromJson, 1,000 rows (median of 3)"));
 });
 
 VELMORA_BENCH("entity-read-300x30", "B2b: 300 entity objects of 30 rows read into one scene (target < 1.5 s)", [] {
@@ -107,27 +121,8 @@ VELMORA_BENCH("entity-read-300x30", "B2b: 300 entity objects of 30 rows read int
     QList<QJsonObject> objects;
     for (int i = 0; i < 300; ++i)
         objects.append(entityObject(i, 30));
-    {
-        ERScene scene;
-        readInto(scene, entityObject(0, 50));
-    }
-    QList<double> times;
-    QList<double> cpu;
-    for (int run = 0; run < 3; ++run) {
-        ERScene scene;
-        QElapsedTimer timer;
-        const double cpuStart = threadCpuMs();
-        timer.start();
-        for (const QJsonObject &object : qAsConst(objects))
-            readInto(scene, object);
-        times.append(timer.nsecsElapsed() / 1e6);
-        cpu.append(threadCpuMs() - cpuStart);
-    }
-    std::sort(times.begin(), times.end());
-    std::sort(cpu.begin(), cpu.end());
-    bench::reportMs(QStringLiteral("create and read 300 x 30 rows (median of 3)"), times.at(1));
-    bench::reportMs(QStringLiteral("the same, thread CPU time"), cpu.at(1));
-    bench::report(QStringLiteral("peak memory"), QString::number(bench::peakRssMiB(), 'f', 1) + " MiB");
+    warmUp();
+    reportReads(objects, QStringLiteral("create and read 300 x 30 rows (median of 3)"));
 });
 
 namespace {
@@ -185,10 +180,7 @@ VELMORA_BENCH("entity-memory", "heap taken by 1,000 boxes of 10 rows read into o
     QList<QJsonObject> objects;
     for (int i = 0; i < Boxes; ++i)
         objects.append(entityObject(i, Rows));
-    {
-        ERScene warm;
-        readInto(warm, entityObject(0, Rows));
-    }
+    warmUp();
     ERScene scene;
     const size_t before = mallinfo2().uordblks;
     for (const QJsonObject &object : std::as_const(objects))
