@@ -2,41 +2,11 @@
 
 #include "mainwindow.h"
 #include "thememanager.h"
-#include "uiprompts.h"
+#include "scriptedprompts.h"
 
 #include <QApplication>
 #include <QStyle>
 #include <QTest>
-
-// Records every prompt; a prompt beyond the number a test allowed counts as unexpected.
-class ScriptedPrompts : public UiPrompts
-{
-public:
-    struct Prompt
-    {
-        QString kind;
-        QString title;
-        QString text;
-    };
-
-    void information(QWidget *, const QString &title, const QString &text) override
-    {
-        prompts.append({QStringLiteral("information"), title, text});
-        if (prompts.size() > allowed)
-            ++unexpected;
-    }
-
-    void reset(int allowedPrompts = 0)
-    {
-        prompts.clear();
-        allowed = allowedPrompts;
-        unexpected = 0;
-    }
-
-    QList<Prompt> prompts;
-    int allowed = 0;
-    int unexpected = 0;
-};
 
 // Theme, palette and style sheet are process-wide; every window construction flips the
 // theme. Tests start each case from the light theme and the style's own palette.
