@@ -718,6 +718,9 @@ void MainWindow::rebuildProjectTree()
         }
     }
     refreshNameEditors();
+    if (!syncingSelection)
+        syncTreeSelectionFromScene();
+    refreshTableDetails();
 }
 
 void MainWindow::refreshNameEditors()
@@ -788,7 +791,10 @@ void MainWindow::onDetailsMappingsChanged()
 // ---- Handlers whose behaviour the diagram, explorer and panel work fills in
 
 void MainWindow::deleteSelection() {}
+void MainWindow::syncTreeSelectionFromScene() {}
 void MainWindow::onProjectTreeSelectionChanged() {}
+void MainWindow::syncModelFromScene() {}
+void MainWindow::refreshTableDetails() {}
 void MainWindow::onProjectTreeItemChanged(QStandardItem *) {}
 void MainWindow::showExplorerAddMenu() {}
 void MainWindow::removeExplorerSelection() {}

@@ -5,10 +5,12 @@
 
 #include <QHash>
 #include <QIcon>
+#include <QJsonObject>
 #include <QMainWindow>
 #include <QPointer>
 #include <QPointF>
 #include <QSet>
+#include <QStringList>
 
 QT_BEGIN_NAMESPACE
 class QAction;
@@ -59,8 +61,13 @@ public slots:
     void setViewZoom(int value);
 
 private slots:
+    void on_action_Save_triggered();
+    void on_action_Open_triggered();
     void on_action_Exit_triggered();
     void on_actionShow_Properties_triggered();
+    void on_action_New_triggered();
+    void on_action_New_Model_triggered();
+    void on_action_New_Diagram_triggered();
     void deleteSelection();
     void applyTableTheme(ThemeKind kind);
     void adjustThemeColors(ThemeManager &tm);
@@ -69,8 +76,10 @@ private slots:
     void setupDiagramToolButtons();
     void on_actionToggle_Theme_triggered();
     void initializeTreeModel();
+    void releaseSceneSelection();
     void createEmptyProject();
     void rebuildProjectTree();
+    void syncTreeSelectionFromScene();
     void onProjectTreeSelectionChanged();
     void onProjectTreeItemChanged(QStandardItem *item);
     void showExplorerAddMenu();
@@ -79,17 +88,39 @@ private slots:
     void onProjectNameEditingFinished();
     void onModelNameEditingFinished();
     void onDiagramNameEditingFinished();
+    // Stores the scene into the current diagram; a scene with items but no current
+    // diagram gets one first, so nothing drawn is lost.
+    void captureCurrentDiagram();
+    // Captures the open diagram (unless it is this one) and shows this one, its model
+    // becoming current. False, with the current model and diagram kept, when the scene
+    // refuses the load (it is being rebuilt).
+    bool loadDiagramItem(DiagramItem *diagram);
+    void syncModelFromScene();
+    void refreshTableDetails();
     void forgetColumnReferences(const QString &columnId);
+    // Makes the scene's diagram (just loaded from outside a project) a project of its own.
+    void adoptLoadedScene(const QString &projectName = QString());
+    // A project document is loaded into the project, a diagram document adopted into a
+    // new one. False, with nothing changed, for any other object; dropped receives what
+    // a project file held that could not be read.
+    bool loadProjectOrDiagram(const QJsonObject &root, QStringList *dropped = nullptr);
+    QString stableEntityId(EntityItem *entity);
     QStandardItem *makeTreeItem(const QString &text, const QString &kind,
                                 const QString &id = QString(), bool editable = false);
     void refreshNameEditors();
     void applyModelObjectName(const QString &kind, const QString &id, const QString &name,
                               EntityItem *sourceEntity = nullptr);
     void setFilePathDisplay(const QString &path);
+    // Writes only the rows whose boldness must change.
+    void updateTreeCurrentMarkers();
+    // "Model %1" and "Diagram %1" with the smallest number not taken.
+    QString uniqueModelName();
+    QString uniqueDiagramName(ModelItem *model);
     EntityItem *findEntityOnScene(const QString &id);
     void on_dockWidget_visibilityChanged(bool visible);
     void showTextStyleDialog();
     void showGroupStyleDialog();
+    void on_action_Save_As_triggered();
     void on_actionAbout_velmora_triggered();
     void on_actionManage_Datasources_triggered();
     void on_actionGenerate_Script_triggered();
@@ -119,6 +150,26 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    // The Open action: asks for a file, reads it on a worker thread and loads it.
+    void loadDiagram();
+    // Writes the project (or, without one, the scene's diagram) to the scene's file,
+    // asking for one when it has none.
+    void saveDiagram();
+    void saveDiagramAs();
+    // Gives a project without a current model or diagram a new one, so what the user
+    // adds to the scene has a diagram to be captured into. Loads nothing.
+    void ensureCurrentDiagram();
+
+    // The GUI-thread half of Open (overlay still up) and its report (overlay down).
+    bool finishOpen(const QString &path, const QJsonObject &document, QStringList *dropped);
+    void reportOpen(bool opened, const QStringList &dropped);
+    void showNewEmptyDiagram(ModelItem *model, DiagramItem *diagram, const QString &dialect);
+    bool sceneIsRebuilding() const;
+    bool showDiagramDocument(const QJsonObject &document);
+    bool sceneHasDiagramItems() const;
+    void fitSceneToItems();
+    QString askProjectSavePath();
+
     void setupStatusBar();
     void createZoomActions();
     void cacheActionIcons();

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "entityitem.h"
 #include "mainwindow.h"
+#include "projectitem.h"
+#include "projecttreemodel.h"
 #include "thememanager.h"
 #include "scriptedprompts.h"
 
@@ -37,7 +40,29 @@ public:
     const QHash<QToolButton *, QIcon> &buttonIconsDark() const { return w.buttonIconsDark; }
     QString displayedFilePath() const { return w.displayedFilePath; }
 
+    QStandardItemModel *treeModel() const { return w.treeModel; }
+    EntityItem *detailsEntity() const { return w.detailsEntity; }
+    void setDetailsEntity(EntityItem *entity) { w.detailsEntity = entity; }
+    void setCurrentDiagram(DiagramItem *diagram) { w.currentDiagram = diagram; }
+    bool bulkUpdate() const { return w.bulkUpdate; }
+    void setBulkUpdate(bool on) { w.bulkUpdate = on; }
+    // The state before any project exists: no project, model or diagram.
+    void dropProject()
+    {
+        delete w.project;
+        w.project = nullptr;
+        w.currentModel = nullptr;
+        w.currentDiagram = nullptr;
+    }
+
     void setFilePathDisplay(const QString &path) { w.setFilePathDisplay(path); }
+    QString uniqueModelName() { return w.uniqueModelName(); }
+    QString uniqueDiagramName(ModelItem *model) { return w.uniqueDiagramName(model); }
+    void createEmptyProject() { w.createEmptyProject(); }
+    bool loadDiagramItem(DiagramItem *diagram) { return w.loadDiagramItem(diagram); }
+    void captureCurrentDiagram() { w.captureCurrentDiagram(); }
+    void releaseSceneSelection() { w.releaseSceneSelection(); }
+    QString stableEntityId(EntityItem *entity) { return w.stableEntityId(entity); }
     void applyTableTheme(ThemeKind kind) { w.applyTableTheme(kind); }
     void applyThemedToolButtonIcons(ThemeKind kind) { w.applyThemedToolButtonIcons(kind); }
     void toggleTheme() { w.toggleTheme(); }

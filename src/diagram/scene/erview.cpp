@@ -139,7 +139,11 @@ void ERView::fitAll()
     QGraphicsScene *viewScene = scene();
     if (!viewScene || viewScene->items().isEmpty())
         return;
-    const QRectF bounds = viewScene->itemsBoundingRect().adjusted(-40, -40, 40, 40);
+    fitRect(viewScene->itemsBoundingRect().adjusted(-40, -40, 40, 40));
+}
+
+void ERView::fitRect(const QRectF &bounds)
+{
     if (!(bounds.width() > 0 && bounds.height() > 0) || !std::isfinite(bounds.width())
         || !std::isfinite(bounds.height()))
         return;

@@ -56,6 +56,9 @@ public slots:
     void resetZoom();
     // Fits every item with a margin; the zoom it gives is not clamped.
     void fitAll();
+    // Fits bounds keeping the aspect ratio, unclamped like fitAll; an empty or
+    // non-finite rectangle is ignored.
+    void fitRect(const QRectF &bounds);
     // Clamped to the limits; non-finite values are ignored.
     void setZoom(double value);
 

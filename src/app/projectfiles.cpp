@@ -1,0 +1,85 @@
+#include "projectfiles.h"
+
+#include "projectitem.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+
+namespace projectfiles {
+
+namespace {
+
+constexpr qint64 ReadChunkBytes = 4 * 1024 * 1024;
+
+bool hasArray(const QJsonObject &root, QLatin1String key)
+{
+    return root.value(key).isArray();
+}
+
+// The whole file, refused beyond the limit. Read in chunks, so a device that reports no
+// size (a pipe, /dev/zero) cannot grow the buffer without bound either.
+bool readBoundedBytes(QFile &file, QByteArray *bytes)
+{
+    if (file.size() > MaxOpenFileBytes)
+        return false;
+    if (!file.isSequential())
+        bytes->reserve(file.size());
+    for (;;) {
+        const QByteArray chunk = file.read(ReadChunkBytes);
+        if (chunk.isEmpty())
+            return true;
+        if (bytes->size() + chunk.size() > MaxOpenFileBytes)
+            return false;
+        bytes->append(chunk);
+    }
+}
+
+} // namespace
+
+DocumentKind documentKind(const QJsonObject &root)
+{
+    if (ProjectItem::isProjectDocument(root))
+        return root.value(QLatin1String("data")).isObject() ? DocumentKind::Project : DocumentKind::Unusable;
+    if (root.value(QLatin1String("type")).toString() == QLatin1String("er-diagram")
+        || hasArray(root, QLatin1String("entities")) || hasArray(root, QLatin1String("edges"))
+        || hasArray(root, QLatin1String("annotations"))) {
+        return DocumentKind::Diagram;
+    }
+    return DocumentKind::Unusable;
+}
+
+bool readOpenableDocument(const QString &path, QJsonObject *document)
+{
+    QFile file(path);
+    QByteArray bytes;
+    if (!file.open(QIODevice::ReadOnly) || !readBoundedBytes(file, &bytes)) {
+        qWarning() << "Cannot open file:" << path;
+        return false;
+    }
+    file.close();
+    const QJsonDocument parsed = QJsonDocument::fromJson(bytes);
+    bytes.clear();
+    if (!parsed.isObject() || documentKind(parsed.object()) == DocumentKind::Unusable) {
+        qWarning() << "Invalid JSON file:" << path;
+        return false;
+    }
+    *document = parsed.object();
+    return true;
+}
+
+bool writeFileAtomically(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        qWarning() << "Cannot save file:" << file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    return true;
+}
+
+} // namespace projectfiles

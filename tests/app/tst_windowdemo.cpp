@@ -1,0 +1,52 @@
+// window_demo drives the real window: a file that opens gives exit code 0, one that does
+// not gives 1 with a sentence on stderr, and a bad command line 2.
+#include "testsupport.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestWindowDemo : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void exitCodes_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("stderrHas");
+        const QString project = testsupport::dataPath(QStringLiteral("app/data/sample-project.json"));
+        const QString notJson = testsupport::dataPath(QStringLiteral("app/tst_windowdemo.cpp"));
+        QTest::newRow("opens the project")
+            << QStringList{"--theme", "dark", "--open", project, "--quit-after", "500"} << 0 << QString();
+        QTest::newRow("file that is not JSON")
+            << QStringList{"--open", notJson, "--quit-after", "500"} << 1
+            << QStringLiteral("window_demo: could not open");
+        QTest::newRow("unknown theme") << QStringList{"--theme", "blue"} << 2 << QStringLiteral("--theme");
+        QTest::newRow("option without value") << QStringList{"--open"} << 2 << QStringLiteral("--open");
+    }
+
+    void exitCodes()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, stderrHas);
+        QTemporaryDir home;
+        QProcess demo;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        // The window must not read or write the user's settings.
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
+        demo.setProcessEnvironment(env);
+        demo.start(QStringLiteral(WINDOW_DEMO_PATH), arguments);
+        QVERIFY(demo.waitForFinished(60000));
+        const QString errors = QString::fromUtf8(demo.readAllStandardError());
+        QCOMPARE(demo.exitStatus(), QProcess::NormalExit);
+        QVERIFY2(demo.exitCode() == exitCode, qPrintable(errors));
+        QVERIFY2(errors.contains(stderrHas), qPrintable(errors));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWindowDemo)
+#include "tst_windowdemo.moc"

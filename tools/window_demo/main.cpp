@@ -1,0 +1,344 @@
+// window_demo: runs the real main window, drives it through the steps given on the
+// command line, in their order, and keeps it on screen for a screenshot (under Xvfb, for
+// example) until it is killed or --quit-after has passed. File dialogs are answered from
+// the options; every other prompt is answered with Cancel or No and named on stderr, so
+// the demo never blocks.
+#include "applicationsetup.h"
+#include "busyspinnerwidget.h"
+#include "mainwindow.h"
+#include "thememanager.h"
+#include "uiprompts.h"
+#include "uiseam.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QLoggingCategory>
+#include <QQueue>
+#include <QTextStream>
+#include <QTimer>
+#include <QWindow>
+
+#include <functional>
+
+namespace {
+
+constexpr int ExitOk = 0;
+constexpr int ExitFailure = 1;
+constexpr int ExitUsage = 2;
+constexpr int ExposeTimeoutMs = 5000;
+
+QTextStream &err()
+{
+    static QTextStream stream(stderr);
+    return stream;
+}
+
+void sayOnStderr(const QString &line)
+{
+    err() << "window_demo: " << line << "\n";
+    err().flush();
+}
+
+// Answers file dialogs from the queued paths; everything else is Cancel or No.
+class DemoPrompts : public UiPrompts
+{
+public:
+    struct Box
+    {
+        QString title;
+        QString text;
+    };
+
+    void information(QWidget *, const QString &title, const QString &text) override { box(title, text); }
+    void warning(QWidget *, const QString &title, const QString &text) override { box(title, text); }
+    void critical(QWidget *, const QString &title, const QString &text) override { box(title, text); }
+
+    QMessageBox::StandardButton question(QWidget *, const QString &title, const QString &,
+                                         QMessageBox::StandardButtons buttons,
+                                         QMessageBox::StandardButton) override
+    {
+        unanswered(title);
+        return buttons.testFlag(QMessageBox::Cancel) ? QMessageBox::Cancel : QMessageBox::No;
+    }
+
+    int ask(const Question &question) override
+    {
+        unanswered(question.title);
+        return -1;
+    }
+
+    QString getOpenFileName(QWidget *, const QString &caption, const QString &, const QString &) override
+    {
+        return take(openFiles, caption);
+    }
+
+    QString getSaveFileName(QWidget *, const QString &caption, const QString &, const QString &) override
+    {
+        return take(saveFiles, caption);
+    }
+
+    QString getExistingDirectory(QWidget *, const QString &caption, const QString &) override
+    {
+        unanswered(caption);
+        return QString();
+    }
+
+    QColor getColor(const QColor &, QWidget *, const QString &title) override
+    {
+        unanswered(title);
+        return QColor();
+    }
+
+    QString getText(QWidget *, const QString &title, const QString &, const QString &, bool *ok) override
+    {
+        unanswered(title);
+        if (ok)
+            *ok = false;
+        return QString();
+    }
+
+    static void unanswered(const QString &title) { sayOnStderr(QStringLiteral("unanswered prompt: ") + title); }
+
+    QQueue<QString> openFiles;
+    QQueue<QString> saveFiles;
+    QList<Box> boxes;
+    int fileDialogs = 0;
+
+private:
+    void box(const QString &title, const QString &text)
+    {
+        unanswered(title);
+        boxes.append({title, text});
+    }
+
+    QString take(QQueue<QString> &answers, const QString &caption)
+    {
+        ++fileDialogs;
+        if (answers.isEmpty()) {
+            unanswered(caption);
+            return QString();
+        }
+        return answers.dequeue();
+    }
+};
+
+struct Demo
+{
+    MainWindow *window = nullptr;
+    DemoPrompts *prompts = nullptr;
+};
+
+// One step: runs with its option's value; false with a sentence for stderr on failure.
+using StepRun = std::function<bool(Demo &, const QString &value, QString *error)>;
+
+struct StepOption
+{
+    QString name;
+    QString valueName;
+    QString help;
+    // Empty when the value is acceptable, else what is wrong with it.
+    std::function<QString(const QString &)> check;
+    StepRun run;
+};
+
+void waitUntilIdle(Demo &demo)
+{
+    auto *spinner = demo.window->findChild<BusySpinnerWidget *>();
+    while (spinner && spinner->isBusy())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    QCoreApplication::processEvents();
+}
+
+bool triggerAction(Demo &demo, const char *name, QString *error)
+{
+    auto *action = demo.window->findChild<QAction *>(QLatin1String(name));
+    if (!action) {
+        *error = QStringLiteral("the window has no action %1.").arg(QLatin1String(name));
+        return false;
+    }
+    action->trigger();
+    return true;
+}
+
+bool openStep(Demo &demo, const QString &file, QString *error)
+{
+    const int dialogsBefore = demo.prompts->fileDialogs;
+    const qsizetype boxesBefore = demo.prompts->boxes.size();
+    demo.prompts->openFiles.enqueue(file);
+    if (!triggerAction(demo, "action_Open", error))
+        return false;
+    waitUntilIdle(demo);
+    demo.prompts->openFiles.clear();
+    if (demo.prompts->fileDialogs == dialogsBefore) {
+        *error = QStringLiteral("the Open action did not ask for a file.");
+        return false;
+    }
+    for (qsizetype i = boxesBefore; i < demo.prompts->boxes.size(); ++i) {
+        const DemoPrompts::Box &box = demo.prompts->boxes.at(i);
+        if (box.title == QLatin1String("Open Project")
+            && box.text == QLatin1String("Could not open the selected file as a project or diagram.")) {
+            *error = QStringLiteral("could not open %1.").arg(file);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool themeStep(Demo &demo, const QString &theme, QString *error)
+{
+    const ThemeKind wanted = theme == QLatin1String("dark") ? ThemeKind::Dark : ThemeKind::Light;
+    if (ThemeManager::instance()->kind() != wanted && !triggerAction(demo, "actionToggle_Theme", error))
+        return false;
+    QCoreApplication::processEvents();
+    return true;
+}
+
+QString needsFile(const QString &value)
+{
+    return value.isEmpty() ? QStringLiteral("needs a file.") : QString();
+}
+
+QString needsTheme(const QString &value)
+{
+    return value == QLatin1String("light") || value == QLatin1String("dark") ? QString()
+                                                                            : QStringLiteral("takes light or dark.");
+}
+
+const QList<StepOption> &stepOptions()
+{
+    static const QList<StepOption> options{
+        {QStringLiteral("--open"), QStringLiteral("FILE"),
+         QStringLiteral("Open FILE through the Open action and wait until it is loaded."), needsFile, openStep},
+        {QStringLiteral("--theme"), QStringLiteral("light|dark"),
+         QStringLiteral("Switch the window to that theme."), needsTheme, themeStep},
+    };
+    return options;
+}
+
+QString usage()
+{
+    QString text = QStringLiteral("usage: window_demo [STEP...] [--quit-after MS]\n"
+                                  "Steps run in the order given, after the window is shown:\n");
+    for (const StepOption &option : stepOptions())
+        text += QStringLiteral("  %1 %2\n      %3\n").arg(option.name, option.valueName, option.help);
+    text += QStringLiteral("  --quit-after MS\n      Quit MS milliseconds after the last step "
+                           "(without it the window stays until killed).\n");
+    return text;
+}
+
+int usageError(const QString &message)
+{
+    sayOnStderr(message);
+    err() << usage();
+    err().flush();
+    return ExitUsage;
+}
+
+struct Step
+{
+    const StepOption *option = nullptr;
+    QString value;
+};
+
+struct Plan
+{
+    QList<Step> steps;
+    int quitAfterMs = -1;
+    bool help = false;
+};
+
+// Empty when args parse, else the usage error.
+QString parse(const QStringList &args, Plan *plan)
+{
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const QString &arg = args.at(i);
+        if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
+            plan->help = true;
+            continue;
+        }
+        if (i + 1 >= args.size())
+            return QStringLiteral("%1 needs a value.").arg(arg);
+        const QString value = args.at(++i);
+        if (arg == QLatin1String("--quit-after")) {
+            bool ok = false;
+            plan->quitAfterMs = value.toInt(&ok);
+            if (!ok || plan->quitAfterMs < 0)
+                return QStringLiteral("--quit-after takes a whole number of milliseconds.");
+            continue;
+        }
+        const StepOption *option = nullptr;
+        for (const StepOption &candidate : stepOptions()) {
+            if (candidate.name == arg)
+                option = &candidate;
+        }
+        if (!option)
+            return QStringLiteral("unknown option %1.").arg(arg);
+        if (const QString problem = option->check(value); !problem.isEmpty())
+            return option->name + QLatin1Char(' ') + problem;
+        plan->steps.append({option, value});
+    }
+    return QString();
+}
+
+void refuseDialogsAndMenus()
+{
+    uiseam::setDialogRunner([](QDialog *dialog) {
+        DemoPrompts::unanswered(dialog ? dialog->windowTitle() : QString());
+        return int(QDialog::Rejected);
+    });
+    uiseam::setMenuRunner([](QMenu *, const QPoint &) -> QAction * {
+        DemoPrompts::unanswered(QStringLiteral("context menu"));
+        return nullptr;
+    });
+}
+
+void waitUntilExposed(QWidget &window)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < ExposeTimeoutMs
+           && !(window.windowHandle() && window.windowHandle()->isExposed())) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    QCoreApplication::processEvents();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    // The window and the scene narrate their work in debug lines; stderr is for the demo.
+    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
+
+    Plan plan;
+    if (const QString problem = parse(app.arguments(), &plan); !problem.isEmpty())
+        return usageError(problem);
+    if (plan.help) {
+        QTextStream(stdout) << usage();
+        return ExitOk;
+    }
+
+    configureApplication(app);
+    DemoPrompts prompts;
+    const UiPrompts::Override answering(&prompts);
+    refuseDialogsAndMenus();
+
+    MainWindow window;
+    window.show();
+    waitUntilExposed(window);
+
+    Demo demo{&window, &prompts};
+    for (const Step &step : std::as_const(plan.steps)) {
+        QString error;
+        if (!step.option->run(demo, step.value, &error)) {
+            sayOnStderr(error);
+            return ExitFailure;
+        }
+    }
+    if (plan.quitAfterMs >= 0)
+        QTimer::singleShot(plan.quitAfterMs, &app, &QCoreApplication::quit);
+    return app.exec();
+}
