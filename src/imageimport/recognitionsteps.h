@@ -1,0 +1,128 @@
+#pragma once
+
+// The steps of image import, for the library's own files and for the tests. Each is a free
+// function of plain data; the public entry points are in imageimport.h.
+
+#include "imageimport.h"
+
+#include <QJsonObject>
+#include <QList>
+#include <QPair>
+#include <QPointF>
+#include <QRect>
+#include <QRectF>
+#include <QString>
+
+#include <cmath>
+
+QT_BEGIN_NAMESPACE
+class QImage;
+QT_END_NAMESPACE
+
+// A rectangle or point with a coordinate that is infinite or not a number counts as absent.
+// A rectangle also needs finite right and bottom edges, so its centre and its distances to
+// other finite rectangles stay numbers.
+inline bool isFinitePoint(const QPointF &point)
+{
+    return std::isfinite(point.x()) && std::isfinite(point.y());
+}
+
+inline bool isFiniteRect(const QRectF &rect)
+{
+    return std::isfinite(rect.x()) && std::isfinite(rect.y()) && std::isfinite(rect.width())
+        && std::isfinite(rect.height()) && std::isfinite(rect.x() + rect.width())
+        && std::isfinite(rect.y() + rect.height());
+}
+
+// Geometry and name scores
+
+// (min x, min y, max x - min x, max y - min y) of the finite points; (0, 0, 0, 0) for none.
+QRectF pointsBoundingBox(const QList<QPointF> &points);
+
+// Whether a polygon outlines a box: at least 28 x 18, with 70 % of its points near the edges.
+bool isBoxOutline(const QList<QPointF> &points);
+
+// Index of the first box nearest to point, nearer than limit; -1 when none is.
+int nearestBoxIndex(const QList<QRectF> &boxes, const QPointF &point, double limit);
+
+// The whole pixels of r as QRectF::toRect rounds them, grown by margin and clipped to bounds
+// (inclusive corners); an empty rectangle when they do not meet or an edge is not a number.
+// Edges beyond 2^30 are clamped before rounding, so no conversion overflows.
+QRect clippedPixelRect(const QRectF &r, const QRect &bounds, int margin = 0);
+
+// r, given in the coordinates of source, on the pixels of picture: rounded as QRectF::toRect,
+// grown by margin, clipped to the picture (inclusive corners); empty when they do not meet.
+QRect mapRectToImage(const QRectF &r, const QImage &picture, const QRectF &source, int margin);
+
+// How much two names agree: the shorter length when one starts with the other, 8 when one
+// of at least 4 characters lies inside the other, else 0.
+double nameMatchScore(const QString &a, const QString &b);
+
+// Word repair and name rules
+
+QString cleanRecognizedText(const QString &text);
+bool isIdColumnName(const QString &name);
+QString fixMisreadWord(const QString &word);
+bool startsWithTypeWord(const QString &word);
+bool isRepeatedLetterNoise(const QString &text);
+QString compactLowerName(const QString &name);
+QString nameStem(const QString &name);
+
+// A key row of a target entity: (name, type).
+using KeyRow = QPair<QString, QString>;
+
+// How strongly an attribute name refers to the target entity by its title or key rows.
+double foreignKeyMatchScore(const QString &attributeName, const QString &targetTitle,
+                            const QList<KeyRow> &keyRows);
+
+// Reading order
+
+// Row tolerance of entity building, in units.
+constexpr double FixedRowTolerance = 4.0;
+
+// Row tolerance derived from a line height.
+inline double scaledRowTolerance(double lineHeight)
+{
+    return 0.45 * lineHeight;
+}
+
+// Whether a comes before b: upper row first when the vertical centres differ by more than
+// tolerance, otherwise the left one first. Not transitive.
+bool precedesInRows(const TextFragment &a, const TextFragment &b, double tolerance);
+
+// The reading orders, each std::sort over the whole list with its test.
+void sortByRows(QList<TextFragment> &fragments, double tolerance);
+void sortByCentres(QList<TextFragment> &fragments);
+void sortByLeftEdges(QList<TextFragment> &fragments);
+
+// Box merging and attribute lines
+
+// Candidates beyond this many (the largest that pass the size and shape filter) are dropped.
+constexpr int MaxMergeCandidates = 20000;
+
+// The entity boxes among candidate rectangles: filtered, near-copies united, nested ones
+// dropped, stacked parts (title band over body) joined.
+QList<QRectF> mergeRectangles(const QList<QRectF> &candidates);
+
+// The joining of stacked parts alone, applied to boxes in place.
+void joinStackedBoxes(QList<QRectF> &boxes);
+
+// Whether two boxes are parts of one stacked box (title band and body).
+bool areStackedParts(const QRectF &first, const QRectF &second);
+
+// Splits one recognised line into a name and a type; the type is empty when the line
+// names none.
+RecognizedAttribute parseAttributeLine(const QString &line);
+
+// The strongest reference of one of from's attribute names to to's title.
+double entityForeignKeyScore(const RecognizedEntity &from, const RecognizedEntity &to);
+
+// Entity building and the exchange document
+
+// Attaches the fragments to the boxes they lie in; the first line of a box becomes its
+// title, the others its attribute rows.
+void assembleEntities(QList<RecognizedEntity> &entities, QList<TextFragment> fragments);
+
+// The diagram exchange document of a recognised diagram, entities placed at a size
+// normalised to the picture.
+QJsonObject buildRecognizedDiagramJson(const RecognizedDiagram &result);
