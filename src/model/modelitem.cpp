@@ -116,30 +116,44 @@ QJsonObject ModelItem::toJson() const
     });
 }
 
-void ModelItem::fromJson(const QJsonObject &json)
+void ModelItem::fromJson(const QJsonObject &json, QStringList *dropped)
 {
     readJsonId(json, m_id);
     m_name = jsonString(json, "name"_L1);
     m_dialect = jsonString(json, "dialect"_L1);
     m_description = jsonString(json, "description"_L1);
 
+    const CollectionReading reading{readOperation, dropped,
+                                    m_name.isEmpty() ? u"the model with id \"%1\""_s.arg(m_id)
+                                                     : u"model \"%1\""_s.arg(m_name)};
     destroyCollection(m_tables);
-    readCollection(this, jsonArray(json, "tables"_L1), m_tables, readOperation);
+    readCollection(this, json, "tables"_L1, m_tables, reading);
     destroyCollection(m_views);
-    readCollection(this, jsonArray(json, "views"_L1), m_views, readOperation);
+    readCollection(this, json, "views"_L1, m_views, reading);
     destroyCollection(m_relationships);
-    readCollection(this, jsonArray(json, "relationships"_L1), m_relationships, readOperation);
+    readCollection(this, json, "relationships"_L1, m_relationships, reading);
     destroyCollection(m_sequences);
-    readCollection(this, jsonArray(json, "sequences"_L1), m_sequences, readOperation);
+    readCollection(this, json, "sequences"_L1, m_sequences, reading);
     destroyCollection(m_diagrams);
-    readCollection(this, jsonArray(json, "diagrams"_L1), m_diagrams, readOperation);
+    readCollection(this, json, "diagrams"_L1, m_diagrams, reading);
     destroyCollection(m_mappings);
-    readCollection(this, jsonArray(json, "mappings"_L1), m_mappings, readOperation);
+    readCollection(this, json, "mappings"_L1, m_mappings, reading);
     destroyCollection(m_documents);
-    readCollection(this, jsonArray(json, "documents"_L1), m_documents, readOperation);
+    readCollection(this, json, "documents"_L1, m_documents, reading);
 
     for (DiagramItem *diagram : std::as_const(m_diagrams)) {
         if (diagram && diagram->modelId().isEmpty())
             diagram->setModelId(m_id);
     }
+}
+
+QString heldContents(const ModelItem &model)
+{
+    return contentCountsPhrase({{model.tables().size(), "table", "tables"},
+                                {model.views().size(), "view", "views"},
+                                {model.relationships().size(), "relationship", "relationships"},
+                                {model.sequences().size(), "sequence", "sequences"},
+                                {model.diagrams().size(), "diagram", "diagrams"},
+                                {model.mappings().size(), "mapping", "mappings"},
+                                {model.documents().size(), "document", "documents"}});
 }

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class DiagramItem;
 class DocumentItem;
@@ -77,8 +78,9 @@ public:
     DocumentItem *addDocument();
 
     QJsonObject toJson() const;
-    // Replaces the whole content; the old children are destroyed at once.
-    void fromJson(const QJsonObject &json);
+    // Replaces the whole content; the old children are destroyed at once. Items left out
+    // (a repeated id, ...) are told in dropped, one sentence each, when it is given.
+    void fromJson(const QJsonObject &json, QStringList *dropped = nullptr);
 
 private:
     QString m_id;
@@ -93,3 +95,6 @@ private:
     QHash<QString, MappingItem *> m_mappings;
     QHash<QString, DocumentItem *> m_documents;
 };
+
+// "2 tables and 1 diagram": what a model left out while reading took with it.
+QString heldContents(const ModelItem &model);

@@ -2,6 +2,8 @@
 
 #include <QUuid>
 
+using namespace Qt::StringLiterals;
+
 #include <algorithm>
 #include <limits>
 
@@ -110,4 +112,39 @@ void readJsonId(const QJsonObject &object, QString &id)
     const QJsonValue value = object.value(QLatin1StringView("id"));
     if (value.isString())
         id = value.toString();
+}
+
+QString contentCountsPhrase(std::initializer_list<ContentCount> counts)
+{
+    QStringList parts;
+    for (const ContentCount &count : counts) {
+        if (count.count > 0)
+            parts.append(u"%1 %2"_s.arg(count.count).arg(QLatin1StringView(count.count == 1 ? count.one : count.many)));
+    }
+    if (parts.size() < 2)
+        return parts.join(QString());
+    const QString last = parts.takeLast();
+    return parts.join(u", "_s) + u" and "_s + last;
+}
+
+QString replacedItemSentence(QLatin1StringView kind, const QString &name, const QString &id,
+                             const QString &contents, const QString &owner)
+{
+    const QString named = name.isEmpty() ? QString() : u" \"%1\""_s.arg(name);
+    QString sentence = u"The %1%2 with id \"%3\" was left out: a later %1 of %4 has the same id."_s
+                           .arg(kind, named, id, owner);
+    if (!contents.isEmpty())
+        sentence += u" It took %1 with it."_s.arg(contents);
+    return sentence;
+}
+
+QString notAnObjectSentence(QLatin1StringView key, QLatin1StringView kind, const QString &owner)
+{
+    return u"An entry of \"%1\" of %2 is not an object; an empty %3 was read in its place."_s
+        .arg(key, owner, kind);
+}
+
+QString notAListSentence(QLatin1StringView key, QLatin1StringView kind, const QString &owner)
+{
+    return u"\"%1\" of %2 is not a list; no %3 was read from it."_s.arg(key, owner, kind);
 }

@@ -12,6 +12,10 @@
 #include <initializer_list>
 #include <utility>
 
+QT_BEGIN_NAMESPACE
+class QObject;
+QT_END_NAMESPACE
+
 // Shared helpers of the model items: fresh ids, lenient JSON reading and the
 // deterministic ordering of id-keyed collections.
 
@@ -103,22 +107,83 @@ QList<Item *> sortedByName(const QHash<QString, Item *> &items)
     return result;
 }
 
-// Reads one item per array element into an id-keyed collection, under the id each has
-// after reading (a non-object element reads as an empty object). A later element with an
-// id already present wins; the item it replaces is destroyed at once and the duplicate
-// logged under operation's name.
-template<typename Item>
-void readCollection(QObject *parent, const QJsonArray &array, QHash<QString, Item *> &items,
-                    const char *operation)
+// Where a lenient read reports what it left out: the reader's name for the log and, when
+// dropped is set, a list that receives one short sentence per thing left out. owner names
+// the holder of the collection in those sentences ("the project", "model \"Sales\"").
+struct CollectionReading
 {
+    const char *operation;
+    QStringList *dropped = nullptr;
+    QString owner;
+};
+
+// "2 tables and 1 diagram": the counts above zero, joined for a sentence.
+struct ContentCount
+{
+    qsizetype count;
+    const char *one;
+    const char *many;
+};
+QString contentCountsPhrase(std::initializer_list<ContentCount> counts);
+
+// What an item took with it when it was left out; only items that hold others say more.
+inline QString heldContents(const QObject &)
+{
+    return {};
+}
+
+// The sentences of readCollection.
+QString replacedItemSentence(QLatin1StringView kind, const QString &name, const QString &id,
+                             const QString &contents, const QString &owner);
+QString notAnObjectSentence(QLatin1StringView key, QLatin1StringView kind, const QString &owner);
+QString notAListSentence(QLatin1StringView key, QLatin1StringView kind, const QString &owner);
+
+namespace modeljson_detail {
+
+// Items that hold collections of their own report into the same list.
+template<typename Item>
+auto readItem(Item &item, const QJsonObject &json, QStringList *dropped, int)
+    -> decltype(item.fromJson(json, dropped))
+{
+    item.fromJson(json, dropped);
+}
+
+template<typename Item>
+void readItem(Item &item, const QJsonObject &json, QStringList *, long)
+{
+    item.fromJson(json);
+}
+
+} // namespace modeljson_detail
+
+// Reads one item per element of the array under key into an id-keyed collection, under the
+// id each has after reading (a non-object element reads as an empty object). A later
+// element with an id already present wins; the item it replaces is destroyed at once and
+// the duplicate logged under the reading's operation name. What was left out goes to the
+// reading's dropped list.
+template<typename Item>
+void readCollection(QObject *parent, const QJsonObject &json, QLatin1StringView key,
+                    QHash<QString, Item *> &items, const CollectionReading &reading)
+{
+    const QJsonValue value = json.value(key);
+    const QLatin1StringView kind = key.chopped(1); // "tables" holds tables
+    if (reading.dropped && !value.isUndefined() && !value.isArray())
+        reading.dropped->append(notAListSentence(key, kind, reading.owner));
+    const QJsonArray array = value.toArray();
     items.reserve(items.size() + array.size());
     for (const QJsonValue &element : array) {
+        if (reading.dropped && !element.isObject())
+            reading.dropped->append(notAnObjectSentence(key, kind, reading.owner));
         auto *item = new Item(parent);
-        item->fromJson(element.toObject());
+        modeljson_detail::readItem(*item, element.toObject(), reading.dropped, 0);
         Item *&slot = items[item->id()];
         if (slot) {
-            qWarning().noquote().nospace() << operation << ": duplicate id, later element wins: "
-                                 << item->id();
+            qWarning().noquote().nospace() << reading.operation
+                                           << ": duplicate id, later element wins: " << item->id();
+            if (reading.dropped) {
+                reading.dropped->append(replacedItemSentence(kind, slot->name(), slot->id(),
+                                                             heldContents(*slot), reading.owner));
+            }
             delete slot;
         }
         slot = item;

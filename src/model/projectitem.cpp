@@ -8,6 +8,7 @@
 
 #include <QDebug>
 #include <QJsonArray>
+#include <QSet>
 
 using namespace Qt::StringLiterals;
 
@@ -124,7 +125,7 @@ QJsonObject ProjectItem::toJson() const
     });
 }
 
-void ProjectItem::fromJson(const QJsonObject &json)
+void ProjectItem::fromJson(const QJsonObject &json, QStringList *dropped)
 {
     destroyCollection(m_models);
     destroyCollection(m_mappings);
@@ -135,9 +136,10 @@ void ProjectItem::fromJson(const QJsonObject &json)
     if (name.isString())
         m_name = name.toString();
 
-    readCollection(this, jsonArray(json, "models"_L1), m_models, readOperation);
-    readCollection(this, jsonArray(json, "mappings"_L1), m_mappings, readOperation);
-    readCollection(this, jsonArray(json, "documents"_L1), m_documents, readOperation);
+    const CollectionReading reading{readOperation, dropped, u"the project"_s};
+    readCollection(this, json, "models"_L1, m_models, reading);
+    readCollection(this, json, "mappings"_L1, m_mappings, reading);
+    readCollection(this, json, "documents"_L1, m_documents, reading);
 }
 
 QJsonObject ProjectItem::toDocument() const
@@ -170,34 +172,54 @@ bool ProjectItem::isProjectDocument(const QJsonObject &document)
            && document.contains("data"_L1);
 }
 
-bool ProjectItem::loadProjectDocument(const QJsonObject &document)
+bool ProjectItem::loadProjectDocument(const QJsonObject &document, QStringList *dropped)
 {
     if (!isProjectDocument(document))
         return false;
 
+    QStringList left;
     const QJsonValue data = document.value("data"_L1);
-    if (!data.isObject())
+    if (!data.isObject()) {
         qWarning("loadProjectDocument: \"data\" is not an object; the project is empty");
-    fromJson(data.toObject());
+        left.append(u"\"data\" is not an object; the project is empty."_s);
+    }
+    fromJson(data.toObject(), &left);
+    readStoredDiagrams(document, left);
+    if (dropped)
+        *dropped = left;
+    return true;
+}
+
+void ProjectItem::readStoredDiagrams(const QJsonObject &document, QStringList &dropped)
+{
+    const QJsonValue diagrams = document.value("diagrams"_L1);
+    if (!diagrams.isUndefined() && !diagrams.isArray())
+        dropped.append(u"\"diagrams\" is not a list; no stored diagram was read from it."_s);
 
     // A stored document whose diagram is in no model goes to the first model in id order.
     const QList<ModelItem *> ordered = modelsInIdOrder();
-    const QJsonArray diagrams = jsonArray(document, "diagrams"_L1);
-    for (const QJsonValue &element : diagrams) {
-        QJsonObject stored = element.toObject();
-        const QString id = jsonString(stored, "id"_L1);
-        if (id.isEmpty())
+    QSet<QString> stored;
+    for (const QJsonValue &element : diagrams.toArray()) {
+        QJsonObject content = element.toObject();
+        const QString id = jsonString(content, "id"_L1);
+        if (id.isEmpty()) {
+            dropped.append(u"A stored diagram without an id was left out."_s);
             continue;
+        }
         DiagramItem *diagram = findDiagramIn(ordered, id);
         if (!diagram) {
-            if (ordered.isEmpty())
+            if (ordered.isEmpty()) {
+                dropped.append(u"The stored diagram \"%1\" was left out: the project has no model to hold it."_s.arg(id));
                 continue;
+            }
             diagram = ordered.first()->ensureDiagram(id);
-            const QJsonValue name = stored.value("name"_L1);
+            const QJsonValue name = content.value("name"_L1);
             diagram->setName(name.isString() ? name.toString() : u"Diagram"_s);
         }
-        stored.remove("id"_L1);
-        diagram->setSceneJson(stored);
+        if (stored.contains(id))
+            dropped.append(u"The stored diagram \"%1\" appears more than once; only the last one was kept."_s.arg(id));
+        stored.insert(id);
+        content.remove("id"_L1);
+        diagram->setSceneJson(content);
     }
-    return true;
 }

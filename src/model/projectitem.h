@@ -5,6 +5,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class DiagramItem;
 class DocumentItem;
@@ -45,18 +46,23 @@ public:
     DocumentItem *addDocument();
 
     QJsonObject toJson() const;
-    // Replaces the whole content; the old children are destroyed at once.
-    void fromJson(const QJsonObject &json);
+    // Replaces the whole content; the old children are destroyed at once. Items left out
+    // (a repeated id, ...) are told in dropped, one sentence each, when it is given.
+    void fromJson(const QJsonObject &json, QStringList *dropped = nullptr);
 
     // The project file object. Saving the same project twice gives the same bytes.
     QJsonObject toDocument() const;
     static bool isProjectDocument(const QJsonObject &document);
     // False (nothing changed) when the object is no project document; otherwise replaces
-    // the project and hands each stored diagram document to its diagram.
-    bool loadProjectDocument(const QJsonObject &document);
+    // the project and hands each stored diagram document to its diagram. Whatever the
+    // lenient reading left out is told in dropped, one short sentence each; it is left
+    // empty when nothing was.
+    bool loadProjectDocument(const QJsonObject &document, QStringList *dropped = nullptr);
 
 private:
     QList<ModelItem *> modelsInIdOrder() const;
+    // Hands each stored diagram document to its diagram.
+    void readStoredDiagrams(const QJsonObject &document, QStringList &dropped);
 
     QString m_id;
     QString m_name;

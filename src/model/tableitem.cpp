@@ -226,3 +226,10 @@ void TableItem::fromJson(const QJsonObject &json)
     readChildren(this, jsonArray(json, "constraints"_L1), m_constraints);
     readChildren(this, jsonArray(json, "indexes"_L1), m_indexes);
 }
+
+QString heldContents(const TableItem &table)
+{
+    return contentCountsPhrase({{table.columns().size(), "column", "columns"},
+                                {table.constraints().size(), "constraint", "constraints"},
+                                {table.indexes().size(), "index", "indexes"}});
+}

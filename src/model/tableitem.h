@@ -77,3 +77,6 @@ private:
     QList<ConstraintItem *> m_constraints;
     QList<IndexItem *> m_indexes;
 };
+
+// "3 columns and 1 index": what a table left out while reading took with it.
+QString heldContents(const TableItem &table);

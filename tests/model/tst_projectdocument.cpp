@@ -35,6 +35,8 @@ private slots:
     void orphanDiagramsDroppedWithoutModels();
     void diagramsNotAnArrayIsIgnored();
     void duplicateModelIdsLaterWins();
+    void loadTellsWhatWasLeftOut_data();
+    void loadTellsWhatWasLeftOut();
     void modelByNameAndFindDiagram();
     void projectListsAndRemoval();
     void roundTripThroughFreshProject();
@@ -226,6 +228,82 @@ void tst_ProjectDocument::duplicateModelIdsLaterWins()
     QCOMPARE(project.mappings().first()->name(), u"later"_s);
     QCOMPARE(project.findChildren<ModelItem *>(Qt::FindDirectChildrenOnly).size(), 1);
     QCOMPARE(project.findChildren<MappingItem *>(Qt::FindDirectChildrenOnly).size(), 1);
+}
+
+void tst_ProjectDocument::loadTellsWhatWasLeftOut_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<QStringList>("warnings");
+    QTest::addColumn<QStringList>("expected");
+
+    const auto project = [](const char *data, const char *diagrams = "[]") {
+        return QByteArray(R"j({"type": "corva-project", "data": )j") + data
+               + R"j(, "diagrams": )j" + diagrams + "}";
+    };
+    QTest::newRow("nothing left out")
+        << project(R"j({"models": [{"id": "m", "name": "Sales", "tables": [{"id": "t"}],
+                        "diagrams": [{"id": "d"}]}]})j", R"j([{"id": "d"}])j")
+        << QStringList() << QStringList();
+    QTest::newRow("repeated model id")
+        << project(R"j({"models": [
+               {"id": "m", "name": "first", "tables": [{"id": "t1", "columns": [{}, {}]}, {"id": "t2"}],
+                "diagrams": [{"id": "d"}]},
+               {"id": "m", "name": "second"}]})j")
+        << QStringList{u"ProjectItem::fromJson: duplicate id, later element wins: m"_s}
+        << QStringList{u"The model \"first\" with id \"m\" was left out: a later model of the project "
+                       "has the same id. It took 2 tables and 1 diagram with it."_s};
+    QTest::newRow("repeated table id")
+        << project(R"j({"models": [{"id": "m", "name": "Sales", "tables": [
+               {"id": "t", "name": "a", "columns": [{}, {}], "indexes": [{}]}, {"id": "t", "name": "b"}]}]})j")
+        << QStringList{u"ModelItem::fromJson: duplicate id, later element wins: t"_s}
+        << QStringList{u"The table \"a\" with id \"t\" was left out: a later table of model \"Sales\" "
+                       "has the same id. It took 2 columns and 1 index with it."_s};
+    QTest::newRow("repeated mapping id without a name")
+        << project(R"j({"models": [{"id": "m", "mappings": [{"id": "x"}, {"id": "x"}]}]})j")
+        << QStringList{u"ModelItem::fromJson: duplicate id, later element wins: x"_s}
+        << QStringList{u"The mapping with id \"x\" was left out: a later mapping of the model with id "
+                       "\"m\" has the same id."_s};
+    QTest::newRow("data not an object")
+        << project("5") << QStringList{u"loadProjectDocument: \"data\" is not an object; the project is empty"_s}
+        << QStringList{u"\"data\" is not an object; the project is empty."_s};
+    QTest::newRow("member not an object")
+        << project(R"j({"mappings": [3]})j") << QStringList()
+        << QStringList{u"An entry of \"mappings\" of the project is not an object; an empty mapping was read "
+                       "in its place."_s};
+    QTest::newRow("collection not a list")
+        << project(R"j({"models": {"id": "m"}})j") << QStringList()
+        << QStringList{u"\"models\" of the project is not a list; no model was read from it."_s};
+    QTest::newRow("stored diagrams without id")
+        << project(R"j({"models": [{"id": "m"}]})j", R"j([{"name": "x"}, 4])j") << QStringList()
+        << QStringList{u"A stored diagram without an id was left out."_s,
+                       u"A stored diagram without an id was left out."_s};
+    QTest::newRow("stored diagram without a model")
+        << project("{}", R"j([{"id": "o1"}])j") << QStringList()
+        << QStringList{u"The stored diagram \"o1\" was left out: the project has no model to hold it."_s};
+    QTest::newRow("stored diagram twice")
+        << project(R"j({"models": [{"id": "m", "diagrams": [{"id": "d"}]}]})j",
+                   R"j([{"id": "d", "n": 1}, {"id": "d", "n": 2}, {"id": "e"}])j")
+        << QStringList()
+        << QStringList{u"The stored diagram \"d\" appears more than once; only the last one was kept."_s};
+    QTest::newRow("stored diagrams not a list")
+        << project(R"j({"models": [{"id": "m"}]})j", R"j({"id": "d"})j") << QStringList()
+        << QStringList{u"\"diagrams\" is not a list; no stored diagram was read from it."_s};
+}
+
+void tst_ProjectDocument::loadTellsWhatWasLeftOut()
+{
+    QFETCH(QByteArray, json);
+    QFETCH(QStringList, warnings);
+    QFETCH(QStringList, expected);
+    for (const QString &warning : std::as_const(warnings))
+        QTest::ignoreMessage(QtWarningMsg, qPrintable(warning));
+
+    const QJsonObject document = QJsonDocument::fromJson(json).object();
+    QVERIFY(!document.isEmpty());
+    ProjectItem project;
+    QStringList dropped{u"stale"_s};
+    QVERIFY(project.loadProjectDocument(document, &dropped));
+    QCOMPARE(dropped, expected);
 }
 
 void tst_ProjectDocument::modelByNameAndFindDiagram()
