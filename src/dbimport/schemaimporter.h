@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QObject>
+#include <QPointer>
+#include <QProcess>
+#include <QStringDecoder>
+#include <QStringList>
+
+// Runs the schema inspector script as a child process and turns the JSON it prints into
+// a diagram document. Everything arrives through the signals, on the GUI thread.
+class SchemaImporter : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit SchemaImporter(QObject *parent = nullptr);
+    // Stops a running script without reporting anything: the owner is going away.
+    ~SchemaImporter() override;
+
+    // Runs python with the script path followed by args; any earlier run is cancelled
+    // first. Returns at once.
+    void start(const QString &python, const QString &script, const QStringList &args);
+
+    // The diagram document of an inspector's output object: one entity per table on a
+    // grid in name order, key flags on the rows, one edge per foreign key.
+    static QJsonObject buildDiagramJson(const QJsonObject &schema);
+
+    // Standard output beyond this many bytes is refused and the script stopped.
+    static constexpr qint64 maxOutputBytes = qint64(256) * 1024 * 1024;
+
+public slots:
+    // Kills a running script (waiting at most 3 s) and forgets it. What the dying
+    // process reports goes out through the signals before this returns.
+    void cancel();
+
+signals:
+    void finished(const QJsonObject &erJson, const QJsonObject &fullSchema);
+    void failed(const QString &errorMessage);
+    void progressMessage(const QString &text);
+
+private slots:
+    void onProcessFinished(int exitCode, QProcess::ExitStatus status);
+    void onProcessError(QProcess::ProcessError error);
+    void onStderrReady();
+    void onStdoutReady();
+
+private:
+    QString takeStderr();
+    void silenceProcess();
+    void killAndWait();
+    void dropProcess();
+
+    QPointer<QProcess> m_process;
+    // Standard error arrives in pieces that may split a character.
+    QStringDecoder m_stderrDecoder;
+};
