@@ -42,8 +42,12 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    static constexpr qreal ArcSide = 56.0;
+    static constexpr qreal ArcPenWidth = 6.0;
+
     void finish(const Step &onDone, const Step &onAfter);
     void tick();
+    QRectF arcRect() const;
 
     QTimer m_timer;
     QThread *m_worker = nullptr;

@@ -13,21 +13,30 @@ namespace projectfiles {
 
 namespace {
 
-constexpr qint64 ReadChunkBytes = 4 * 1024 * 1024;
+constexpr qint64 ReadChunkBytes = 1024 * 1024;
 
 bool hasArray(const QJsonObject &root, QLatin1String key)
 {
     return root.value(key).isArray();
 }
 
-// The whole file, refused beyond the limit. Read in chunks, so a device that reports no
-// size (a pipe, /dev/zero) cannot grow the buffer without bound either.
+// The whole file, refused beyond the limit. A regular file is read in one pass into a
+// buffer of its size (every extra copy of a large project costs page faults); a device
+// that reports no size (a pipe) is read in chunks, so it cannot grow the buffer without
+// bound either.
 bool readBoundedBytes(QFile &file, QByteArray *bytes)
 {
-    if (file.size() > MaxOpenFileBytes)
+    const qint64 size = file.size();
+    if (size > MaxOpenFileBytes)
         return false;
-    if (!file.isSequential())
-        bytes->reserve(file.size());
+    if (!file.isSequential()) {
+        bytes->resize(size);
+        const qint64 read = file.read(bytes->data(), size);
+        if (read < 0)
+            return false;
+        bytes->truncate(read);
+        return true;
+    }
     for (;;) {
         const QByteArray chunk = file.read(ReadChunkBytes);
         if (chunk.isEmpty())

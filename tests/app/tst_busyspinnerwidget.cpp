@@ -1,6 +1,7 @@
 #include "busyspinnerwidget.h"
 
 #include <QMutex>
+#include <QPaintEvent>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QTest>
@@ -17,6 +18,23 @@ struct Step
     bool onGuiThread;
     bool busy;
     bool overlayVisible;
+};
+
+class PaintRecorder : public QObject
+{
+public:
+    int paints = 0;
+    QRect latest;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            ++paints;
+            latest = static_cast<QPaintEvent *>(event)->rect();
+        }
+        return QObject::eventFilter(watched, event);
+    }
 };
 
 } // namespace
@@ -186,6 +204,24 @@ private Q_SLOTS:
         m_spinner->run({}, {});
         QCOMPARE(m_spinner->geometry(), QRect(0, 0, 500, 300));
         QVERIFY(waitIdle());
+    }
+
+    // Turning the arc repaints the arc, not the window under the overlay.
+    void turningRepaintsOnlyTheArc()
+    {
+        m_parent->resize(800, 600);
+        QSemaphore release;
+        m_spinner->runInThread([&] { release.acquire(); }, {}, {});
+        PaintRecorder recorder;
+        m_spinner->installEventFilter(&recorder);
+        QTRY_VERIFY(recorder.paints >= 3);
+        release.release();
+        QVERIFY(waitIdle());
+        const QRect arcArea(400 - 40, 300 - 40, 80, 80);
+        QVERIFY2(arcArea.contains(recorder.latest), qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                                                   .arg(recorder.latest.x()).arg(recorder.latest.y())
+                                                                   .arg(recorder.latest.width())
+                                                                   .arg(recorder.latest.height())));
     }
 
     void destructionWaitsForWorkerAndCallsNothing()
