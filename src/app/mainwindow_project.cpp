@@ -429,8 +429,7 @@ bool MainWindow::loadProjectOrDiagram(const QJsonObject &root, QStringList *drop
             project = new ProjectItem(this);
         currentModel = nullptr;
         currentDiagram = nullptr;
-        Q_UNUSED(dropped);
-        if (!project->loadProjectDocument(root))
+        if (!project->loadProjectDocument(root, dropped))
             return false;
         const QList<ModelItem *> models = project->models();
         if (!models.isEmpty()) {

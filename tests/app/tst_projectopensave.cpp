@@ -211,6 +211,43 @@ private Q_SLOTS:
         QFile::remove(path);
     }
 
+    void openListsWhatWasLeftOut_data()
+    {
+        QTest::addColumn<int>("leftOut");
+        QTest::addColumn<int>("lines");
+        QTest::newRow("two parts") << 2 << 2;
+        QTest::newRow("more than twenty") << 25 << 21;
+    }
+
+    void openListsWhatWasLeftOut()
+    {
+        QFETCH(int, leftOut);
+        QFETCH(int, lines);
+        QJsonObject document = readJson(fixture(QStringLiteral("sample-project.json")));
+        QJsonArray diagrams = document.value(QStringLiteral("diagrams")).toArray();
+        for (int i = 0; i < leftOut; ++i)
+            diagrams.append(QJsonObject{{QStringLiteral("type"), QStringLiteral("er-diagram")}});
+        document.insert(QStringLiteral("diagrams"), diagrams);
+        const QString path = tempPath(QStringLiteral("partly-read.json"));
+        QVERIFY(writeBytes(path, QJsonDocument(document).toJson()));
+        MainWindow w;
+        MainWindowProbe probe(w);
+        m_prompts.allowed = 1;
+
+        QVERIFY(open(w, m_prompts, path));
+
+        QCOMPARE(probe.currentDiagram()->name(), QStringLiteral("Customers"));
+        QCOMPARE(statusText(w), QStringLiteral("partly-read.json"));
+        const QList<ScriptedPrompts::Prompt> warnings = m_prompts.promptsOf(QStringLiteral("warning"));
+        QCOMPARE(warnings.size(), 1);
+        QCOMPARE(warnings.first().title, QStringLiteral("Open Project"));
+        const QStringList text = warnings.first().text.split(QLatin1Char('\n'));
+        QCOMPARE(text.first(), QStringLiteral("Some parts of the file could not be read and were left out:"));
+        QCOMPARE(text.size(), 1 + lines);
+        QCOMPARE(text.at(1), QStringLiteral("A stored diagram without an id was left out."));
+        QCOMPARE(text.last() == QStringLiteral("…"), leftOut > 20);
+    }
+
     void cancelledDialogsChangeNothing()
     {
         MainWindow w;
