@@ -146,7 +146,10 @@ bool runPsql(const QJsonObject &server, const QByteArray &sql)
                 "-d", server.value("dbname").toString(), "-f", "-"});
     psql.write(sql);
     psql.closeWriteChannel();
-    return psql.waitForFinished(300000) && psql.exitStatus() == QProcess::NormalExit && psql.exitCode() == 0;
+    if (psql.waitForFinished(300000) && psql.exitStatus() == QProcess::NormalExit && psql.exitCode() == 0)
+        return true;
+    bench::report(QStringLiteral("psql failed"), QString::fromUtf8(psql.readAllStandardError()).trimmed());
+    return false;
 }
 
 void postgresqlHalf(const QString &python, const QString &script)

@@ -444,6 +444,9 @@ def column_names(header):
     return names
 
 
+TYPE_RANK = {"INTEGER": 0, "REAL": 1, "TEXT": 2}
+
+
 def value_kind(cell):
     if INTEGER_LITERAL.fullmatch(cell):
         return "INTEGER"
@@ -453,25 +456,20 @@ def value_kind(cell):
 
 
 def column_types(rows, count):
-    """INTEGER, REAL or TEXT per column from the sampled rows; empty cells do not count."""
-    kinds = [set() for _ in range(count)]
+    """INTEGER, REAL or TEXT per column from the sampled rows; empty cells do not count.
+    Also whether a column had an empty cell (or no rows at all)."""
+    kinds = [None] * count
     nullable = [not rows] * count
     for row in rows:
         for index in range(count):
             cell = row[index].strip() if index < len(row) else ""
-            if cell:
-                kinds[index].add(value_kind(cell))
-            else:
+            if not cell:
                 nullable[index] = True
-    types = []
-    for found in kinds:
-        if found == {"INTEGER"}:
-            types.append("INTEGER")
-        elif found and found <= {"INTEGER", "REAL"}:
-            types.append("REAL")
-        else:
-            types.append("TEXT")
-    return types, nullable
+            elif kinds[index] != "TEXT":  # nothing widens TEXT: stop looking
+                kind = value_kind(cell)
+                if kinds[index] is None or TYPE_RANK[kind] > TYPE_RANK[kinds[index]]:
+                    kinds[index] = kind
+    return [kind or "TEXT" for kind in kinds], nullable
 
 
 def csv_table(path, name):
@@ -551,8 +549,8 @@ def main(argv):
         progress(one_line("%s: %s" % (type(error).__name__, error), password))
         return EXIT_FAILURE
     progress("Done: %d tables, %d constraints" % (len(result["tables"]), len(result["constraints"])))
-    json.dump(result, sys.stdout, ensure_ascii=False)
-    sys.stdout.write("\n")
+    # dumps encodes in one pass in C; dump would write thousands of small pieces.
+    sys.stdout.write(json.dumps(result, ensure_ascii=False) + "\n")
     sys.stdout.flush()
     return 0
 

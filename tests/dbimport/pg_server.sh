@@ -66,7 +66,7 @@ start_server() {
     for attempt in 1 2 3 4 5; do
         port="$(free_port)"
         if as_server "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
-            -o "-c listen_addresses=127.0.0.1 -p $port -k $dir -c fsync=off" start >/dev/null; then
+            -o "-c listen_addresses=127.0.0.1 -p $port -k $dir -c fsync=off -c max_locks_per_transaction=1024" start >/dev/null; then
             break
         fi
         port=""

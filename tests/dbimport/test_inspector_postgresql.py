@@ -3,6 +3,7 @@
 import json
 import os
 import socket
+import tempfile
 import time
 import unittest
 
@@ -49,6 +50,21 @@ class PostgreSQL(unittest.TestCase):
             "Connecting to 127.0.0.1:%d/citest as inspector" % self.server["port"],
             "Reading 10 tables in schema shop", "Reading constraints", "Done: 10 tables, 16 constraints"])
         self.assertNotIn(self.server["password"], out + err)
+
+    def test_statements_do_not_grow_with_the_schema(self):
+        counts = {}
+        for schema in ("shop", "empty_one"):
+            with tempfile.TemporaryDirectory() as folder:
+                log = os.path.join(folder, "statements.log")
+                code, out, err = self.inspect(schema=schema, env={
+                    "PYTHONPATH": os.path.join(HERE, "counting_psycopg"), "COUNTING_PSYCOPG_LOG": log})
+                self.assertEqual(code, 0, err)
+                with open(log, encoding="utf-8") as f:
+                    statements = f.read().splitlines()
+                counts[schema] = len(statements)
+                # The schema's name only ever travels as a bind parameter.
+                self.assertFalse([s for s in statements if schema in s], statements)
+        self.assertEqual(counts, {"shop": 4, "empty_one": 4})
 
     def test_empty_password_falls_back_to_pgpassword(self):
         code, out, err = self.inspect(password="", env={"PGPASSWORD": self.server["password"]})
