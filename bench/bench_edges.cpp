@@ -31,9 +31,9 @@ void registerFont()
     Q_UNUSED(done);
 }
 
-diagramgenerator::DiagramSpec benchSpec()
+diagramgenerator::DiagramPlan benchPlan()
 {
-    diagramgenerator::DiagramSpec plan; // 20 x 15 boxes, 20 views, 500 edges
+    diagramgenerator::DiagramPlan plan; // 20 x 15 boxes, 20 views, 500 edges
     plan.seed = 7;
     return plan;
 }
@@ -58,7 +58,7 @@ void routeAll()
 {
     registerFont();
     std::unique_ptr<QGraphicsScene> scene = newScene();
-    const diagramgenerator::Diagram diagram = diagramgenerator::buildDiagram(scene.get(), benchSpec());
+    const diagramgenerator::Diagram diagram = diagramgenerator::buildDiagram(scene.get(), benchPlan());
     bench::report(QStringLiteral("boxes, edges"),
                   QStringLiteral("%1, %2").arg(diagram.boxes.size()).arg(diagram.edges.size()));
     const double ms = bench::medianMs([&] {
@@ -94,7 +94,7 @@ void drag()
 {
     registerFont();
     std::unique_ptr<QGraphicsScene> scene = newScene();
-    const diagramgenerator::Diagram diagram = diagramgenerator::buildDiagram(scene.get(), benchSpec());
+    const diagramgenerator::Diagram diagram = diagramgenerator::buildDiagram(scene.get(), benchPlan());
     for (EdgeItem *edge : diagram.edges)
         edge->updatePath();
 

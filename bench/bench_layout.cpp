@@ -101,7 +101,7 @@ void runLayout(const std::function<diagramgenerator::Diagram(ERScene *)> &build,
 diagramgenerator::Diagram generated(ERScene *scene, int columns, int rows, int edges, int views, int viewLinks,
                                     std::uint64_t seed, int hubLeaves)
 {
-    diagramgenerator::DiagramSpec plan;
+    diagramgenerator::DiagramPlan plan;
     plan.columns = columns;
     plan.rows = rows;
     plan.views = views;

@@ -63,7 +63,7 @@ double median(QList<double> values)
 QJsonObject generatedDocument(int *routedOnLoad)
 {
     ERScene scene;
-    diagramgenerator::DiagramSpec plan;
+    diagramgenerator::DiagramPlan plan;
     plan.columns = 50;
     plan.rows = 40;
     plan.views = 100;
@@ -199,7 +199,7 @@ VELMORA_BENCH("scene-load-save",
 VELMORA_BENCH("scene-pulse", "one selection pulse tick with 1,000 selected boxes", [] {
     prepare();
     ERScene scene;
-    diagramgenerator::DiagramSpec plan;
+    diagramgenerator::DiagramPlan plan;
     plan.columns = 40;
     plan.rows = 25;
     plan.views = 0;

@@ -184,7 +184,7 @@ void tst_EdgeItemGolden::sceneQueryMatchesFullWalk()
     QFETCH(quint64, seed);
     QFETCH(double, pitch);
     QGraphicsScene scene;
-    diagramgenerator::DiagramSpec plan;
+    diagramgenerator::DiagramPlan plan;
     plan.columns = 9;
     plan.rows = 7;
     plan.views = 5;

@@ -157,7 +157,7 @@ void tst_EdgeItemRerouting::deletingBoxTakesItsPendingEdges()
 
 void tst_EdgeItemRerouting::sceneOfPendingEdgesTearsDown()
 {
-    diagramgenerator::DiagramSpec plan;
+    diagramgenerator::DiagramPlan plan;
     plan.columns = 6;
     plan.rows = 5;
     plan.views = 3;

@@ -290,7 +290,7 @@ void tst_ERSceneDocument::routeLessEdgesGetTheRoutesTheyWereWrittenWith()
     // The load routes over an index of the loaded boxes instead of asking the scene; the
     // routes must be the ones the scene's own look-ups gave before writing.
     ERScene written;
-    diagramgenerator::DiagramSpec plan;
+    diagramgenerator::DiagramPlan plan;
     plan.columns = 12;
     plan.rows = 8;
     plan.views = 6;

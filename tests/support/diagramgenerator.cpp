@@ -46,7 +46,7 @@ EntityItem *makeBox(SeededRandom &random, int index, bool view)
 
 } // namespace
 
-Diagram buildDiagram(QGraphicsScene *scene, const DiagramSpec &plan)
+Diagram buildDiagram(QGraphicsScene *scene, const DiagramPlan &plan)
 {
     SeededRandom random(plan.seed);
     Diagram diagram;

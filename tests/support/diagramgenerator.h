@@ -15,7 +15,7 @@ class EntityItem;
 // gives the same diagram on every machine: random integers are mapped to ranges by hand.
 namespace diagramgenerator {
 
-struct DiagramSpec
+struct DiagramPlan
 {
     int columns = 20;
     int rows = 15;
@@ -38,6 +38,6 @@ struct Diagram
 // near neighbours in the grid plus one long one in ten, self relationships on tables, and
 // links from views to tables near them (the view at either end). Edges are made without
 // foreign-key rows and without a route.
-Diagram buildDiagram(QGraphicsScene *scene, const DiagramSpec &plan);
+Diagram buildDiagram(QGraphicsScene *scene, const DiagramPlan &plan);
 
 } // namespace diagramgenerator
