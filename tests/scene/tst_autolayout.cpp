@@ -14,6 +14,7 @@
 #include <QJsonDocument>
 #include <QPainter>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
@@ -61,7 +62,7 @@ QList<EdgeItem *> edgesOf(const QGraphicsScene &scene)
 QJsonObject generatedDocument()
 {
     ERScene scene;
-    diagramgenerator::DiagramSpec plan;
+    diagramgenerator::DiagramPlan plan;
     plan.columns = 15;
     plan.rows = 10;
     plan.views = 8;
@@ -136,6 +137,7 @@ private slots:
     void loadAndClearAreRefusedDuringLayout();
     void layoutDuringLoadIsRefused();
     void viewDestroyedDuringLayout();
+    void boxDeletedDuringEachEventTurn();
 };
 
 void tst_AutoLayout::initTestCase()
@@ -439,6 +441,39 @@ void tst_AutoLayout::viewDestroyedDuringLayout()
     QVERIFY(survivor.isInteractive());
     QVERIFY(survivor.updatesEnabled());
     QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+}
+
+void tst_AutoLayout::boxDeletedDuringEachEventTurn()
+{
+    ERScene scene;
+    const diagramgenerator::Diagram diagram = layoutfixtures::buildShopDiagram(&scene);
+    QList<QPointer<EntityItem>> victims;
+    for (EntityItem *box : diagram.boxes)
+        victims.append(box);
+    int deleted = 0;
+    QTimer killer;
+    killer.setInterval(0);
+    QObject::connect(&killer, &QTimer::timeout, [&] {
+        if (victims.size() <= 4)
+            return;
+        EntityItem *box = victims.takeLast().data();
+        if (!box)
+            return;
+        if (!box->edges.isEmpty())
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("EntityItem destroyed with"));
+        delete box;
+        ++deleted;
+    });
+    killer.start();
+    scene.autoLayout();
+    killer.stop();
+
+    QVERIFY(deleted >= 2); // the first turn and at least one more
+    QCOMPARE(int(boxesOf(scene).size()), int(diagram.boxes.size()) - deleted);
+    QVERIFY(!scene.isStructuralChangeInProgress());
+    QVERIFY(overlapFree(scene));
+    for (EdgeItem *edge : edgesOf(scene))
+        QVERIFY(edge->points.size() >= 2);
 }
 
 QTEST_MAIN(tst_AutoLayout)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QPointer>
 #include <QRectF>
 
 class EntityItem;
@@ -11,7 +12,9 @@ namespace layout {
 
 struct LayoutNode
 {
-    EntityItem *entity = nullptr; // not owned; the layout itself never reads it
+    // Not owned, and never read by the layout itself. Guarded: the scene lets the event
+    // loop run between placing and moving, and a box deleted meanwhile reads as null.
+    QPointer<EntityItem> entity;
     double centreX = 0;
     double centreY = 0;
     double width = 40;
