@@ -79,7 +79,7 @@ private:
 struct RerouteControls
 {
     bool suppressRouting = false;
-    bool batchMode = false;
+    int batchHolds = 0;
     bool discardPendingReroutes = false;
     bool largeSelectionMove = false;
     EdgeQueue pendingReroutes;
@@ -268,8 +268,11 @@ bool EdgeItem::isRoutingSuppressed()
 void EdgeItem::setBatchMode(bool on)
 {
     RerouteControls &c = controls();
-    c.batchMode = on;
-    if (on)
+    if (on) {
+        ++c.batchHolds;
+        return;
+    }
+    if (c.batchHolds > 0 && --c.batchHolds > 0)
         return;
     if (c.rerouteTimer) {
         c.rerouteTimer->stop();
@@ -291,9 +294,14 @@ void EdgeItem::setRerouteTimerHeld(bool held)
         c.rerouteTimer->stop();
 }
 
+bool EdgeItem::isRerouteTimerHeld()
+{
+    return controls().rerouteTimerHeld;
+}
+
 bool EdgeItem::isBatchMode()
 {
-    return controls().batchMode;
+    return controls().batchHolds > 0;
 }
 
 void EdgeItem::setDiscardPendingReroutes(bool discard)
@@ -341,7 +349,7 @@ void EdgeItem::scheduleReroute()
     RerouteControls &c = controls();
     if (c.suppressRouting || m_beingDestroyed)
         return;
-    if (!c.batchMode) {
+    if (c.batchHolds == 0) {
         updatePath();
         return;
     }

@@ -108,6 +108,10 @@ public:
     // Class-wide re-routing controls, GUI thread only.
     static void setSuppressRouting(bool on);
     static bool isRoutingSuppressed();
+    // Counted: each true takes a hold on batch mode and each false gives one back; the
+    // batch ends (its queues are served) when the last hold is given back, so a nested
+    // batch, such as a box's own inside a layout, does not end the outer one. A false
+    // without a hold ends the batch at once.
     static void setBatchMode(bool on);
     static bool isBatchMode();
     static void setDiscardPendingReroutes(bool discard);
@@ -117,11 +121,15 @@ public:
     static void flushPendingReroutes();
     static void flushDeferredReroutes();
     // While held the batch timer is stopped and not started again; requests still queue.
+    // RerouteTimerHold sets and restores it for a scope.
     static void setRerouteTimerHeld(bool held);
+    static bool isRerouteTimerHeld();
     // While set, obstacle look-ups on the index's scene use it instead of asking the scene
     // (the automatic layout sets one while its boxes stay put); not while the full walk is
     // on. The index must outlive its use.
+    // ObstacleIndexScope sets and restores it for a scope.
     static void setObstacleIndex(const EntityObstacleIndex *index);
+    static const EntityObstacleIndex *obstacleIndex();
     static const EntityObstacleIndex *obstacleIndexFor(const QGraphicsScene *scene);
     // Whether the edge waits in the quick or in the full re-route set of the batch.
     bool isReroutePending() const;

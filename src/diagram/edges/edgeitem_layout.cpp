@@ -56,6 +56,11 @@ void EdgeItem::setObstacleIndex(const EntityObstacleIndex *index)
     activeObstacleIndex = index;
 }
 
+const EntityObstacleIndex *EdgeItem::obstacleIndex()
+{
+    return activeObstacleIndex;
+}
+
 const EntityObstacleIndex *EdgeItem::obstacleIndexFor(const QGraphicsScene *scene)
 {
     if (!activeObstacleIndex || isFullObstacleWalk() || activeObstacleIndex->scene() != scene)

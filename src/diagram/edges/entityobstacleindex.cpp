@@ -112,11 +112,12 @@ QList<QRectF> EntityObstacleIndex::obstaclesIn(const QRectF &region, const QGrap
 }
 
 ObstacleIndexScope::ObstacleIndexScope(const EntityObstacleIndex *index)
+    : m_previous(EdgeItem::obstacleIndex())
 {
     EdgeItem::setObstacleIndex(index);
 }
 
 ObstacleIndexScope::~ObstacleIndexScope()
 {
-    EdgeItem::setObstacleIndex(nullptr);
+    EdgeItem::setObstacleIndex(m_previous);
 }

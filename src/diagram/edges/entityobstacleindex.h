@@ -46,7 +46,8 @@ private:
 };
 
 // Obstacle look-ups of every edge of the index's scene go to index while the scope lives;
-// the boxes must not move meanwhile.
+// the boxes must not move meanwhile. The index in use before comes back at the end, so a
+// scope opened for another scene during an event-loop turn leaves the outer one in place.
 class ObstacleIndexScope
 {
 public:
@@ -54,4 +55,7 @@ public:
     ~ObstacleIndexScope();
     ObstacleIndexScope(const ObstacleIndexScope &) = delete;
     ObstacleIndexScope &operator=(const ObstacleIndexScope &) = delete;
+
+private:
+    const EntityObstacleIndex *m_previous;
 };

@@ -9,6 +9,7 @@
 #include "entityobstacleindex.h"
 #include "forcelayout.h"
 #include "hublayout.h"
+#include "reroutetimerhold.h"
 #include "scenelayout.h"
 #include "segmentseparation.h"
 #include "slotarrangement.h"
@@ -87,17 +88,6 @@ private:
     QList<QPointer<QGraphicsView>> m_views;
     QList<QGraphicsView::ViewportUpdateMode> m_updateModes;
     QList<bool> m_interactive;
-};
-
-// Holds the batch timer of edge re-routing from the end of the moves until batch mode
-// ends, so that no quick re-route runs in the middle of the passes however long they take.
-class RerouteTimerHold
-{
-public:
-    RerouteTimerHold() { EdgeItem::setRerouteTimerHeld(true); }
-    ~RerouteTimerHold() { EdgeItem::setRerouteTimerHeld(false); }
-    RerouteTimerHold(const RerouteTimerHold &) = delete;
-    RerouteTimerHold &operator=(const RerouteTimerHold &) = delete;
 };
 
 // Entities added in one pass, each once, visited in the order they were first added.
@@ -340,6 +330,7 @@ void ERScene::autoLayout()
     const EntityObstacleIndex obstacleIndex(this, boxes);
     const ObstacleIndexScope useIndex(&obstacleIndex);
     {
+        // From the end of the moves until batch mode ends, however long the passes take.
         RerouteTimerHold holdTimer;
 
         for (const QPointer<EdgeItem> &edge : std::as_const(edges)) {
