@@ -4,6 +4,8 @@
 #include "edgeitem.h"
 #include "edgetestutil.h"
 #include "entityitem.h"
+#include "entityobstacleindex.h"
+#include "reroutetimerhold.h"
 #include "slotitem.h"
 #include "testsupport.h"
 
@@ -11,8 +13,28 @@
 #include <QPointer>
 #include <QtTest>
 
+#include <algorithm>
+
 using edgetest::addBox;
 using edgetest::addEdge;
+
+namespace {
+
+// Counts the routes it is given: every re-route that is not the straight line between
+// two aligned slots ends in a fresh path, and the pen is applied with it.
+class CountingEdge : public EdgeItem
+{
+public:
+    using EdgeItem::EdgeItem;
+    void applyPen() override
+    {
+        ++routed;
+        EdgeItem::applyPen();
+    }
+    int routed = 0;
+};
+
+} // namespace
 
 class tst_EdgeItemRerouting : public QObject
 {
@@ -30,6 +52,9 @@ private slots:
     void deletedWhilePendingIsNeverServed();
     void deletingBoxTakesItsPendingEdges();
     void sceneOfPendingEdgesTearsDown();
+    void nestedBatchKeepsTheOuterOne();
+    void nestedTimerHoldKeepsTheOuterOne();
+    void nestedObstacleIndexKeepsTheOuterOne();
 
 private:
     QGraphicsScene *m_scene = nullptr;
@@ -59,31 +84,44 @@ void tst_EdgeItemRerouting::cleanup()
 void tst_EdgeItemRerouting::batchServesEachEdgeOncePerShot()
 {
     EntityItem *a = addBox(m_scene, "a", QPointF(0, 0));
-    EntityItem *b = addBox(m_scene, "b", QPointF(400, 0));
-    EntityItem *c = addBox(m_scene, "c", QPointF(0, 300));
-    EdgeItem *ab = addEdge(m_scene, a, b);
-    EdgeItem *ac = addEdge(m_scene, a, c);
+    EntityItem *b = addBox(m_scene, "b", QPointF(400, 100));
+    EntityItem *c = addBox(m_scene, "c", QPointF(-250, 350));
+    auto *ab = addEdge<CountingEdge>(m_scene, a, b);
+    auto *ac = addEdge<CountingEdge>(m_scene, a, c);
+    ab->routed = ac->routed = 0;
+    // Each move asks both edges to re-route.
+    const auto burst = [&](int first) {
+        for (int step = first; step < first + 10; ++step)
+            a->setPos(step * 3, step * 2);
+    };
 
     EdgeItem::setBatchMode(true);
-    for (int step = 1; step <= 10; ++step)
-        a->setPos(step * 3, step * 2); // each move asks both edges to re-route
+    burst(1);
+    QCOMPARE(ab->routed, 0);
+    QCOMPARE(ac->routed, 0);
     QVERIFY(ab->isReroutePending() && ab->isRerouteDeferred());
-    QVERIFY(ac->isReroutePending() && ac->isRerouteDeferred());
-
     QTRY_VERIFY_WITH_TIMEOUT(!ab->isReroutePending() && !ac->isReroutePending(), 1000);
+    QCOMPARE(ab->routed, 1);
+    QCOMPARE(ac->routed, 1);
     QCOMPARE(ab->points, ab->computeRoute());
     QCOMPARE(ac->points, ac->computeRoute());
 
-    // Without a new request the timer does not fire again: a marked route stays.
-    const QList<QPointF> marker{ QPointF(-50, -50), QPointF(-50, -10) };
-    ab->applyRoundedPath(marker);
+    // Without a new request the timer does not fire again.
     QTest::qWait(100);
-    QCOMPARE(ab->points, marker);
-    QVERIFY(ab->isRerouteDeferred());
+    QCOMPARE(ab->routed, 1);
+    QCOMPARE(ac->routed, 1);
 
+    burst(11);
+    QTRY_VERIFY_WITH_TIMEOUT(!ab->isReroutePending() && !ac->isReroutePending(), 1000);
+    QCOMPARE(ab->routed, 2);
+    QCOMPARE(ac->routed, 2);
+
+    // The end of the batch runs the full re-route once each.
+    QVERIFY(ab->isRerouteDeferred());
     EdgeItem::setBatchMode(false);
-    QCOMPARE(ab->points, ab->computeRoute());
-    QVERIFY(!ab->isRerouteDeferred());
+    QCOMPARE(ab->routed, 3);
+    QCOMPARE(ac->routed, 3);
+    QVERIFY(!ab->isRerouteDeferred() && !ac->isRerouteDeferred());
 }
 
 void tst_EdgeItemRerouting::batchEndRunsFullRerouteUnlessDiscarded_data()
@@ -165,16 +203,88 @@ void tst_EdgeItemRerouting::sceneOfPendingEdgesTearsDown()
     plan.selfRelationships = 3;
     plan.viewLinks = 4;
     const diagramgenerator::Diagram diagram = diagramgenerator::buildDiagram(m_scene, plan);
-    for (EdgeItem *edge : diagram.edges)
+    QList<QPointer<QObject>> items;
+    for (EdgeItem *edge : diagram.edges) {
         edge->updatePath();
+        items.append(edge);
+    }
+    for (EntityItem *box : diagram.boxes)
+        items.append(box);
     EdgeItem::setBatchMode(true);
     for (int i = 0; i < diagram.boxes.size(); i += 3)
         diagram.boxes.at(i)->moveBy(5, 5);
+    const auto waiting = std::count_if(diagram.edges.cbegin(), diagram.edges.cend(),
+                                       [](const EdgeItem *edge) { return edge->isReroutePending(); });
+    QVERIFY(waiting > 10);
+
     // The scene deletes boxes and edges in its own order while edges still wait.
     delete m_scene;
     m_scene = nullptr;
-    QTest::qWait(60);
+    QVERIFY(std::all_of(items.cbegin(), items.cend(), [](const QPointer<QObject> &item) { return item.isNull(); }));
+
+    // What the same batch asks afterwards is served as usual: once by the timer, once at the end.
+    QGraphicsScene fresh;
+    EntityItem *a = addBox(&fresh, "a", QPointF(0, 0));
+    auto *edge = addEdge<CountingEdge>(&fresh, a, addBox(&fresh, "b", QPointF(400, 100)));
+    edge->routed = 0;
+    a->moveBy(10, 10);
+    QTRY_VERIFY_WITH_TIMEOUT(!edge->isReroutePending(), 1000);
+    QCOMPARE(edge->routed, 1);
     EdgeItem::setBatchMode(false);
+    QCOMPARE(edge->routed, 2);
+    edgetest::clearScene(&fresh);
+}
+
+void tst_EdgeItemRerouting::nestedBatchKeepsTheOuterOne()
+{
+    EntityItem *a = addBox(m_scene, "a", QPointF(0, 0));
+    EdgeItem *edge = addEdge(m_scene, a, addBox(m_scene, "b", QPointF(400, 100)));
+    EdgeItem::setBatchMode(true);
+    EdgeItem::setBatchMode(true); // a box's own batch inside a layout
+    a->moveBy(10, 10);
+    EdgeItem::setBatchMode(false);
+    QVERIFY(EdgeItem::isBatchMode());
+    QVERIFY(edge->isRerouteDeferred());
+    EdgeItem::setBatchMode(false);
+    QVERIFY(!EdgeItem::isBatchMode());
+    QVERIFY(!edge->isRerouteDeferred());
+    QCOMPARE(edge->points, edge->computeRoute());
+}
+
+void tst_EdgeItemRerouting::nestedTimerHoldKeepsTheOuterOne()
+{
+    EntityItem *a = addBox(m_scene, "a", QPointF(0, 0));
+    EdgeItem *edge = addEdge(m_scene, a, addBox(m_scene, "b", QPointF(400, 100)));
+    EdgeItem::setBatchMode(true);
+    {
+        RerouteTimerHold outer;
+        { RerouteTimerHold inner; }
+        QVERIFY(EdgeItem::isRerouteTimerHeld());
+        a->moveBy(10, 10);
+        QTest::qWait(100); // three times the batch interval
+        QVERIFY(edge->isReroutePending());
+    }
+    QVERIFY(!EdgeItem::isRerouteTimerHeld());
+    EdgeItem::setBatchMode(false);
+    QVERIFY(!edge->isReroutePending());
+}
+
+void tst_EdgeItemRerouting::nestedObstacleIndexKeepsTheOuterOne()
+{
+    QGraphicsScene other;
+    const EntityObstacleIndex outerIndex(m_scene, { addBox(m_scene, "a", QPointF(0, 0)) });
+    const EntityObstacleIndex innerIndex(&other, { addBox(&other, "b", QPointF(0, 0)) });
+    {
+        const ObstacleIndexScope outer(&outerIndex);
+        {
+            // Another scene laid out or loaded during one of the outer scope's event turns.
+            const ObstacleIndexScope inner(&innerIndex);
+            QCOMPARE(EdgeItem::obstacleIndexFor(&other), &innerIndex);
+        }
+        QCOMPARE(EdgeItem::obstacleIndexFor(m_scene), &outerIndex);
+    }
+    QCOMPARE(EdgeItem::obstacleIndexFor(m_scene), nullptr);
+    edgetest::clearScene(&other);
 }
 
 QTEST_MAIN(tst_EdgeItemRerouting)
