@@ -371,6 +371,8 @@ void tst_ERSceneDocument::repeatedEntityIdKeptByLaterBox()
 {
     ERScene scene;
     QSignalSpy added(&scene, &ERScene::entityAdded);
+    QStringList announcedIds; // as the listeners saw them
+    connect(&scene, &ERScene::entityAdded, this, [&](EntityItem *entity) { announcedIds.append(entity->id()); });
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Duplicate entity id: \"dup\"$"));
     QVERIFY(scene.loadFromJson(parse(R"({"entities": [
         {"id": "dup", "title": "first", "x": 0},
@@ -382,6 +384,7 @@ void tst_ERSceneDocument::repeatedEntityIdKeptByLaterBox()
     auto *second = added.at(1).at(0).value<EntityItem *>();
     QCOMPARE(second->id(), QStringLiteral("dup"));
     QVERIFY(isUuid(first->id()));
+    QCOMPARE(announcedIds, (QStringList{first->id(), QStringLiteral("dup"), QStringLiteral("c")}));
     const QList<EdgeItem *> edges = itemsOf<EdgeItem>(scene);
     QCOMPARE(edges.size(), 1);
     QCOMPARE(edges.at(0)->from, second);

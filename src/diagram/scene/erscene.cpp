@@ -723,24 +723,29 @@ void ERScene::createEntities(const QJsonArray &array, LoadedItems &loaded)
     addTopmostFirst(this, loaded.entities);
 
     for (qsizetype i = 0; i < loaded.entities.size(); ++i) {
-        if (EntityItem *entity = loaded.entities.at(i).data()) {
+        if (EntityItem *entity = loaded.entities.at(i).data())
             entity->fromJson(array.at(i).toObject());
-            emit entityAdded(entity);
-        }
-        // The receivers of the signal may have deleted the box.
-        if (EntityItem *entity = loaded.entities.at(i).data()) {
-            const QString id = entity->id();
-            const auto previous = loaded.entitiesById.constFind(id);
-            if (previous != loaded.entitiesById.cend() && previous.value() && previous.value() != entity) {
-                // Two boxes under one id would both register as one table; the later
-                // keeps it, as the edges that follow bind to the later one.
-                qWarning() << "Duplicate entity id:" << id;
-                previous.value()->storedId = newId();
-            }
-            loaded.entitiesById.insert(id, entity);
-        }
         if ((i + 1) % EventTurnInterval == 0)
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+    // Every id is final before the first box is announced.
+    for (const QPointer<EntityItem> &entity : std::as_const(loaded.entities)) {
+        if (!entity)
+            continue;
+        const QString id = entity->id();
+        const auto previous = loaded.entitiesById.constFind(id);
+        if (previous != loaded.entitiesById.cend() && previous.value() && previous.value() != entity) {
+            // Two boxes under one id would both register as one table; the later keeps
+            // it, as the edges that follow bind to the later one.
+            qWarning() << "Duplicate entity id:" << id;
+            previous.value()->storedId = newId();
+        }
+        loaded.entitiesById.insert(id, entity);
+    }
+    // The receivers of the signal may delete boxes.
+    for (const QPointer<EntityItem> &entity : std::as_const(loaded.entities)) {
+        if (entity)
+            emit entityAdded(entity);
     }
 }
 
