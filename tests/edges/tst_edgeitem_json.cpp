@@ -15,6 +15,9 @@
 #include <QUuid>
 #include <QtTest>
 
+#include <cmath>
+#include <limits>
+
 using edgetest::addBox;
 using edgetest::addEdge;
 
@@ -59,6 +62,8 @@ private slots:
     void slotSideWithoutPosition();
     void slotSideOutsideRangeKeepsSide_data();
     void slotSideOutsideRangeKeepsSide();
+    void slotPositionNotFiniteIsMissing_data();
+    void slotPositionNotFiniteIsMissing();
 
     void storedRouteIsFitted_data();
     void storedRouteIsFitted();
@@ -258,6 +263,31 @@ void tst_EdgeItemJson::slotSideOutsideRangeKeepsSide()
     QCOMPARE(int(edge->fromSlot->side()), expected);
     edge->updatePath();
     QVERIFY(edge->points.size() >= 2);
+}
+
+void tst_EdgeItemJson::slotPositionNotFiniteIsMissing_data()
+{
+    QTest::addColumn<double>("x");
+    QTest::addColumn<double>("y");
+    const double inf = std::numeric_limits<double>::infinity();
+    QTest::newRow("x not a number") << std::numeric_limits<double>::quiet_NaN() << 20.0;
+    QTest::newRow("y infinite") << 40.0 << inf;
+    QTest::newRow("both below every bound") << -inf << -inf;
+}
+
+void tst_EdgeItemJson::slotPositionNotFiniteIsMissing()
+{
+    QFETCH(double, x);
+    QFETCH(double, y);
+    EdgeItem *edge = addEdge(m_scene, m_a, m_b, false);
+    const QPointF before = edge->fromSlot->pos();
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("is not finite; the slot keeps its place"));
+    edge->fromJson(QJsonObject{ { "id", "e1" }, { "fromSlot", QJsonObject{ { "side", 1 }, { "x", x }, { "y", y } } } });
+    QCOMPARE(edge->fromSlot->pos(), before);
+    edge->updatePath();
+    QVERIFY(edge->points.size() >= 2);
+    for (const QPointF &point : std::as_const(edge->points))
+        QVERIFY2(std::isfinite(point.x()) && std::isfinite(point.y()), qPrintable(QString::number(point.y())));
 }
 
 void tst_EdgeItemJson::storedRouteIsFitted_data()

@@ -146,7 +146,13 @@ void EdgeItem::readSlotJson(SlotItem *slot, const QJsonObject &object)
     if (object.contains(QStringLiteral("x")) && object.contains(QStringLiteral("y"))) {
         const QJsonValue x = object.value(QStringLiteral("x"));
         const QJsonValue y = object.value(QStringLiteral("y"));
-        slot->setPos(x.isDouble() ? x.toDouble() : 0, y.isDouble() ? y.toDouble() : 0);
+        const QPointF pos(x.isDouble() ? x.toDouble() : 0, y.isDouble() ? y.toDouble() : 0);
+        // Documents built in code can carry them; a route through them would be lost.
+        if (std::isfinite(pos.x()) && std::isfinite(pos.y()))
+            slot->setPos(pos);
+        else
+            qWarning("EdgeItem::readSlotJson: position (%g, %g) is not finite; the slot keeps its place",
+                     pos.x(), pos.y());
     }
     slot->constrainToParent();
 }
