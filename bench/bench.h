@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QMap>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 
@@ -29,6 +31,22 @@ double medianMs(const std::function<void()> &step, int runs = 3);
 // Prints "  <label>: <value>" aligned, so every workload reads the same.
 void report(const QString &label, const QString &value);
 void reportMs(const QString &label, double ms);
+
+// Notes that a watched widget got a paint event; install it as an event filter and
+// clear painted before the step that should cause the paint.
+class PaintWatcher : public QObject
+{
+public:
+    bool painted = false;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            painted = true;
+        return QObject::eventFilter(watched, event);
+    }
+};
 
 // Peak resident set size of this process in MiB (from /proc/self/status).
 double peakRssMiB();

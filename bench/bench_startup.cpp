@@ -13,20 +13,6 @@
 
 namespace {
 
-class PaintWatcher : public QObject
-{
-public:
-    bool painted = false;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint)
-            painted = true;
-        return QObject::eventFilter(watched, event);
-    }
-};
-
 double elapsedMs(const QElapsedTimer &timer)
 {
     return timer.nsecsElapsed() / 1e6;
@@ -43,7 +29,7 @@ void startup()
     MainWindow window;
     const double constructMs = elapsedMs(timer);
 
-    PaintWatcher watcher;
+    bench::PaintWatcher watcher;
     window.installEventFilter(&watcher);
     timer.restart();
     window.show();
