@@ -1,8 +1,18 @@
 #include "bench.h"
 
+#include "applicationsetup.h"
+#include "diagramgenerator.h"
+#include "edgeitem.h"
+#include "erscene.h"
 #include "recognitionsteps.h"
+#include "scenepicture.h"
 
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTimer>
 
 namespace {
 
@@ -57,9 +67,8 @@ void assembleAndBuild()
         entities.append(entity);
         fragments.append({QRectF(entity.rect.x() + 8, entity.rect.y() + 4, 90, 14), QStringLiteral("table_%1").arg(i)});
         for (int row = 0; row < 9; ++row) {
-            const QRectF line(entity.rect.x() + 8, entity.rect.y() + 24 + row * 19, 80, 14);
-            fragments.append({line, QStringLiteral("column_%1").arg(row)});
-            fragments.append({line.translated(110, 0), row % 2 ? QStringLiteral("int") : QStringLiteral("varchar(40)")});
+            const QRectF line(entity.rect.x() + 8, entity.rect.y() + 24 + row * 19, 180, 14);
+            fragments.append({line, QStringLiteral("column_%1 %2").arg(row).arg(row % 2 ? "int" : "varchar(40)")});
         }
     }
     std::shuffle(fragments.begin(), fragments.end(), random);
@@ -89,6 +98,121 @@ void imageMerge()
     assembleAndBuild();
 }
 
+// 120 boxes of 9 rows in a 12 x 10 grid with 150 relationships, rendered as render_diagram
+// renders them, to a picture of about 3600 x 2400 pixels.
+QImage seededDiagramPicture()
+{
+    configureApplication(*qobject_cast<QApplication *>(QCoreApplication::instance()));
+    ERScene scene;
+    diagramgenerator::DiagramPlan plan;
+    plan.columns = 12;
+    plan.rows = 10;
+    plan.views = 0;
+    plan.edges = 150;
+    plan.selfRelationships = 0;
+    plan.viewLinks = 0;
+    plan.fewestRows = 9;
+    plan.mostRows = 9;
+    plan.cellWidth = 296;
+    plan.cellHeight = 232;
+    plan.seed = 31;
+    const diagramgenerator::Diagram diagram = diagramgenerator::buildDiagram(&scene, plan);
+    QCoreApplication::processEvents();
+    for (EdgeItem *edge : diagram.edges)
+        edge->updatePath();
+    return scenepicture::renderDiagram(scene, 3600);
+}
+
+double msSince(const QElapsedTimer &timer)
+{
+    return timer.nsecsElapsed() / 1e6;
+}
+
+// Times one stage, once.
+template <typename Stage>
+auto timed(const QString &label, Stage &&stage)
+{
+    QElapsedTimer timer;
+    timer.start();
+    auto result = stage();
+    bench::reportMs(label, msSince(timer));
+    return result;
+}
+
+// The text stage with a zero-delay timer that records the longest wait between two turns
+// of the event loop.
+QList<TextFragment> timedText(const QImage &working, const QList<QRectF> &boxes)
+{
+    GlyphTemplateCache cache;
+    QElapsedTimer sinceTurn;
+    double longestGap = 0;
+    QTimer turns;
+    turns.setInterval(0);
+    QObject::connect(&turns, &QTimer::timeout, [&] {
+        longestGap = std::max(longestGap, msSince(sinceTurn));
+        sinceTurn.restart();
+    });
+    turns.start();
+    sinceTurn.start();
+    const QList<TextFragment> lines =
+        timed(QStringLiteral("text (recognizeRegionText)"), [&] { return recognizeRegionText(working, boxes, &cache); });
+    longestGap = std::max(longestGap, msSince(sinceTurn));
+    bench::report(QStringLiteral("  lines read"), QString::number(lines.size()));
+    bench::report(QStringLiteral("  template sets built"), QString::number(cache.setsBuilt()));
+    bench::reportMs(QStringLiteral("  longest wait for the event loop"), longestGap);
+    return lines;
+}
+
+void runRasterRoute(const QString &path)
+{
+    const QImage picture = timed(QStringLiteral("load the picture"), [&] { return QImage(path); });
+    bench::report(QStringLiteral("  picture"), QStringLiteral("%1 x %2").arg(picture.width()).arg(picture.height()));
+    const QImage working = timed(QStringLiteral("binarizeImage"), [&] { return binarizeImage(picture); });
+    const QImage outside = timed(QStringLiteral("outside fill"), [&] { return outsideMask(working); });
+    const QList<QRect> regions = timed(QStringLiteral("findRegions"), [&] { return findRegions(working, outside); });
+    const QList<QRectF> boxes =
+        timed(QStringLiteral("mergeRectangles"), [&] { return mergeRectangles(regionCandidates(regions)); });
+    bench::report(QStringLiteral("  regions, boxes"), QStringLiteral("%1, %2").arg(regions.size()).arg(boxes.size()));
+    timedText(working, boxes);
+    const QList<RecognizedLink> links =
+        timed(QStringLiteral("connectors"), [&] { return traceConnectors(working, boxes); });
+    bench::report(QStringLiteral("  links"), QString::number(links.size()));
+    RecognizedDiagram diagram;
+    const bool found = timed(QStringLiteral("detectRasterBoxes, whole route (target 20000)"),
+                             [&] { return detectRasterBoxes(picture, diagram); });
+    bench::report(QStringLiteral("  entities"), found ? QString::number(diagram.entities.size()) : QStringLiteral("none"));
+}
+
+// The picture stays in the temporary folder for a look at it.
+void imageRaster()
+{
+    const QString path = QDir(QDir::tempPath()).filePath(QStringLiteral("velmora-image-raster.png"));
+    seededDiagramPicture().save(path);
+    bench::report(QStringLiteral("picture written to"), path);
+    runRasterRoute(path);
+}
+
+void noise()
+{
+    // Bands of ink from sparse to dense, so that some enclose regions and some join up.
+    QImage picture(3600, 2400, QImage::Format_Grayscale8);
+    QRandomGenerator random(2400);
+    const int percentInk[] = {2, 4, 6, 8, 10, 12, 15, 20, 25, 30, 40, 50};
+    for (int y = 0; y < picture.height(); ++y) {
+        uchar *line = picture.scanLine(y);
+        const int percent = percentInk[y / 200];
+        for (int x = 0; x < picture.width(); ++x)
+            line[x] = int(random.bounded(100)) < percent ? 0 : 255;
+    }
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("noise.png"));
+    picture.save(path);
+    runRasterRoute(path);
+}
+
 } // namespace
 
+VELMORA_BENCH("image-raster", "image import: the raster route on a rendered 120-box diagram, 3600 x 2400 (target 20 s)",
+              imageRaster);
+VELMORA_BENCH("noise", "image import: the raster route on 3600 x 2400 pixels of random ink", noise);
 VELMORA_BENCH("image-merge", "image import: box merging, entity building and the document", imageMerge);

@@ -3,6 +3,8 @@
 // The steps of image import, for the library's own files and for the tests. Each is a free
 // function of plain data; the public entry points are in imageimport.h.
 
+#include "glyphtemplatecache.h"
+#include "glyphtemplateset.h"
 #include "imageimport.h"
 
 #include <QJsonObject>
@@ -11,9 +13,11 @@
 #include <QPointF>
 #include <QRect>
 #include <QRectF>
+#include <QSize>
 #include <QString>
 
 #include <cmath>
+#include <functional>
 
 QT_BEGIN_NAMESPACE
 class QImage;
@@ -126,3 +130,86 @@ void assembleEntities(QList<RecognizedEntity> &entities, QList<TextFragment> fra
 // The diagram exchange document of a recognised diagram, entities placed at a size
 // normalised to the picture.
 QJsonObject buildRecognizedDiagramJson(const RecognizedDiagram &result);
+
+// Raster preparation
+
+// Pictures wider or taller than this are worked on scaled down to fit.
+constexpr int WorkingSizeLimit = 3600;
+
+// The black-and-white working image of a picture (Grayscale8, ink 0, background 255), at
+// most WorkingSizeLimit pixels on either side; null for a null picture. Transparent pixels
+// count as white.
+QImage binarizeImage(QImage picture);
+
+// Raster boxes and connectors
+
+// At most this many links are kept per picture.
+constexpr int MaxRasterLinks = 10000;
+
+// The raster route: boxes, their text and the connectors between them replace out's
+// entities and links. False, with out unchanged, for a null picture or when no box is found.
+bool detectRasterBoxes(const QImage &picture, RecognizedDiagram &out);
+
+// 255 where a background pixel of the working image is connected to its border, else 0.
+QImage outsideMask(const QImage &working);
+
+// Bounding rectangles of the 4-connected regions of pixels non-zero in mask and zero in
+// excluded, of at least 280 pixels, in the order their first pixel is met row by row.
+QList<QRect> findRegions(const QImage &mask, const QImage &excluded);
+
+// Each region grown by 2 pixels on every side, so that it covers the box's border line.
+QList<QRectF> regionCandidates(const QList<QRect> &regions);
+
+// Links between the boxes that connected ink outside their interiors runs between.
+QList<RecognizedLink> traceConnectors(const QImage &working, const QList<QRectF> &boxes);
+
+// Glyph-template text recognition
+
+constexpr int MinGlyphPixelSize = 10;
+constexpr int MaxGlyphPixelSize = 28;
+
+// The reference glyphs at the given pixel size (clamped to 10..28): the template characters
+// in "Verdana", "Tahoma" and "Arial", bold, each in a cell of its own size.
+QList<GlyphTemplate> buildGlyphTemplates(int pixelSize);
+
+// The part of a greyscale image inside the bounding box of its pixels below 128; null
+// when there is none.
+QImage cropToInk(const QImage &image);
+
+// The 16 x 24 comparison cell of a glyph: its inked part scaled to fit 14 x 22, centred.
+QImage normalizeGlyph(const QImage &glyph);
+
+// The character whose template overlaps the glyph best, or the null character when none
+// reaches a score of 0.2.
+QChar matchGlyph(const QImage &glyph, const GlyphTemplateSet &templates);
+
+// The text of one line of a binarised picture, cleaned.
+QString recognizeCharacters(const QImage &binary, const QRect &line, const GlyphTemplateSet &templates);
+
+// The text lines of a box's inner rectangle: runs of at least 6 rows with enough ink.
+QList<QRect> textLines(const QImage &binary, const QRect &inner);
+
+// One fragment per recognised line of every box, box by box, top to bottom. The cache, when
+// given, keeps the template sets for the caller; otherwise the call keeps its own.
+QList<TextFragment> recognizeRegionText(const QImage &binary, const QList<QRectF> &boxes,
+                                        GlyphTemplateCache *cache = nullptr);
+
+// Reads the text of a rectangle in drawing coordinates from a picture rendered of the
+// drawing, whose view box is given; the template sets come from cache, which must outlive it.
+using RenderedTextReader = std::function<QString(const QRectF &)>;
+RenderedTextReader recognizeRenderedText(const QImage &rendering, const QRectF &viewBox, GlyphTemplateCache *cache);
+
+// Placing fragments of an outside recogniser
+
+// Distributes fragments, given in the pixels of a picture of pictureSize that shows source,
+// over the entities: titles from title bands, the rest as attribute rows.
+void recognizeBoxTexts(QList<RecognizedEntity> &entities, const QList<TextFragment> &fragments,
+                       const QSize &pictureSize, const QRectF &source);
+
+// Appends the attributes of one or more rows of an entity's fragments: a name left of the
+// box's centre, a type right of it.
+void parseBoxLines(const RecognizedEntity &entity, QList<RecognizedAttribute> &output,
+                   QList<TextFragment> fragments);
+
+// The words of one line, left to right, spaced where they lie apart, misreadings repaired.
+QString joinWords(QList<TextFragment> words);

@@ -2,6 +2,7 @@
 #include "entityitem.h"
 #include "erscene.h"
 #include "recognitionsteps.h"
+#include "recognitiontestutil.h"
 
 #include <QApplication>
 #include <QJsonArray>
@@ -24,16 +25,6 @@ TextFragment text(double x, double y, const QString &words, double height = 12)
     return TextFragment{QRectF(x, y, 8.0 * words.size(), height), words};
 }
 
-// "Title [name:type; ...]" with " missing" when no attribute was recognised.
-QString describe(const RecognizedEntity &entity)
-{
-    QStringList rows;
-    for (const RecognizedAttribute &attribute : entity.attributes)
-        rows.append(attribute.name + QLatin1Char(':') + attribute.type);
-    return entity.title + QLatin1String(" [") + rows.join(QLatin1String("; ")) + QLatin1Char(']')
-        + (entity.attributesMissing ? QLatin1String(" missing") : QLatin1String(""));
-}
-
 QStringList assemble(const Rects &boxes, const Fragments &fragments)
 {
     QList<RecognizedEntity> entities;
@@ -45,7 +36,7 @@ QStringList assemble(const Rects &boxes, const Fragments &fragments)
     assembleEntities(entities, fragments);
     QStringList described;
     for (const RecognizedEntity &entity : std::as_const(entities))
-        described.append(describe(entity));
+        described.append(recognitiontest::describe(entity));
     return described;
 }
 

@@ -28,13 +28,13 @@ private:
     std::mt19937_64 m_engine;
 };
 
-EntityItem *makeBox(SeededRandom &random, int index, bool view)
+EntityItem *makeBox(SeededRandom &random, int index, bool view, const DiagramPlan &plan)
 {
     auto *box = new EntityItem(QStringLiteral("%1_%2").arg(view ? "view" : "table").arg(index, 3, 10, QChar(u'0')),
                                QSizeF(150, 70));
     if (view)
         box->setKind(EntityKind::View);
-    const int rows = 3 + random.below(6);
+    const int rows = plan.fewestRows + random.below(std::max(plan.mostRows - plan.fewestRows + 1, 1));
     for (int r = 0; r < rows; ++r) {
         const bool key = r == 0;
         box->addAttributeRow(key ? QStringLiteral("id") : QStringLiteral("column_%1").arg(r),
@@ -58,7 +58,7 @@ Diagram buildDiagram(QGraphicsScene *scene, const DiagramPlan &plan)
         viewCells.insert(random.below(count));
 
     for (int i = 0; i < count; ++i) {
-        EntityItem *box = makeBox(random, i, viewCells.contains(i));
+        EntityItem *box = makeBox(random, i, viewCells.contains(i), plan);
         scene->addItem(box);
         const int column = i % plan.columns;
         const int row = i / plan.columns;

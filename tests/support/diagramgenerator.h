@@ -21,6 +21,8 @@ struct DiagramPlan
     int rows = 15;
     int views = 20;            // boxes that show views; the rest show tables
     int edges = 500;           // all edges, self relationships and view links included
+    int fewestRows = 3;        // attribute rows per box, drawn from fewestRows..mostRows
+    int mostRows = 8;
     int selfRelationships = 10;
     int viewLinks = 20;
     double cellWidth = 280;    // grid pitch; each box is jittered inside its cell
@@ -34,7 +36,7 @@ struct Diagram
     QList<EdgeItem *> edges;    // in creation order; none routed yet
 };
 
-// Builds the boxes (3 to 8 rows each) and the edges directly in scene: relationships between
+// Builds the boxes (fewestRows to mostRows rows each) and the edges directly in scene: relationships between
 // near neighbours in the grid plus one long one in ten, self relationships on tables, and
 // links from views to tables near them (the view at either end). Edges are made without
 // foreign-key rows and without a route.

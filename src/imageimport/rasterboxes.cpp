@@ -1,0 +1,245 @@
+// The raster route: entity boxes as enclosed background regions of the working image, their
+// text, and connectors as connected ink running between boxes.
+#include "boxtouchindex.h"
+#include "recognitionsteps.h"
+
+#include <QSet>
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+namespace {
+
+constexpr int MinimumRegionPixels = 280;
+constexpr int MinimumConnectorPixels = 18;
+
+// Visits the pixels of one 4-connected area breadth first from start (right, left, below,
+// above), marking each in visited; accept tells which pixels belong to it.
+template <typename Accept, typename Visit>
+void floodFill(int width, int height, int start, std::vector<uchar> &visited, std::vector<int> &queue,
+               Accept &&accept, Visit &&visit)
+{
+    queue.assign(1, start);
+    visited[size_t(start)] = 1;
+    for (size_t head = 0; head < queue.size(); ++head) {
+        const int p = queue[head];
+        const int x = p % width;
+        const int y = p / width;
+        visit(x, y);
+        const std::array<std::pair<bool, int>, 4> neighbours = {
+            std::pair{x + 1 < width, p + 1}, std::pair{x > 0, p - 1}, std::pair{y + 1 < height, p + width},
+            std::pair{y > 0, p - width}};
+        for (const auto &[inside, n] : neighbours) {
+            if (inside && !visited[size_t(n)] && accept(n)) {
+                visited[size_t(n)] = 1;
+                queue.push_back(n);
+            }
+        }
+    }
+}
+
+std::vector<uchar> backgroundOf(const QImage &working)
+{
+    const int width = working.width();
+    std::vector<uchar> background(size_t(width) * size_t(working.height()));
+    for (int y = 0; y < working.height(); ++y) {
+        const uchar *line = working.constScanLine(y);
+        for (int x = 0; x < width; ++x)
+            background[size_t(y) * width + x] = line[x] != 0;
+    }
+    return background;
+}
+
+QImage maskImage(const std::vector<uchar> &marked, int width, int height)
+{
+    QImage mask(width, height, QImage::Format_Grayscale8);
+    for (int y = 0; y < height; ++y) {
+        uchar *line = mask.scanLine(y);
+        for (int x = 0; x < width; ++x)
+            line[x] = marked[size_t(y) * width + x] ? 255 : 0;
+    }
+    return mask;
+}
+
+bool sameSize(const QImage &a, const QImage &b)
+{
+    return a.size() == b.size();
+}
+
+// The pairs of touched boxes not linked yet, in ascending order, until the bound is reached.
+void linkTouchedBoxes(std::vector<int> touched, QSet<QPair<int, int>> &linked, QList<RecognizedLink> &links,
+                      bool *warned)
+{
+    std::sort(touched.begin(), touched.end());
+    for (size_t a = 0; a < touched.size(); ++a) {
+        for (size_t b = a + 1; b < touched.size(); ++b) {
+            const QPair<int, int> pair(touched[a], touched[b]);
+            if (linked.contains(pair))
+                continue;
+            if (links.size() >= MaxRasterLinks) {
+                if (!*warned)
+                    qWarning("detectRasterBoxes: too many connections, keeping the first %d links", MaxRasterLinks);
+                *warned = true;
+                return;
+            }
+            linked.insert(pair);
+            RecognizedLink link;
+            link.oneIndex = pair.first;
+            link.manyIndex = pair.second;
+            links.append(link);
+        }
+    }
+}
+
+} // namespace
+
+QImage outsideMask(const QImage &working)
+{
+    const int width = working.width();
+    const int height = working.height();
+    if (width == 0 || height == 0)
+        return QImage();
+    const std::vector<uchar> background = backgroundOf(working);
+    std::vector<uchar> outside(background.size(), 0);
+    std::vector<int> queue;
+    const auto fillFrom = [&](int x, int y) {
+        const int p = y * width + x;
+        if (!background[size_t(p)] || outside[size_t(p)])
+            return;
+        floodFill(width, height, p, outside, queue, [&](int n) { return background[size_t(n)] != 0; },
+                  [](int, int) {});
+    };
+    for (int x = 0; x < width; ++x) {
+        fillFrom(x, 0);
+        fillFrom(x, height - 1);
+    }
+    for (int y = 0; y < height; ++y) {
+        fillFrom(0, y);
+        fillFrom(width - 1, y);
+    }
+    return maskImage(outside, width, height);
+}
+
+QList<QRect> findRegions(const QImage &mask, const QImage &excluded)
+{
+    QList<QRect> regions;
+    if (mask.isNull() || !sameSize(mask, excluded))
+        return regions;
+    const int width = mask.width();
+    const int height = mask.height();
+    std::vector<uchar> open(size_t(width) * size_t(height));
+    for (int y = 0; y < height; ++y) {
+        const uchar *in = mask.constScanLine(y);
+        const uchar *out = excluded.constScanLine(y);
+        for (int x = 0; x < width; ++x)
+            open[size_t(y) * width + x] = in[x] != 0 && out[x] == 0;
+    }
+    std::vector<uchar> visited(open.size(), 0);
+    std::vector<int> queue;
+    for (int p = 0; p < width * height; ++p) {
+        if (visited[size_t(p)] || !open[size_t(p)])
+            continue;
+        QRect bounds(p % width, p / width, 1, 1);
+        int pixels = 0;
+        floodFill(width, height, p, visited, queue, [&](int n) { return open[size_t(n)] != 0; },
+                  [&](int x, int y) {
+                      ++pixels;
+                      bounds.setLeft(std::min(bounds.left(), x));
+                      bounds.setRight(std::max(bounds.right(), x));
+                      bounds.setTop(std::min(bounds.top(), y));
+                      bounds.setBottom(std::max(bounds.bottom(), y));
+                  });
+        if (pixels >= MinimumRegionPixels)
+            regions.append(bounds);
+    }
+    return regions;
+}
+
+QList<QRectF> regionCandidates(const QList<QRect> &regions)
+{
+    QList<QRectF> candidates;
+    candidates.reserve(regions.size());
+    for (const QRect &r : regions)
+        candidates.append(QRectF(r.left() - 2, r.top() - 2, r.width() + 4, r.height() + 4));
+    return candidates;
+}
+
+QList<RecognizedLink> traceConnectors(const QImage &working, const QList<QRectF> &boxes)
+{
+    static constexpr std::array<QPoint, 8> Neighbours = {QPoint(1, 0), QPoint(-1, 0), QPoint(0, 1), QPoint(0, -1),
+                                                         QPoint(1, 1), QPoint(1, -1), QPoint(-1, 1), QPoint(-1, -1)};
+    const int width = working.width();
+    const int height = working.height();
+    const BoxTouchIndex index(boxes, working.size());
+    const auto traceable = [&](int x, int y) {
+        return working.constScanLine(y)[x] == 0 && !index.inInterior(x, y);
+    };
+    std::vector<uchar> visited(size_t(width) * size_t(height), 0);
+    std::vector<int> touchedStamp(size_t(boxes.size()), -1);
+    std::vector<QPoint> queue;
+    QSet<QPair<int, int>> linked;
+    QList<RecognizedLink> links;
+    bool warned = false;
+    int connector = 0;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            if (visited[size_t(y) * width + x] || !traceable(x, y))
+                continue;
+            visited[size_t(y) * width + x] = 1;
+            queue.assign(1, QPoint(x, y));
+            std::vector<int> touched;
+            for (size_t head = 0; head < queue.size(); ++head) {
+                const QPoint p = queue[head];
+                index.forEachBandAt(p.x(), p.y(), [&](int box) {
+                    if (touchedStamp[size_t(box)] != connector) {
+                        touchedStamp[size_t(box)] = connector;
+                        touched.push_back(box);
+                    }
+                });
+                for (const QPoint &step : Neighbours) {
+                    const QPoint n = p + step;
+                    if (n.x() < 0 || n.y() < 0 || n.x() >= width || n.y() >= height)
+                        continue;
+                    uchar &seen = visited[size_t(n.y()) * width + n.x()];
+                    if (!seen && traceable(n.x(), n.y())) {
+                        seen = 1;
+                        queue.push_back(n);
+                    }
+                }
+            }
+            ++connector;
+            if (queue.size() >= MinimumConnectorPixels && touched.size() >= 2)
+                linkTouchedBoxes(std::move(touched), linked, links, &warned);
+        }
+    }
+    return links;
+}
+
+bool detectRasterBoxes(const QImage &picture, RecognizedDiagram &out)
+{
+    if (picture.isNull())
+        return false;
+    const QImage working = binarizeImage(picture);
+    if (working.isNull())
+        return false;
+    const QList<QRectF> boxes = mergeRectangles(regionCandidates(findRegions(working, outsideMask(working))));
+    if (boxes.isEmpty())
+        return false;
+
+    out.entities.clear();
+    for (const QRectF &box : boxes) {
+        RecognizedEntity entity;
+        entity.rect = box;
+        out.entities.append(entity);
+    }
+    const QList<TextFragment> hooked = detectTextFragments(picture);
+    if (hooked.isEmpty()) {
+        assembleEntities(out.entities, recognizeRegionText(working, boxes));
+    } else {
+        // The hook reads the picture itself; boxes are in the pixels of the working image.
+        recognizeBoxTexts(out.entities, hooked, picture.size(), QRectF(QPointF(0, 0), QSizeF(working.size())));
+    }
+    out.links = traceConnectors(working, boxes);
+    return true;
+}

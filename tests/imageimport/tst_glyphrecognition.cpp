@@ -1,0 +1,308 @@
+#include "applicationsetup.h"
+#include "recognitionsteps.h"
+
+#include "testsupport.h"
+
+#include <QDir>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QtTest>
+
+namespace {
+
+QImage blank(int width, int height)
+{
+    QImage image(width, height, QImage::Format_Grayscale8);
+    image.fill(255);
+    return image;
+}
+
+void ink(QImage &image, int left, int top, int width, int height)
+{
+    for (int y = top; y < top + height; ++y)
+        std::fill_n(image.scanLine(y) + left, width, uchar(0));
+}
+
+GlyphTemplate syntheticTemplate(char character, int width, int height, const QList<QRect> &marks)
+{
+    QImage image = blank(width, height);
+    for (const QRect &mark : marks)
+        ink(image, mark.x(), mark.y(), mark.width(), mark.height());
+    return {QChar::fromLatin1(character), image};
+}
+
+// Shapes that stand for characters, so the line rules can be read off the text: a square,
+// a wide block, a stem with a dot and a plain stem.
+GlyphTemplateSet syntheticTemplates()
+{
+    return GlyphTemplateSet({syntheticTemplate('o', 10, 10, {QRect(1, 1, 8, 8)}),
+                             syntheticTemplate('m', 18, 11, {QRect(1, 1, 16, 9)}),
+                             syntheticTemplate('i', 4, 12, {QRect(1, 1, 2, 2), QRect(1, 4, 2, 7)}),
+                             syntheticTemplate('l', 4, 12, {QRect(1, 1, 2, 10)})});
+}
+
+using Marks = QList<QRect>;
+
+// The template character set as the application draws it.
+const QString TemplateCharacters = QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-.()");
+
+// Matching as plainly stated: every template cropped and normalised for every glyph.
+QChar matchGlyphPlainly(const QImage &glyph, const QList<GlyphTemplate> &templates)
+{
+    const QImage k = cropToInk(glyph);
+    if (k.isNull() || templates.isEmpty())
+        return QChar();
+    const double a = double(k.width()) / std::max(k.height(), 1);
+    const QImage cellK = normalizeGlyph(k);
+    double best = 0;
+    QChar winner;
+    for (const GlyphTemplate &candidate : templates) {
+        const QImage t = cropToInk(candidate.image);
+        if (t.isNull())
+            continue;
+        const double b = double(t.width()) / std::max(t.height(), 1);
+        if ((a < 0.42 && b > 0.75) || (a > 0.9 && b < 0.48))
+            continue;
+        const QImage cellT = normalizeGlyph(candidate.image);
+        int both = 0;
+        int either = 0;
+        for (int y = 0; y < 24; ++y) {
+            for (int x = 0; x < 16; ++x) {
+                const bool inkK = cellK.constScanLine(y)[x] < 140;
+                const bool inkT = cellT.constScanLine(y)[x] < 140;
+                both += inkK && inkT;
+                either += inkK || inkT;
+            }
+        }
+        const double score = either == 0 ? 0.0 : double(both) / either;
+        if (score > best) {
+            best = score;
+            winner = candidate.character;
+        }
+    }
+    return best < 0.2 ? QChar() : winner;
+}
+
+// A word in a bold sans at a pixel size, black on white inside a box outline.
+QImage wordInBox(const QString &family, int pixelSize, const QString &word, QRectF *box)
+{
+    QFont font(family);
+    font.setPixelSize(pixelSize);
+    font.setWeight(QFont::Bold);
+    const QFontMetrics metrics(font);
+    const QSize size(metrics.horizontalAdvance(word) + 40, metrics.height() + 24);
+    QImage picture(size, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.setPen(QPen(Qt::black, 2));
+    painter.drawRect(QRect(QPoint(2, 2), size - QSize(4, 4)));
+    painter.setFont(font);
+    painter.drawText(QPoint(18, 12 + metrics.ascent()), word);
+    painter.end();
+    *box = QRectF(1, 1, size.width() - 2, size.height() - 2);
+    return picture;
+}
+
+const QStringList RecognitionWords = {QStringLiteral("customer_id"), QStringLiteral("Orders"),
+                                      QStringLiteral("created_at"), QStringLiteral("VARCHAR(255)"),
+                                      QStringLiteral("order_line"), QStringLiteral("Customers")};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Marks)
+
+class TestGlyphRecognition : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void templateFontsAreTheExpectedFamilies();
+    void lineRules_data();
+    void lineRules();
+    void templateSetsAreClampedAndKept();
+    void repeatedFamiliesAreMatchedOnce();
+    void renderedRectangles();
+    void wordsAreRead();
+    void cachedCellsMatchThePlainRule();
+};
+
+void TestGlyphRecognition::initTestCase()
+{
+    // The bundled fonts take part in font matching in the application, so here too.
+    for (const QString &path : defaultApplicationFontPaths())
+        loadApplicationFont(path);
+}
+
+// Recognition depends on the fonts that stand in for these names; a change of fonts shows
+// here rather than as a silent loss of accuracy.
+void TestGlyphRecognition::templateFontsAreTheExpectedFamilies()
+{
+    const QStringList expected{QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")};
+    for (const char *name : {"Verdana", "Tahoma", "Arial"}) {
+        QFont font(QString::fromLatin1(name));
+        font.setPixelSize(16);
+        font.setWeight(QFont::Bold);
+        const QString family = QFontInfo(font).family();
+        qInfo("%s resolves to %s", name, qPrintable(family));
+        QVERIFY2(expected.contains(family),
+                 qPrintable(QStringLiteral("%1 resolves to %2; install fonts-dejavu-core and fonts-liberation2")
+                                .arg(QLatin1String(name), family)));
+    }
+}
+
+void TestGlyphRecognition::lineRules_data()
+{
+    QTest::addColumn<int>("lineHeight");
+    QTest::addColumn<Marks>("marks");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("i with its dot apart") << 14 << Marks{{10, 2, 2, 2}, {10, 5, 2, 7}} << "i";
+    QTest::newRow("stem alone") << 14 << Marks{{10, 2, 2, 10}} << "l";
+    QTest::newRow("18 columns at height 12 are two") << 12 << Marks{{2, 1, 18, 9}} << "oo";
+    QTest::newRow("17 columns at height 12 are one") << 12 << Marks{{2, 1, 17, 9}} << "m";
+    QTest::newRow("6 columns on at height 10: a space") << 10 << Marks{{2, 2, 6, 6}, {13, 2, 6, 6}} << "o o";
+    QTest::newRow("5 columns on at height 10: none") << 10 << Marks{{2, 2, 6, 6}, {12, 2, 6, 6}} << "oo";
+    QTest::newRow("flat marks are skipped")
+        << 10 << Marks{{2, 2, 6, 6}, {9, 4, 6, 3}, {16, 2, 6, 6}} << "o o";
+    QTest::newRow("specks under 4 pixels dropped") << 10 << Marks{{2, 2, 6, 6}, {10, 3, 1, 3}} << "o";
+    QTest::newRow("line 3 pixels wide") << 10 << Marks{{0, 2, 3, 6}} << "";
+    QTest::newRow("nothing") << 10 << Marks{} << "";
+}
+
+void TestGlyphRecognition::lineRules()
+{
+    QFETCH(int, lineHeight);
+    QFETCH(Marks, marks);
+    QFETCH(QString, text);
+    const bool narrow = text.isEmpty() && !marks.isEmpty();
+    QImage line = blank(narrow ? 3 : 41, lineHeight + 2);
+    for (const QRect &mark : marks)
+        ink(line, mark.x(), mark.y() + 1, mark.width(), mark.height());
+    QCOMPARE(recognizeCharacters(line, QRect(0, 1, line.width(), lineHeight), syntheticTemplates()), text);
+    QCOMPARE(recognizeCharacters(line, QRect(0, 1, line.width(), 4), syntheticTemplates()), QString());
+}
+
+void TestGlyphRecognition::templateSetsAreClampedAndKept()
+{
+    const QList<GlyphTemplate> ten = buildGlyphTemplates(10);
+    QCOMPARE(ten.size(), 3 * TemplateCharacters.size());
+    for (qsizetype i = 0; i < ten.size(); ++i)
+        QCOMPARE(ten.at(i).character, TemplateCharacters.at(i % TemplateCharacters.size()));
+    const QList<GlyphTemplate> eight = buildGlyphTemplates(8);
+    const QList<GlyphTemplate> forty = buildGlyphTemplates(40);
+    const QList<GlyphTemplate> twentyEight = buildGlyphTemplates(28);
+    for (qsizetype i = 0; i < ten.size(); ++i) {
+        QCOMPARE(eight.at(i).image, ten.at(i).image);
+        QCOMPARE(forty.at(i).image, twentyEight.at(i).image);
+    }
+
+    GlyphTemplateCache cache;
+    const GlyphTemplateSet *first = &cache.templatesFor(8);
+    QCOMPARE(&cache.templatesFor(10), first);
+    cache.templatesFor(40);
+    cache.templatesFor(28);
+    QCOMPARE(&cache.templatesFor(-5), first);
+    QCOMPARE(cache.setsBuilt(), 2);
+}
+
+void TestGlyphRecognition::repeatedFamiliesAreMatchedOnce()
+{
+    const GlyphTemplateSet set(buildGlyphTemplates(16));
+    const qsizetype perFamily = TemplateCharacters.size();
+    int repeated = 0;
+    for (qsizetype i = perFamily; i < set.templates().size(); ++i) {
+        bool repeats = false;
+        for (qsizetype earlier = i % perFamily; earlier < i; earlier += perFamily)
+            repeats = repeats || set.templates().at(earlier).image == set.templates().at(i).image;
+        QCOMPARE(set.shapes().at(size_t(i)).matchable, !repeats && !cropToInk(set.templates().at(i).image).isNull());
+        repeated += repeats;
+    }
+    qInfo("%d of %lld templates repeat an earlier family", repeated, qlonglong(set.templates().size()));
+}
+
+// A rendered crop is thresholded between its two peaks: dark text on a mid grey that a
+// fixed threshold of 140 would take for ink as well.
+void TestGlyphRecognition::renderedRectangles()
+{
+    QImage rendering(400, 200, QImage::Format_ARGB32_Premultiplied);
+    rendering.fill(QColor(135, 135, 135));
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(20);
+    font.setWeight(QFont::Bold);
+    const QFontMetrics metrics(font);
+    {
+        QPainter painter(&rendering);
+        painter.setRenderHint(QPainter::TextAntialiasing);
+        painter.setFont(font);
+        painter.setPen(QColor(20, 20, 20));
+        painter.drawText(QPoint(40, 60), QStringLiteral("VARCHAR(255)"));
+    }
+    GlyphTemplateCache cache;
+    // The drawing is 200 x 100 units, rendered at twice its size.
+    const RenderedTextReader read = recognizeRenderedText(rendering, QRectF(0, 0, 200, 100), &cache);
+    const double top = (60 - metrics.ascent()) / 2.0;
+    const double height = metrics.height() / 2.0;
+    QCOMPARE(read(QRectF(15, top, 150, height)), QStringLiteral("VARCHAR(255)"));
+    QCOMPARE(read(QRectF(15, top, 2.5, height)), QString());   // 5 pixels wide
+    QCOMPARE(read(QRectF(15, top, 150, 2.5)), QString());
+    QCOMPARE(read(QRectF(500, top, 150, height)), QString());
+    QCOMPARE(cache.setsBuilt(), 1);
+}
+
+// Words in the fonts the templates resolve to, at three sizes, on the binarised working
+// image as the raster route reads it: each gives one line inside its box. What is read is
+// logged; the closing of the working image joins the letters of bold text this small, so
+// the readings are not asserted.
+void TestGlyphRecognition::wordsAreRead()
+{
+    const QString folder = testsupport::outputDir(QStringLiteral("tst_glyphrecognition"));
+    int exact = 0;
+    int total = 0;
+    for (const char *family : {"Arial", "Verdana"}) {
+        for (int size : {12, 16, 22}) {
+            for (const QString &word : RecognitionWords) {
+                QRectF box;
+                const QImage picture = wordInBox(QString::fromLatin1(family), size, word, &box);
+                const QImage binary = binarizeImage(picture);
+                const QList<TextFragment> lines = recognizeRegionText(binary, {box});
+                QCOMPARE(lines.size(), 1);
+                QVERIFY(box.contains(lines.first().rect));
+                qInfo("%s %d px: %s -> %s", family, size, qPrintable(word), qPrintable(lines.first().text));
+                if (size == 16)
+                    binary.save(QDir(folder).filePath(QStringLiteral("%1-%2.png").arg(QLatin1String(family), word)));
+                exact += lines.first().text == word;
+                ++total;
+            }
+        }
+    }
+    qInfo("%d of %d words read exactly", exact, total);
+}
+
+void TestGlyphRecognition::cachedCellsMatchThePlainRule()
+{
+    int compared = 0;
+    for (int size : {12, 16, 22}) {
+        const QList<GlyphTemplate> templates = buildGlyphTemplates(size);
+        const GlyphTemplateSet set(templates);
+        for (const QString &word : RecognitionWords) {
+            QRectF box;
+            const QImage binary = binarizeImage(wordInBox(QStringLiteral("Verdana"), size, word, &box));
+            // Every column span of the line is a candidate glyph: characters, pieces and pairs.
+            const QRect inner = QRect(6, 5, binary.width() - 12, binary.height() - 10);
+            for (int left = inner.left(); left < inner.right(); left += 3) {
+                for (int width : {3, 6, 9, 14}) {
+                    const QImage glyph = binary.copy(QRect(left, inner.top(), width, inner.height()));
+                    QCOMPARE(matchGlyph(glyph, set), matchGlyphPlainly(glyph, templates));
+                    ++compared;
+                }
+            }
+        }
+    }
+    QVERIFY(compared > 500);
+}
+
+QTEST_MAIN(TestGlyphRecognition)
+#include "tst_glyphrecognition.moc"

@@ -1,0 +1,304 @@
+#include "boxtouchindex.h"
+#include "recognitionsteps.h"
+
+#include <QRandomGenerator>
+#include <QSet>
+#include <QtTest>
+
+#include <array>
+
+namespace {
+
+using Rects = QList<QRectF>;
+using Pairs = QList<QPair<int, int>>;
+
+QImage blankWorking(int width, int height)
+{
+    QImage working(width, height, QImage::Format_Grayscale8);
+    working.fill(255);
+    return working;
+}
+
+void ink(QImage &working, int left, int top, int width, int height)
+{
+    for (int y = std::max(top, 0); y < std::min(top + height, working.height()); ++y) {
+        uchar *line = working.scanLine(y);
+        for (int x = std::max(left, 0); x < std::min(left + width, working.width()); ++x)
+            line[x] = 0;
+    }
+}
+
+// A box outline two pixels wide along the edges of rect.
+void outline(QImage &working, const QRect &rect)
+{
+    ink(working, rect.left(), rect.top(), rect.width(), 2);
+    ink(working, rect.left(), rect.bottom() - 1, rect.width(), 2);
+    ink(working, rect.left(), rect.top(), 2, rect.height());
+    ink(working, rect.right() - 1, rect.top(), 2, rect.height());
+}
+
+Pairs pairsOf(const QList<RecognizedLink> &links)
+{
+    Pairs pairs;
+    for (const RecognizedLink &link : links)
+        pairs.append({link.oneIndex, link.manyIndex});
+    return pairs;
+}
+
+bool holds(const QRectF &r, int x, int y)
+{
+    return x >= r.x() && x <= r.x() + r.width() && y >= r.y() && y <= r.y() + r.height();
+}
+
+// Connector tracing as plainly stated: every pixel tested against every box.
+QList<RecognizedLink> traceConnectorsPlainly(const QImage &working, const Rects &boxes)
+{
+    static constexpr std::array<QPoint, 8> Neighbours = {QPoint(1, 0), QPoint(-1, 0), QPoint(0, 1), QPoint(0, -1),
+                                                         QPoint(1, 1), QPoint(1, -1), QPoint(-1, 1), QPoint(-1, -1)};
+    const auto inInterior = [&](int x, int y) {
+        return std::any_of(boxes.cbegin(), boxes.cend(), [&](const QRectF &b) { return holds(boxInterior(b), x, y); });
+    };
+    const auto traceable = [&](int x, int y) { return working.constScanLine(y)[x] == 0 && !inInterior(x, y); };
+    QSet<QPoint> visited;
+    QSet<QPair<int, int>> linked;
+    QList<RecognizedLink> links;
+    for (int y = 0; y < working.height(); ++y) {
+        for (int x = 0; x < working.width(); ++x) {
+            if (visited.contains(QPoint(x, y)) || !traceable(x, y))
+                continue;
+            visited.insert(QPoint(x, y));
+            QList<QPoint> queue{QPoint(x, y)};
+            QSet<int> touched;
+            for (qsizetype head = 0; head < queue.size(); ++head) {
+                const QPoint p = queue.at(head);
+                for (qsizetype b = 0; b < boxes.size(); ++b) {
+                    if (holds(touchBandOuter(boxes.at(b)), p.x(), p.y()) && !holds(touchBandInner(boxes.at(b)), p.x(), p.y()))
+                        touched.insert(int(b));
+                }
+                for (const QPoint &step : Neighbours) {
+                    const QPoint n = p + step;
+                    if (working.rect().contains(n) && !visited.contains(n) && traceable(n.x(), n.y())) {
+                        visited.insert(n);
+                        queue.append(n);
+                    }
+                }
+            }
+            if (queue.size() < 18 || touched.size() < 2)
+                continue;
+            QList<int> sorted = touched.values();
+            std::sort(sorted.begin(), sorted.end());
+            for (qsizetype a = 0; a < sorted.size(); ++a) {
+                for (qsizetype b = a + 1; b < sorted.size(); ++b) {
+                    if (linked.contains({sorted.at(a), sorted.at(b)}))
+                        continue;
+                    linked.insert({sorted.at(a), sorted.at(b)});
+                    RecognizedLink link;
+                    link.oneIndex = sorted.at(a);
+                    link.manyIndex = sorted.at(b);
+                    links.append(link);
+                }
+            }
+        }
+    }
+    return links;
+}
+
+// Boxes drawn as outlines with text-like marks inside, lines between random points, and
+// dots; the box list has the drawn boxes, some shifted by fractions of a pixel.
+void seededPicture(QRandomGenerator &random, QImage *working, Rects *boxes)
+{
+    *working = blankWorking(240 + random.bounded(80), 160 + random.bounded(60));
+    boxes->clear();
+    const int count = 2 + random.bounded(5);
+    for (int i = 0; i < count; ++i) {
+        const QRect rect(random.bounded(working->width() - 40), random.bounded(working->height() - 30),
+                         36 + random.bounded(60), 24 + random.bounded(50));
+        outline(*working, rect);
+        for (int mark = 0; mark < 3; ++mark)
+            ink(*working, rect.left() + 3 + random.bounded(rect.width() - 8), rect.top() + 3 + random.bounded(rect.height() - 8),
+                2 + random.bounded(5), 2 + random.bounded(4));
+        const double shift = random.bounded(4) / 4.0;
+        boxes->append(QRectF(rect.left() - 2 + shift, rect.top() - 2, rect.width() + 4 - shift, rect.height() + 4));
+    }
+    for (int line = 0; line < 4; ++line) {
+        QPoint from(random.bounded(working->width()), random.bounded(working->height()));
+        const QPoint to(random.bounded(working->width()), random.bounded(working->height()));
+        while (from != to) {
+            ink(*working, from.x(), from.y(), 2, 2);
+            from += QPoint(from.x() < to.x() ? 1 : from.x() > to.x() ? -1 : 0,
+                           from.y() < to.y() ? 1 : from.y() > to.y() ? -1 : 0);
+        }
+    }
+    for (int dot = 0; dot < 30; ++dot)
+        ink(*working, random.bounded(working->width()), random.bounded(working->height()), 1 + random.bounded(5), 1 + random.bounded(5));
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Rects)
+
+class TestRasterBoxes : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void regionsOf280PixelsCount();
+    void connectors_data();
+    void connectors();
+    void connectorStageMatchesThePlainLoop();
+    void linksAreBounded();
+    void picturesWithoutBoxes_data();
+    void picturesWithoutBoxes();
+};
+
+void TestRasterBoxes::regionsOf280PixelsCount()
+{
+    QImage mask = blankWorking(60, 40);
+    ink(mask, 2, 2, 9, 31);    // 279 pixels, marked 0 here and flipped below
+    ink(mask, 20, 5, 10, 28);  // 280 pixels
+    ink(mask, 40, 1, 14, 20);  // 280 pixels, first met before the one above
+    mask.invertPixels();
+    QImage excluded = blankWorking(60, 40);
+    excluded.fill(0);
+    QCOMPARE(findRegions(mask, excluded),
+             (QList<QRect>{QRect(40, 1, 14, 20), QRect(20, 5, 10, 28)}));
+
+    excluded.scanLine(10)[45] = 255;  // an excluded pixel leaves the region 279 pixels
+    QCOMPARE(findRegions(mask, excluded), (QList<QRect>{QRect(20, 5, 10, 28)}));
+    QVERIFY(findRegions(mask, blankWorking(59, 40)).isEmpty());
+}
+
+void TestRasterBoxes::connectors_data()
+{
+    QTest::addColumn<QImage>("working");
+    QTest::addColumn<Rects>("boxes");
+    QTest::addColumn<Pairs>("links");
+
+    // A region inside a two-pixel outline grown by 2 is the outline's own rectangle.
+    const auto box = [](const QRect &r) { return QRectF(r); };
+    const QRect a(20, 20, 100, 80);
+    const QRect b(250, 20, 100, 80);
+
+    QImage joined = blankWorking(401, 301);
+    outline(joined, a);
+    outline(joined, b);
+    ink(joined, 120, 60, 130, 2);
+    QTest::newRow("one line, one link") << joined << Rects{box(b), box(a)} << Pairs{{0, 1}};
+
+    QImage doubled = joined;
+    ink(doubled, 120, 80, 130, 2);
+    QTest::newRow("two lines, one link") << doubled << Rects{box(a), box(b)} << Pairs{{0, 1}};
+
+    QImage dangling = blankWorking(401, 301);
+    outline(dangling, a);
+    outline(dangling, b);
+    ink(dangling, 120, 60, 80, 2);
+    QTest::newRow("dangling line") << dangling << Rects{box(a), box(b)} << Pairs{};
+
+    const QRect c(160, 74, 60, 60);  // its band reaches up to row 60
+    QImage passing = joined;
+    outline(passing, c);
+    QTest::newRow("line passing a third box") << passing << Rects{box(a), box(b), box(c)}
+                                              << Pairs{{0, 1}, {0, 2}, {1, 2}};
+
+    QImage close = blankWorking(401, 301);
+    outline(close, a);
+    outline(close, QRect(130, 20, 100, 80));
+    QTest::newRow("borders within 14 pixels") << close << Rects{box(a), box(QRect(130, 20, 100, 80))} << Pairs{{0, 1}};
+
+    // Bands of a and of a box at 145 overlap in columns 131 to 134; the outlines lie outside.
+    const QRect near(145, 20, 100, 80);
+    QImage stray17 = blankWorking(401, 301);
+    outline(stray17, a);
+    outline(stray17, near);
+    ink(stray17, 131, 50, 4, 4);
+    ink(stray17, 131, 54, 1, 1);
+    QImage stray18 = stray17;
+    ink(stray18, 132, 54, 1, 1);
+    QTest::newRow("stray mark of 17 pixels") << stray17 << Rects{box(a), box(near)} << Pairs{};
+    QTest::newRow("stray mark of 18 pixels") << stray18 << Rects{box(a), box(near)} << Pairs{{0, 1}};
+
+    // Text inside the interiors runs up to the borders; a caption outside touches both bands.
+    QImage text = blankWorking(401, 301);
+    outline(text, a);
+    outline(text, near);
+    for (int row = 0; row < 5; ++row) {
+        ink(text, 24, 26 + row * 14, 95, 3);
+        ink(text, 149, 26 + row * 14, 95, 3);
+    }
+    QTest::newRow("text inside boxes") << text << Rects{box(a), box(near)} << Pairs{};
+    QImage caption = text;
+    ink(caption, 126, 104, 14, 6);
+    QTest::newRow("caption between boxes") << caption << Rects{box(a), box(near)} << Pairs{{0, 1}};
+}
+
+void TestRasterBoxes::connectors()
+{
+    QFETCH(QImage, working);
+    QFETCH(Rects, boxes);
+    QFETCH(Pairs, links);
+    const QList<RecognizedLink> found = traceConnectors(working, boxes);
+    QCOMPARE(pairsOf(found), links);
+    for (const RecognizedLink &link : found)
+        QVERIFY(!link.hasLine && link.line.isNull());
+    QCOMPARE(pairsOf(traceConnectorsPlainly(working, boxes)), links);
+}
+
+void TestRasterBoxes::connectorStageMatchesThePlainLoop()
+{
+    QRandomGenerator random(111);
+    int linked = 0;
+    for (int picture = 0; picture < 60; ++picture) {
+        QImage working;
+        Rects boxes;
+        seededPicture(random, &working, &boxes);
+        const QList<RecognizedLink> fast = traceConnectors(working, boxes);
+        QCOMPARE(pairsOf(fast), pairsOf(traceConnectorsPlainly(working, boxes)));
+        linked += int(fast.size());
+    }
+    QVERIFY2(linked > 60, "the seeded pictures should link boxes");
+}
+
+// One ink line touching the bands of 200 boxes would give 19,900 links.
+void TestRasterBoxes::linksAreBounded()
+{
+    QImage working = blankWorking(200 * 40, 60);
+    Rects boxes;
+    for (int i = 0; i < 200; ++i)
+        boxes.append(QRectF(i * 40, 20, 36, 36));
+    ink(working, 0, 10, working.width(), 2);
+    QTest::ignoreMessage(QtWarningMsg, "detectRasterBoxes: too many connections, keeping the first 10000 links");
+    const QList<RecognizedLink> links = traceConnectors(working, boxes);
+    QCOMPARE(links.size(), qsizetype(MaxRasterLinks));
+    QCOMPARE(pairsOf(links).first(), (QPair<int, int>(0, 1)));
+    QCOMPARE(pairsOf(links).last(), (QPair<int, int>(58, 169)));
+}
+
+void TestRasterBoxes::picturesWithoutBoxes_data()
+{
+    QTest::addColumn<QImage>("picture");
+    const auto filled = [](int width, int height, const QColor &colour) {
+        QImage picture(width, height, QImage::Format_RGB32);
+        picture.fill(colour);
+        return picture;
+    };
+    QTest::newRow("null") << QImage();
+    QTest::newRow("scales to nothing") << filled(100000, 1, Qt::white);
+    QTest::newRow("1 x 1") << filled(1, 1, Qt::black);
+    QTest::newRow("2 x 2") << filled(2, 2, Qt::white);
+    QTest::newRow("all white") << filled(301, 200, Qt::white);
+    QTest::newRow("all black") << filled(301, 200, Qt::black);
+    QTest::newRow("one grey") << filled(301, 200, QColor(115, 115, 115));
+}
+
+void TestRasterBoxes::picturesWithoutBoxes()
+{
+    QFETCH(QImage, picture);
+    RecognizedDiagram out;
+    out.entities.append(RecognizedEntity());
+    QVERIFY(!detectRasterBoxes(picture, out));
+    QCOMPARE(out.entities.size(), 1);
+}
+
+QTEST_MAIN(TestRasterBoxes)
+#include "tst_rasterboxes.moc"
