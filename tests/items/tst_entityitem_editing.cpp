@@ -84,6 +84,8 @@ private slots:
     void typedExistingNameBecomesUnique();
     void blankTypeCommit();
     void titleCommit();
+    void multiLineTextStoredAsShown_data();
+    void multiLineTextStoredAsShown();
     void defaultTitleNumbers();
 
     void tabWalkSkipsHiddenRows();
@@ -265,6 +267,55 @@ void tst_EntityItemEditing::titleCommit()
 
     box->setTitle(QStringLiteral("table_2"));
     QCOMPARE(titles.count(), 2);
+}
+
+void tst_EntityItemEditing::multiLineTextStoredAsShown_data()
+{
+    QTest::addColumn<QString>("operation");
+    for (const char *operation : {"addAttributeRow", "renameAttribute", "updateAttribute", "setTitle"})
+        QTest::newRow(operation) << QString::fromLatin1(operation);
+}
+
+void tst_EntityItemEditing::multiLineTextStoredAsShown()
+{
+    QFETCH(QString, operation);
+    const QString raw = QStringLiteral("a\tb\nc\r\n");
+    const QString shown = QStringLiteral("ab c");
+    EntityItem *box = addBox(m_scene, QStringLiteral("t"), {{"x", "INT"}});
+    if (operation == QLatin1String("addAttributeRow"))
+        box->addAttributeRow(raw, QStringLiteral("VAR\tCHAR"), false, false, false, false);
+    else if (operation == QLatin1String("renameAttribute"))
+        box->renameAttribute(0, raw);
+    else if (operation == QLatin1String("updateAttribute"))
+        box->updateAttribute(0, QString(), raw, QStringLiteral("VAR\tCHAR"), false, false, false);
+    else
+        box->setTitle(raw);
+
+    QSignalSpy edited(box, &EntityItem::attributeEdited);
+    QSignalSpy titles(box, &EntityItem::titleChanged);
+    if (operation == QLatin1String("setTitle")) {
+        const QString title = shown + u' '; // a title keeps its blanks
+        QCOMPARE(box->title(), title);
+        QCOMPARE(box->titleText_->toPlainText(), title);
+        // Into the cell and out again without typing.
+        emit box->titleText_->editingFinished(box->titleText_, false, false);
+        QCOMPARE(box->title(), title);
+        QCOMPARE(titles.count(), 0);
+        return;
+    }
+    const int row = int(box->attributes.size()) - 1;
+    QCOMPARE(box->attributeName(row), shown);
+    QCOMPARE(box->nameItems.at(row)->toPlainText(), shown);
+    if (operation != QLatin1String("renameAttribute")) {
+        QCOMPARE(box->attributeType(row), QStringLiteral("VARCHAR"));
+        QCOMPARE(box->typeItems.at(row)->toPlainText(), QStringLiteral("VARCHAR"));
+    }
+    box->onAttributeEditingFinished(box->nameItems.at(row));
+    box->onAttributeEditingFinished(box->typeItems.at(row));
+    QCOMPARE(box->attributeName(row), shown);
+    QCOMPARE(edited.count(), 0);
+    QCOMPARE(box->toJson().value(QStringLiteral("attributes")).toArray().at(row)[QStringLiteral("name")].toString(),
+             shown);
 }
 
 void tst_EntityItemEditing::defaultTitleNumbers()

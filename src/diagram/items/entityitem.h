@@ -133,6 +133,8 @@ public:
 
     // --- names ------------------------------------------------------------------------
     static QString rightTrimmed(const QString &text);
+    // A row name as a row keeps it: one line, as its cell shows it, without trailing blanks.
+    static QString rowName(const QString &text);
     static bool isBlankText(const QString &text);
     static QString makeUniqueName(const QString &prefix, int n, const QStringList &names);
     // base without trailing blanks, or base_2, base_3, ... the first no row has.

@@ -18,8 +18,10 @@
 
 // --- title ----------------------------------------------------------------------------------
 
-void EntityItem::setTitle(const QString &title)
+void EntityItem::setTitle(const QString &text)
 {
+    // Kept as the title cell shows it, so that leaving the cell unchanged renames nothing.
+    const QString title = singleLineText(text);
     const bool changed = m_title != title;
     m_title = title;
     if (titleText_) {

@@ -237,7 +237,7 @@ void EntityItem::fromJson(const QJsonObject &object)
             }
             addAttributeRow(name, type, primaryKey, uniqueKey, foreignKey, inherited);
 
-            const QString stored = rightTrimmed(name);
+            const QString stored = rowName(name);
             int target = -1;
             for (int r = int(attributes.size()) - 1; r >= 0; --r) {
                 if (attributes.at(r).name == stored) {

@@ -22,6 +22,11 @@ QString EntityItem::rightTrimmed(const QString &text)
     return text.left(end);
 }
 
+QString EntityItem::rowName(const QString &text)
+{
+    return rightTrimmed(singleLineText(text));
+}
+
 bool EntityItem::isBlankText(const QString &text)
 {
     const QList<uint> codePoints = text.toUcs4();
@@ -143,11 +148,13 @@ void EntityItem::addKeyRowIfEmptyTable()
 
 // --- adding and changing rows -----------------------------------------------------------------
 
-void EntityItem::addAttributeRow(const QString &name, const QString &type, bool isPrimaryKey,
+void EntityItem::addAttributeRow(const QString &name, const QString &typeText, bool isPrimaryKey,
                                  bool isUniqueKey, bool isForeignKey, bool inherited)
 {
     const bool inheritedRow = inherited && isView();
-    const QString n = rightTrimmed(name);
+    // What is stored is what the cells show, so that leaving a cell unchanged renames nothing.
+    const QString n = rowName(name);
+    const QString type = singleLineText(typeText);
     const int existing = indexOfName(n);
     int row;
     if (existing >= 0) {
@@ -191,7 +198,7 @@ void EntityItem::addAttributeRow(const QString &name, const QString &type, bool 
 }
 
 void EntityItem::updateAttribute(int row, const QString &columnId, const QString &name,
-                                 const QString &type, bool isPrimaryKey, bool isUniqueKey,
+                                 const QString &typeText, bool isPrimaryKey, bool isUniqueKey,
                                  bool isForeignKey)
 {
     if (row < 0 || row >= attributes.size())
@@ -200,7 +207,8 @@ void EntityItem::updateAttribute(int row, const QString &columnId, const QString
     if (!columnId.isEmpty())
         a.columnId = columnId;
 
-    QString t = name.trimmed();
+    QString t = singleLineText(name).trimmed();
+    const QString type = singleLineText(typeText);
     if (!t.isEmpty() && t != a.name) {
         if (indexOfName(t, row) >= 0)
             t = uniqueNameExcept(t, row);
@@ -232,7 +240,7 @@ void EntityItem::renameAttribute(int row, const QString &name)
 {
     if (row < 0 || row >= attributes.size())
         return;
-    QString t = rightTrimmed(name);
+    QString t = rowName(name);
     if (t.trimmed().isEmpty() || t == attributes.at(row).name)
         return;
     if (indexOfName(t, row) >= 0)
@@ -253,10 +261,11 @@ void EntityItem::setRowType(int row, const QString &type)
         cell->setPlainText(type);
 }
 
-void EntityItem::setAttributeType(int row, const QString &type)
+void EntityItem::setAttributeType(int row, const QString &typeText)
 {
     if (row < 0 || row >= attributes.size())
         return;
+    const QString type = singleLineText(typeText);
     SingleLineTextItem *cell = typeItems.value(row);
     if (attributes.at(row).type == type && cell && cell->toPlainText() == type)
         return;

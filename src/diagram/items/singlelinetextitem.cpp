@@ -94,6 +94,16 @@ bool toSingleLine(const QString &text, QString *result)
     return changed;
 }
 
+} // namespace
+
+QString singleLineText(const QString &text)
+{
+    QString result;
+    return toSingleLine(text, &result) ? result : text;
+}
+
+namespace {
+
 // Index one past the last character that is not white space; 0 for blank text.
 qsizetype underlineEnd(const QString &text)
 {

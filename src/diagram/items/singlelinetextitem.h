@@ -27,6 +27,10 @@ QRect completionPopupGeometry(const QPoint &topLeft, const QPoint &bottomLeft,
                               const QPoint &bottomRight, int completionCount, int rowHeight,
                               int frameWidth, const QSize &viewportSize);
 
+// The editor's one-line rule, what a cell shows of any text: tabs removed, every line
+// break (a CR LF pair once) one blank, the frame markers of pasted rich text removed.
+QString singleLineText(const QString &text);
+
 // One-line text of the canvas, edited in place: entity titles and cells, and the
 // temporary editors of notes and group titles. Reports how editing ended, offers the
 // data types of the scene's dialect, and starts row drags for its entity box.
