@@ -144,6 +144,8 @@ private slots:
     void documentOnlyWhenNeeded();
     void idlePaintingStaysIdle();
     void destroyedWhilePopupShown();
+    void popupsDoNotPileUp();
+    void cellIsNoPlainTextItem();
     void viewDestroyedBeforeScene();
     void sceneClearedWhileEditing();
     void directPaintingSynthesisesBoldAndAlignsRight();
@@ -702,6 +704,42 @@ void tst_SingleLineTextItem::destroyedWhilePopupShown()
     QVERIFY(!popup || !popup->isVisible());
     QTRY_VERIFY(!popup);
     QVERIFY(f.view->hasFocus());
+}
+
+void tst_SingleLineTextItem::popupsDoNotPileUp()
+{
+    EditorFixture f;
+    QVERIFY(f.show());
+    QList<SingleLineTextItem *> cells{f.editor};
+    for (int i = 1; i < 5; ++i) {
+        auto *cell = new SingleLineTextItem(f.host);
+        cell->setPos(10, 20 + 14 * i);
+        cell->setCompletionEnabled(true);
+        cells.append(cell);
+    }
+    for (SingleLineTextItem *cell : std::as_const(cells)) {
+        cell->setPlainText(QString());
+        cell->beginEditing();
+        f.type(QStringLiteral("va"));
+        QVERIFY(cell->completionPopup() && cell->completionPopup()->isVisible());
+        cell->clearFocus();
+        QVERIFY(!cell->completionPopup());
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(f.view->viewport()->findChildren<QListView *>().isEmpty());
+}
+
+void tst_SingleLineTextItem::cellIsNoPlainTextItem()
+{
+    // Code that walks the scene must not take a cell for a plain text item: the text and
+    // font it would read from the base are not what the cell shows.
+    SingleLineTextItem cell;
+    cell.setFont(QFont(testsupport::registerBundledMonoFont(), 10));
+    cell.setPlainText(QStringLiteral("id"));
+    QGraphicsItem *item = &cell;
+    QCOMPARE(qgraphicsitem_cast<QGraphicsTextItem *>(item), nullptr);
+    QCOMPARE(qgraphicsitem_cast<SingleLineTextItem *>(item), &cell);
+    QCOMPARE(qgraphicsitem_cast<SingleLineTextItem *>(item)->toPlainText(), QStringLiteral("id"));
 }
 
 void tst_SingleLineTextItem::viewDestroyedBeforeScene()

@@ -10,6 +10,7 @@ enum : int {
     EdgeItem = QGraphicsItem::UserType + 101,
     EntityViewEdgeItem = QGraphicsItem::UserType + 101,
     SlotItem = QGraphicsItem::UserType + 102,
+    SingleLineTextItem = QGraphicsItem::UserType + 103,
     TextItem = QGraphicsItem::UserType + 104,
     GroupItem = QGraphicsItem::UserType + 105
 };

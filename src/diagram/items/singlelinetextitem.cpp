@@ -229,13 +229,7 @@ SingleLineTextItem::~SingleLineTextItem()
 {
     m_editing = false;
     m_completionEnabled = false;
-    if (m_popup) {
-        // The popup stays with its viewport until the event loop deletes it.
-        m_popup->hide();
-        m_popup->disconnect(this);
-        m_popup->setModel(nullptr);
-        m_popup->deleteLater();
-    }
+    releasePopup();
     if (m_completer)
         m_completer->setWidget(nullptr);
     if (m_hasDocument)
@@ -561,6 +555,19 @@ void SingleLineTextItem::hidePopup()
         m_popup->hide();
 }
 
+void SingleLineTextItem::releasePopup()
+{
+    if (!m_popup)
+        return;
+    // The popup stays with its viewport until the event loop deletes it.
+    QListView *popup = m_popup.data();
+    m_popup.clear();
+    popup->hide();
+    popup->disconnect(this);
+    popup->setModel(nullptr);
+    popup->deleteLater();
+}
+
 void SingleLineTextItem::prepareCompleter()
 {
     if (!m_completionEnabled)
@@ -876,7 +883,8 @@ void SingleLineTextItem::focusOutEvent(QFocusEvent *event)
     }
     QPointer<SingleLineTextItem> self(this);
     m_editing = false;
-    hidePopup();
+    // One popup per cell edited would pile up in the viewport.
+    releasePopup();
     if (textInteractionFlags() & Qt::TextEditable) {
         setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
         if (!m_finishingTab && !m_finishingBacktab)

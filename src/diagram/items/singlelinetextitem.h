@@ -1,5 +1,7 @@
 #pragma once
 
+#include "diagramitemtypes.h"
+
 #include <QGraphicsTextItem>
 #include <QListView>
 #include <QPointer>
@@ -39,8 +41,15 @@ class SingleLineTextItem : public QGraphicsTextItem
     Q_OBJECT
 
 public:
+    // A type code of its own: the QGraphicsTextItem members the cell hides below are not
+    // virtual, so code that took a cell for a plain text item would read an empty text and
+    // the default font. Scene-wide code asks for SingleLineTextItem instead.
+    enum { Type = DiagramItemType::SingleLineTextItem };
+
     explicit SingleLineTextItem(QGraphicsItem *parent = nullptr);
     ~SingleLineTextItem() override;
+
+    int type() const override { return Type; }
 
     void beginEditing();
     bool isEditing() const { return m_editing; }
@@ -93,7 +102,7 @@ public:
     bool isCompletionEnabled() const { return m_completionEnabled; }
 
     // The completion list, an embedded child of the viewport of the scene's first view;
-    // null before it is first needed and after that viewport is gone.
+    // null before it is first needed, once editing ends and after that viewport is gone.
     QListView *completionPopup() const { return m_popup.data(); }
     QCompleter *completer() const { return m_completer; }
 
@@ -131,6 +140,8 @@ private:
 
     bool isPopupVisible() const;
     void hidePopup();
+    // Takes the popup out of its viewport for good; the next edit makes a new one.
+    void releasePopup();
     void prepareCompleter();
     void updateCompletionPopup();
     bool attachPopup(QWidget *viewport);

@@ -235,8 +235,7 @@ SingleLineTextItem *ERView::focusedEditor() const
     QGraphicsScene *viewScene = scene();
     if (!viewScene)
         return nullptr;
-    auto *textItem = qgraphicsitem_cast<QGraphicsTextItem *>(viewScene->focusItem());
-    auto *editor = qobject_cast<SingleLineTextItem *>(textItem);
+    auto *editor = qgraphicsitem_cast<SingleLineTextItem *>(viewScene->focusItem());
     if (editor && (editor->textInteractionFlags() & Qt::TextEditable))
         return editor;
     return nullptr;
