@@ -13,6 +13,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLoggingCategory>
+#include <QScopeGuard>
 #include <QPainter>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -48,6 +49,7 @@ private slots:
     void fixtureSurvivesWriteReadWrite();
     void loadedStackingFollowsDocument();
     void hugeSpreadLoadsIntoBoundedSceneRect();
+    void loadSaveAndClearLogNothing();
 };
 
 namespace {
@@ -562,6 +564,31 @@ void tst_ERSceneDocument::hugeSpreadLoadsIntoBoundedSceneRect()
     QImage image(160, 160, QImage::Format_ARGB32);
     QPainter painter(&image);
     scene.render(&painter, QRectF(0, 0, 160, 160), rect);
+}
+
+void tst_ERSceneDocument::loadSaveAndClearLogNothing()
+{
+    // Debug lines of the default category on, as in a plain run of the application.
+    QLoggingCategory::setFilterRules(QString());
+    static QStringList logged;
+    logged.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext &, const QString &message) { logged.append(message); });
+    const auto restore = qScopeGuard([previous] {
+        qInstallMessageHandler(previous);
+        QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
+    });
+
+    ERScene scene;
+    QVERIFY(scene.loadFromJson(readFixture(QStringLiteral("mixed_diagram.json"))));
+    const QJsonObject written = scene.toJson();
+    const QList<EntityItem *> boxes = itemsOf<EntityItem>(scene);
+    QVERIFY(boxes.size() >= 2);
+    QVERIFY(scene.createEdge(boxes.at(0), boxes.at(1), false));
+    scene.clearScene();
+    QVERIFY(scene.loadFromJson(written));
+
+    QVERIFY2(logged.isEmpty(), qPrintable(logged.mid(0, 5).join(QLatin1Char('\n'))));
 }
 
 QTEST_MAIN(tst_ERSceneDocument)

@@ -4,6 +4,7 @@
 
 #include "edgeitem.h"
 #include "entityeditdialog.h"
+#include "itemslog.h"
 #include "singlelinetextitem.h"
 #include "slotitem.h"
 #include "uiseam.h"
@@ -88,7 +89,7 @@ QString EntityItem::defaultAttributeType(int row) const
 void EntityItem::onAttributeEditingFinished(SingleLineTextItem *item, bool viaTab,
                                             bool viaBacktab)
 {
-    qDebug() << "onAttributeEditingFinished, viaTab:" << viaTab << "viaBacktab:" << viaBacktab;
+    qCDebug(lcItems) << "onAttributeEditingFinished, viaTab:" << viaTab << "viaBacktab:" << viaBacktab;
     int row = nameItems.indexOf(item);
     const bool nameCell = item && row >= 0 && row < attributes.size();
     if (!nameCell) {
@@ -210,7 +211,7 @@ void EntityItem::walkAfterEdit(SingleLineTextItem *item, bool viaTab, bool viaBa
 
 void EntityItem::onNewAttributeRequested()
 {
-    qDebug() << "onNewAttributeRequested called";
+    qCDebug(lcItems) << "onNewAttributeRequested called";
     if (perspective != Full)
         setPerspective(Full);
     QStringList names;
@@ -281,7 +282,7 @@ void EntityItem::onAttributeDragStarted(SingleLineTextItem *item, QPointF sceneP
     const int row = rowIndexOfTextItem(item);
     if (row < 0)
         return;
-    qDebug() << "Drag started for attribute at index:" << row;
+    qCDebug(lcItems) << "Drag started for attribute at index:" << row;
     dragActive = true;
     dragItem = item;
     dragRow = row;
@@ -314,7 +315,7 @@ void EntityItem::finishAttributeDrag()
     QPointer<EntityItem> alive(this);
     if (from >= 0 && from < count && gap != from && gap != from + 1) {
         const int to = qBound(0, gap > from ? gap - 1 : gap, count - 1);
-        qDebug() << "Moving attribute from" << from << "to" << to;
+        qCDebug(lcItems) << "Moving attribute from" << from << "to" << to;
         moveAttribute(from, to);
     }
     if (alive)

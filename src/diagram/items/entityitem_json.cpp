@@ -1,6 +1,7 @@
 // The entity object of the diagram document: writing and reading one box.
 #include "entityitem.h"
 
+#include "itemslog.h"
 #include "singlelinetextitem.h"
 
 #include <QJsonArray>
@@ -100,8 +101,8 @@ private:
 
 QJsonObject EntityItem::toJson() const
 {
-    qDebug() << "EntityItem::toJson() called, this:" << this;
-    qDebug() << "EntityItem::toJson() checking titleText_:" << titleText_;
+    qCDebug(lcItems) << "EntityItem::toJson() called, this:" << this;
+    qCDebug(lcItems) << "EntityItem::toJson() checking titleText_:" << titleText_;
     QJsonObject object;
 
     QString entityId;
@@ -112,7 +113,7 @@ QJsonObject EntityItem::toJson() const
         qWarning() << "Exception getting ID";
         object.insert(QStringLiteral("id"), QStringLiteral("unknown"));
     }
-    qDebug() << "EntityItem::toJson() id:" << entityId;
+    qCDebug(lcItems) << "EntityItem::toJson() id:" << entityId;
 
     try {
         object.insert(QStringLiteral("x"), pos().x());
@@ -173,13 +174,13 @@ QJsonObject EntityItem::toJson() const
         object.remove(QStringLiteral("hiddenColumns"));
     }
 
-    qDebug() << "EntityItem::toJson() completed for id:" << entityId;
+    qCDebug(lcItems) << "EntityItem::toJson() completed for id:" << entityId;
     return object;
 }
 
 void EntityItem::fromJson(const QJsonObject &object)
 {
-    qDebug() << "EntityItem::fromJson called, this:" << this;
+    qCDebug(lcItems) << "EntityItem::fromJson called, this:" << this;
     LayoutDeferral deferral(this);
 
     kind = object.value(QStringLiteral("kind")).toString() == QLatin1String("entity-view")
@@ -191,7 +192,7 @@ void EntityItem::fromJson(const QJsonObject &object)
         const double x = coordinate(object.value(QStringLiteral("x")), "x");
         const double y = coordinate(object.value(QStringLiteral("y")), "y");
         setPos(x, y);
-        qDebug() << "EntityItem::fromJson position set to:" << x << y;
+        qCDebug(lcItems) << "EntityItem::fromJson position set to:" << x << y;
     }
 
     if (object.contains(QStringLiteral("title")))
@@ -209,12 +210,12 @@ void EntityItem::fromJson(const QJsonObject &object)
         *entry.second = value.isString() ? QColor::fromString(value.toString()) : QColor();
     }
 
-    qDebug() << "EntityItem::fromJson clearing" << attributes.size() << "attributes";
+    qCDebug(lcItems) << "EntityItem::fromJson clearing" << attributes.size() << "attributes";
     clearRowsForRead();
 
     if (object.contains(QStringLiteral("attributes"))) {
         const QJsonArray rows = object.value(QStringLiteral("attributes")).toArray();
-        qDebug() << "EntityItem::fromJson adding" << rows.size() << "attributes";
+        qCDebug(lcItems) << "EntityItem::fromJson adding" << rows.size() << "attributes";
         for (const QJsonValue &element : rows) {
             const QJsonObject row = element.toObject();
             const QString name = row.value(QStringLiteral("name")).toString();
@@ -265,5 +266,5 @@ void EntityItem::fromJson(const QJsonObject &object)
 
     // Colour keys apply to the title too, also when the object brings no rows.
     applyTextColors();
-    qDebug() << "EntityItem::fromJson completed";
+    qCDebug(lcItems) << "EntityItem::fromJson completed";
 }

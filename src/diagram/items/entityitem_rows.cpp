@@ -3,6 +3,7 @@
 #include "entityitem.h"
 
 #include "edgeitem.h"
+#include "itemslog.h"
 #include "singlelinetextitem.h"
 #include "thememanager.h"
 
@@ -717,7 +718,7 @@ void EntityItem::moveAttribute(int from, int to)
     positionRows();
     update();
     emit structureChanged();
-    qDebug() << "Attribute moved from" << from << "to" << to;
+    qCDebug(lcItems) << "Attribute moved from" << from << "to" << to;
 }
 
 // --- clearing for a read -----------------------------------------------------------------------

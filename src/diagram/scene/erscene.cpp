@@ -16,6 +16,7 @@
 #include <QGraphicsDropShadowEffect>
 #include <QGraphicsView>
 #include <QJsonArray>
+#include <QLoggingCategory>
 #include <QMap>
 #include <QPainter>
 #include <QPointer>
@@ -27,6 +28,10 @@
 #include <QtDebug>
 
 #include <cmath>
+
+// Debug lines of loads, clears and new edges; off unless asked for with
+// QT_LOGGING_RULES="velmora.scene.debug=true".
+Q_LOGGING_CATEGORY(lcScene, "velmora.scene", QtWarningMsg)
 
 namespace {
 
@@ -142,7 +147,7 @@ ERScene::~ERScene()
 
 EdgeItem *ERScene::createEdge(EntityItem *from, EntityItem *to, bool createFKs)
 {
-    qDebug() << "createEdge called from:" << (from ? from->id() : QStringLiteral("null"))
+    qCDebug(lcScene) << "createEdge called from:" << (from ? from->id() : QStringLiteral("null"))
              << "to:" << (to ? to->id() : QStringLiteral("null"))
              << "createFKs:" << (createFKs ? "true" : "false");
     if (!from || !to) {
@@ -165,7 +170,7 @@ EdgeItem *ERScene::createEdge(EntityItem *from, EntityItem *to, bool createFKs)
     if (createFKs)
         edge->updatePath();
 
-    qDebug() << "createEdge: success";
+    qCDebug(lcScene) << "createEdge: success";
     emit edgeAdded(edge);
     return edge;
 }
@@ -310,7 +315,7 @@ void ERScene::clearScene()
 
 void ERScene::removeDiagramItems(bool detachLeftovers)
 {
-    qDebug() << "clearScene: starting";
+    qCDebug(lcScene) << "clearScene: starting";
     SignalBlock blocked(this);
     IndexMethodRollback noIndex(this, QGraphicsScene::NoIndex);
 
@@ -348,7 +353,7 @@ void ERScene::removeDiagramItems(bool detachLeftovers)
             break;
         }
     }
-    qDebug() << "clearScene: edges:" << edgeItems.size() << "entities:" << entityItems.size();
+    qCDebug(lcScene) << "clearScene: edges:" << edgeItems.size() << "entities:" << entityItems.size();
 
     for (EdgeItem *edge : std::as_const(edgeItems)) {
         if (edge->from)
@@ -392,7 +397,7 @@ void ERScene::removeDiagramItems(bool detachLeftovers)
             }
         }
     }
-    qDebug() << "clearScene: completed";
+    qCDebug(lcScene) << "clearScene: completed";
 }
 
 void ERScene::resetTransientState()
@@ -648,13 +653,13 @@ bool ERScene::loadFromJson(const QJsonObject &document)
         qWarning() << "loadFromJson: refused, the scene is being rebuilt";
         return false;
     }
-    qDebug() << "loadFromJson: starting";
+    qCDebug(lcScene) << "loadFromJson: starting";
     m_lastLoadTimings = LoadTimings();
     {
         QScopedValueRollback<bool> rebuilding(m_structuralChange, true);
         RoutingSuppression noRouting;
         buildFromDocument(document);
-        qDebug() << "loadFromJson: completed successfully";
+        qCDebug(lcScene) << "loadFromJson: completed successfully";
     }
     growSceneRect();
     return true;

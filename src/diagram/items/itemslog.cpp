@@ -1,0 +1,3 @@
+#include "itemslog.h"
+
+Q_LOGGING_CATEGORY(lcItems, "velmora.items", QtWarningMsg)
