@@ -129,6 +129,10 @@ MainWindow::~MainWindow()
         relationshipPreview = nullptr;
     }
 
+    // The details controller drives widgets through the form: it goes before the form.
+    delete tableDetails;
+    tableDetails = nullptr;
+
     delete ui;
     ui = nullptr;
 

@@ -41,6 +41,7 @@ public:
     QString displayedFilePath() const { return w.displayedFilePath; }
 
     QStandardItemModel *treeModel() const { return w.treeModel; }
+    TableDetailsController *tableDetails() const { return w.tableDetails; }
     EntityItem *detailsEntity() const { return w.detailsEntity; }
     void setDetailsEntity(EntityItem *entity) { w.detailsEntity = entity; }
     void setCurrentDiagram(DiagramItem *diagram) { w.currentDiagram = diagram; }

@@ -5,6 +5,8 @@
 #include "mainwindow.h"
 #include "modelitem.h"
 #include "projectitem.h"
+#include "tabledetailscontroller.h"
+#include "tableitem.h"
 #include "themehelpers.h"
 
 #include "apptestsupport.h"
@@ -16,6 +18,7 @@
 #include <QDockWidget>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QSlider>
 #include <QStandardItemModel>
@@ -245,6 +248,27 @@ private Q_SLOTS:
         QCOMPARE(probe.currentModel()->dialect(), QStringLiteral("SQLite"));
         auto *tree = w.findChild<QTreeView *>("treeViewProject");
         QCOMPARE(sourceModel(tree)->item(0)->child(0)->data(Qt::UserRole + 2).toString(), QStringLiteral("SQLite"));
+    }
+
+    void detailsControllerGoesBeforeTheForm()
+    {
+        auto *w = new MainWindow;
+        MainWindowProbe probe(*w);
+        TableItem *table = probe.currentModel()->addTable();
+        table->setName(QStringLiteral("orders"));
+        auto *box = new EntityItem(QStringLiteral("orders"), QSizeF(150, 70));
+        probe.scene()->addItem(box);
+        TableDetailsController *details = probe.tableDetails();
+        details->setTable(probe.currentModel(), table, box);
+        QCOMPARE(details->table(), table);
+
+        // The panel the controller drives is still whole when the controller goes.
+        QPointer<QTabWidget> panel = w->findChild<QTabWidget *>(QStringLiteral("tabWidget"));
+        QVERIFY(panel);
+        bool panelWhole = false;
+        connect(details, &QObject::destroyed, this, [&] { panelWhole = !panel.isNull(); });
+        delete w;
+        QVERIFY(panelWhole);
     }
 
     void screenshotsInBothThemes()
