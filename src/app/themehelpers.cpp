@@ -43,6 +43,13 @@ QPalette darkApplicationPalette()
     p.setColor(QPalette::Link, QColor(0x58, 0xa6, 0xff));
     p.setColor(QPalette::LinkVisited, QColor(0x8c, 0x78, 0xc8));
     p.setColor(QPalette::PlaceholderText, QColor(0x8c, 0x8c, 0x8c));
+    // Bevel roles around the button colour: the style etches disabled text with Light, which
+    // the default palette leaves white.
+    p.setColor(QPalette::Light, QColor(0x4e, 0x52, 0x54));
+    p.setColor(QPalette::Midlight, QColor(0x45, 0x48, 0x4a));
+    p.setColor(QPalette::Mid, QColor(0x31, 0x33, 0x35));
+    p.setColor(QPalette::Dark, QColor(0x23, 0x25, 0x26));
+    p.setColor(QPalette::Shadow, QColor(0x14, 0x14, 0x14));
     return p;
 }
 

@@ -5,14 +5,17 @@
 #include "themehelpers.h"
 
 #include "apptestsupport.h"
+#include "testsupport.h"
 
 #include <QAction>
 #include <QDockWidget>
 #include <QFrame>
 #include <QGraphicsRectItem>
 #include <QLabel>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QStyleFactory>
 #include <QTreeView>
 
 class TestWindowChrome : public QObject
@@ -212,6 +215,32 @@ private Q_SLOTS:
         QCOMPARE(p.color(QPalette::Disabled, QPalette::Text), QColor("#7a7e82"));
         QCOMPARE(p.color(QPalette::Active, QPalette::Base), QColor("#2e3133"));
         QCOMPARE(p.color(QPalette::Active, QPalette::Text), QColor("#e4e6ea"));
+    }
+
+    // The style etches disabled text with the Light role: with a light value left in the
+    // dark palette, disabled menu entries get a white relief.
+    void darkPaletteDrawsDisabledTextWithoutLightRelief()
+    {
+        std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
+        QVERIFY(fusion);
+        QMenu menu;
+        menu.setStyle(fusion.get());
+        menu.setPalette(darkApplicationPalette());
+        menu.addAction(QStringLiteral("Save Project As..."))->setEnabled(false);
+        menu.addAction(QStringLiteral("Export to PDF"))->setEnabled(false);
+        menu.resize(menu.sizeHint());
+        QImage image(menu.size(), QImage::Format_RGB32);
+        menu.render(&image);
+        image.save(testsupport::outputDir(QStringLiteral("tst_windowchrome")) + QStringLiteral("/disabled-menu-dark.png"));
+
+        // Nothing the disabled entries draw is brighter than the palette's own light text.
+        const QColor brightest = darkApplicationPalette().color(QPalette::Active, QPalette::Text);
+        int brighter = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x)
+                brighter += qGray(image.pixel(x, y)) > qGray(brightest.rgb()) ? 1 : 0;
+        }
+        QCOMPARE(brighter, 0);
     }
 };
 
