@@ -2,10 +2,10 @@
 // timer shot, one full re-route when the batch ends, and edges deleted while they wait.
 #include "diagramgenerator.h"
 #include "edgeitem.h"
+#include "edgeswitchscope.h"
 #include "edgetestutil.h"
 #include "entityitem.h"
 #include "entityobstacleindex.h"
-#include "reroutetimerhold.h"
 #include "slotitem.h"
 #include "testsupport.h"
 

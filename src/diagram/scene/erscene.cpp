@@ -2,6 +2,7 @@
 
 #include "dialectcatalog.h"
 #include "edgeitem.h"
+#include "edgeswitchscope.h"
 #include "entityitem.h"
 #include "entityobstacleindex.h"
 #include "entityviewedgeitem.h"
@@ -99,23 +100,6 @@ public:
 
 private:
     QObject *m_object;
-    bool m_previous;
-};
-
-// Edge re-routing stays off while the loader builds the scene, on every way out.
-class RoutingSuppression
-{
-public:
-    RoutingSuppression()
-        : m_previous(EdgeItem::isRoutingSuppressed())
-    {
-        EdgeItem::setSuppressRouting(true);
-    }
-    ~RoutingSuppression() { EdgeItem::setSuppressRouting(m_previous); }
-    RoutingSuppression(const RoutingSuppression &) = delete;
-    RoutingSuppression &operator=(const RoutingSuppression &) = delete;
-
-private:
     bool m_previous;
 };
 
@@ -657,6 +641,7 @@ bool ERScene::loadFromJson(const QJsonObject &document)
     m_lastLoadTimings = LoadTimings();
     {
         QScopedValueRollback<bool> rebuilding(m_structuralChange, true);
+        // Edge re-routing stays off while the loader builds the scene, on every way out.
         RoutingSuppression noRouting;
         buildFromDocument(document);
         qCDebug(lcScene) << "loadFromJson: completed successfully";

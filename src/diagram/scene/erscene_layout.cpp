@@ -5,11 +5,11 @@
 
 #include "componentpacking.h"
 #include "edgeitem.h"
+#include "edgeswitchscope.h"
 #include "entityitem.h"
 #include "entityobstacleindex.h"
 #include "forcelayout.h"
 #include "hublayout.h"
-#include "reroutetimerhold.h"
 #include "scenelayout.h"
 #include "segmentseparation.h"
 #include "slotarrangement.h"
