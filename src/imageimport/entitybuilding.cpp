@@ -2,6 +2,8 @@
 // exchange document of a recognised diagram.
 #include "recognitionsteps.h"
 
+#include "boxgrid.h"
+
 #include <QJsonArray>
 #include <QUuid>
 
@@ -20,31 +22,20 @@ QPointF centre(const QRectF &r)
     return QPointF(r.x() + r.width() * 0.5, r.y() + r.height() * 0.5);
 }
 
-bool containsGrown(const QRectF &box, double grow, const QPointF &p)
-{
-    const double left = box.x() - grow;
-    const double top = box.y() - grow;
-    return p.x() >= left && p.x() <= left + (box.width() + 2 * grow) && p.y() >= top
-        && p.y() <= top + (box.height() + 2 * grow);
-}
-
 // The smallest box whose rectangle grown by BoxGrowth holds p, the earlier on equal areas;
 // otherwise the nearest box within NearestBoxLimit; -1 when there is none.
-int boxForPoint(const QList<QRectF> &boxes, const QPointF &p)
+int boxForPoint(const QList<QRectF> &boxes, const BoxGrid &grid, const QPointF &p)
 {
     int best = -1;
     double bestArea = 0;
-    for (qsizetype i = 0; i < boxes.size(); ++i) {
-        const QRectF &box = boxes.at(i);
-        if (!isFiniteRect(box) || !containsGrown(box, BoxGrowth, p))
-            continue;
-        const double boxArea = box.width() * box.height();
-        if (best < 0 || boxArea < bestArea) {
-            best = int(i);
+    for (int i : grid.containing(p, BoxGrowth)) {
+        const double boxArea = boxes.at(i).width() * boxes.at(i).height();
+        if (best < 0 || boxArea < bestArea || (boxArea == bestArea && i < best)) {
+            best = i;
             bestArea = boxArea;
         }
     }
-    return best >= 0 ? best : nearestBoxIndex(boxes, p, NearestBoxLimit);
+    return best >= 0 ? best : grid.nearest(p, NearestBoxLimit);
 }
 
 // The lines of one box: fragments join a line while their centres stay within
@@ -160,11 +151,12 @@ void assembleEntities(QList<RecognizedEntity> &entities, QList<TextFragment> fra
     boxes.reserve(entities.size());
     for (const RecognizedEntity &entity : entities)
         boxes.append(entity.rect);
+    const BoxGrid grid(boxes, std::max(BoxGrowth, NearestBoxLimit));
     QList<QList<TextFragment>> buckets(entities.size());
     for (const TextFragment &fragment : std::as_const(fragments)) {
         if (fragment.text.trimmed().isEmpty())
             continue;
-        const int box = boxForPoint(boxes, centre(fragment.rect));
+        const int box = boxForPoint(boxes, grid, centre(fragment.rect));
         if (box >= 0)
             buckets[box].append(fragment);
     }

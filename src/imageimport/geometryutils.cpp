@@ -13,21 +13,6 @@ namespace {
 // the picture cannot overflow; no picture comes near it.
 constexpr double PixelEdgeLimit = double(1 << 30);
 
-double distanceToBox(const QRectF &box, const QPointF &p)
-{
-    double dx = 0;
-    if (p.x() < box.x())
-        dx = box.x() - p.x();
-    else if (p.x() > box.x() + box.width())
-        dx = p.x() - (box.x() + box.width());
-    double dy = 0;
-    if (p.y() < box.y())
-        dy = box.y() - p.y();
-    else if (p.y() > box.y() + box.height())
-        dy = p.y() - (box.y() + box.height());
-    return std::sqrt(dx * dx + dy * dy);
-}
-
 bool outsideEdgeLimit(double edge)
 {
     return edge < -PixelEdgeLimit || edge > PixelEdgeLimit;
@@ -52,6 +37,21 @@ bool roundSpan(double start, double length, qint64 *first, qint64 *last)
 }
 
 } // namespace
+
+double distanceToBox(const QRectF &box, const QPointF &p)
+{
+    double dx = 0;
+    if (p.x() < box.x())
+        dx = box.x() - p.x();
+    else if (p.x() > box.x() + box.width())
+        dx = p.x() - (box.x() + box.width());
+    double dy = 0;
+    if (p.y() < box.y())
+        dy = box.y() - p.y();
+    else if (p.y() > box.y() + box.height())
+        dy = p.y() - (box.y() + box.height());
+    return std::sqrt(dx * dx + dy * dy);
+}
 
 QRectF pointsBoundingBox(const QList<QPointF> &points)
 {

@@ -46,6 +46,9 @@ QRectF pointsBoundingBox(const QList<QPointF> &points);
 // Whether a polygon outlines a box: at least 28 x 18, with 70 % of its points near the edges.
 bool isBoxOutline(const QList<QPointF> &points);
 
+// Distance from p to the box, 0 inside it or on its edge.
+double distanceToBox(const QRectF &box, const QPointF &p);
+
 // Index of the first box nearest to point, nearer than limit; -1 when none is.
 int nearestBoxIndex(const QList<QRectF> &boxes, const QPointF &point, double limit);
 
