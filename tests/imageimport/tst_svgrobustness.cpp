@@ -163,8 +163,8 @@ void TestSvgRobustness::mutatedDrawingsGiveOnlyFiniteValues()
 
 void TestSvgRobustness::longInputsAreRead()
 {
-    // Megabytes of digits, a path of a million repeated lines, a transform list that never
-    // closes: each read once, in time linear in its length.
+    // Megabytes of digits, a path of 300,000 repeated lines, a text of two million characters,
+    // a transform list that never closes: each read once, in time linear in its length.
     const QString digits(2000000, QLatin1Char('7'));
     QVERIFY(parseNumberList(digits).isEmpty());  // one number, too large to be finite
     SvgShapeLists shapes;
@@ -177,6 +177,11 @@ void TestSvgRobustness::longInputsAreRead()
     SvgShapeLists zigzagShapes;
     parseSvgPathData(zigzag, QTransform(), zigzagShapes);
     QVERIFY(zigzagShapes.polylines().isEmpty());  // more points than a polyline may have
+
+    RecognizedDiagram out;
+    QVERIFY(svgtest::readBytes(svgtest::document("<text x='0' y='20'>" + QByteArray(2000000, 'x') + "</text>"), out));
+    QCOMPARE(out.texts.size(), 1);
+    QCOMPARE(out.texts.first().rect.width(), 2000000 * 12 * 0.55);
 
     QString unclosed;
     for (int i = 0; i < 200000; ++i)
