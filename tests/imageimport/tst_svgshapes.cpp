@@ -387,7 +387,7 @@ void TestSvgShapes::unreadableFiles_data()
     QTest::addColumn<QByteArray>("content");
     QTest::newRow("empty") << QByteArray();
     QTest::newRow("not XML") << QByteArray("entity customer { id uuid }");
-    QTest::newRow("picture renamed") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10", 24);
+    QTest::newRow("picture renamed") << QByteArray::fromHex("89504e470d0a1a0a0000000d4948445200000010");
     QTest::newRow("compressed drawing") << testsupport::readFileBytes(testsupport::dataPath("imageimport/data/svg/compressed.svgz"));
 }
 
