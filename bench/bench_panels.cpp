@@ -7,8 +7,10 @@
 #include "entityitem.h"
 #include "erscene.h"
 #include "indexitem.h"
+#include "mappingitem.h"
 #include "modelitem.h"
 #include "projectitem.h"
+#include "relationshipitem.h"
 #include "storeddiagramcolumns.h"
 #include "tabledetailscontroller.h"
 #include "tableitem.h"
@@ -34,6 +36,10 @@ constexpr int columnsPerTable = 20;
 constexpr int wideColumns = 300;
 constexpr int storedDiagrams = 30;
 constexpr int entitiesPerDiagram = 300;
+constexpr int projectMappings = 1000;
+constexpr int mappingsPerModel = 200;
+constexpr int wideForeignKeys = 40;
+constexpr int relationshipCount = 1000;
 
 void addColumns(TableItem *table, int count)
 {
@@ -134,6 +140,54 @@ struct PanelBench
         }
     }
 
+    // 1,000 mappings of the project and 200 in each model, between columns of model 1.
+    void addMappings()
+    {
+        const QList<TableItem *> tables = model1->tables();
+        auto link = [&](MappingItem *mapping, int i) {
+            const TableItem *source = tables.at(i % tables.size());
+            const TableItem *target = tables.at((i * 7 + 3) % tables.size());
+            mapping->setSourceModelId(model1->id());
+            mapping->setSourceTableId(source->id());
+            mapping->setSourceColumnId(source->columns().at(i % columnsPerTable)->id());
+            mapping->setTargetModelId(model1->id());
+            mapping->setTargetTableId(target->id());
+            mapping->setTargetColumnId(target->columns().at((i + 1) % columnsPerTable)->id());
+        };
+        int i = 0;
+        for (; i < projectMappings; ++i)
+            link(project.addMapping(), i);
+        for (ModelItem *model : project.models()) {
+            for (int m = 0; m < mappingsPerModel; ++m)
+                link(model->addMapping(), i++);
+        }
+    }
+
+    // Foreign keys of "wide", each owned by one of the model's relationships.
+    void addForeignKeys()
+    {
+        const QList<TableItem *> tables = model1->tables();
+        const QList<ColumnItem *> columns = wide->columns();
+        for (int r = 0; r < relationshipCount; ++r) {
+            RelationshipItem *relationship = model1->addRelationship();
+            relationship->setName(u"rel_%1"_s.arg(r, 4, 10, QLatin1Char('0')));
+            const TableItem *from = tables.at(r % tables.size());
+            relationship->setFromTableId(from->id());
+            if (r >= wideForeignKeys) {
+                relationship->setToTableId(tables.at((r + 1) % tables.size())->id());
+                continue;
+            }
+            ConstraintItem *key = wide->addConstraint();
+            key->setName(u"fk_wide_%1"_s.arg(r));
+            key->setType(ConstraintType::ForeignKey);
+            key->setColumns({columns.at(100 + r)->id()});
+            key->setReferencedTableId(from->id());
+            key->setReferencedColumns({from->columns().at(0)->id()});
+            relationship->setToTableId(wide->id());
+            relationship->setConstraintId(key->id());
+        }
+    }
+
     QMainWindow window;
     Ui::MainWindow ui;
     ProjectItem project;
@@ -175,9 +229,29 @@ void detailsPanel()
         spreadTableColumnsToStoredDiagrams(bench.model1, bench.wide, {bench.wide->columns().constLast()->id()}, QString());
     }));
     bench.scene.addItem(bench.box);
+
+    bench.addMappings();
+    bench.addForeignKeys();
+    bench::reportMs(u"setTable of \"wide\", 2,000 mappings, 45 keys"_s, bench::medianMs([&] {
+        panel.clear();
+        panel.setTable(bench.model1, bench.wide, bench.box);
+    }));
+    bench::reportMs(u"key and foreign-key mark passes (1,000 relationships)"_s, bench::medianMs([&] {
+        panel.syncKeyMarks();
+        panel.syncForeignKeyMarks();
+    }));
+    const QAbstractItemModel *mappings = bench.ui.treeView->model();
+    bench::reportMs(u"mappingOptions of a table cell (400 tables)"_s,
+                    bench::medianMs([&] { panel.mappingOptions(mappings->index(0, 1)); }));
+    bench::report(u"mappingOptions: names offered (table, column)"_s,
+                  u"%1, %2"_s.arg(panel.mappingOptions(mappings->index(0, 1)).size())
+                      .arg(panel.mappingOptions(mappings->index(0, 2)).size()));
+    bench::reportMs(u"mappingOptions of a column cell"_s,
+                    bench::medianMs([&] { panel.mappingOptions(mappings->index(0, 2)); }));
 }
 
 } // namespace
 
-VELMORA_BENCH("details_panel", "table details panel: refresh, coalescing and column adds on a 300-column table",
+VELMORA_BENCH("details_panel",
+              "table details panel: refresh, coalescing, column adds, key marks and mappings on a 300-column table",
               detailsPanel);

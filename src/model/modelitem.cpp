@@ -48,6 +48,27 @@ QList<TableItem *> ModelItem::tables() const { return sortedByName(m_tables); }
 TableItem *ModelItem::ensureTable(const QString &id) { return ensureItem(this, m_tables, id); }
 TableItem *ModelItem::addTable() { return ensureTable(newItemId()); }
 
+TableItem *ModelItem::tableByName(const QString &name) const
+{
+    // The first match of tables() without sorting every table: names rarely repeat.
+    TableItem *first = nullptr;
+    if (name.isEmpty())
+        return first;
+    for (auto it = m_tables.cbegin(); it != m_tables.cend(); ++it) {
+        TableItem *table = it.value();
+        if (!table || table->name().compare(name, Qt::CaseInsensitive) != 0)
+            continue;
+        if (!first) {
+            first = table;
+            continue;
+        }
+        const int byName = QString::localeAwareCompare(table->name(), first->name());
+        if (byName < 0 || (byName == 0 && it.key() < first->id()))
+            first = table;
+    }
+    return first;
+}
+
 ViewItem *ModelItem::view(const QString &id) const { return m_views.value(id); }
 void ModelItem::removeView(const QString &id) { removeFromCollection(m_views, id); }
 QList<ViewItem *> ModelItem::views() const { return sortedByName(m_views); }

@@ -41,6 +41,8 @@ public:
     QList<TableItem *> tables() const;
     TableItem *ensureTable(const QString &id);
     TableItem *addTable();
+    // The first table, in name order, whose name matches ignoring case; null for none.
+    TableItem *tableByName(const QString &name) const;
 
     ViewItem *view(const QString &id) const;
     void removeView(const QString &id);

@@ -59,6 +59,11 @@ ModelItem *ProjectItem::model(const QString &id) const
     return m_models.value(id);
 }
 
+MappingItem *ProjectItem::mapping(const QString &id) const
+{
+    return m_mappings.value(id);
+}
+
 ModelItem *ProjectItem::modelByName(const QString &name) const
 {
     for (ModelItem *model : modelsInIdOrder()) {

@@ -28,6 +28,8 @@ public:
     void setName(const QString &name) { m_name = name; }
 
     ModelItem *model(const QString &id) const;
+    // The project-level mapping with that id, or null.
+    MappingItem *mapping(const QString &id) const;
     // First model, in id order, whose name matches ignoring case.
     ModelItem *modelByName(const QString &name) const;
     // The diagram from the first model, in id order, that holds it.

@@ -59,6 +59,19 @@ void setupMappingsView(QTreeView *view)
     view->header()->setResizeContentsPrecision(contentsPrecision);
 }
 
+// The item of the current row, else the first of the list.
+template<typename Item>
+Item *currentOrFirst(Item *current, const QList<Item *> &items)
+{
+    if (current)
+        return current;
+    for (Item *item : items) {
+        if (item)
+            return item;
+    }
+    return nullptr;
+}
+
 QHeaderView *horizontalHeaderOf(QAbstractItemView *view)
 {
     if (auto *table = qobject_cast<QTableView *>(view))
@@ -67,6 +80,7 @@ QHeaderView *horizontalHeaderOf(QAbstractItemView *view)
         return tree->header();
     return nullptr;
 }
+
 
 void setEnabledIfAny(QWidget *widget, bool enabled)
 {
@@ -166,11 +180,10 @@ void TableDetailsController::installDelegates()
     }
     if (QTableView *view = m_ui->tableViewConstraints) {
         view->setItemDelegateForColumn(1, new TextComboDelegate(
-            fixed({QStringLiteral("Primary Key"), QStringLiteral("Foreign Key"), QStringLiteral("Unique"),
-                   QStringLiteral("Check")}), false, view));
+            fixed(constraintTypeLabels()), false, view));
     }
     if (QTableView *view = m_ui->tableViewIndexes)
-        view->setItemDelegateForColumn(1, new TextComboDelegate(fixed({QStringLiteral("Unique"), QStringLiteral("Non-unique")}), false, view));
+        view->setItemDelegateForColumn(1, new TextComboDelegate(fixed(indexTypeLabels()), false, view));
     if (QTableView *view = m_ui->tableViewIndColumns) {
         view->setItemDelegateForColumn(0, new TextComboDelegate(
             [self](const QModelIndex &) { return self ? self->columnNames(self->m_table) : QStringList(); },
@@ -399,6 +412,12 @@ QList<QList<int>> TableDetailsController::columnWidths() const
     return widths;
 }
 
+void TableDetailsController::fitColumnsToContents(QAbstractItemView *view)
+{
+    if (QHeaderView *header = view ? horizontalHeaderOf(view) : nullptr)
+        header->resizeSections(QHeaderView::ResizeToContents);
+}
+
 void TableDetailsController::restoreColumnWidths(const QList<QList<int>> &widths, bool sameObject)
 {
     for (int i = 0; i < m_views.size(); ++i) {
@@ -410,7 +429,7 @@ void TableDetailsController::restoreColumnWidths(const QList<QList<int>> &widths
             for (int section = 0; section < sizes.size(); ++section)
                 header->resizeSection(section, sizes.at(section));
         } else {
-            header->resizeSections(QHeaderView::ResizeToContents);
+            fitColumnsToContents(m_views.at(i));
         }
     }
 }
@@ -514,37 +533,15 @@ ConstraintItem *TableDetailsController::selectedConstraint() const
 {
     if (!m_table)
         return nullptr;
-    if (ConstraintItem *constraint = m_table->constraint(currentRowId(m_ui ? m_ui->tableViewConstraints : nullptr)))
-        return constraint;
-    for (ConstraintItem *constraint : m_table->constraints()) {
-        if (constraint)
-            return constraint;
-    }
-    return nullptr;
+    return currentOrFirst(m_table->constraint(currentRowId(m_ui ? m_ui->tableViewConstraints : nullptr)),
+                          m_table->constraints());
 }
 
 IndexItem *TableDetailsController::selectedIndex() const
 {
     if (!m_table)
         return nullptr;
-    if (IndexItem *index = m_table->index(currentRowId(m_ui ? m_ui->tableViewIndexes : nullptr)))
-        return index;
-    for (IndexItem *index : m_table->indexes()) {
-        if (index)
-            return index;
-    }
-    return nullptr;
-}
-
-TableItem *TableDetailsController::findTableInProject(ProjectItem *project, const QString &tableId)
-{
-    if (!project || tableId.isEmpty())
-        return nullptr;
-    for (const ModelItem *model : project->models()) {
-        if (TableItem *table = model ? model->table(tableId) : nullptr)
-            return table;
-    }
-    return nullptr;
+    return currentOrFirst(m_table->index(currentRowId(m_ui ? m_ui->tableViewIndexes : nullptr)), m_table->indexes());
 }
 
 int TableDetailsController::findAttributeRow(const EntityItem *entity, const QString &name)

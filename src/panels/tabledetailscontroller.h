@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -49,6 +50,20 @@ public:
     // Row identity: column 0 of every row carries the id of its model item (a view's
     // rows: the attribute name).
     static constexpr int IdRole = Qt::UserRole + 1;
+    // Cells of the constraint columns: the field kind (1 schema, 2 table, 3 column), the
+    // column id and the side (0 the shown table, 1 the referenced one).
+    static constexpr int FieldKindRole = Qt::UserRole + 2;
+    static constexpr int ColumnIdRole = Qt::UserRole + 4;
+    static constexpr int SideRole = Qt::UserRole + 6;
+
+    // One end of a mapping resolved from the names in a row.
+    struct MappingEndpoint
+    {
+        bool ok = false;
+        QString modelId;
+        QString tableId;
+        QString columnId;
+    };
 
     // The form is not owned; a missing form or widget is skipped.
     TableDetailsController(Ui::MainWindow *ui, QObject *parent);
@@ -93,6 +108,22 @@ public:
     QStringList columnNames(TableItem *table) const;
     QStringList constraintColumnOptions(const QModelIndex &index) const;
     QStringList mappingOptions(const QModelIndex &index) const;
+    // The id of the first column not among the excluded ids; empty for none.
+    static QString firstUnusedColumnId(TableItem *table, const QStringList &excludedIds);
+    static TableItem *findTableByName(ModelItem *model, const QString &name);
+    // prefix + the table's name, numbered when a constraint of the table has that name.
+    QString uniqueConstraintName(const QString &prefix) const;
+    // The relationship of the shown model that owns the constraint (the first in name
+    // order), or empty.
+    QString relationshipIdForConstraint(ConstraintItem *constraint) const;
+    bool setConstraintColumnAt(ConstraintItem *constraint, int row, bool referenced, const QString &text);
+    static MappingEndpoint resolveMappingEndpoint(ProjectItem *project, const QString &model,
+                                                  const QString &table, const QString &column);
+    bool isKnownMapping(MappingItem *mapping) const;
+
+    // The texts of the Type cells, in the order the editors offer them.
+    static QStringList constraintTypeLabels();
+    static QStringList indexTypeLabels();
 
     // A size cell's text: empty or negative gives -1 (unset); anything but an optionally
     // signed run of ASCII digits that fits an int is invalid.
@@ -174,6 +205,7 @@ private:
     // contents when another object is shown.
     QList<QList<int>> columnWidths() const;
     void restoreColumnWidths(const QList<QList<int>> &widths, bool sameObject);
+    static void fitColumnsToContents(QAbstractItemView *view);
     // The held box while it is on a diagram.
     EntityItem *shownEntity() const;
 
@@ -193,10 +225,24 @@ private:
     void spreadToStoredBoxes(const QSet<QString> &newColumnIds = {});
     QStringList existingColumnNames(const EntityItem *entity) const;
 
-    // Constraints, indexes and mappings.
+    // Constraints and the key marks of the box.
     void populateConstraints();
+    void removeConstraintAndReport(const QString &constraintId, const QString &relationshipId);
+    void constraintsChanged();
+    // Constraint id -> the relationship that owns it; endingAtTable gets the relationships
+    // that end at the table toTableId.
+    QHash<QString, QString> relationshipsByConstraint(const QString &toTableId = QString(),
+                                                      QSet<QString> *endingAtTable = nullptr) const;
+
+    // Indexes.
     void populateIndexes();
+
+    // Mappings.
     void populateMappings();
+    MappingItem *findMapping(const QString &id, ModelItem **owner = nullptr) const;
+    bool applyMappingRow(MappingItem *mapping, int row);
+    bool createMappingFromRow(int row);
+    MappingEndpoint rowEndpoint(int row, int firstColumn) const;
 
     static void setLineEditQuietly(QLineEdit *edit, const QString &text);
     static void setPlainTextQuietly(QPlainTextEdit *edit, const QString &text);

@@ -6,6 +6,7 @@
 #include "dialectcatalog.h"
 #include "entityitem.h"
 #include "flagguard.h"
+#include "itemnames.h"
 #include "modelitem.h"
 #include "storeddiagramcolumns.h"
 #include "tableitem.h"
@@ -234,16 +235,11 @@ void TableDetailsController::spreadToStoredBoxes(const QSet<QString> &newColumnI
 
 QStringList TableDetailsController::existingColumnNames(const EntityItem *entity) const
 {
+    if (m_table)
+        return namesOf(m_table->columns());
     QStringList names;
-    if (m_table) {
-        for (const ColumnItem *column : m_table->columns()) {
-            if (column)
-                names.append(column->name());
-        }
-    } else if (entity) {
-        for (int row = 0; row < entity->attributeCount(); ++row)
-            names.append(entity->attributeName(row));
-    }
+    for (int row = 0; entity && row < entity->attributeCount(); ++row)
+        names.append(entity->attributeName(row));
     return names;
 }
 

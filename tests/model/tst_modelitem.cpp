@@ -24,6 +24,7 @@ private slots:
     void arraysInIdOrderIgnoringCase();
     void sortedListsByNameWithEmptyFirst();
     void equalNamesListInIdOrder();
+    void tableByNameIsTheFirstInNameOrder();
     void ensureReturnsExistingOrCreatesWithExactId();
     void addSetsModelIdOnlyOnDiagrams();
     void removeIsDeferredAndDoesNotCascade();
@@ -97,6 +98,26 @@ void tst_ModelItem::equalNamesListInIdOrder()
     for (const ViewItem *view : model.views())
         ids << view->id();
     QCOMPARE(ids, (QStringList{u"a"_s, u"b"_s, u"c"_s}));
+}
+
+void tst_ModelItem::tableByNameIsTheFirstInNameOrder()
+{
+    ModelItem model;
+    model.ensureTable(u"c"_s)->setName(u"Orders"_s);
+    model.ensureTable(u"a"_s)->setName(u"orders"_s);
+    model.ensureTable(u"b"_s)->setName(u"ORDERS"_s);
+    model.ensureTable(u"d"_s)->setName(u"customers"_s);
+    TableItem *expected = nullptr;
+    for (TableItem *table : model.tables()) {
+        if (table->name().compare(u"oRdErS"_s, Qt::CaseInsensitive) == 0) {
+            expected = table;
+            break;
+        }
+    }
+    QCOMPARE(model.tableByName(u"oRdErS"_s), expected);
+    QCOMPARE(model.tableByName(u"customers"_s)->id(), u"d"_s);
+    QCOMPARE(model.tableByName(u"missing"_s), nullptr);
+    QCOMPARE(model.tableByName(QString()), nullptr);
 }
 
 void tst_ModelItem::ensureReturnsExistingOrCreatesWithExactId()

@@ -13,6 +13,7 @@
 #include "tabledetailscontroller.h"
 #include "tableitem.h"
 #include "uiprompts.h"
+#include "uiseam.h"
 
 #include "ui_MainWindow.h"
 
@@ -20,10 +21,47 @@
 #include <QEvent>
 #include <QGraphicsItem>
 #include <QMainWindow>
+#include <QMenu>
 #include <QPair>
 #include <QStandardItemModel>
 
+#include <functional>
 #include <memory>
+
+// Answers the menus run through the menu seam with the entry of a text (none: dismissed)
+// and records what was offered where; puts the previous runner back when it goes.
+struct ScriptedMenu
+{
+    explicit ScriptedMenu(const QString &choice)
+        : choice(choice)
+    {
+        previous = uiseam::setMenuRunner([this](QMenu *menu, const QPoint &pos) -> QAction * {
+            ++runs;
+            position = pos;
+            offered.clear();
+            for (const QAction *action : menu->actions())
+                offered << action->text();
+            if (whileOpen)
+                whileOpen();
+            for (QAction *action : menu->actions()) {
+                if (action->text() == this->choice)
+                    return action;
+            }
+            return nullptr;
+        });
+    }
+    ~ScriptedMenu() { uiseam::setMenuRunner(previous); }
+    ScriptedMenu(const ScriptedMenu &) = delete;
+    ScriptedMenu &operator=(const ScriptedMenu &) = delete;
+
+    QString choice;
+    QStringList offered;
+    QPoint position;
+    int runs = 0;
+    // Runs while the menu is open, as the user's other windows might.
+    std::function<void()> whileOpen;
+    uiseam::MenuRunner previous;
+};
 
 struct DetailsPanelFixture
 {

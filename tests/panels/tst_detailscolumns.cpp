@@ -52,14 +52,18 @@ QList<DetailsPanelFixture::ColumnSpec> orderColumns()
     return {{u"code"_s, u"varchar(20)"_s}, {u"amount"_s, u"DECIMAL(10,2)"_s}};
 }
 
-EntityItem *addViewBox(DetailsPanelFixture &f, ViewItem *view, const QList<DetailsPanelFixture::ColumnSpec> &rows)
+// The view "totals" shown with its box of those rows.
+EntityItem *showTotalsView(DetailsPanelFixture &f, const QList<DetailsPanelFixture::ColumnSpec> &rows)
 {
+    ViewItem *view = f.model->addView();
+    view->setName(u"totals"_s);
     auto *box = new EntityItem(view->name(), QSizeF(120, 60));
     box->setKind(EntityKind::View);
     box->storedId = view->id();
     f.scene.addItem(box);
     for (const auto &row : rows)
         box->addAttributeRow(row.first, row.second, false, false, false, false);
+    f.panel->setView(f.model, view, box);
     return box;
 }
 
@@ -263,10 +267,7 @@ void tst_DetailsColumns::columnRenameWithABoxGoesThroughTheBox()
 void tst_DetailsColumns::viewTypeWithParametersWinsOverSizes()
 {
     DetailsPanelFixture f;
-    ViewItem *view = f.model->addView();
-    view->setName(u"totals"_s);
-    EntityItem *box = addViewBox(f, view, {{u"amount"_s, u"int"_s}, {u"label"_s, u"varchar(30)"_s}});
-    f.panel->setView(f.model, view, box);
+    EntityItem *box = showTotalsView(f, {{u"amount"_s, u"int"_s}, {u"label"_s, u"varchar(30)"_s}});
     QCOMPARE(f.cell(f.ui.tableViewColumns, 1, Type), u"varchar"_s);
     QCOMPARE(f.cell(f.ui.tableViewColumns, 1, Length), u"30"_s);
     QVERIFY(!(f.columns()->item(0, Default)->flags() & Qt::ItemIsEditable));
@@ -495,10 +496,7 @@ void tst_DetailsColumns::removingATableColumnOnlyAsks()
 void tst_DetailsColumns::removingAViewColumnRemovesTheRow()
 {
     DetailsPanelFixture f;
-    ViewItem *view = f.model->addView();
-    view->setName(u"totals"_s);
-    EntityItem *box = addViewBox(f, view, {{u"amount"_s, u"int"_s}, {u"label"_s, u"text"_s}});
-    f.panel->setView(f.model, view, box);
+    EntityItem *box = showTotalsView(f, {{u"amount"_s, u"int"_s}, {u"label"_s, u"text"_s}});
     f.ui.toolButtonAddTableColumn->click();
     QCOMPARE(rowNames(box), (QStringList{u"amount"_s, u"label"_s, u"column_3"_s}));
     QCOMPARE(f.currentRow(f.ui.tableViewColumns), 2);

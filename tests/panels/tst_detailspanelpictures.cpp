@@ -2,6 +2,9 @@
 
 #include "applicationsetup.h"
 #include "constraintitem.h"
+#include "indexitem.h"
+#include "mappingitem.h"
+#include "relationshipitem.h"
 #include "testsupport.h"
 #include "themehelpers.h"
 
@@ -72,27 +75,72 @@ void tst_DetailsPanelPictures::tabs()
     columns.at(1)->setClassification(u"Confidential"_s);
     columns.at(2)->setSensible(true);
     columns.at(2)->setClassification(u"Internal"_s);
+    TableItem *customers = f.addTable(u"customers"_s, {{u"customer_id"_s, u"bigint"_s}, {u"email"_s, u"text"_s},
+                                                       {u"country"_s, u"char(2)"_s}});
+    customers->setSchema(u"crm"_s);
+    ConstraintItem *primaryKey = orders->addConstraint();
+    primaryKey->setName(u"pk_orders"_s);
+    primaryKey->setType(ConstraintType::PrimaryKey);
+    primaryKey->setColumns({columns.at(0)->id()});
+    ConstraintItem *foreignKey = orders->addConstraint();
+    foreignKey->setName(u"fk_orders_customers"_s);
+    foreignKey->setType(ConstraintType::ForeignKey);
+    foreignKey->setColumns({columns.at(1)->id(), columns.at(4)->id()});
+    foreignKey->setReferencedTableId(customers->id());
+    foreignKey->setReferencedColumns({customers->columns().at(1)->id(), customers->columns().at(2)->id()});
+    ConstraintItem *check = orders->addConstraint();
+    check->setName(u"ck_orders_amount"_s);
+    check->setType(ConstraintType::Check);
+    check->setExpression(u"amount >= 0"_s);
+    IndexItem *byCustomer = orders->addIndex();
+    byCustomer->setName(u"ix_orders"_s);
+    byCustomer->setColumns({columns.at(1)->id(), columns.at(3)->id()});
+    IndexItem *byStatus = orders->addIndex();
+    byStatus->setName(u"ix_orders_2"_s);
+    byStatus->setUnique(true);
+    byStatus->setColumns({columns.at(4)->id()});
+    for (int i = 0; i < 3; ++i) {
+        MappingItem *mapping = i == 0 ? f.project.addMapping() : f.model->addMapping();
+        mapping->setSourceModelId(f.model->id());
+        mapping->setSourceTableId(customers->id());
+        mapping->setSourceColumnId(customers->columns().at(i)->id());
+        mapping->setTargetModelId(f.model->id());
+        mapping->setTargetTableId(orders->id());
+        mapping->setTargetColumnId(columns.at(i == 0 ? 1 : i + 2)->id());
+    }
     f.addBox(orders);
-    f.window.resize(1400, 760);
+    f.window.resize(1600, 760);
     f.window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&f.window));
     f.panel->setTable(f.model, orders, nullptr);
     f.ui.tableViewColumns->setCurrentIndex(f.columns()->index(1, 0));
     QCOMPARE(f.ui.plainTextEdit->toPlainText(), columns.at(1)->comment());
+    f.ui.tableViewConstraints->setCurrentIndex(f.itemModel(f.ui.tableViewConstraints)->index(1, 0));
+    QCOMPARE(f.itemModel(f.ui.tableViewConsColumns)->columnCount(), 6);
+    QCOMPARE(f.cell(f.ui.tableViewConsColumns, 0, 4), u"customers"_s);
+    QCOMPARE(f.itemModel(f.ui.tableViewIndColumns)->rowCount(), 2);
+    QCOMPARE(f.itemModel(f.ui.treeView)->rowCount(), 4);
 
     const QString folder = testsupport::outputDir(u"panels"_s);
-    for (QWidget *tab : {f.ui.tabGeneral, f.ui.tabColumns, f.ui.tabGovernance}) {
+    for (QWidget *tab : {f.ui.tabGeneral, f.ui.tabColumns, f.ui.tabConstraints, f.ui.tabIndexes, f.ui.tabGovernance,
+                         f.ui.tabMappings}) {
         f.ui.tabWidget->setCurrentWidget(tab);
         QCoreApplication::processEvents();
         const QImage picture = f.ui.tabWidget->grab().toImage();
         QVERIFY(!picture.isNull());
+        if (tab == f.ui.tabIndexes) // an index with two columns, selected
+            QCOMPARE(f.currentRow(f.ui.tableViewIndexes), 0);
         const QString name = u"%1/details-%2-%3.png"_s.arg(folder, tab->objectName().mid(3).toLower(),
                                                           dark ? u"dark"_s : u"light"_s);
         QVERIFY(picture.save(name));
     }
     // Every header label fits its section.
-    for (QTableView *view : {f.ui.tableViewPhysical, f.ui.tableViewColumns, f.ui.tableView}) {
-        QHeaderView *header = view->horizontalHeader();
+    const QList<QAbstractItemView *> views{f.ui.tableViewPhysical, f.ui.tableViewColumns, f.ui.tableViewConstraints,
+                                           f.ui.tableViewConsColumns, f.ui.tableViewIndexes, f.ui.tableViewIndColumns,
+                                           f.ui.tableView, f.ui.treeView};
+    for (QAbstractItemView *view : views) {
+        const auto *table = qobject_cast<QTableView *>(view);
+        QHeaderView *header = table ? table->horizontalHeader() : f.ui.treeView->header();
         for (int section = 0; section < header->count(); ++section) {
             const QString label = view->model()->headerData(section, Qt::Horizontal).toString();
             QVERIFY2(header->sectionSize(section) >= header->fontMetrics().horizontalAdvance(label),
