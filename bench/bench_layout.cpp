@@ -9,14 +9,18 @@
 #include "entityitem.h"
 #include "erscene.h"
 #include "layoutfixtures.h"
+#include "erview.h"
 #include "scenelayout.h"
+#include "schemagenerator.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFontDatabase>
 #include <QJsonDocument>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -115,7 +119,53 @@ diagramgenerator::Diagram generated(ERScene *scene, int columns, int rows, int e
     return diagram;
 }
 
+// One generated schema laid out in a shown view; the time is the median of three fresh
+// scenes, the figures are those of the last (the layout is deterministic).
+void runSchemaLayout(int tables)
+{
+    constexpr int Runs = 3;
+    constexpr std::uint64_t Seed = 1919;
+    std::vector<double> times;
+    ERScene *scene = nullptr;
+    int edges = 0;
+    for (int run = 0; run < Runs; ++run) {
+        scene = newScene();
+        const diagramgenerator::Diagram diagram = schemagenerator::buildSchema(scene, {tables, Seed});
+        edges = int(diagram.edges.size());
+        for (EdgeItem *edge : diagram.edges)
+            edge->updatePath();
+        static std::vector<std::unique_ptr<ERView>> views;
+        views.push_back(std::make_unique<ERView>());
+        views.back()->setScene(scene);
+        views.back()->resize(1200, 800);
+        views.back()->show();
+        QCoreApplication::processEvents();
+        QElapsedTimer timer;
+        timer.start();
+        scene->autoLayout();
+        times.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    const layout::LayoutQuality q = scenelayout::measureScene(scene);
+    bench::report(QStringLiteral("tables / relationships"), QStringLiteral("%1 / %2").arg(tables).arg(edges));
+    bench::report(QStringLiteral("  overlapping box pairs"), QString::number(q.boxOverlaps));
+    bench::report(QStringLiteral("  segments through a box not an end"), QString::number(q.segmentBoxHits));
+    bench::report(QStringLiteral("  line pairs sharing a run > 10 px"), QString::number(q.sharedRunEdgePairs));
+    bench::report(QStringLiteral("  edge crossings"), QString::number(q.crossings));
+    bench::report(QStringLiteral("  bends"), QString::number(q.bends));
+    bench::report(QStringLiteral("  total route length"), QString::number(q.routeLength, 'f', 0));
+    bench::report(QStringLiteral("  drawing area / box area"), QString::number(layout::areaRatio(q), 'f', 2));
+    bench::reportMs(QStringLiteral("  autoLayout (median of 3)"), times[times.size() / 2]);
+}
+
 } // namespace
+
+VELMORA_BENCH("layout-quality", "auto layout of generated schemas of 30, 100, 300 and 1,000 tables in a shown view: "
+                                "overlaps, lines through boxes, shared runs, crossings, bends, length, area, time", [] {
+    registerFont();
+    for (int tables : {30, 100, 300, 1000})
+        runSchemaLayout(tables);
+});
 
 VELMORA_BENCH("layout-small", "auto layout of a fixed shop schema: 15 tables, 22 relationships", [] {
     runLayout([](ERScene *scene) { return layoutfixtures::buildShopDiagram(scene); },

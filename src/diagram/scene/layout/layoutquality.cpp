@@ -54,14 +54,14 @@ bool crossInside(const Segment &a, const Segment &b)
            && (1 - u) * lengthB > Tolerance;
 }
 
-// Whether the two segments run on one line for more than 0.5.
-bool runTogether(const Segment &a, const Segment &b)
+// How long the two segments run on one line; 0 when they do not.
+double sharedRun(const Segment &a, const Segment &b)
 {
     if (isHorizontal(a) && isHorizontal(b) && std::abs(a.p.y() - b.p.y()) <= Tolerance)
-        return std::min(a.xMax, b.xMax) - std::max(a.xMin, b.xMin) > Tolerance;
+        return std::min(a.xMax, b.xMax) - std::max(a.xMin, b.xMin);
     if (isVertical(a) && isVertical(b) && std::abs(a.p.x() - b.p.x()) <= Tolerance)
-        return std::min(a.yMax, b.yMax) - std::max(a.yMin, b.yMin) > Tolerance;
-    return false;
+        return std::min(a.yMax, b.yMax) - std::max(a.yMin, b.yMin);
+    return 0;
 }
 
 QRectF routeBounds(const routing::Route &route)
@@ -109,21 +109,28 @@ void countSegmentPairs(const QList<QualityEdge> &edges, LayoutQuality &quality)
             segments.push_back(s);
         }
     }
-    std::sort(segments.begin(), segments.end(), [](const Segment &a, const Segment &b) {
+    std::stable_sort(segments.begin(), segments.end(), [](const Segment &a, const Segment &b) {
         return a.xMin < b.xMin;
     });
+    std::vector<std::pair<int, int>> longRuns;
     for (std::size_t i = 0; i < segments.size(); ++i) {
         const Segment &a = segments[i];
         for (std::size_t j = i + 1; j < segments.size() && segments[j].xMin <= a.xMax + Tolerance; ++j) {
             const Segment &b = segments[j];
             if (a.edge == b.edge || b.yMin > a.yMax + Tolerance || a.yMin > b.yMax + Tolerance)
                 continue;
-            if (runTogether(a, b))
+            const double run = sharedRun(a, b);
+            if (run > Tolerance) {
                 ++quality.sharedRuns;
-            else if (crossInside(a, b))
+                if (run > LongRun)
+                    longRuns.emplace_back(std::min(a.edge, b.edge), std::max(a.edge, b.edge));
+            } else if (crossInside(a, b)) {
                 ++quality.crossings;
+            }
         }
     }
+    std::sort(longRuns.begin(), longRuns.end());
+    quality.sharedRunEdgePairs = int(std::unique(longRuns.begin(), longRuns.end()) - longRuns.begin());
 }
 
 int countBoxOverlaps(const QList<QRectF> &boxes)
@@ -151,8 +158,10 @@ LayoutQuality measureLayout(const QList<QRectF> &boxes, const QList<QualityEdge>
     quality.edges = int(edges.size());
 
     bool any = false;
-    for (const QRectF &box : boxes)
+    for (const QRectF &box : boxes) {
         unite(quality.drawing, any, box);
+        quality.boxArea += box.width() * box.height();
+    }
 
     for (const QualityEdge &edge : edges) {
         const int bends = routing::countBends(edge.route);
@@ -173,7 +182,9 @@ LayoutQuality measureLayout(const QList<QRectF> &boxes, const QList<QualityEdge>
             const QRectF obstacle = routing::insetObstacleRect(boxes[b].adjusted(-3, -3, 3, 3));
             if (!obstacle.intersects(grownReach))
                 continue;
-            if (routing::countObstacleHits(edge.route, {obstacle}) > 0)
+            const int segments = routing::countObstacleHits(edge.route, {obstacle});
+            quality.segmentBoxHits += segments;
+            if (segments > 0)
                 ++quality.boxHits;
         }
     }
@@ -185,6 +196,11 @@ LayoutQuality measureLayout(const QList<QRectF> &boxes, const QList<QualityEdge>
     return quality;
 }
 
+double areaRatio(const LayoutQuality &quality)
+{
+    return quality.boxArea > 0 ? quality.drawing.width() * quality.drawing.height() / quality.boxArea : 0;
+}
+
 QStringList describeQuality(const LayoutQuality &quality)
 {
     const QRectF &d = quality.drawing;
@@ -194,7 +210,9 @@ QStringList describeQuality(const LayoutQuality &quality)
         QStringLiteral("edges: %1").arg(quality.edges),
         QStringLiteral("line_crossings: %1").arg(quality.crossings),
         QStringLiteral("lines_on_top_of_each_other: %1").arg(quality.sharedRuns),
+        QStringLiteral("line_pairs_sharing_a_run: %1").arg(quality.sharedRunEdgePairs),
         QStringLiteral("lines_through_boxes: %1").arg(quality.boxHits),
+        QStringLiteral("segments_through_boxes: %1").arg(quality.segmentBoxHits),
         QStringLiteral("bends_total: %1").arg(quality.bends),
         QStringLiteral("bends_mean: %1").arg(quality.meanBends, 0, 'f', 2),
         QStringLiteral("bends_max: %1").arg(quality.maxBends),
@@ -203,6 +221,7 @@ QStringList describeQuality(const LayoutQuality &quality)
         QStringLiteral("drawing_width: %1").arg(d.width(), 0, 'f', 0),
         QStringLiteral("drawing_height: %1").arg(d.height(), 0, 'f', 0),
         QStringLiteral("drawing_proportions: %1").arg(proportions, 0, 'f', 2),
+        QStringLiteral("drawing_area_over_box_area: %1").arg(areaRatio(quality), 0, 'f', 2),
     };
 }
 
