@@ -5,6 +5,8 @@
 #include "groupitem.h"
 #include "layoutfixtures.h"
 #include "routegeometry.h"
+#include "scenelayout.h"
+#include "schemagenerator.h"
 #include "slotitem.h"
 #include "testsupport.h"
 #include "textitem.h"
@@ -100,10 +102,10 @@ bool overlapFree(const QGraphicsScene &scene)
     return true;
 }
 
-void writePicture(const QGraphicsScene &scene, const QString &name)
+void writePicture(const QGraphicsScene &scene, const QString &name, double maxSide = 2400)
 {
     const QRectF area = const_cast<QGraphicsScene &>(scene).itemsBoundingRect().adjusted(-20, -20, 20, 20);
-    const double scale = std::min(1.0, 2400 / std::max(area.width(), area.height()));
+    const double scale = std::min(1.0, maxSide / std::max(area.width(), area.height()));
     QImage image((area.size() * scale).toSize(), QImage::Format_ARGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
@@ -130,6 +132,9 @@ private slots:
     void boxesOnOnePointAreSeparated();
     void farAwayBoxIsLaidOutLikeAnyOther();
     void routesAreRectilinearAndMeetTheirSlots();
+    void generatedSchemasAreDrawnCleanly_data();
+    void generatedSchemasAreDrawnCleanly();
+    void parallelRelationshipsKeepSeparateTracks();
     void sameDiagramGivesSameDocument();
     void slowTimerShotChangesNothing();
     void sceneQueryMatchesFullWalk();
@@ -300,6 +305,54 @@ void tst_AutoLayout::routesAreRectilinearAndMeetTheirSlots()
             QVERIFY(QLineF(edge->points.last(), edge->toSlot->center()).length() <= 0.5);
         }
     }
+}
+
+void tst_AutoLayout::generatedSchemasAreDrawnCleanly_data()
+{
+    QTest::addColumn<int>("tables");
+    QTest::addColumn<bool>("ownTracks");
+    QTest::newRow("30 tables") << 30 << true;
+    // The channels beside the hubs are too crowded still for a track each.
+    QTest::newRow("300 tables") << 300 << false;
+}
+
+void tst_AutoLayout::generatedSchemasAreDrawnCleanly()
+{
+    QFETCH(int, tables);
+    QFETCH(bool, ownTracks);
+    ERScene scene;
+    const diagramgenerator::Diagram diagram = schemagenerator::buildSchema(&scene, {tables, 1919});
+    for (EdgeItem *edge : diagram.edges)
+        edge->updatePath();
+    scene.autoLayout();
+    writePicture(scene, QStringLiteral("schema-%1.png").arg(tables), 6000);
+
+    const layout::LayoutQuality q = scenelayout::measureScene(&scene);
+    QCOMPARE(q.boxOverlaps, 0);
+    QCOMPARE(q.segmentBoxHits, 0);
+    if (ownTracks)
+        QCOMPARE(q.sharedRunEdgePairs, 0);
+}
+
+void tst_AutoLayout::parallelRelationshipsKeepSeparateTracks()
+{
+    // Two pairs of boxes, each joined by three relationships: the routes leave the layout
+    // with the tracks the separation gave them.
+    ERScene scene;
+    EntityItem *a = addBox(scene, QStringLiteral("a"), QPointF(0, 0), 6);
+    EntityItem *b = addBox(scene, QStringLiteral("b"), QPointF(400, 160), 4);
+    EntityItem *c = addBox(scene, QStringLiteral("c"), QPointF(0, 500), 5);
+    EntityItem *d = addBox(scene, QStringLiteral("d"), QPointF(420, 380), 3);
+    for (int k = 0; k < 3; ++k) {
+        addEdge(scene, a, b);
+        addEdge(scene, c, d);
+    }
+    scene.autoLayout();
+    writePicture(scene, QStringLiteral("parallel.png"));
+    // A run shorter than a corner's radius is only where two rounded corners meet.
+    const layout::LayoutQuality q = scenelayout::measureScene(&scene);
+    QCOMPARE(q.sharedRunEdgePairs, 0);
+    QCOMPARE(q.segmentBoxHits, 0);
 }
 
 void tst_AutoLayout::sameDiagramGivesSameDocument()

@@ -14,6 +14,7 @@ private slots:
     void sharedRunsNeedMoreThanHalfAUnit();
     void routesThroughOtherBoxes();
     void bendsLengthOverlapsAndDrawing();
+    void longRunsSegmentHitsAndArea();
 };
 
 void tst_LayoutQuality::crossingsCountOnlyInteriorPoints()
@@ -78,6 +79,24 @@ void tst_LayoutQuality::bendsLengthOverlapsAndDrawing()
     QCOMPARE(q.boxOverlaps, 1);
     QCOMPARE(q.drawing, QRectF(0, 0, 420, 500));
     QVERIFY(describeQuality(q).contains(QStringLiteral("box_overlaps: 1")));
+}
+
+void tst_LayoutQuality::longRunsSegmentHitsAndArea()
+{
+    const QList<QRectF> boxes{QRectF(0, 0, 100, 50), QRectF(300, 0, 100, 50), QRectF(150, -100, 50, 400)};
+    const QList<QualityEdge> edges{
+        // Through box 2 with three segments.
+        {{{100, 10}, {170, 10}, {170, 40}, {300, 40}}, 0, 1},
+        // On the first edge's last segment for 30, then on the third for exactly 10.
+        {{{220, 40}, {250, 40}, {250, 200}, {240, 200}}, -1, -1},
+        {{{230, 200}, {260, 200}, {260, 300}}, -1, -1},
+    };
+    const LayoutQuality q = measureLayout(boxes, edges);
+    QCOMPARE(q.boxHits, 1);
+    QCOMPARE(q.segmentBoxHits, 3);
+    QCOMPARE(q.sharedRuns, 2);
+    QCOMPARE(q.sharedRunEdgePairs, 1);
+    QCOMPARE(areaRatio(q), 400.0 * 400 / (5000 + 5000 + 20000));
 }
 
 QTEST_GUILESS_MAIN(tst_LayoutQuality)

@@ -1,3 +1,4 @@
+#include "layoutquality.h"
 #include "segmentseparation.h"
 
 #include <QTest>
@@ -9,16 +10,51 @@ Q_DECLARE_METATYPE(routing::Route)
 
 namespace {
 
-// A route whose only inner segment is vertical at x, from y0 to y1.
+// A route whose only inner segment is vertical at x, from y0 to y1: it comes from the
+// left at y0 and leaves to the right at y1, with stubs too short to jog.
 Route verticalInner(double x, double y0, double y1)
 {
-    return {{x - 100, y0}, {x, y0}, {x, y1}, {x + 100, y1}};
+    return {{x - 20, y0}, {x, y0}, {x, y1}, {x + 20, y1}};
 }
 
 // A route whose only inner segment is horizontal at y, from x0 to x1.
 Route horizontalInner(double y, double x0, double x1)
 {
-    return {{x0, y - 100}, {x0, y}, {x1, y}, {x1, y + 100}};
+    return {{x0, y - 20}, {x0, y}, {x1, y}, {x1, y + 20}};
+}
+
+// Where the inner segment of a route made by the two functions above lies across.
+double innerAcross(const Route &route)
+{
+    return route[1].y() == route[2].y() ? route[1].y() : route[1].x();
+}
+
+QList<QualityEdge> asEdges(const QList<Route> &routes)
+{
+    QList<QualityEdge> edges;
+    for (const Route &route : routes)
+        edges.append({route, -1, -1});
+    return edges;
+}
+
+// Two boxes with a channel between x = 150 and x = right.
+QList<QRectF> channel(double right)
+{
+    return {QRectF(0, 0, 150, 400), QRectF(right, 0, 150, 400)};
+}
+
+// Three lines from the upper left down the channel at x = 200 and off to the lower right,
+// each leaving the channel 10 higher than the one before at both ends, so that they can
+// run side by side without crossing.
+QList<Route> staircase()
+{
+    QList<Route> routes;
+    for (int i = 0; i < 3; ++i) {
+        const double top = -20 - 10 * i;
+        const double bottom = 420 - 10 * i;
+        routes.append({{-50, top}, {200, top}, {200, bottom}, {450, bottom}});
+    }
+    return routes;
 }
 
 } // namespace
@@ -28,74 +64,111 @@ class tst_SegmentSeparation : public QObject
     Q_OBJECT
 
 private slots:
-    void closeParallelSegments_data();
-    void closeParallelSegments();
-    void pushedPairEndsExactly14Apart();
+    void closeOrSharedSegmentsMoveApart_data();
+    void closeOrSharedSegmentsMoveApart();
+    void threeLinesInOneChannelGetTracksInCrossingFreeOrder();
+    void narrowChannelSpreadsTheTracksEvenly();
+    void segmentsStayOutOfBoxesAndBeforeTheirCorners_data();
+    void segmentsStayOutOfBoxesAndBeforeTheirCorners();
     void firstAndLastSegmentsStay();
     void segmentsOfOneRouteStay();
     void shortRoutesAreCopied();
 };
 
-void tst_SegmentSeparation::closeParallelSegments_data()
+void tst_SegmentSeparation::closeOrSharedSegmentsMoveApart_data()
 {
     QTest::addColumn<Route>("a");
     QTest::addColumn<Route>("b");
-    QTest::addColumn<double>("shiftA"); // across the inner segment, for its two points
-    QTest::addColumn<double>("shiftB");
+    QTest::addColumn<double>("acrossA"); // where the inner segments end up
+    QTest::addColumn<double>("acrossB");
 
-    QTest::newRow("vertical 6 apart, each moved by 4")
-        << verticalInner(100, 0, 200) << verticalInner(106, 50, 300) << -4.0 << 4.0;
-    QTest::newRow("vertical, the later one on the left")
-        << verticalInner(106, 0, 200) << verticalInner(100, 50, 300) << 4.0 << -4.0;
-    QTest::newRow("horizontal 10 apart, each moved by 2")
-        << horizontalInner(50, 0, 300) << horizontalInner(60, 200, 400) << -2.0 << 2.0;
-    QTest::newRow("13.5 apart") << verticalInner(100, 0, 200) << verticalInner(113.5, 50, 300) << -0.25 << 0.25;
-    QTest::newRow("closer than 0.5 stay together")
-        << verticalInner(100, 0, 200) << verticalInner(100.4, 50, 300) << 0.0 << 0.0;
-    QTest::newRow("14 apart already") << verticalInner(100, 0, 200) << verticalInner(114, 50, 300) << 0.0 << 0.0;
-    QTest::newRow("spans only touching")
-        << verticalInner(100, 0, 200) << verticalInner(106, 200, 300) << 0.0 << 0.0;
-    QTest::newRow("different orientations")
-        << verticalInner(100, 0, 200) << horizontalInner(100, 50, 300) << 0.0 << 0.0;
+    QTest::newRow("vertical 6 apart, each moved by 3")
+        << verticalInner(100, 0, 200) << verticalInner(106, 50, 300) << 97.0 << 109.0;
+    QTest::newRow("horizontal 10 apart, each moved by 1")
+        << horizontalInner(50, 0, 300) << horizontalInner(60, 200, 400) << 49.0 << 61.0;
+    // On one line the order follows the turns: b leaves the line upwards later than a
+    // and to the left, a leaves it downwards earlier and to the right, so b runs left.
+    QTest::newRow("on one line") << verticalInner(100, 0, 200) << verticalInner(100.4, 50, 300) << 106.2 << 94.2;
+    QTest::newRow("a track apart already") << verticalInner(100, 0, 200) << verticalInner(112, 50, 300) << 100.0
+                                           << 112.0;
+    QTest::newRow("spans only touching") << verticalInner(100, 0, 200) << verticalInner(106, 200, 300) << 100.0
+                                         << 106.0;
+    QTest::newRow("different orientations") << verticalInner(100, 0, 200) << horizontalInner(100, 50, 300)
+                                            << 100.0 << 100.0;
 }
 
-void tst_SegmentSeparation::closeParallelSegments()
+void tst_SegmentSeparation::closeOrSharedSegmentsMoveApart()
 {
     QFETCH(Route, a);
     QFETCH(Route, b);
-    QFETCH(double, shiftA);
-    QFETCH(double, shiftB);
-    auto shifted = [](Route route, double shift) {
-        const bool horizontal = route[1].y() == route[2].y();
-        for (int k : {1, 2}) {
-            if (horizontal)
-                route[k].ry() += shift;
-            else
-                route[k].rx() += shift;
-        }
-        return route;
-    };
-    const QList<Route> separated = separateParallelSegments({a, b});
-    QCOMPARE(separated[0], shifted(a, shiftA));
-    QCOMPARE(separated[1], shifted(b, shiftB));
+    QFETCH(double, acrossA);
+    QFETCH(double, acrossB);
+    const QList<Route> separated = separateParallelSegments({a, b}, {});
+    QCOMPARE(innerAcross(separated[0]), acrossA);
+    QCOMPARE(innerAcross(separated[1]), acrossB);
+    for (int r = 0; r < 2; ++r) {
+        QVERIFY(routing::isRectilinearRoute(separated[r]));
+        QCOMPARE(separated[r].first(), (r == 0 ? a : b).first());
+        QCOMPARE(separated[r].last(), (r == 0 ? a : b).last());
+    }
 }
 
-void tst_SegmentSeparation::pushedPairEndsExactly14Apart()
+void tst_SegmentSeparation::threeLinesInOneChannelGetTracksInCrossingFreeOrder()
 {
-    // Three close segments: every pushed pair ends 14 apart, and after four rounds the
-    // outer two are apart too.
-    const QList<Route> routes{verticalInner(100, 0, 200), verticalInner(103, 0, 200), verticalInner(108, 0, 200)};
-    const QList<Route> separated = separateParallelSegments(routes);
-    const double x0 = separated[0][1].x();
-    const double x1 = separated[1][1].x();
-    const double x2 = separated[2][1].x();
-    QVERIFY(std::abs(x1 - x0) >= 14 - 1e-9 || std::abs(x1 - x0) < 0.5);
-    QVERIFY(std::abs(x2 - x0) >= 14 - 1e-9 || std::abs(x2 - x0) < 0.5);
-    for (int r = 0; r < 3; ++r) {
-        QCOMPARE(separated[r][1].x(), separated[r][2].x());
-        QCOMPARE(separated[r].first(), routes[r].first());
-        QCOMPARE(separated[r].last(), routes[r].last());
+    // Given in either order, the line that leaves lowest at both ends runs leftmost.
+    const QList<Route> routes = staircase();
+    const QList<Route> reversed{routes[2], routes[1], routes[0]};
+    for (const QList<Route> &given : {routes, reversed}) {
+        const QList<Route> separated = separateParallelSegments(given, channel(250));
+        const bool flipped = given.first() != routes.first();
+        const auto trackOf = [&](int i) { return separated[flipped ? 2 - i : i][1].x(); };
+        QCOMPARE(trackOf(0), 188.0);
+        QCOMPARE(trackOf(1), 200.0);
+        QCOMPARE(trackOf(2), 212.0);
+        const LayoutQuality q = measureLayout(channel(250), asEdges(separated));
+        QCOMPARE(q.sharedRuns, 0);
+        QCOMPARE(q.crossings, 0);
     }
+}
+
+void tst_SegmentSeparation::narrowChannelSpreadsTheTracksEvenly()
+{
+    // Room from 156 to 169 (6 from each box): three tracks 12 apart do not fit, 6 apart do.
+    QList<Route> routes = staircase();
+    for (Route &route : routes) {
+        route[1].rx() = 160;
+        route[2].rx() = 160;
+    }
+    const QList<Route> separated = separateParallelSegments(routes, channel(175));
+    QCOMPARE(separated[0][1].x(), 156.0);
+    QCOMPARE(separated[1][1].x(), 162.0);
+    QCOMPARE(separated[2][1].x(), 168.0);
+}
+
+void tst_SegmentSeparation::segmentsStayOutOfBoxesAndBeforeTheirCorners_data()
+{
+    QTest::addColumn<double>("corners"); // x of b's two corners left of the shared line
+    QTest::addColumn<double>("trackA");
+    QTest::addColumn<double>("trackB");
+    // b's stubs keep 8 of their length: b may not go left of corners + 8.
+    QTest::newRow("a track apart") << 80.0 << 100.0 << 88.0;
+    QTest::newRow("no room for a whole track") << 84.0 << 100.0 << 94.0;
+}
+
+void tst_SegmentSeparation::segmentsStayOutOfBoxesAndBeforeTheirCorners()
+{
+    QFETCH(double, corners);
+    QFETCH(double, trackA);
+    QFETCH(double, trackB);
+    // a and b share the line x = 100, 2 from a box on the right that neither may come
+    // nearer to; b leaves the line later on both ends, so it runs on the left.
+    const Route a{{0, 0}, {100, 0}, {100, 200}, {0, 200}};
+    const Route b{{corners, 20}, {100, 20}, {100, 180}, {corners, 180}};
+    const QRectF box(102, -100, 100, 400);
+    const QList<Route> separated = separateParallelSegments({a, b}, {box});
+    QCOMPARE(separated[0][1].x(), trackA);
+    QCOMPARE(separated[1][1].x(), trackB);
+    QCOMPARE(separated[1][2].x(), trackB);
 }
 
 void tst_SegmentSeparation::firstAndLastSegmentsStay()
@@ -103,22 +176,29 @@ void tst_SegmentSeparation::firstAndLastSegmentsStay()
     // Both routes are L shapes: their only segments are first or last ones.
     const Route a{{0, 0}, {100, 0}, {100, 200}};
     const Route b{{0, 5}, {106, 5}, {106, 200}};
-    const QList<Route> separated = separateParallelSegments({a, b});
+    const QList<Route> separated = separateParallelSegments({a, b}, {});
     QCOMPARE(separated[0], a);
     QCOMPARE(separated[1], b);
+
+    // An inner segment on the line of another route's first segment moves off it alone.
+    const Route c{{-100, 50}, {100, 50}, {100, 150}, {300, 150}};
+    const QList<Route> beside = separateParallelSegments({a, c}, {});
+    QCOMPARE(beside[0], a);
+    // The long first segment of a may give way by a hair, too little to be drawn.
+    QVERIFY(std::abs(beside[1][1].x() - 100) >= TrackSpacing - 1);
 }
 
 void tst_SegmentSeparation::segmentsOfOneRouteStay()
 {
     // Two inner vertical segments of one route, 6 apart.
     const Route zigzag{{0, 0}, {100, 0}, {100, 100}, {106, 100}, {106, 0}, {200, 0}};
-    QCOMPARE(separateParallelSegments({zigzag}).first(), zigzag);
+    QCOMPARE(separateParallelSegments({zigzag}, {}).first(), zigzag);
 }
 
 void tst_SegmentSeparation::shortRoutesAreCopied()
 {
     const QList<Route> routes{{}, {{1, 1}}, {{0, 0}, {10, 0}}};
-    QCOMPARE(separateParallelSegments(routes), routes);
+    QCOMPARE(separateParallelSegments(routes, {}), routes);
 }
 
 QTEST_GUILESS_MAIN(tst_SegmentSeparation)

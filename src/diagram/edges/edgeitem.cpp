@@ -1,6 +1,7 @@
 #include "edgeitem.h"
 
 #include "entityitem.h"
+#include "flagguard.h"
 #include "routescoring.h"
 #include "slotitem.h"
 #include "thememanager.h"
@@ -189,10 +190,8 @@ EdgeItem::~EdgeItem()
     if (to)
         to->removeEdge(this);
 
-    RerouteControls &c = controls();
-    c.pendingReroutes.remove(this);
-    c.deferredReroutes.remove(this);
-    for (EdgeQueue *served : std::as_const(c.beingServed))
+    forgetQueuedReroutes();
+    for (EdgeQueue *served : std::as_const(controls().beingServed))
         served->remove(this);
 
     // A menu whose own event loop is still running (the edge was deleted from inside it)
@@ -326,7 +325,17 @@ bool EdgeItem::isLargeSelectionMove()
 
 void EdgeItem::flushPendingReroutes()
 {
+    // Quick re-routes follow a drag step by step; the search around boxes waits for the
+    // release.
+    const FlagGuard quick(s_routeSearchHeld);
     serveAll(controls().pendingReroutes, [](EdgeItem *edge) { edge->rerouteStraightWhenAligned(); });
+}
+
+void EdgeItem::forgetQueuedReroutes()
+{
+    RerouteControls &c = controls();
+    c.pendingReroutes.remove(this);
+    c.deferredReroutes.remove(this);
 }
 
 void EdgeItem::flushDeferredReroutes()

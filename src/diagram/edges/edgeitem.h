@@ -67,6 +67,9 @@ public:
     void rerouteIfSlotted();
     // The other entity boxes near the two ends, inset, as the router takes them.
     QList<QRectF> obstacleRects() const;
+    // The other entity boxes of the scene that meet region, inset as obstacles, in
+    // descending stacking order (every box for a region that is not finite).
+    QList<QRectF> obstaclesIn(const QRectF &region) const;
     // Makes obstacleRects walk every item of the scene instead of asking the scene's index
     // for the boxes near the two ends; the routes are the same. For tests and measurements.
     static void setFullObstacleWalk(bool on);
@@ -134,6 +137,8 @@ public:
     // Whether the edge waits in the quick or in the full re-route set of the batch.
     bool isReroutePending() const;
     bool isRerouteDeferred() const;
+    // Takes the edge out of both re-route sets: its route is already what the moves ask.
+    void forgetQueuedReroutes();
 
     // Asks for a re-route: at once outside a batch, collected during one.
     void scheduleReroute();
@@ -177,6 +182,29 @@ private:
     void selectAlone(Qt::KeyboardModifiers modifiers);
     void runCardinalityMenu(const QPoint &screenPos, const QPointF &scenePos);
     double effectivePenWidth() const;
+
+    // The route around boxes found last, kept while the boxes stand still.
+    QList<QPointF> routeAroundBoxes() const;
+
+    // Set while the quick re-routes of a drag run: routes then skip the search around
+    // boxes.
+    static bool s_routeSearchHeld;
+
+    // The last search around boxes, for the ends it was made for, over the obstacle index
+    // with this serial (0: none); the layout routes most edges more than once over fixed
+    // boxes.
+    struct SearchMemo
+    {
+        quint64 indexSerial = 0;
+        QPointF fromAnchor;
+        QPointF toAnchor;
+        int fromSide = 0;
+        int toSide = 0;
+        QRectF fromRect;
+        QRectF toRect;
+        QList<QPointF> route;
+    };
+    mutable SearchMemo m_searchMemo;
 
     // Set while the cardinality menu runs its own event loop.
     bool m_menuRunning = false;

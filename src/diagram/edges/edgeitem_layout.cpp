@@ -16,32 +16,6 @@
 
 namespace {
 
-bool isFiniteRect(const QRectF &r)
-{
-    return std::isfinite(r.x()) && std::isfinite(r.y()) && std::isfinite(r.width()) && std::isfinite(r.height());
-}
-
-// The other entity boxes of the scene that meet region, inset as obstacles, in descending
-// stacking order: the scene query of the route computation, or the obstacle index set for
-// the scene. The full walk of every item is kept for comparison (setFullObstacleWalk).
-QList<QRectF> obstaclesIn(const EdgeItem &edge, const QRectF &region)
-{
-    QList<QRectF> obstacles;
-    QGraphicsScene *scene = edge.scene();
-    if (!scene || region.isNull())
-        return obstacles;
-    if (const EntityObstacleIndex *index = EdgeItem::obstacleIndexFor(scene))
-        return index->obstaclesIn(region, edge.from, edge.to);
-    const QList<QGraphicsItem *> items = EdgeItem::isFullObstacleWalk() || !isFiniteRect(region)
-                                             ? scene->items(Qt::DescendingOrder)
-                                             : scene->items(region, Qt::IntersectsItemBoundingRect, Qt::DescendingOrder);
-    for (QGraphicsItem *item : items) {
-        if (item->type() == EntityItem::Type && item != edge.from && item != edge.to)
-            obstacles.append(routing::insetObstacleRect(item->sceneBoundingRect()));
-    }
-    return obstacles;
-}
-
 QPointF sceneCentre(const EntityItem *entity)
 {
     return entity->sceneBoundingRect().center();
@@ -78,7 +52,7 @@ void EdgeItem::evaluateSidePairs()
     }
     const QRectF fromRect = from->sceneBoundingRect();
     const QRectF toRect = to->sceneBoundingRect();
-    const QList<QRectF> obstacles = obstaclesIn(*this, routing::pairObstacleRegion(fromRect, toRect));
+    const QList<QRectF> obstacles = obstaclesIn(routing::pairObstacleRegion(fromRect, toRect));
     const routing::SidePairChoice choice = routing::chooseSidePair({fromRect, toRect, obstacles});
     assignSlotsForSides(choice.sides.from, choice.sides.to);
 }
@@ -141,7 +115,7 @@ bool EdgeItem::crossesEntity() const
     if (!scene() || points.size() < 2)
         return false;
     // Only boxes that meet the route's own bounding box can be hit by it.
-    const QList<QRectF> obstacles = obstaclesIn(*this, routing::routeObstacleRegion(points));
+    const QList<QRectF> obstacles = obstaclesIn(routing::routeObstacleRegion(points));
     return routing::countObstacleHits(points, obstacles) > 0;
 }
 
@@ -161,7 +135,7 @@ bool EdgeItem::autoRoute()
     const QRectF routeReach = routing::routeObstacleRegion(points);
     if (!routeReach.isNull())
         reach = reach.united(routeReach);
-    const QList<QRectF> obstacles = obstaclesIn(*this, reach);
+    const QList<QRectF> obstacles = obstaclesIn(reach);
 
     const routing::AutoRouteChoice choice =
         routing::chooseAutoRoute(fromRect, toRect, current, fromAnchor, toAnchor, points, obstacles);

@@ -23,6 +23,12 @@ constexpr double CorridorMargin = 2;
 
 bool fullObstacleWalk = false;
 
+} // namespace
+
+bool EdgeItem::s_routeSearchHeld = false;
+
+namespace {
+
 bool isFiniteRect(const QRectF &r)
 {
     return std::isfinite(r.x()) && std::isfinite(r.y()) && std::isfinite(r.width())
@@ -66,20 +72,26 @@ bool EdgeItem::isFullObstacleWalk()
 
 QList<QRectF> EdgeItem::obstacleRects() const
 {
+    if (!isRoutable(*this))
+        return {};
+    // Only boxes near the two ends can change the route; asking the scene's index for them
+    // spares the walk over every row and slot of a large diagram.
+    const edgeroute::EdgeEnds ends = endsOf(*this);
+    return obstaclesIn(routing::pairObstacleRegion(ends.fromRect, ends.toRect, ends.fromAnchor, ends.toAnchor));
+}
+
+QList<QRectF> EdgeItem::obstaclesIn(const QRectF &region) const
+{
     QList<QRectF> obstacles;
     QGraphicsScene *s = scene();
-    if (!s || !isRoutable(*this))
+    if (!s || region.isNull())
         return obstacles;
-    // Only boxes near the two ends can change the route; asking the scene's index for them
-    // spares the walk over every row and slot of a large diagram. The full walk is kept for
-    // comparison.
-    const edgeroute::EdgeEnds ends = endsOf(*this);
-    const QRectF reach = routing::pairObstacleRegion(ends.fromRect, ends.toRect, ends.fromAnchor, ends.toAnchor);
     if (const EntityObstacleIndex *index = obstacleIndexFor(s))
-        return index->obstaclesIn(reach, from, to);
-    const QList<QGraphicsItem *> items = fullObstacleWalk || !isFiniteRect(reach)
+        return index->obstaclesIn(region, from, to);
+    // The full walk is kept for comparison (setFullObstacleWalk).
+    const QList<QGraphicsItem *> items = fullObstacleWalk || !isFiniteRect(region)
         ? s->items(Qt::DescendingOrder)
-        : s->items(reach, Qt::IntersectsItemBoundingRect, Qt::DescendingOrder);
+        : s->items(region, Qt::IntersectsItemBoundingRect, Qt::DescendingOrder);
     for (QGraphicsItem *item : items) {
         if (item->type() == EntityItem::Type && item != from && item != to)
             obstacles.append(routing::insetObstacleRect(item->sceneBoundingRect()));
@@ -94,7 +106,16 @@ QList<QPointF> EdgeItem::computeRoute() const
     // The quick re-route reaches here for self relationships too; they keep their loop.
     if (from == to)
         return computeSlotRoute();
-    return edgeroute::entityRoute(endsOf(*this), obstacleRects());
+    const edgeroute::EdgeEnds ends = endsOf(*this);
+    const QList<QRectF> obstacles = obstacleRects();
+    const QList<QPointF> route = edgeroute::entityRoute(ends, obstacles);
+    if (s_routeSearchHeld || !edgeroute::runsThroughBoxes(route, ends, obstacles))
+        return route;
+    // The candidate shapes stay near the two boxes; a line blocked farther on goes around.
+    const QList<QPointF> around =
+        edgeroute::routeAroundBoxes(ends, [this](const QRectF &region) { return obstaclesIn(region); });
+
+    return around.size() >= 2 ? around : route;
 }
 
 int EdgeItem::selfLoopIndex() const

@@ -1,5 +1,7 @@
 #include "edgeroute.h"
 
+#include "obstaclefilter.h"
+#include "orthogonalsearch.h"
 #include "routecandidates.h"
 #include "routescoring.h"
 
@@ -17,6 +19,9 @@ namespace {
 constexpr double AxisTolerance = 0.5;
 constexpr double TieMargin = 0.01;
 constexpr double FitStub = 12;
+// How far around the two boxes the search for a way around other boxes looks first, and
+// then; after that it looks among all boxes.
+constexpr double SearchReaches[] = {160, 640};
 
 double distance(const QPointF &a, const QPointF &b)
 {
@@ -232,6 +237,49 @@ Route entityRoute(const EdgeEnds &ends, const QList<QRectF> &obstacles, RouteTra
     if (trace)
         trace->forcedOverTop = true;
     return routing::removeCollinearPoints(routing::assembleRoute(fa, fs, overTop, ts, ta));
+}
+
+bool runsThroughBoxes(const Route &route, const EdgeEnds &ends, const QList<QRectF> &obstacles)
+{
+    if (routing::countObstacleHits(route, obstacles) > 0)
+        return true;
+    const QList<QRectF> endRects{routing::insetObstacleRect(ends.fromRect), routing::insetObstacleRect(ends.toRect)};
+    return routing::countInnerObstacleHits(route, endRects) > 0;
+}
+
+Route routeAroundBoxes(const EdgeEnds &ends, const ObstacleQuery &obstaclesIn)
+{
+    const routing::SearchEnds search{ends.fromAnchor, fromStub(ends), ends.fromSide,
+                                     ends.toAnchor,   toStub(ends),   ends.toSide};
+    const routing::SearchCosts costs;
+    const QList<QRectF> endRects{routing::insetObstacleRect(ends.fromRect), routing::insetObstacleRect(ends.toRect)};
+    // Only the boxes inside the area count, however many the query gives: the route then
+    // depends on the area alone.
+    const auto attempt = [&](const QRectF &area, const QList<QRectF> &others) -> Route {
+        const QList<QRectF> inArea = routing::obstaclesInRegion(area, others);
+        const Route route = routing::searchOrthogonalRoute(search, inArea + endRects, area, costs);
+        const bool sound = route.size() >= 2 && routing::isRectilinearRoute(route)
+            && routing::respectsEndSides(route, ends.fromSide, ends.toSide, search.fromStub, search.toStub)
+            && routing::countObstacleHits(route, inArea) == 0 && routing::countInnerObstacleHits(route, endRects) == 0;
+        return sound ? route : Route();
+    };
+
+    QRectF near = ends.fromRect | ends.toRect;
+    near |= QRectF(search.fromStub, search.toStub).normalized();
+    for (double reach : SearchReaches) {
+        const QRectF area = near.adjusted(-reach, -reach, reach, reach);
+        const Route route = attempt(area, obstaclesIn(area));
+        if (!route.isEmpty())
+            return route;
+    }
+    const QList<QRectF> all = obstaclesIn(QRectF(QPointF(-HUGE_VAL, -HUGE_VAL), QPointF(HUGE_VAL, HUGE_VAL)));
+    QRectF everything = near;
+    for (const QRectF &o : all) {
+        if (std::isfinite(o.x()) && std::isfinite(o.y()) && std::isfinite(o.width()) && std::isfinite(o.height()))
+            everything |= o;
+    }
+    const double outside = 4 * costs.margin;
+    return attempt(everything.adjusted(-outside, -outside, outside, outside), all);
 }
 
 Route oneCornerRoute(const EdgeEnds &ends)

@@ -6,6 +6,8 @@
 #include <QPointF>
 #include <QRectF>
 
+#include <functional>
+
 // The route shapes of one relationship edge as plain functions over the positions of its
 // two slots and boxes, so that they can be checked without a scene. The edge item reads its
 // ends, gathers the obstacles and hands the result on.
@@ -41,6 +43,19 @@ QPointF toStub(const EdgeEnds &ends);
 // around both boxes, else the detour over the top untested. Never fewer than 2 points.
 routing::Route entityRoute(const EdgeEnds &ends, const QList<QRectF> &obstacles,
                            RouteTrace *trace = nullptr);
+
+// Whether route runs through one of the obstacles, or with an inner segment through one of
+// its own two boxes.
+bool runsThroughBoxes(const routing::Route &route, const EdgeEnds &ends, const QList<QRectF> &obstacles);
+
+// The other boxes (inset as obstacles) that meet a region; every one for a region that is
+// not finite.
+using ObstacleQuery = std::function<QList<QRectF>(const QRectF &region)>;
+
+// A route around the boxes from the search over their orthogonal visibility graph: first
+// among the boxes near the two ends, then in wider areas, last among all boxes; empty
+// when the boxes leave no way between the two stubs.
+routing::Route routeAroundBoxes(const EdgeEnds &ends, const ObstacleQuery &obstaclesIn);
 
 // The route with a single corner at (toStub.x, fromStub.y); what is drawn when a computed
 // route is not rectilinear.

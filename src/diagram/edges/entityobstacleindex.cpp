@@ -28,6 +28,8 @@ bool meets(const QRectF &a, const QRectF &b)
 EntityObstacleIndex::EntityObstacleIndex(const QGraphicsScene *scene, const QList<EntityItem *> &entities)
     : m_scene(scene)
 {
+    static quint64 made = 0;
+    m_serial = ++made;
     for (EntityItem *entity : entities) {
         if (!entity)
             continue;

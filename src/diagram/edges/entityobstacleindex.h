@@ -23,6 +23,9 @@ public:
     EntityObstacleIndex(const QGraphicsScene *scene, const QList<EntityItem *> &entities);
 
     const QGraphicsScene *scene() const { return m_scene; }
+    // Different for every index made in this process: what is worked out over one index
+    // may be kept for as long as the same index is in use.
+    quint64 serial() const { return m_serial; }
 
     // The boxes whose scene bounding rectangles meet region (edges touching count), other
     // than skipA and skipB, each inset as an obstacle. Every box for a region that is not
@@ -33,6 +36,7 @@ private:
     static constexpr double CellSize = 512;
 
     const QGraphicsScene *m_scene = nullptr;
+    quint64 m_serial = 0;
     QList<const QGraphicsItem *> m_items;
     QList<QRectF> m_rects;
     QRectF m_bounds;

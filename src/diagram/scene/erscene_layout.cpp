@@ -196,19 +196,31 @@ void repairCrossings(ERScene &scene, const QList<QPointer<EdgeItem>> &edges)
     }
 }
 
-void separateParallelRoutes(const QList<QPointer<EdgeItem>> &edges)
+// Gives lines sharing a channel tracks of their own, after the last routing pass so that
+// the tracks are what is drawn. The moves queued no quick re-routes worth running: every
+// edge has just been routed for the boxes where they stand.
+void separateParallelRoutes(const QList<QPointer<EdgeItem>> &edges, const QList<QPointer<EntityItem>> &entities)
 {
     QList<routing::Route> before;
     before.reserve(edges.size());
-    for (const QPointer<EdgeItem> &edge : edges)
+    for (const QPointer<EdgeItem> &edge : edges) {
         before.append(edge ? edge->points : routing::Route());
-    const QList<routing::Route> separated = layout::separateParallelSegments(before);
+        if (edge)
+            edge->forgetQueuedReroutes();
+    }
+    QList<QRectF> rects;
+    rects.reserve(entities.size());
+    for (const QPointer<EntityItem> &entity : entities) {
+        if (entity)
+            rects.append(entity->mapRectToScene(entity->rect));
+    }
+    const QList<routing::Route> separated = layout::separateParallelSegments(before, rects);
     for (qsizetype i = 0; i < edges.size(); ++i) {
         EdgeItem *edge = edges[i];
-        if (!edge)
+        if (!edge || separated[i] == before[i])
             continue;
         edge->applyRoute(separated[i]);
-        // A moved segment that now runs through a box is worse than a close pair.
+        // A moved segment that now runs through a box is worse than a shared track.
         if (edge->crossesEntity())
             edge->applyRoute(before[i]);
     }
@@ -353,8 +365,6 @@ void ERScene::autoLayout()
 
         repairCrossings(*this, edges);
         clock.lap(QStringLiteral("crossing repair"));
-        separateParallelRoutes(edges);
-        clock.lap(QStringLiteral("separation"));
 
         EntityVisitSet changedSides;
         for (const QPointer<EdgeItem> &edge : std::as_const(edges)) {
@@ -366,10 +376,15 @@ void ERScene::autoLayout()
         for (const QPointer<EntityItem> &entity : changedSides.inOrder())
             arrangeEntitySlots(entity);
         for (const QPointer<EdgeItem> &edge : std::as_const(edges)) {
-            if (edge)
+            // A loop follows its slots, which the spreading may have moved.
+            if (edge && edge->from == edge->to)
+                edge->updatePath();
+            else if (edge)
                 edge->rerouteIfSlotted();
         }
         clock.lap(QStringLiteral("final routing"));
+        separateParallelRoutes(edges, entities);
+        clock.lap(QStringLiteral("separation"));
 
         letEventsRun();
     }

@@ -1,6 +1,7 @@
 #include "forcelayout.h"
 
 #include "hublayout.h"
+#include "overlapremoval.h"
 
 #include <algorithm>
 #include <cmath>
@@ -326,6 +327,8 @@ void placeByForces(QList<LayoutNode> &nodes, const QList<LayoutLink> &links, con
     resolveOverlaps(nodes, passes, 78, 68);
     alignLinkedNodes(nodes, links, 0.42);
     resolveOverlaps(nodes, passes / 2, 78, 68);
+    // The pushes need not converge in a dense pile; this pass always does.
+    removeOverlaps(nodes, 78, 68);
 }
 
 void resolveOverlaps(QList<LayoutNode> &nodes, int passes, double gapX, double gapY)

@@ -1,6 +1,7 @@
 #include "hublayout.h"
 
 #include "forcelayout.h"
+#include "overlapremoval.h"
 
 #include <QHash>
 
@@ -267,6 +268,8 @@ void layoutComponentGrid(QList<LayoutNode> &nodes, const NeighbourLists &neighbo
     }
 
     resolveOverlaps(nodes, 8, 52, 40);
+    // Eight passes of pushes leave overlaps in tall stacks; this pass leaves none.
+    removeOverlaps(nodes, 52, 40);
 }
 
 QList<QList<int>> hubLayoutGroups(const NeighbourLists &neighbours, const QList<int> &hubs)

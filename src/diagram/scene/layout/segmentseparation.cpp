@@ -1,7 +1,12 @@
 #include "segmentseparation.h"
 
+#include "separationsolver.h"
+
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <numeric>
+#include <set>
 #include <vector>
 
 namespace layout {
@@ -9,104 +14,565 @@ namespace layout {
 namespace {
 
 constexpr double AxisTolerance = 0.5;
-constexpr int Rounds = 4;
+// A segment keeps this far from a box it runs beside.
+constexpr double BoxClearance = 6;
+// A moved segment leaves its neighbours at least this long, and a first or last segment
+// (the stub at a box) at least StubLength.
+constexpr double MinLeg = 6;
+constexpr double StubLength = 8;
+// A long first or last segment moves apart from the others as a whole but for its first
+// JogDistance at the box, where the end marker is drawn: a jog joins the two.
+constexpr double JogDistance = 24;
+// A first or last segment moves only off a line it shares, or nearly shares, with another
+// (a jog costs two bends), and then by less than others if it can; a move too small to see
+// is left out.
+constexpr double JogWithin = 4;
+constexpr double JogWeight = 100;
+constexpr double SmallestJog = 1;
+// No segment moves farther than this: far-off room is no channel of its own.
+constexpr double MaxShift = 96;
+// The narrowest spacing of tracks in a crowded channel: lines still a pixel apart rather
+// than one drawn over the other.
+constexpr double MinSpacing = 0.75;
+constexpr int Rounds = 3;
+constexpr double GridCell = 256;
 
-struct SegmentEntry
+// One axis-parallel segment of a route. "Across" is the coordinate the segment moves in
+// (x of a vertical segment), "along" its extent.
+enum class Jog { None, AtStart, AtEnd };
+
+struct Run
 {
     int route = 0;
     int segment = 0; // from point segment to point segment + 1
-    QPointF p;
-    QPointF q;
-    bool horizontal = false;
+    bool movable = false;
+    Jog jog = Jog::None; // a movable first or last segment keeps its stub and jogs
+    double across = 0;
+    double low = 0;
+    double high = 0;
+    double minAcross = 0; // where it may move; both equal across when it may not
+    double maxAcross = 0;
+    int turnLow = 0;  // -1, 0 or +1: where the route goes on past the low end, across
+    int turnHigh = 0;
 };
 
-// Whether the spans [a1, a2] and [b1, b2] (either way round) share more than a point.
-bool spansOverlap(double a1, double a2, double b1, double b2)
+double acrossOf(const QPointF &p, bool vertical)
 {
-    const double aLow = std::min(a1, a2);
-    const double aHigh = std::max(a1, a2);
-    const double bLow = std::min(b1, b2);
-    const double bHigh = std::max(b1, b2);
-    return aLow < bHigh && bLow < aHigh;
+    return vertical ? p.x() : p.y();
 }
 
-std::vector<SegmentEntry> innerSegments(const QList<routing::Route> &routes)
+double alongOf(const QPointF &p, bool vertical)
 {
-    std::vector<SegmentEntry> entries;
-    for (qsizetype r = 0; r < routes.size(); ++r) {
-        const routing::Route &route = routes[r];
-        for (qsizetype s = 1; s + 2 < route.size(); ++s) {
-            const QPointF p = route[s];
-            const QPointF q = route[s + 1];
-            const double dx = q.x() - p.x();
-            const double dy = q.y() - p.y();
-            if (std::sqrt(dx * dx + dy * dy) < AxisTolerance)
+    return vertical ? p.y() : p.x();
+}
+
+// Boxes by grid cell, so that each segment looks only at the boxes around it.
+class BoxGrid
+{
+public:
+    explicit BoxGrid(const QList<QRectF> &boxes) : m_boxes(boxes)
+    {
+        for (const QRectF &b : boxes) {
+            if (std::isfinite(b.x()) && std::isfinite(b.y()) && std::isfinite(b.width()) && std::isfinite(b.height()))
+                m_bounds = m_bounds.isNull() ? b : m_bounds.united(b);
+        }
+        if (m_bounds.isNull())
+            return;
+        m_columns = int(m_bounds.width() / GridCell) + 1;
+        m_rows = int(m_bounds.height() / GridCell) + 1;
+        m_cells.resize(std::size_t(m_columns) * m_rows);
+        m_seen.assign(boxes.size(), 0);
+        for (qsizetype i = 0; i < boxes.size(); ++i) {
+            const QRectF &b = boxes[i];
+            if (!m_bounds.contains(b.center()))
                 continue;
-            if (std::abs(dy) < AxisTolerance)
-                entries.push_back({int(r), int(s), p, q, true});
-            else if (std::abs(dx) < AxisTolerance)
-                entries.push_back({int(r), int(s), p, q, false});
+            for (int y = row(b.top()); y <= row(b.bottom()); ++y) {
+                for (int x = column(b.left()); x <= column(b.right()); ++x)
+                    m_cells[std::size_t(y) * m_columns + x].push_back(int(i));
+            }
         }
     }
-    return entries;
+
+    // Indices of the boxes meeting region (closed), in ascending order.
+    std::vector<int> meeting(const QRectF &region) const
+    {
+        std::vector<int> found;
+        if (m_cells.empty() || region.right() < m_bounds.left() || region.left() > m_bounds.right()
+            || region.bottom() < m_bounds.top() || region.top() > m_bounds.bottom())
+            return found;
+        ++m_stamp;
+        for (int y = row(region.top()); y <= row(region.bottom()); ++y) {
+            for (int x = column(region.left()); x <= column(region.right()); ++x) {
+                for (int i : m_cells[std::size_t(y) * m_columns + x]) {
+                    if (m_seen[i] == m_stamp)
+                        continue;
+                    m_seen[i] = m_stamp;
+                    const QRectF &b = m_boxes[i];
+                    if (b.left() <= region.right() && region.left() <= b.right() && b.top() <= region.bottom()
+                        && region.top() <= b.bottom())
+                        found.push_back(i);
+                }
+            }
+        }
+        std::sort(found.begin(), found.end());
+        return found;
+    }
+
+    const QRectF &box(int i) const { return m_boxes[i]; }
+
+private:
+    int column(double x) const
+    {
+        return int(std::clamp((x - m_bounds.left()) / GridCell, 0.0, double(m_columns - 1)));
+    }
+    int row(double y) const { return int(std::clamp((y - m_bounds.top()) / GridCell, 0.0, double(m_rows - 1))); }
+
+    const QList<QRectF> &m_boxes;
+    QRectF m_bounds;
+    int m_columns = 0;
+    int m_rows = 0;
+    std::vector<std::vector<int>> m_cells;
+    mutable std::vector<unsigned> m_seen;
+    mutable unsigned m_stamp = 0;
+};
+
+int turnTowards(double across, const QPointF &neighbour, bool vertical)
+{
+    const double d = acrossOf(neighbour, vertical) - across;
+    return std::abs(d) < AxisTolerance ? 0 : d > 0 ? 1 : -1;
 }
 
-void shiftSegment(routing::Route &route, int segment, bool horizontal, double shift)
+// Narrows [minAcross, maxAcross] so that moving the run never folds the route back over
+// the neighbouring corner at point k.
+bool keepBeforeNeighbour(Run &run, const QPointF &neighbour, bool vertical, double leg)
 {
-    for (int k = segment; k <= segment + 1; ++k) {
-        if (horizontal)
-            route[k].ry() += shift;
+    const double n = acrossOf(neighbour, vertical);
+    if (std::abs(n - run.across) < AxisTolerance)
+        return false;
+    if (n < run.across)
+        run.minAcross = std::max(run.minAcross, n + leg);
+    else
+        run.maxAcross = std::min(run.maxAcross, n - leg);
+    return true;
+}
+
+// Narrows the run's room to the free space between the boxes beside it.
+bool keepOutOfBoxes(Run &run, const BoxGrid &grid, bool vertical)
+{
+    const QRectF reach = vertical ? QRectF(QPointF(run.across - MaxShift, run.low), QPointF(run.across + MaxShift, run.high))
+                                  : QRectF(QPointF(run.low, run.across - MaxShift), QPointF(run.high, run.across + MaxShift));
+    for (int i : grid.meeting(reach)) {
+        const QRectF &b = grid.box(i);
+        const double lowEdge = vertical ? b.left() : b.top();
+        const double highEdge = vertical ? b.right() : b.bottom();
+        if (highEdge <= run.across)
+            run.minAcross = std::max(run.minAcross, highEdge + BoxClearance);
+        else if (lowEdge >= run.across)
+            run.maxAcross = std::min(run.maxAcross, lowEdge - BoxClearance);
         else
-            route[k].rx() += shift;
+            return false; // through a box already: leave it to the caller's check
+    }
+    return true;
+}
+
+// The first or last segment of a route, with p its anchor, split where it may jog: the
+// stub at the box stays, the rest may move. False when it is too short for that.
+bool splitAtJog(const routing::Route &route, qsizetype s, bool vertical, Run &stub, Run &rest)
+{
+    const qsizetype n = route.size();
+    const bool first = s == 0;
+    if (n < 3)
+        return false;
+    const QPointF &anchor = first ? route[0] : route[n - 1];
+    const QPointF &corner = first ? route[1] : route[n - 2];
+    const double from = alongOf(anchor, vertical);
+    const double to = alongOf(corner, vertical);
+    if (std::abs(to - from) < JogDistance + MinLeg)
+        return false;
+    const double jog = from + (to > from ? JogDistance : -JogDistance);
+    stub.low = std::min(from, jog);
+    stub.high = std::max(from, jog);
+    rest.low = std::min(jog, to);
+    rest.high = std::max(jog, to);
+    rest.jog = first ? Jog::AtStart : Jog::AtEnd;
+    return true;
+}
+
+std::vector<Run> collectRuns(const QList<routing::Route> &routes, const BoxGrid &grid, bool vertical)
+{
+    std::vector<Run> runs;
+    for (qsizetype r = 0; r < routes.size(); ++r) {
+        const routing::Route &route = routes[r];
+        const qsizetype n = route.size();
+        for (qsizetype s = 0; s + 1 < n; ++s) {
+            const QPointF &p = route[s];
+            const QPointF &q = route[s + 1];
+            if (std::abs(acrossOf(q, vertical) - acrossOf(p, vertical)) >= AxisTolerance
+                || std::abs(alongOf(q, vertical) - alongOf(p, vertical)) < AxisTolerance)
+                continue;
+            Run run;
+            run.route = int(r);
+            run.segment = int(s);
+            run.across = acrossOf(p, vertical);
+            const bool pLow = alongOf(p, vertical) < alongOf(q, vertical);
+            run.low = std::min(alongOf(p, vertical), alongOf(q, vertical));
+            run.high = std::max(alongOf(p, vertical), alongOf(q, vertical));
+            const int turnP = s > 0 ? turnTowards(run.across, route[s - 1], vertical) : 0;
+            const int turnQ = s + 2 < n ? turnTowards(run.across, route[s + 2], vertical) : 0;
+            run.turnLow = pLow ? turnP : turnQ;
+            run.turnHigh = pLow ? turnQ : turnP;
+            run.minAcross = run.across - MaxShift;
+            run.maxAcross = run.across + MaxShift;
+
+            const bool inner = s >= 1 && s + 2 < n;
+            Run stub = run;
+            if (!inner && splitAtJog(route, s, vertical, stub, run)) {
+                stub.minAcross = stub.maxAcross = stub.across;
+                runs.push_back(stub);
+            }
+            const bool keepsStart = s == 0 || keepBeforeNeighbour(run, route[s - 1], vertical, s == 1 ? StubLength : MinLeg);
+            const bool keepsEnd = s + 2 == n || keepBeforeNeighbour(run, route[s + 2], vertical, s + 2 == n - 1 ? StubLength : MinLeg);
+            run.movable = (inner || run.jog != Jog::None) && keepsStart && keepsEnd && keepOutOfBoxes(run, grid, vertical);
+            // A run already closer to something than its margin may stay where it is.
+            run.minAcross = run.movable ? std::min(run.minAcross, run.across) : run.across;
+            run.maxAcross = run.movable ? std::max(run.maxAcross, run.across) : run.across;
+            runs.push_back(run);
+        }
+    }
+    return runs;
+}
+
+// Runs in order across; runs on one line (within 0.5) ordered by where their routes go on
+// past each end: a route that leaves the shared line earlier towards one side runs on that
+// side, so that it does not cross the others to get there.
+std::vector<int> orderAcross(const std::vector<Run> &runs)
+{
+    std::vector<int> order(runs.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return runs[a].across < runs[b].across; });
+    for (std::size_t start = 0; start < order.size();) {
+        std::size_t end = start + 1;
+        while (end < order.size() && runs[order[end]].across - runs[order[start]].across < AxisTolerance)
+            ++end;
+        double low = runs[order[start]].low;
+        double high = runs[order[start]].high;
+        for (std::size_t k = start; k < end; ++k) {
+            low = std::min(low, runs[order[k]].low);
+            high = std::max(high, runs[order[k]].high);
+        }
+        const double big = high - low + 1;
+        const auto key = [&](const Run &r) {
+            return r.turnLow * (big + (r.low - low)) + r.turnHigh * (big + (high - r.high));
+        };
+        std::stable_sort(order.begin() + start, order.begin() + end, [&](int a, int b) {
+            const double ka = key(runs[a]);
+            const double kb = key(runs[b]);
+            if (ka != kb)
+                return ka < kb;
+            return runs[a].route < runs[b].route;
+        });
+        start = end;
+    }
+    return order;
+}
+
+struct RunPair
+{
+    int first = 0; // before second in the order across
+    int second = 0;
+    friend bool operator<(const RunPair &a, const RunPair &b)
+    {
+        return a.first != b.first ? a.first < b.first : a.second < b.second;
+    }
+    friend bool operator==(const RunPair &a, const RunPair &b) { return a.first == b.first && a.second == b.second; }
+};
+
+// Pairs of runs that overlap along their length and are neighbours in the order across
+// at some point of a sweep along: every two overlapping runs are joined through such
+// pairs, so keeping each pair apart keeps them all apart.
+std::vector<RunPair> neighbourPairs(const std::vector<Run> &runs, const std::vector<int> &rank)
+{
+    struct Event
+    {
+        double at;
+        bool opens;
+        int run;
+    };
+    std::vector<Event> events;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        if (runs[i].high - runs[i].low <= 2 * AxisTolerance)
+            continue;
+        events.push_back({runs[i].low + AxisTolerance, true, int(i)});
+        events.push_back({runs[i].high - AxisTolerance, false, int(i)});
+    }
+    std::stable_sort(events.begin(), events.end(), [](const Event &a, const Event &b) {
+        if (a.at != b.at)
+            return a.at < b.at;
+        return !a.opens && b.opens;
+    });
+    const auto byRank = [&](int a, int b) { return rank[a] < rank[b]; };
+    std::set<int, decltype(byRank)> scan(byRank);
+    std::vector<RunPair> pairs;
+    const auto pair = [&](int a, int b) { pairs.push_back({a, b}); };
+    for (const Event &e : events) {
+        if (e.opens) {
+            const auto at = scan.insert(e.run).first;
+            if (at != scan.begin())
+                pair(*std::prev(at), e.run);
+            if (std::next(at) != scan.end())
+                pair(e.run, *std::next(at));
+        } else {
+            const auto at = scan.find(e.run);
+            if (at != scan.begin() && std::next(at) != scan.end())
+                pair(*std::prev(at), *std::next(at));
+            scan.erase(at);
+        }
+    }
+    std::sort(pairs.begin(), pairs.end());
+    pairs.erase(std::unique(pairs.begin(), pairs.end()), pairs.end());
+    return pairs;
+}
+
+// The runs' positions across: each pair a gap apart (two runs that stay where they are
+// keep at most the distance they have), each movable run within its room. Variables are
+// the runs followed by two walls per run that hold its room.
+class TrackProblem
+{
+public:
+    TrackProblem(const std::vector<Run> &runs, const std::vector<int> &order, const std::vector<RunPair> &pairs)
+        : m_runs(runs)
+        , m_pairs(pairs)
+        , m_gaps(pairs.size(), TrackSpacing)
+    {
+        const int n = int(runs.size());
+        for (const Run &r : runs) {
+            m_desired.append(r.across);
+            m_weights.append(!r.movable ? Pinned : r.jog == Jog::None ? 1 : JogWeight);
+        }
+        for (const Run &r : runs) {
+            m_desired.append(r.minAcross);
+            m_weights.append(Pinned);
+        }
+        for (const Run &r : runs) {
+            m_desired.append(r.maxAcross);
+            m_weights.append(Pinned);
+        }
+        for (int i : order)
+            m_order << n + i << i << 2 * n + i;
+    }
+
+    // Solves, narrowing the gaps where runs are pressed out of their room, and returns the
+    // positions of the runs, each within its room.
+    std::vector<double> solve()
+    {
+        const int n = int(m_runs.size());
+        std::vector<double> placed(n);
+        for (int attempt = 0; attempt < Attempts; ++attempt) {
+            const QList<double> solved = solveSeparation(m_desired, constraints(), m_weights, m_order);
+            for (int i = 0; i < n; ++i)
+                placed[i] = solved[i];
+            if (!narrowPressedGaps(placed))
+                break;
+        }
+        // The walls weigh much but not infinitely: a run pressed against one stands a hair
+        // beyond it.
+        std::vector<int> stillPressed;
+        for (int i = 0; i < n; ++i) {
+            if (pressed(i, placed[i]))
+                stillPressed.push_back(i);
+            placed[i] = std::clamp(placed[i], m_runs[i].minAcross, m_runs[i].maxAcross);
+        }
+        settle(stillPressed, placed);
+        return placed;
+    }
+
+private:
+    static constexpr double Pinned = 1e6;
+    static constexpr double Give = 0.01;
+    static constexpr int Attempts = 7;
+
+    // Runs that no spacing fitted into their room would stand on its edge together: each
+    // takes the place nearest to that edge that is clear of every run beside it instead,
+    // even at the cost of the order across.
+    void settle(const std::vector<int> &runs, std::vector<double> &placed) const
+    {
+        if (runs.empty())
+            return;
+        for (int i : runs) {
+            const Run &r = m_runs[i];
+            std::vector<double> taken;
+            for (std::size_t j = 0; j < m_runs.size(); ++j) {
+                const Run &o = m_runs[j];
+                if (int(j) != i && placed[j] >= r.minAcross - MinSpacing && placed[j] <= r.maxAcross + MinSpacing
+                    && std::min(r.high, o.high) - std::max(r.low, o.low) > AxisTolerance)
+                    taken.push_back(placed[j]);
+            }
+            const auto clear = [&](double at) {
+                return std::all_of(taken.cbegin(), taken.cend(), [&](double t) { return std::abs(t - at) >= MinSpacing; });
+            };
+            if (clear(placed[i]))
+                continue;
+            std::vector<double> options;
+            for (double t : taken) {
+                options.push_back(t - MinSpacing);
+                options.push_back(t + MinSpacing);
+            }
+            double best = placed[i];
+            double bestDistance = std::numeric_limits<double>::infinity();
+            for (double at : options) {
+                if (at < r.minAcross || at > r.maxAcross || !clear(at))
+                    continue;
+                const double distance = std::abs(at - placed[i]);
+                if (distance < bestDistance) {
+                    best = at;
+                    bestDistance = distance;
+                }
+            }
+            placed[i] = best;
+        }
+    }
+
+    bool pressed(int i, double at) const
+    {
+        return at < m_runs[i].minAcross - Give || at > m_runs[i].maxAcross + Give;
+    }
+
+    // Halves every gap of a chain of runs held at their gaps that presses a run out of its
+    // room; false when no run is pressed.
+    bool narrowPressedGaps(const std::vector<double> &placed)
+    {
+        const int n = int(m_runs.size());
+        std::vector<int> chain(n);
+        std::iota(chain.begin(), chain.end(), 0);
+        const auto find = [&](int i) {
+            while (chain[i] != i)
+                i = chain[i] = chain[chain[i]];
+            return i;
+        };
+        for (std::size_t p = 0; p < m_pairs.size(); ++p) {
+            const int a = m_pairs[p].first;
+            const int b = m_pairs[p].second;
+            if (placed[b] - placed[a] <= m_gaps[p] + Give)
+                chain[std::max(find(a), find(b))] = std::min(find(a), find(b));
+        }
+        std::vector<bool> squeezed(n, false);
+        bool any = false;
+        for (int i = 0; i < n; ++i) {
+            if (pressed(i, placed[i])) {
+                squeezed[find(i)] = true;
+                any = true;
+            }
+        }
+        for (std::size_t p = 0; p < m_pairs.size(); ++p) {
+            if (squeezed[find(m_pairs[p].first)])
+                m_gaps[p] = std::max(MinSpacing, m_gaps[p] / 2);
+        }
+        return any;
+    }
+
+    QList<SeparationConstraint> constraints() const
+    {
+        const int n = int(m_runs.size());
+        QList<SeparationConstraint> list;
+        for (std::size_t p = 0; p < m_pairs.size(); ++p) {
+            const Run &a = m_runs[m_pairs[p].first];
+            const Run &b = m_runs[m_pairs[p].second];
+            // Segments of one route, two that may not move, and a first or last segment
+            // already clear of the other keep the order they have but are not pushed apart.
+            const double distance = std::max(0.0, b.across - a.across);
+            const bool jogs = a.jog != Jog::None || b.jog != Jog::None;
+            const bool apart = (a.movable || b.movable) && a.route != b.route && !(jogs && distance >= JogWithin);
+            const double gap = apart ? m_gaps[p] : std::min(m_gaps[p], distance);
+            list.append({m_pairs[p].first, m_pairs[p].second, gap});
+        }
+        for (int i = 0; i < n; ++i) {
+            list.append({n + i, i, 0});
+            list.append({i, 2 * n + i, 0});
+        }
+        return list;
+    }
+
+    const std::vector<Run> &m_runs;
+    const std::vector<RunPair> &m_pairs;
+    std::vector<double> m_gaps;
+    QList<double> m_desired;
+    QList<double> m_weights;
+    QList<int> m_order;
+};
+
+// Moves a first or last segment but for its stub to across, with a jog between the two.
+void addJog(routing::Route &route, const Run &run, double across, bool vertical)
+{
+    const bool atStart = run.jog == Jog::AtStart;
+    const qsizetype anchor = atStart ? 0 : route.size() - 1;
+    const qsizetype corner = atStart ? 1 : route.size() - 2;
+    const double towards = alongOf(route[corner], vertical) > alongOf(route[anchor], vertical) ? 1 : -1;
+    const double jogAlong = alongOf(route[anchor], vertical) + towards * JogDistance;
+    const auto point = [&](double acrossAt) {
+        return vertical ? QPointF(acrossAt, jogAlong) : QPointF(jogAlong, acrossAt);
+    };
+    (vertical ? route[corner].rx() : route[corner].ry()) = across;
+    const QPointF onStub = point(run.across);
+    const QPointF moved = point(across);
+    if (atStart) {
+        route.insert(1, moved);
+        route.insert(1, onStub);
+    } else {
+        route.insert(route.size() - 1, moved);
+        route.insert(route.size() - 1, onStub);
     }
 }
 
-void refresh(SegmentEntry &entry, const QList<routing::Route> &routes)
+// Moves the runs of one orientation; true when anything moved.
+bool separateAlong(QList<routing::Route> &routes, const BoxGrid &grid, bool vertical)
 {
-    entry.p = routes[entry.route][entry.segment];
-    entry.q = routes[entry.route][entry.segment + 1];
+    const std::vector<Run> runs = collectRuns(routes, grid, vertical);
+    if (runs.size() < 2)
+        return false;
+    const std::vector<int> order = orderAcross(runs);
+    std::vector<int> rank(runs.size());
+    for (std::size_t k = 0; k < order.size(); ++k)
+        rank[order[k]] = int(k);
+    const std::vector<RunPair> pairs = neighbourPairs(runs, rank);
+    const std::vector<double> placed = TrackProblem(runs, order, pairs).solve();
+    // Inner runs only change coordinates; jogs add points, the one at a route's end first
+    // so that the indices of the one at its start still hold.
+    bool moved = false;
+    std::vector<std::size_t> jogs;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        const Run &r = runs[i];
+        const double shift = std::abs(placed[i] - r.across);
+        if (!r.movable || shift < 1e-9 || (r.jog != Jog::None && shift < SmallestJog))
+            continue;
+        moved = true;
+        if (r.jog != Jog::None) {
+            jogs.push_back(i);
+            continue;
+        }
+        routing::Route &route = routes[r.route];
+        for (int p : {r.segment, r.segment + 1})
+            (vertical ? route[p].rx() : route[p].ry()) = placed[i];
+    }
+    std::stable_sort(jogs.begin(), jogs.end(), [&](std::size_t a, std::size_t b) {
+        return runs[a].route != runs[b].route ? runs[a].route < runs[b].route : runs[a].jog == Jog::AtEnd;
+    });
+    for (std::size_t i : jogs)
+        addJog(routes[runs[i].route], runs[i], placed[i], vertical);
+    return moved;
 }
 
 } // namespace
 
-QList<routing::Route> separateParallelSegments(const QList<routing::Route> &routes)
+QList<routing::Route> separateParallelSegments(const QList<routing::Route> &routes, const QList<QRectF> &boxes)
 {
+
     QList<routing::Route> separated = routes;
-    std::vector<SegmentEntry> entries = innerSegments(separated);
-
-    // Pairs of different orientation never move, so each entry only meets the later
-    // entries of its own orientation; the moves happen in the order of all pairs.
-    std::vector<std::vector<int>> byOrientation(2);
-    std::vector<int> rank(entries.size());
-    for (std::size_t e = 0; e < entries.size(); ++e) {
-        std::vector<int> &list = byOrientation[entries[e].horizontal ? 1 : 0];
-        rank[e] = int(list.size());
-        list.push_back(int(e));
-    }
-
+    const BoxGrid grid(boxes);
     for (int round = 0; round < Rounds; ++round) {
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            const std::vector<int> &same = byOrientation[entries[i].horizontal ? 1 : 0];
-            for (std::size_t k = std::size_t(rank[i]) + 1; k < same.size(); ++k) {
-                SegmentEntry &a = entries[i];
-                SegmentEntry &b = entries[same[k]];
-                if (a.route == b.route)
-                    continue;
-                const double d = a.horizontal ? a.p.y() - b.p.y() : a.p.x() - b.p.x();
-                const double gap = std::abs(d);
-                if (gap < AxisTolerance || gap >= SegmentSeparation)
-                    continue;
-                const bool overlap = a.horizontal ? spansOverlap(a.p.x(), a.q.x(), b.p.x(), b.q.x())
-                                                  : spansOverlap(a.p.y(), a.q.y(), b.p.y(), b.q.y());
-                if (!overlap)
-                    continue;
-                const double shift = (d > 0 ? 1 : -1) * (SegmentSeparation - gap) / 2;
-                shiftSegment(separated[a.route], a.segment, a.horizontal, shift);
-                shiftSegment(separated[b.route], b.segment, b.horizontal, -shift);
-                refresh(a, separated);
-                refresh(b, separated);
-            }
-        }
+        const bool movedVertical = separateAlong(separated, grid, true);
+        const bool movedHorizontal = separateAlong(separated, grid, false);
+        if (!movedVertical && !movedHorizontal)
+            break;
     }
     return separated;
 }

@@ -2,16 +2,21 @@
 
 #include "routegeometry.h"
 
-// Pushing apart inner segments of different routes that run side by side too closely.
+// Giving lines that run along the same channel tracks of their own (nudging, after
+// Wybrow, Marriott and Stuckey): inner segments of different routes that share a line, or
+// run closer than a track apart, are spread evenly across the free space around them, in
+// an order that keeps them from crossing where it can.
 namespace layout {
 
-// Gap to which two close parallel segments are pushed apart.
-constexpr double SegmentSeparation = 14;
+// Distance between two tracks where the channel has room for it.
+constexpr double TrackSpacing = 12;
 
-// The routes with every pair of inner horizontal or vertical segments of different
-// routes that lie 0.5 to 14 apart, and overlap along their length, moved 14 apart (both
-// by half of what is missing). Four rounds over all pairs. The first and the last segment
-// of a route stay, and segments closer than 0.5 are taken to share one line and stay.
-QList<routing::Route> separateParallelSegments(const QList<routing::Route> &routes);
+// The routes with their inner segments moved across so that no two segments of different
+// routes that overlap along their length lie closer than TrackSpacing, or, in a channel
+// too narrow for that, spread evenly over it. boxes are the rectangles the segments must
+// keep out of; a segment never moves into one, nor past the next corner of its route. The
+// first and the last segment of a route stay where they are. Deterministic: the same
+// routes give the same result.
+QList<routing::Route> separateParallelSegments(const QList<routing::Route> &routes, const QList<QRectF> &boxes);
 
 } // namespace layout

@@ -1,0 +1,149 @@
+#include "edgeroute.h"
+#include "edgetestutil.h"
+#include "routegeometry.h"
+
+#include <QGraphicsScene>
+#include <QTest>
+
+namespace {
+
+QList<QRectF> boxRects(const QGraphicsScene &scene, const EdgeItem *edge)
+{
+    QList<QRectF> rects;
+    for (QGraphicsItem *item : scene.items()) {
+        if (item->type() == EntityItem::Type && item != edge->from && item != edge->to)
+            rects.append(routing::insetObstacleRect(item->sceneBoundingRect()));
+    }
+    return rects;
+}
+
+// A column of boxes at x, from top down to bottom, each over the one before: a wall that
+// only has ends.
+void addWall(QGraphicsScene *scene, double x, double top, double bottom)
+{
+    int k = 0;
+    for (double y = top; y < bottom; y += 50)
+        edgetest::addBox(scene, QStringLiteral("wall_%1").arg(k++), QPointF(x, y), {QStringLiteral("id")},
+                         {QStringLiteral("a")});
+}
+
+bool meetsItsSlots(const EdgeItem *edge, const QList<QPointF> &route)
+{
+    return route.size() >= 2 && QLineF(route.first(), edge->fromSlot->center()).length() <= 0.5
+        && QLineF(route.last(), edge->toSlot->center()).length() <= 0.5 && routing::isRectilinearRoute(route);
+}
+
+} // namespace
+
+// Routes that the candidate shapes near the two boxes cannot get clear of go around the
+// boxes in between.
+class tst_EdgeItemSearch : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { edgetest::resetRouting(); }
+    void cleanup() { edgetest::resetRouting(); }
+    void routeGoesAroundAWallOfBoxes();
+    void routeLeavesAPocket();
+    void boxesWithoutAWayKeepTheBestCandidate();
+    void dragStepsLeaveTheSearchToTheRelease();
+};
+
+void tst_EdgeItemSearch::routeGoesAroundAWallOfBoxes()
+{
+    QGraphicsScene scene;
+    EntityItem *from = edgetest::addBox(&scene, "from", QPointF(0, 400));
+    EntityItem *to = edgetest::addBox(&scene, "to", QPointF(900, 400));
+    addWall(&scene, 420, -200, 1100);
+    EdgeItem *edge = edgetest::addEdge(&scene, from, to);
+
+    const QList<QPointF> route = edge->points;
+    QVERIFY(meetsItsSlots(edge, route));
+    QCOMPARE(routing::countObstacleHits(route, boxRects(scene, edge)), 0);
+    QVERIFY(!edgeroute::runsThroughBoxes(route, edgeroute::EdgeEnds{edge->fromSlot->center(), edge->toSlot->center(),
+                                                                      int(edge->fromSlot->side()), int(edge->toSlot->side()),
+                                                                      from->sceneBoundingRect(), to->sceneBoundingRect()},
+                                         boxRects(scene, edge)));
+    // Around one end of the wall, not farther than it must.
+    const QRectF reach = QRectF(route.first(), route.first()).united(QRectF(route.last(), route.last()));
+    double top = reach.top();
+    double bottom = reach.bottom();
+    for (const QPointF &p : route) {
+        top = std::min(top, p.y());
+        bottom = std::max(bottom, p.y());
+    }
+    QVERIFY2(top < -200 || bottom > 1100, "around an end of the wall");
+    QVERIFY2(top > -300 && bottom < 1250, "not farther than it must");
+    edgetest::clearScene(&scene);
+}
+
+void tst_EdgeItemSearch::routeLeavesAPocket()
+{
+    // The from box sits in a U of boxes open to the top; the to box lies below the U.
+    QGraphicsScene scene;
+    EntityItem *from = edgetest::addBox(&scene, "from", QPointF(300, 200));
+    EntityItem *to = edgetest::addBox(&scene, "to", QPointF(300, 800));
+    addWall(&scene, 80, 60, 560);
+    addWall(&scene, 520, 60, 560);
+    for (int k = 0; k < 5; ++k)
+        edgetest::addBox(&scene, QStringLiteral("floor_%1").arg(k), QPointF(100 + k * 100.0, 560));
+    EdgeItem *edge = edgetest::addEdge(&scene, from, to);
+
+    const QList<QPointF> route = edge->points;
+    QVERIFY(meetsItsSlots(edge, route));
+    QCOMPARE(routing::countObstacleHits(route, boxRects(scene, edge)), 0);
+    const auto lowest = std::min_element(route.cbegin(), route.cend(),
+                                         [](const QPointF &a, const QPointF &b) { return a.y() < b.y(); });
+    QVERIFY2(lowest->y() < 60, "the route climbs out over the top of the pocket");
+    edgetest::clearScene(&scene);
+}
+
+void tst_EdgeItemSearch::boxesWithoutAWayKeepTheBestCandidate()
+{
+    // A ring of touching boxes around the from box: no way out, so the route is the one the
+    // candidate shapes give, through the ring.
+    QGraphicsScene scene;
+    EntityItem *from = edgetest::addBox(&scene, "from", QPointF(200, 200));
+    EntityItem *to = edgetest::addBox(&scene, "to", QPointF(900, 220));
+    for (int k = 0; k < 5; ++k) {
+        edgetest::addBox(&scene, QStringLiteral("top_%1").arg(k), QPointF(50 + k * 100.0, 50));
+        edgetest::addBox(&scene, QStringLiteral("bottom_%1").arg(k), QPointF(50 + k * 100.0, 340));
+    }
+    for (int k = 0; k < 5; ++k) {
+        edgetest::addBox(&scene, QStringLiteral("left_%1").arg(k), QPointF(50, 100 + k * 50.0));
+        edgetest::addBox(&scene, QStringLiteral("right_%1").arg(k), QPointF(450, 100 + k * 50.0));
+    }
+    EdgeItem *edge = edgetest::addEdge(&scene, from, to);
+    const edgeroute::EdgeEnds ends{edge->fromSlot->center(), edge->toSlot->center(), int(edge->fromSlot->side()),
+                                   int(edge->toSlot->side()), from->sceneBoundingRect(), to->sceneBoundingRect()};
+    QVERIFY(edgeroute::routeAroundBoxes(ends, [&](const QRectF &) { return boxRects(scene, edge); }).isEmpty());
+    QCOMPARE(edge->computeRoute(), edgeroute::entityRoute(ends, edge->obstacleRects()));
+    QVERIFY(meetsItsSlots(edge, edge->points));
+    edgetest::clearScene(&scene);
+}
+
+void tst_EdgeItemSearch::dragStepsLeaveTheSearchToTheRelease()
+{
+    QGraphicsScene scene;
+    EntityItem *from = edgetest::addBox(&scene, "from", QPointF(0, 400));
+    EntityItem *to = edgetest::addBox(&scene, "to", QPointF(900, 400));
+    addWall(&scene, 420, -200, 1100);
+    EdgeItem *edge = edgetest::addEdge(&scene, from, to);
+
+    // A drag step: the quick re-route of the batch takes the candidate shapes only.
+    EdgeItem::setDiscardPendingReroutes(false);
+    EdgeItem::setBatchMode(true);
+    to->setPos(900, 430);
+    EdgeItem::flushPendingReroutes();
+    QVERIFY(routing::countObstacleHits(edge->points, boxRects(scene, edge)) > 0);
+
+    // The release routes it in full.
+    EdgeItem::setBatchMode(false);
+    QVERIFY(meetsItsSlots(edge, edge->points));
+    QCOMPARE(routing::countObstacleHits(edge->points, boxRects(scene, edge)), 0);
+    edgetest::clearScene(&scene);
+}
+
+QTEST_MAIN(tst_EdgeItemSearch)
+#include "tst_edgeitem_search.moc"
