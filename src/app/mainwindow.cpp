@@ -3,6 +3,7 @@
 
 #include "aboutdialog.h"
 #include "busyspinnerwidget.h"
+#include "columnitem.h"
 #include "diagramitem.h"
 #include "documentitem.h"
 #include "edgeitem.h"
@@ -797,7 +798,6 @@ void MainWindow::onDetailsMappingsChanged()
 void MainWindow::deleteSelection() {}
 void MainWindow::syncTreeSelectionFromScene() {}
 void MainWindow::onProjectTreeSelectionChanged() {}
-void MainWindow::syncModelFromScene() {}
 void MainWindow::refreshTableDetails() {}
 void MainWindow::onProjectTreeItemChanged(QStandardItem *) {}
 void MainWindow::showExplorerAddMenu() {}
@@ -806,7 +806,6 @@ void MainWindow::showExplorerFilterPopup() {}
 void MainWindow::onProjectNameEditingFinished() {}
 void MainWindow::onModelNameEditingFinished() {}
 void MainWindow::onDiagramNameEditingFinished() {}
-void MainWindow::forgetColumnReferences(const QString &) {}
 void MainWindow::applyModelObjectName(const QString &, const QString &, const QString &, EntityItem *) {}
 void MainWindow::showTextStyleDialog() {}
 void MainWindow::showGroupStyleDialog() {}
@@ -816,12 +815,9 @@ void MainWindow::onEscapePressed() {}
 void MainWindow::onSceneMouseMoved(QPointF) {}
 void MainWindow::onEditAttributeShortcut() {}
 void MainWindow::onNewAttributeShortcut() {}
-void MainWindow::onEntityAdded(EntityItem *) {}
-void MainWindow::onEdgeAdded(EdgeItem *) {}
 void MainWindow::onExplorerDropRequested(const QByteArray &, QPointF) {}
 void MainWindow::onSearchTextChanged(const QString &) {}
 void MainWindow::onColumnRemovalRequested(const QString &) {}
-void MainWindow::onColumnPresentationChanged() {}
 void MainWindow::onRelationshipConstraintRemoved(const QString &) {}
 
 // The complete item types above let the meta-object describe the slots' pointer arguments.

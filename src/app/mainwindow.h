@@ -26,6 +26,7 @@ class QToolBar;
 QT_END_NAMESPACE
 
 class BusySpinnerWidget;
+class ColumnItem;
 class DiagramItem;
 class EdgeItem;
 class EntityItem;
@@ -36,6 +37,7 @@ class ProjectItem;
 class ProjectTreeModel;
 class SchemaImporter;
 class TableDetailsController;
+class TableItem;
 
 namespace Ui {
 class MainWindow;
@@ -146,6 +148,43 @@ private slots:
     void onDialectChanged(const QString &dialect);
     void toggleTheme();
 
+    // ---- Model and diagram synchronisation (mainwindow_sync.cpp)
+    // Scene to model: boxes and lines registered with their columns and keys.
+    void registerEntityInModel(EntityItem *entity);
+    void syncPrimaryKeyConstraint(TableItem *table, EntityItem *entity);
+    void syncUniqueConstraints(TableItem *table, EntityItem *entity);
+    void registerEdgeInModel(EdgeItem *edge);
+    EdgeItem *findEdgeOnScene(const QString &id);
+    void watchEntityTitle(EntityItem *entity);
+    // Reactions to edits on a box.
+    void onEntityAttributeEdited(int index, const QString &oldName, const QString &name,
+                                 const QString &type);
+    void onEntityStructureChanged();
+    void onEntityTitleChanged(const QString &title);
+    void refreshEntityFromModel(EntityItem *entity);
+    void populateEntityFromTable(EntityItem *entity, TableItem *table);
+    // Columns kept in step between the open box, the table and the stored diagrams.
+    void syncTableColumnsFromEntity(EntityItem *entity);
+    void propagateTableColumns(ModelItem *model, TableItem *table);
+    void applyModelColumns(EntityItem *entity, TableItem *table, bool revealHidden);
+    // A column added to the model only reaches the stored boxes of its table.
+    void spreadNewColumn(ModelItem *model, TableItem *table, ColumnItem *column);
+    bool columnAppearsOnOtherDiagrams(ModelItem *model, const QString &tableId,
+                                      const QString &columnId, const QString &columnName);
+    void stripColumnFromDiagrams(ModelItem *model, const QString &tableId,
+                                 const QString &columnId, const QString &columnName);
+    // Removals of tables, views and relationships.
+    void removeRelationshipFromModel(const QString &id);
+    void removeEntityFromModel(const QString &id);
+    void removeLiveEntity(const QString &id);
+    void stripFromModelDiagrams(ModelItem *model, const QSet<QString> &entityIds,
+                                const QSet<QString> &edgeIds);
+    void stripItemsFromOtherDiagrams(const QStringList &entityIds, const QStringList &edgeIds);
+    // Names.
+    QJsonObject storedEntityJson(const QString &entityId);
+    void renameStoredEntityTitle(const QString &entityId, const QString &name);
+    QString uniqueObjectName(ModelItem *model, const QString &prefix);
+
 protected:
     void changeEvent(QEvent *event) override;
 
@@ -157,8 +196,9 @@ private:
     void saveDiagram();
     void saveDiagramAs();
     // Gives a project without a current model or diagram a new one, so what the user
-    // adds to the scene has a diagram to be captured into. Loads nothing.
-    void ensureCurrentDiagram();
+    // adds to the scene has a diagram to be captured into. Loads nothing. The tree is
+    // rebuilt when something was made, unless the caller rebuilds it itself.
+    void ensureCurrentDiagram(bool rebuildTree = true);
 
     // The GUI-thread half of Open (overlay still up) and its report (overlay down).
     bool finishOpen(const QString &path, const QJsonObject &document, QStringList *dropped);
@@ -176,6 +216,8 @@ private:
     void trackIconOwner(QObject *owner);
     void forgetIconOwner(QObject *owner);
     void connectDetailsPanel();
+    // The id of the diagram on the scene, empty without one.
+    QString currentDiagramId() const;
 
     Ui::MainWindow *ui = nullptr;
     ERScene *scene = nullptr;

@@ -169,7 +169,7 @@ void MainWindow::showNewEmptyDiagram(ModelItem *model, DiagramItem *diagram, con
     ui->view->setFocus();
 }
 
-void MainWindow::ensureCurrentDiagram()
+void MainWindow::ensureCurrentDiagram(bool rebuildTree)
 {
     if (!project)
         return;
@@ -186,7 +186,7 @@ void MainWindow::ensureCurrentDiagram()
         currentDiagram->setName(name);
         made = true;
     }
-    if (made)
+    if (made && rebuildTree)
         rebuildProjectTree();
 }
 

@@ -68,6 +68,34 @@ public:
     void applyThemedToolButtonIcons(ThemeKind kind) { w.applyThemedToolButtonIcons(kind); }
     void toggleTheme() { w.toggleTheme(); }
 
+    // Model and diagram synchronisation.
+    void registerEntityInModel(EntityItem *entity) { w.registerEntityInModel(entity); }
+    void registerEdgeInModel(EdgeItem *edge) { w.registerEdgeInModel(edge); }
+    void syncModelFromScene() { w.syncModelFromScene(); }
+    EntityItem *findEntityOnScene(const QString &id) { return w.findEntityOnScene(id); }
+    EdgeItem *findEdgeOnScene(const QString &id) { return w.findEdgeOnScene(id); }
+    void syncTableColumnsFromEntity(EntityItem *entity) { w.syncTableColumnsFromEntity(entity); }
+    void spreadNewColumn(ModelItem *model, TableItem *table, ColumnItem *column)
+    {
+        w.spreadNewColumn(model, table, column);
+    }
+    void removeEntityFromModel(const QString &id) { w.removeEntityFromModel(id); }
+    void removeLiveEntity(const QString &id) { w.removeLiveEntity(id); }
+    void stripFromModelDiagrams(ModelItem *model, const QSet<QString> &entityIds, const QSet<QString> &edgeIds)
+    {
+        w.stripFromModelDiagrams(model, entityIds, edgeIds);
+    }
+    void stripItemsFromOtherDiagrams(const QStringList &entityIds, const QStringList &edgeIds)
+    {
+        w.stripItemsFromOtherDiagrams(entityIds, edgeIds);
+    }
+    QString uniqueObjectName(ModelItem *model, const QString &prefix) { return w.uniqueObjectName(model, prefix); }
+    void applyModelObjectName(const QString &kind, const QString &id, const QString &name,
+                              EntityItem *source = nullptr)
+    {
+        w.applyModelObjectName(kind, id, name, source);
+    }
+
 private:
     MainWindow &w;
 };
