@@ -13,6 +13,7 @@
 #include "modelitem.h"
 #include "projectitem.h"
 #include "relationshipitem.h"
+#include "tabledetailscontroller.h"
 #include "tableitem.h"
 #include "viewitem.h"
 
@@ -21,6 +22,7 @@
 #include <QJsonArray>
 #include <QSignalSpy>
 #include <QStandardItemModel>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QUuid>
 
@@ -619,6 +621,47 @@ private Q_SLOTS:
         probe.syncTableColumnsFromEntity(box);
         QVERIFY(orders->column(added->id()));
         QCOMPARE(box->attributeColumnId(4), added->id());
+    }
+
+    // Edits in the details panel while the table's box is on another diagram than the open
+    // one survive the next synchronisation of that box.
+    void detailsPanelEditsSurviveOnAnotherDiagram()
+    {
+        MainWindow w;
+        MainWindowProbe probe(w);
+        QVERIFY(open(w, m_prompts, fixture(u"three-diagrams.json"_s)));
+        ModelItem *model = probe.currentModel();
+        TableItem *orders = model->table(u"t-orders"_s);
+        QVERIFY(probe.loadDiagramItem(diagramNamed(model, u"D"_s)));
+        QVERIFY(!probe.findEntityOnScene(u"t-orders"_s));
+
+        TableDetailsController *panel = probe.tableDetails();
+        panel->setProject(probe.project());
+        panel->setTable(model, orders, nullptr);
+        panel->addColumn();
+        const QString addedId = orders->columns().constLast()->id();
+        auto *columns = qobject_cast<QStandardItemModel *>(w.findChild<QTableView *>(u"tableViewColumns"_s)->model());
+        QVERIFY(columns);
+        for (int row = 0; row < columns->rowCount(); ++row) {
+            if (columns->item(row, 0)->data(TableDetailsController::IdRole).toString() == "c-note"_L1)
+                columns->item(row, 0)->setText(u"remark"_s);
+        }
+        QCOMPARE(orders->column(u"c-note"_s)->name(), u"remark"_s);
+        panel->addConstraintColumn(); // the primary key, the first constraint, takes customer_id
+        QCOMPARE(orders->constraintOfType(ConstraintType::PrimaryKey)->columns(),
+                 (QStringList{u"c-id"_s, u"c-customer"_s}));
+
+        QVERIFY(probe.loadDiagramItem(diagramNamed(model, u"A"_s)));
+        EntityItem *box = probe.findEntityOnScene(u"t-orders"_s);
+        probe.syncTableColumnsFromEntity(box);
+        QStringList ids;
+        for (const ColumnItem *column : orders->columns())
+            ids.append(column->id() + QLatin1Char('=') + column->name());
+        QCOMPARE(ids, (QStringList{u"c-id=id"_s, u"c-customer=customer_id"_s, u"c-total=total"_s,
+                                   u"c-note=remark"_s, addedId + u"=column_5"_s}));
+        QCOMPARE(orders->constraintOfType(ConstraintType::PrimaryKey)->columns(),
+                 (QStringList{u"c-id"_s, u"c-customer"_s}));
+        QCOMPARE(boxRows(box), u"id, customer_id, total, remark, column_5"_s);
     }
 
     void adoptedDiagramBecomesModel()
