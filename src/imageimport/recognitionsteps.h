@@ -7,6 +7,7 @@
 #include "glyphtemplateset.h"
 #include "imageimport.h"
 
+#include <QByteArray>
 #include <QJsonObject>
 #include <QList>
 #include <QPair>
@@ -14,6 +15,7 @@
 #include <QRect>
 #include <QRectF>
 #include <QSize>
+#include <QSizeF>
 #include <QString>
 
 #include <cmath>
@@ -22,6 +24,8 @@
 QT_BEGIN_NAMESPACE
 class QImage;
 QT_END_NAMESPACE
+
+class EntityItem;
 
 // A rectangle or point with a coordinate that is infinite or not a number counts as absent.
 // A rectangle also needs finite right and bottom edges, so its centre and its distances to
@@ -216,3 +220,48 @@ void parseBoxLines(const RecognizedEntity &entity, QList<RecognizedAttribute> &o
 
 // The words of one line, left to right, spaced where they lie apart, misreadings repaired.
 QString joinWords(QList<TextFragment> words);
+
+// The pipeline
+
+// Whether the file at path takes the SVG route: its lower-case suffix is "svg" or "svgz".
+bool takesSvgRoute(const QString &path);
+
+// The longest side a drawing's rendering aims at, and the bounds that keep it allocatable.
+constexpr double SvgRenderingTarget = 2400.0;
+constexpr int MaxRenderingSide = 16384;
+constexpr qint64 MaxRenderingPixels = qint64(64) * 1024 * 1024;
+
+// The size of a drawing's rendering: drawing is W x H in user units, scale the factor it is
+// drawn at, pixels the picture (empty when there is nothing to render).
+struct SvgRenderingPlan
+{
+    QSizeF drawing;
+    double scale = 0;
+    QSize pixels;
+};
+
+// The plan for a drawing of the renderer's default size and view box: about 2400 pixels on
+// the longer side at 2 to 6 times the drawing, lowered until no side passes MaxRenderingSide
+// and the area stays within MaxRenderingPixels. Sizes that are not finite or not positive
+// count as absent.
+SvgRenderingPlan planSvgRendering(const QSizeF &defaultSize, const QRectF &viewBox);
+
+// The plain XML of an svgz file: its gzip stream inflated within MaxInflatedBytes. Empty
+// when the file cannot be read, the stream is corrupt or too large, or what it holds is
+// itself gzip data.
+QByteArray inflateSvgz(const QString &path);
+
+// The last pass over the entities, numbered from 1: an empty or noise title becomes
+// "table_<n>", and an entity without rows gets the key row "<title>_id" of type uuid with
+// attributesMissing set; every other entity has attributesMissing cleared.
+void finishRecognizedEntities(QList<RecognizedEntity> &entities);
+
+// Decides for every link which end is the one end: from the many marks, then the one marks,
+// then the entities' attribute names.
+void orientRecognizedLinks(RecognizedDiagram &result);
+
+// The entity boxes that loading document into scene made, indexed like result's entities
+// (null where one is missing), after joining result's links with edges: one edge per pair of
+// boxes, from the one end to the many end, with a foreign key row at the many end.
+QList<EntityItem *> joinRecognizedLinks(ERScene *scene, const RecognizedDiagram &result,
+                                        const QJsonObject &document);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "boundedinflate.h"
+
 #include <QByteArray>
 #include <QJsonObject>
 #include <QList>
@@ -43,7 +45,7 @@ struct DrawioRow
 
 // A compressed page may inflate to at most this many bytes; a larger one is refused,
 // so a small file cannot exhaust memory.
-constexpr qsizetype DrawioMaxInflatedPageBytes = qsizetype(64) * 1024 * 1024;
+constexpr qsizetype DrawioMaxInflatedPageBytes = MaxInflatedBytes;
 
 // Placeholders of object labels ("%name%") stop being filled once a label would
 // pass DrawioMaxFilledLabelLength characters, or once filling has added
@@ -59,11 +61,6 @@ constexpr int DrawioMaxCellNesting = 256;
 // The exchange document of a draw.io file (plain or compressed, one page or many), or
 // an empty object on failure with the reason in *error when error is not null.
 QJsonObject parseDrawioFile(const QString &path, QString *error = nullptr);
-
-// Inflates all of input with zlib (windowBits -15 raw, 15 zlib, 31 gzip). True only
-// when the stream ended properly, output is not empty and it stayed within
-// DrawioMaxInflatedPageBytes.
-bool inflateBytes(const QByteArray &input, QByteArray *output, int windowBits);
 
 // Value conversions
 
