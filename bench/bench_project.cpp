@@ -14,7 +14,6 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QLabel>
-#include <QLoggingCategory>
 #include <QSaveFile>
 #include <QTemporaryDir>
 #include <QWindow>
@@ -122,8 +121,6 @@ void reportRuns(const QString &name, const std::vector<Run> &runs, double target
 
 void projectOpenSave()
 {
-    // The window and the scene narrate their work in debug lines.
-    QLoggingCategory::setFilterRules(u"default.debug=false"_s);
     configureApplication(*qApp);
 
     QTemporaryDir dir;

@@ -1,5 +1,7 @@
 #include "busyspinnerwidget.h"
 
+#include "applog.h"
+
 #include <QDebug>
 #include <QEvent>
 #include <QPainter>
@@ -19,9 +21,9 @@ void runGuarded(const BusySpinnerWidget::Step &work)
     try {
         work();
     } catch (const std::exception &e) {
-        qWarning() << "Background task failed:" << e.what();
+        qCWarning(lcApp) << "Background task failed:" << e.what();
     } catch (...) {
-        qWarning() << "Background task failed:" << "unknown exception";
+        qCWarning(lcApp) << "Background task failed:" << "unknown exception";
     }
 }
 
@@ -59,7 +61,7 @@ BusySpinnerWidget::~BusySpinnerWidget()
     // The worker may be writing a file; cutting it off would lose both the old and the
     // new content, so wait for it however long it takes.
     if (!worker->wait(30000)) {
-        qWarning() << "BusySpinnerWidget: still waiting for a background task after 30 s";
+        qCWarning(lcApp) << "BusySpinnerWidget: still waiting for a background task after 30 s";
         worker->wait();
     }
     delete worker;

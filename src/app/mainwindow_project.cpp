@@ -3,6 +3,7 @@
 #include "mainwindow.h"
 #include "ui_MainWindow.h"
 
+#include "applog.h"
 #include "busyspinnerwidget.h"
 #include "diagramitem.h"
 #include "diagramitemtypes.h"
@@ -19,6 +20,7 @@
 #include "tabledetailscontroller.h"
 #include "uiprompts.h"
 
+#include <QComboBox>
 #include <QDebug>
 #include <QSet>
 #include <QSharedPointer>
@@ -66,6 +68,17 @@ void setRowBold(QStandardItem *item, bool bold)
         return;
     font.setWeight(bold ? QFont::Bold : QFont::Normal);
     item->setData(font, Qt::FontRole);
+}
+
+// The open diagram's dialect on the scene and in the chooser, without the chooser's
+// handler, which would write it into the current model.
+void showDialectQuietly(ERScene *scene, QComboBox *chooser, const QString &dialect)
+{
+    scene->dialect = dialect;
+    if (chooser) {
+        const QSignalBlocker blocker(chooser);
+        chooser->setCurrentText(dialect);
+    }
 }
 
 // Shared between the worker and the GUI-thread steps of one Open.
@@ -155,14 +168,10 @@ void MainWindow::showNewEmptyDiagram(ModelItem *model, DiagramItem *diagram, con
         releaseSceneSelection();
         scene->clearScene();
         if (!dialect.isEmpty())
-            scene->dialect = dialect;
+            showDialectQuietly(scene, dialectCombo, dialect);
         diagram->setSceneJson(scene->toJson());
         currentDiagram = diagram;
         currentModel = model;
-        if (!dialect.isEmpty() && dialectCombo) {
-            const QSignalBlocker blocker(dialectCombo);
-            dialectCombo->setCurrentText(dialect);
-        }
         rebuildProjectTree();
     }
     refreshTableDetails();
@@ -321,13 +330,8 @@ bool MainWindow::loadDiagramItem(DiagramItem *diagram)
             currentModel = previousModel;
             return false;
         }
-        if (currentModel && !currentModel->dialect().isEmpty()) {
-            scene->dialect = currentModel->dialect();
-            if (dialectCombo) {
-                const QSignalBlocker blocker(dialectCombo);
-                dialectCombo->setCurrentText(currentModel->dialect());
-            }
-        }
+        if (currentModel && !currentModel->dialect().isEmpty())
+            showDialectQuietly(scene, dialectCombo, currentModel->dialect());
         const QRectF items = scene->itemsBoundingRect();
         if (items.width() != 0 || items.height() != 0)
             fitSceneToItems();
@@ -367,7 +371,7 @@ bool MainWindow::finishOpen(const QString &path, const QJsonObject &document, QS
 {
     if (!loadProjectOrDiagram(document, dropped))
         return false;
-    qDebug() << "Project loaded successfully";
+    qCDebug(lcApp) << "Project loaded successfully";
     // Only now: a file that failed to open must not become the target of the next Save.
     scene->setFilePath(path);
     setFilePathDisplay(path);
@@ -515,11 +519,11 @@ void MainWindow::saveDiagram()
     try {
         job->bytes = indentedJsonText(project ? project->toDocument() : scene->toJson());
     } catch (const std::exception &e) {
-        qWarning() << "Exception in toJson:" << e.what();
+        qCWarning(lcApp) << "Exception in toJson:" << e.what();
         saveFailed();
         return;
     } catch (...) {
-        qWarning() << "Unknown exception in toJson";
+        qCWarning(lcApp) << "Unknown exception in toJson";
         saveFailed();
         return;
     }
@@ -531,7 +535,7 @@ void MainWindow::saveDiagram()
         [this, path, job] {
             if (!job->written)
                 return;
-            qDebug() << "Diagram saved successfully";
+            qCDebug(lcApp) << "Diagram saved successfully";
             scene->setFilePath(path);
             setFilePathDisplay(path);
         },

@@ -1,5 +1,6 @@
 #include "projectfiles.h"
 
+#include "applog.h"
 #include "projectitem.h"
 
 #include <QDebug>
@@ -66,14 +67,14 @@ bool readOpenableDocument(const QString &path, QJsonObject *document)
     QFile file(path);
     QByteArray bytes;
     if (!file.open(QIODevice::ReadOnly) || !readBoundedBytes(file, &bytes)) {
-        qWarning() << "Cannot open file:" << path;
+        qCWarning(lcApp) << "Cannot open file:" << path;
         return false;
     }
     file.close();
     const QJsonDocument parsed = QJsonDocument::fromJson(bytes);
     bytes.clear();
     if (!parsed.isObject() || documentKind(parsed.object()) == DocumentKind::Unusable) {
-        qWarning() << "Invalid JSON file:" << path;
+        qCWarning(lcApp) << "Invalid JSON file:" << path;
         return false;
     }
     *document = parsed.object();
@@ -84,7 +85,7 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        qWarning() << "Cannot save file:" << file.errorString();
+        qCWarning(lcApp) << "Cannot save file:" << file.errorString();
         file.cancelWriting();
         return false;
     }

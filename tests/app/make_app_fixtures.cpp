@@ -19,7 +19,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QLoggingCategory>
 #include <QSaveFile>
 #include <QTextStream>
 
@@ -287,7 +286,6 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
     if (app.arguments().size() != 2) {
         QTextStream(stderr) << "usage: make_app_fixtures <directory>\n";
         return 2;

@@ -12,7 +12,9 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QLoggingCategory>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSemaphore>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
@@ -156,6 +158,25 @@ private Q_SLOTS:
         QCOMPARE(saved.value(QStringLiteral("version")).toString(), QStringLiteral("2.0"));
         QCOMPARE(saved.value(QStringLiteral("type")).toString(), QStringLiteral("corva-project"));
         QCOMPARE(saved, probe.project()->toDocument());
+    }
+
+    // A plain run asks for no logging rules: opening and saving a project prints nothing.
+    void openAndSaveLogNothing()
+    {
+        QLoggingCategory::setFilterRules(QString());
+        static QStringList logged;
+        logged.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext &, const QString &message) { logged.append(message); });
+        const auto restore = qScopeGuard([previous] { qInstallMessageHandler(previous); });
+        MainWindow w;
+        const QString path = copyFixture(QStringLiteral("sample-project.json"), m_dir.path());
+
+        QVERIFY(open(w, m_prompts, path));
+        trigger(w, "action_Save");
+        QVERIFY(waitIdle(w));
+
+        QVERIFY2(logged.isEmpty(), qPrintable(logged.mid(0, 5).join(QLatin1Char('\n'))));
     }
 
     void openFailureChangesNothing_data()

@@ -14,7 +14,6 @@
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
-#include <QLoggingCategory>
 #include <QQueue>
 #include <QTextStream>
 #include <QTimer>
@@ -310,8 +309,6 @@ void waitUntilExposed(QWidget &window)
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    // The window and the scene narrate their work in debug lines; stderr is for the demo.
-    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
 
     Plan plan;
     if (const QString problem = parse(app.arguments(), &plan); !problem.isEmpty())

@@ -1,0 +1,3 @@
+#include "applog.h"
+
+Q_LOGGING_CATEGORY(lcApp, "velmora.app", QtWarningMsg)
