@@ -612,6 +612,11 @@ void MainWindow::initializeTreeModel()
     connect(tree->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &MainWindow::onProjectTreeSelectionChanged);
     connect(treeModel, &QStandardItemModel::itemChanged, this, &MainWindow::onProjectTreeItemChanged);
+    // The row index holds item pointers: it goes as soon as rows come or go.
+    const auto dropRowIndex = [this] { treeRowIndex.clear(); };
+    connect(treeModel, &QAbstractItemModel::modelAboutToBeReset, this, dropRowIndex);
+    connect(treeModel, &QAbstractItemModel::rowsAboutToBeRemoved, this, dropRowIndex);
+    connect(treeModel, &QAbstractItemModel::rowsInserted, this, dropRowIndex);
     connect(ui->lineEditSearch, &QLineEdit::textChanged, this, &MainWindow::onSearchTextChanged);
     connect(ui->toolButtonFilter, &QToolButton::clicked, this, &MainWindow::showExplorerFilterPopup);
     connect(ui->toolButtonAdd, &QToolButton::clicked, this, &MainWindow::showExplorerAddMenu);
@@ -646,86 +651,6 @@ QStandardItem *MainWindow::makeTreeItem(const QString &text, const QString &kind
     item->setData(kind, ExplorerKindRole);
     item->setData(id, ExplorerIdRole);
     return item;
-}
-
-static void markBold(QStandardItem *item)
-{
-    QFont font = item->data(Qt::FontRole).value<QFont>();
-    font.setWeight(QFont::Bold);
-    item->setData(font, Qt::FontRole);
-}
-
-static QString orDefault(const QString &text, const QString &fallback)
-{
-    return text.isEmpty() ? fallback : text;
-}
-
-void MainWindow::rebuildProjectTree()
-{
-    if (!treeModel || !ui->treeViewProject)
-        return;
-    {
-        FlagGuard selectionGuard(syncingSelection);
-        treeModel->clear();
-        treeModel->setColumnCount(1);
-        if (project) {
-            FlagGuard treeGuard(updatingTree);
-            QStandardItem *projectRow = makeTreeItem(project->name(), ExplorerKind::Project, project->id(), true);
-            treeModel->invisibleRootItem()->appendRow(projectRow);
-
-            const QList<ModelItem *> models = project->models();
-            for (ModelItem *model : models) {
-                if (!model)
-                    continue;
-                QStandardItem *modelRow = makeTreeItem(orDefault(model->name(), tr("Model")),
-                                                       ExplorerKind::Model, model->id(), true);
-                modelRow->setData(model->dialect(), ExplorerDialectRole);
-                if (model == currentModel)
-                    markBold(modelRow);
-                projectRow->appendRow(modelRow);
-
-                const auto group = [&](const QString &label, const QString &kind) {
-                    QStandardItem *row = makeTreeItem(label, kind, QString(), false);
-                    modelRow->appendRow(row);
-                    return row;
-                };
-                QStandardItem *tables = group(tr("Tables"), ExplorerKind::Tables);
-                for (TableItem *table : model->tables())
-                    tables->appendRow(makeTreeItem(table->name(), ExplorerKind::Table, table->id(), true));
-                QStandardItem *views = group(tr("Views"), ExplorerKind::Views);
-                for (ViewItem *view : model->views())
-                    views->appendRow(makeTreeItem(view->name(), ExplorerKind::View, view->id(), true));
-                QStandardItem *relationships = group(tr("Relationships"), ExplorerKind::Relationships);
-                for (RelationshipItem *rel : model->relationships())
-                    relationships->appendRow(makeTreeItem(rel->displayName(), ExplorerKind::Relationship, rel->id(), false));
-                QStandardItem *sequences = group(tr("Sequences"), ExplorerKind::Sequences);
-                for (SequenceItem *sequence : model->sequences())
-                    sequences->appendRow(makeTreeItem(orDefault(sequence->name(), tr("Sequence")),
-                                                      ExplorerKind::Sequence, sequence->id(), false));
-                QStandardItem *diagrams = group(tr("Diagrams"), ExplorerKind::Diagrams);
-                for (DiagramItem *diagram : model->diagrams()) {
-                    QStandardItem *row = makeTreeItem(orDefault(diagram->name(), tr("Diagram")),
-                                                      ExplorerKind::Diagram, diagram->id(), true);
-                    if (diagram == currentDiagram)
-                        markBold(row);
-                    diagrams->appendRow(row);
-                }
-                QStandardItem *mappings = group(tr("Mappings"), ExplorerKind::Mappings);
-                for (MappingItem *mapping : model->mappings())
-                    mappings->appendRow(makeTreeItem(orDefault(mapping->name(), tr("Mapping")),
-                                                     ExplorerKind::Mapping, mapping->id(), false));
-                QStandardItem *documents = group(tr("Documents"), ExplorerKind::Documents);
-                for (DocumentItem *document : model->documents())
-                    documents->appendRow(makeTreeItem(orDefault(document->fileName(), tr("Document")),
-                                                      ExplorerKind::Document, document->id(), false));
-            }
-            ui->treeViewProject->expandAll();
-        }
-    }
-    refreshNameEditors();
-    if (!syncingSelection)
-        syncTreeSelectionFromScene();
-    refreshTableDetails();
 }
 
 void MainWindow::refreshNameEditors()
@@ -772,20 +697,6 @@ void MainWindow::onDialectChanged(const QString &dialect)
     rebuildProjectTree();
 }
 
-void MainWindow::onSceneSelectionChanged()
-{
-    detailsEntity = nullptr;
-    if (bulkUpdate || !scene || scene->bulkOperation)
-        return;
-    const QList<QGraphicsItem *> selected = scene->selectedItems();
-    for (QGraphicsItem *item : selected) {
-        if (auto *entity = qgraphicsitem_cast<EntityItem *>(item)) {
-            detailsEntity = entity;
-            break;
-        }
-    }
-}
-
 void MainWindow::onDetailsMappingsChanged()
 {
     if (tableDetails && tableDetails->isRefreshing())
@@ -796,16 +707,9 @@ void MainWindow::onDetailsMappingsChanged()
 // ---- Handlers whose behaviour the diagram, explorer and panel work fills in
 
 void MainWindow::deleteSelection() {}
-void MainWindow::syncTreeSelectionFromScene() {}
-void MainWindow::onProjectTreeSelectionChanged() {}
-void MainWindow::refreshTableDetails() {}
 void MainWindow::onProjectTreeItemChanged(QStandardItem *) {}
 void MainWindow::showExplorerAddMenu() {}
 void MainWindow::removeExplorerSelection() {}
-void MainWindow::showExplorerFilterPopup() {}
-void MainWindow::onProjectNameEditingFinished() {}
-void MainWindow::onModelNameEditingFinished() {}
-void MainWindow::onDiagramNameEditingFinished() {}
 void MainWindow::applyModelObjectName(const QString &, const QString &, const QString &, EntityItem *) {}
 void MainWindow::showTextStyleDialog() {}
 void MainWindow::showGroupStyleDialog() {}
@@ -816,7 +720,6 @@ void MainWindow::onSceneMouseMoved(QPointF) {}
 void MainWindow::onEditAttributeShortcut() {}
 void MainWindow::onNewAttributeShortcut() {}
 void MainWindow::onExplorerDropRequested(const QByteArray &, QPointF) {}
-void MainWindow::onSearchTextChanged(const QString &) {}
 void MainWindow::onColumnRemovalRequested(const QString &) {}
 void MainWindow::onRelationshipConstraintRemoved(const QString &) {}
 

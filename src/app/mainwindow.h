@@ -6,8 +6,10 @@
 #include <QHash>
 #include <QIcon>
 #include <QJsonObject>
+#include <QModelIndex>
 #include <QMainWindow>
 #include <QPointer>
+#include <QPair>
 #include <QPointF>
 #include <QSet>
 #include <QStringList>
@@ -185,6 +187,25 @@ private slots:
     void renameStoredEntityTitle(const QString &entityId, const QString &name);
     QString uniqueObjectName(ModelItem *model, const QString &prefix);
 
+    // Model explorer: rows, names, filter, and the selection followed both ways.
+    EntityItem *selectedEntity();
+    QStandardItem *findTreeItem(const QString &kind, const QString &id);
+    QStandardItem *findTreeItem(QStandardItem *parent, const QString &kind, const QString &id);
+    void updateTreeItemText(const QString &kind, const QString &id, const QString &text);
+    void selectExplorerItem(const QString &kind, const QString &id);
+    ModelItem *modelForTreeIndex(const QModelIndex &index);
+    // Names typed in the name bar or the tree: trimmed, and an empty one refused.
+    void applyProjectName(const QString &name);
+    void applyModelName(const QString &modelId, const QString &name);
+    void applyDiagramName(const QString &diagramId, const QString &name);
+    void applyExplorerFilter();
+    void selectAll();
+    void on_actionSelect_All_triggered();
+    void on_actionAdd_Column_triggered();
+    // A model row chosen in the explorer: the model becomes current with a diagram of its
+    // own on the scene, or with an empty scene when it has none.
+    void showModelOfTreeRow(ModelItem *model);
+
 protected:
     void changeEvent(QEvent *event) override;
 
@@ -232,6 +253,9 @@ private:
     ProjectTreeModel *treeModel = nullptr;
     ExplorerFilterProxy *treeProxy = nullptr;
     QSet<QString> hiddenExplorerKinds;
+    // (kind, id) of every explorer row to the first such row in pre-order, as a depth-first
+    // search finds it; filled by the rebuild, emptied whenever rows change.
+    QHash<QPair<QString, QString>, QStandardItem *> treeRowIndex;
     QFrame *fileNameFrame = nullptr;
     QLabel *fileNameLabel = nullptr;
     QLabel *projectCaptionLabel = nullptr;

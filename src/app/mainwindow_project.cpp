@@ -60,16 +60,6 @@ QSet<QString> nonEmptyNames(const QList<Item *> &items)
     return names;
 }
 
-// Writes the row's font only when its boldness changes, so other rows report no change.
-void setRowBold(QStandardItem *item, bool bold)
-{
-    QFont font = item->data(Qt::FontRole).value<QFont>();
-    if ((font.weight() > QFont::Medium) == bold)
-        return;
-    font.setWeight(bold ? QFont::Bold : QFont::Normal);
-    item->setData(font, Qt::FontRole);
-}
-
 // The open diagram's dialect on the scene and in the chooser, without the chooser's
 // handler, which would write it into the current model.
 void showDialectQuietly(ERScene *scene, QComboBox *chooser, const QString &dialect)
@@ -278,7 +268,7 @@ void MainWindow::updateTreeCurrentMarkers()
         const QString id = item->data(ExplorerIdRole).toString();
         const bool current = (kind == ExplorerKind::Model && currentModel && id == currentModel->id())
             || (kind == ExplorerKind::Diagram && currentDiagram && id == currentDiagram->id());
-        setRowBold(item, current);
+        ProjectTreeModel::setRowBold(item, current);
     }
 }
 

@@ -96,6 +96,41 @@ public:
         w.applyModelObjectName(kind, id, name, source);
     }
 
+    // The model explorer.
+    // Makes project (built in a test) the window's, with that model and diagram current.
+    void adoptProject(ProjectItem *project, ModelItem *model, DiagramItem *diagram)
+    {
+        if (w.project != project)
+            delete w.project;
+        project->setParent(&w);
+        w.project = project;
+        w.currentModel = model;
+        w.currentDiagram = diagram;
+    }
+    ExplorerFilterProxy *treeProxy() const { return w.treeProxy; }
+    QSet<QString> &hiddenExplorerKinds() { return w.hiddenExplorerKinds; }
+    void rebuildProjectTree() { w.rebuildProjectTree(); }
+    QStandardItem *findTreeItem(const QString &kind, const QString &id) { return w.findTreeItem(kind, id); }
+    QStandardItem *findTreeItem(QStandardItem *parent, const QString &kind, const QString &id)
+    {
+        return w.findTreeItem(parent, kind, id);
+    }
+    QStandardItem *makeTreeItem(const QString &text, const QString &kind)
+    {
+        return w.makeTreeItem(text, kind, QStringLiteral("id"), false);
+    }
+    void selectExplorerItem(const QString &kind, const QString &id) { w.selectExplorerItem(kind, id); }
+    ModelItem *modelForTreeIndex(const QModelIndex &index) { return w.modelForTreeIndex(index); }
+    void applyProjectName(const QString &name) { w.applyProjectName(name); }
+    void applyModelName(const QString &id, const QString &name) { w.applyModelName(id, name); }
+    void applyDiagramName(const QString &id, const QString &name) { w.applyDiagramName(id, name); }
+    void showExplorerFilterPopup() { w.showExplorerFilterPopup(); }
+    void applyExplorerFilter() { w.applyExplorerFilter(); }
+    void syncTreeSelectionFromScene() { w.syncTreeSelectionFromScene(); }
+    void refreshTableDetails() { w.refreshTableDetails(); }
+    void selectAll() { w.selectAll(); }
+    EntityItem *selectedEntity() { return w.selectedEntity(); }
+
 private:
     MainWindow &w;
 };

@@ -23,6 +23,11 @@ private Q_SLOTS:
         QTest::newRow("file that is not JSON")
             << QStringList{"--open", notJson, "--quit-after", "500"} << 1
             << QStringLiteral("window_demo: could not open");
+        QTest::newRow("explorer steps")
+            << QStringList{"--open", project, "--search", "ord", "--hide", "view,diagram", "--select-all",
+                           "--quit-after", "500"}
+            << 0 << QString();
+        QTest::newRow("unknown kind") << QStringList{"--hide", "tables"} << 2 << QStringLiteral("--hide");
         QTest::newRow("unknown theme") << QStringList{"--theme", "blue"} << 2 << QStringLiteral("--theme");
         QTest::newRow("option without value") << QStringList{"--open"} << 2 << QStringLiteral("--open");
     }

@@ -12,13 +12,19 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QQueue>
 #include <QTextStream>
 #include <QTimer>
+#include <QToolButton>
 #include <QWindow>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -194,6 +200,76 @@ bool themeStep(Demo &demo, const QString &theme, QString *error)
     return true;
 }
 
+bool searchStep(Demo &demo, const QString &text, QString *error)
+{
+    auto *search = demo.window->findChild<QLineEdit *>(QStringLiteral("lineEditSearch"));
+    if (!search) {
+        *error = QStringLiteral("the window has no explorer search field.");
+        return false;
+    }
+    search->setText(text);
+    QCoreApplication::processEvents();
+    return true;
+}
+
+// The kinds --hide accepts, with the filter pop-up's box for each.
+const QList<QPair<QString, QString>> &hideableKinds()
+{
+    static const QList<QPair<QString, QString>> kinds{
+        {QStringLiteral("table"), QStringLiteral("Tables")},
+        {QStringLiteral("view"), QStringLiteral("Views")},
+        {QStringLiteral("relationship"), QStringLiteral("Relationships")},
+        {QStringLiteral("diagram"), QStringLiteral("Diagrams")},
+        {QStringLiteral("sequence"), QStringLiteral("Sequences")},
+        {QStringLiteral("mapping"), QStringLiteral("Mappings")},
+        {QStringLiteral("document"), QStringLiteral("Documents")},
+    };
+    return kinds;
+}
+
+// Clicks the explorer's filter button and answers its pop-up: the boxes of the kinds
+// unticked, then Apply.
+bool hideStep(Demo &demo, const QString &kinds, QString *error)
+{
+    auto *button = demo.window->findChild<QToolButton *>(QStringLiteral("toolButtonFilter"));
+    if (!button) {
+        *error = QStringLiteral("the window has no explorer filter button.");
+        return false;
+    }
+    QStringList boxes;
+    for (const QString &kind : kinds.split(QLatin1Char(','))) {
+        for (const auto &[name, box] : hideableKinds()) {
+            if (name == kind)
+                boxes.append(box);
+        }
+    }
+    bool applied = false;
+    const uiseam::DialogRunner previous = uiseam::setDialogRunner([&](QDialog *dialog) {
+        for (QCheckBox *box : dialog->findChildren<QCheckBox *>())
+            box->setChecked(!boxes.contains(box->text()));
+        auto *buttons = dialog->findChild<QDialogButtonBox *>();
+        if (QPushButton *apply = buttons ? buttons->button(QDialogButtonBox::Apply) : nullptr) {
+            apply->click();
+            applied = true;
+        }
+        return dialog->result();
+    });
+    button->click();
+    uiseam::setDialogRunner(previous);
+    QCoreApplication::processEvents();
+    if (!applied)
+        *error = QStringLiteral("the explorer filter did not offer Apply.");
+    return applied;
+}
+
+bool selectAllStep(Demo &demo, const QString &, QString *error)
+{
+    if (!triggerAction(demo, "actionSelect_All", error))
+        return false;
+    QCoreApplication::processEvents();
+    return true;
+}
+
 QString needsFile(const QString &value)
 {
     return value.isEmpty() ? QStringLiteral("needs a file.") : QString();
@@ -205,6 +281,21 @@ QString needsTheme(const QString &value)
                                                                             : QStringLiteral("takes light or dark.");
 }
 
+QString needsKinds(const QString &value)
+{
+    for (const QString &kind : value.split(QLatin1Char(','))) {
+        const auto &known = hideableKinds();
+        if (std::none_of(known.cbegin(), known.cend(), [&kind](const auto &entry) { return entry.first == kind; }))
+            return QStringLiteral("takes kinds among table, view, relationship, diagram, sequence, mapping and document.");
+    }
+    return QString();
+}
+
+QString needsNothing(const QString &)
+{
+    return QString();
+}
+
 const QList<StepOption> &stepOptions()
 {
     static const QList<StepOption> options{
@@ -212,6 +303,12 @@ const QList<StepOption> &stepOptions()
          QStringLiteral("Open FILE through the Open action and wait until it is loaded."), needsFile, openStep},
         {QStringLiteral("--theme"), QStringLiteral("light|dark"),
          QStringLiteral("Switch the window to that theme."), needsTheme, themeStep},
+        {QStringLiteral("--search"), QStringLiteral("TEXT"),
+         QStringLiteral("Type TEXT into the explorer's search field."), needsNothing, searchStep},
+        {QStringLiteral("--hide"), QStringLiteral("KIND[,KIND...]"),
+         QStringLiteral("Hide those kinds of rows through the explorer's filter button."), needsKinds, hideStep},
+        {QStringLiteral("--select-all"), QString(),
+         QStringLiteral("Select everything on the diagram (the Select All action)."), nullptr, selectAllStep},
     };
     return options;
 }
@@ -221,7 +318,8 @@ QString usage()
     QString text = QStringLiteral("usage: window_demo [STEP...] [--quit-after MS]\n"
                                   "Steps run in the order given, after the window is shown:\n");
     for (const StepOption &option : stepOptions())
-        text += QStringLiteral("  %1 %2\n      %3\n").arg(option.name, option.valueName, option.help);
+        text += QStringLiteral("  %1\n      %2\n").arg((option.name + QLatin1Char(' ') + option.valueName).trimmed(),
+                                                     option.help);
     text += QStringLiteral("  --quit-after MS\n      Quit MS milliseconds after the last step "
                            "(without it the window stays until killed).\n");
     return text;
@@ -257,6 +355,15 @@ QString parse(const QStringList &args, Plan *plan)
             plan->help = true;
             continue;
         }
+        const StepOption *option = nullptr;
+        for (const StepOption &candidate : stepOptions()) {
+            if (candidate.name == arg)
+                option = &candidate;
+        }
+        if (option && option->valueName.isEmpty()) {
+            plan->steps.append({option, QString()});
+            continue;
+        }
         if (i + 1 >= args.size())
             return QStringLiteral("%1 needs a value.").arg(arg);
         const QString value = args.at(++i);
@@ -266,11 +373,6 @@ QString parse(const QStringList &args, Plan *plan)
             if (!ok || plan->quitAfterMs < 0)
                 return QStringLiteral("--quit-after takes a whole number of milliseconds.");
             continue;
-        }
-        const StepOption *option = nullptr;
-        for (const StepOption &candidate : stepOptions()) {
-            if (candidate.name == arg)
-                option = &candidate;
         }
         if (!option)
             return QStringLiteral("unknown option %1.").arg(arg);
