@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QQueue>
+#include <QScreen>
 #include <QTextStream>
 #include <QTimer>
 #include <QToolButton>
@@ -426,6 +427,9 @@ int main(int argc, char **argv)
     refuseDialogsAndMenus();
 
     MainWindow window;
+    // The whole screen, so a screenshot shows as much of the explorer and diagram as fits.
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        window.setGeometry(screen->availableGeometry());
     window.show();
     waitUntilExposed(window);
 
