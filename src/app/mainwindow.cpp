@@ -707,10 +707,8 @@ void MainWindow::onDetailsMappingsChanged()
 // ---- Handlers whose behaviour the diagram, explorer and panel work fills in
 
 void MainWindow::deleteSelection() {}
-void MainWindow::onProjectTreeItemChanged(QStandardItem *) {}
 void MainWindow::showExplorerAddMenu() {}
 void MainWindow::removeExplorerSelection() {}
-void MainWindow::applyModelObjectName(const QString &, const QString &, const QString &, EntityItem *) {}
 void MainWindow::showTextStyleDialog() {}
 void MainWindow::showGroupStyleDialog() {}
 void MainWindow::onSceneClicked(QPointF, Qt::MouseButton) {}

@@ -16,6 +16,7 @@
 #include "flagguard.h"
 #include "mappingitem.h"
 #include "modelitem.h"
+#include "modelreferences.h"
 #include "projectitem.h"
 #include "projecttreemodel.h"
 #include "relationshipitem.h"
@@ -51,34 +52,6 @@ QString rowKind(const QModelIndex &index)
 QString rowId(const QModelIndex &index)
 {
     return index.data(ExplorerIdRole).toString();
-}
-
-// The models to search for an object: the current one first, then every model by name.
-QList<ModelItem *> lookupOrder(ProjectItem *project, ModelItem *current)
-{
-    QList<ModelItem *> models;
-    if (current)
-        models.append(current);
-    if (project) {
-        for (ModelItem *model : project->models()) {
-            if (model && model != current)
-                models.append(model);
-        }
-    }
-    return models;
-}
-
-template<typename Item, typename Lookup>
-Item *findInModels(ProjectItem *project, ModelItem *current, const QString &id, Lookup lookup,
-                   ModelItem **owner)
-{
-    for (ModelItem *model : lookupOrder(project, current)) {
-        if (Item *item = (model->*lookup)(id)) {
-            *owner = model;
-            return item;
-        }
-    }
-    return nullptr;
 }
 
 bool isDiagramItemType(int type)
@@ -594,7 +567,7 @@ void MainWindow::refreshTableDetails()
     if (EntityItem *entity = detailsEntity) {
         const QString id = stableEntityId(entity);
         if (entity->isView()) {
-            ViewItem *view = findInModels<ViewItem>(project, currentModel, id, &ModelItem::view, &owner);
+            ViewItem *view = findViewInProject(project, currentModel, id, &owner);
             if (!view && currentModel) {
                 registerEntityInModel(entity);
                 owner = currentModel;
@@ -607,7 +580,7 @@ void MainWindow::refreshTableDetails()
             return;
         }
         syncTableColumnsFromEntity(entity);
-        TableItem *table = findInModels<TableItem>(project, currentModel, id, &ModelItem::table, &owner);
+        TableItem *table = findTableInProject(project, currentModel, id, &owner);
         if (!table && currentModel) {
             registerEntityInModel(entity);
             owner = currentModel;
@@ -632,12 +605,12 @@ void MainWindow::refreshTableDetails()
         EntityItem *box = findEntityOnScene(id);
         if (box)
             syncTableColumnsFromEntity(box);
-        if (TableItem *table = findInModels<TableItem>(project, currentModel, id, &ModelItem::table, &owner))
+        if (TableItem *table = findTableInProject(project, currentModel, id, &owner))
             tableDetails->setTable(owner, table, box);
         else
             tableDetails->clear();
     } else if (kind == ExplorerKind::View) {
-        if (ViewItem *view = findInModels<ViewItem>(project, currentModel, id, &ModelItem::view, &owner))
+        if (ViewItem *view = findViewInProject(project, currentModel, id, &owner))
             tableDetails->setView(owner, view, findEntityOnScene(id));
         else
             tableDetails->clear();

@@ -12,6 +12,7 @@
 #include "edgeitem.h"
 #include "entityitem.h"
 #include "erscene.h"
+#include "explorerkinds.h"
 #include "flagguard.h"
 #include "generatednames.h"
 #include "modelcolumnrow.h"
@@ -27,6 +28,7 @@
 #include <QHash>
 #include <QPointer>
 #include <QSignalBlocker>
+#include <QStandardItem>
 #include <QUuid>
 
 #include <optional>
@@ -717,4 +719,67 @@ QString MainWindow::uniqueObjectName(ModelItem *model, const QString &prefix)
         if (!taken.contains(candidate.toLower()))
             return candidate;
     }
+}
+
+void MainWindow::applyModelObjectName(const QString &kind, const QString &id, const QString &name,
+                                      EntityItem *sourceEntity)
+{
+    if (updatingTree || bulkUpdate || id.isEmpty())
+        return;
+    const bool isTable = kind == ExplorerKind::Table;
+    if (!isTable && kind != ExplorerKind::View)
+        return;
+    const auto find = [&]() -> QObject * {
+        return isTable ? static_cast<QObject *>(findTableInProject(project, currentModel, id))
+                       : static_cast<QObject *>(findViewInProject(project, currentModel, id));
+    };
+    QObject *object = find();
+    if (!object && sourceEntity && currentModel) {
+        registerEntityInModel(sourceEntity);
+        object = isTable ? static_cast<QObject *>(currentModel->table(id))
+                         : static_cast<QObject *>(currentModel->view(id));
+    }
+    if (!object)
+        return;
+    auto *table = qobject_cast<TableItem *>(object);
+    auto *view = qobject_cast<ViewItem *>(object);
+    const QString oldName = table ? table->name() : view->name();
+    const QString newName = name.trimmed();
+    EntityItem *box = sourceEntity ? sourceEntity : findEntityOnScene(id);
+
+    const FlagGuard updating(updatingTree);
+    if (newName.isEmpty()) {
+        // A blank name is refused: the tree and the box show the old one again.
+        if (box && box->title() != oldName)
+            box->setTitle(oldName);
+        updateTreeItemText(kind, id, oldName);
+        return;
+    }
+    if (box && box->title() != newName)
+        box->setTitle(newName);
+    updateTreeItemText(kind, id, newName);
+    if (newName == oldName)
+        return;
+    if (table)
+        table->setName(newName);
+    else
+        view->setName(newName);
+    renameStoredEntityTitle(id, newName);
+}
+
+void MainWindow::onProjectTreeItemChanged(QStandardItem *item)
+{
+    if (updatingTree || syncingSelection || !item)
+        return;
+    const QString kind = item->data(ExplorerKindRole).toString();
+    const QString id = item->data(ExplorerIdRole).toString();
+    const QString text = item->text();
+    if (kind == ExplorerKind::Project)
+        applyProjectName(text);
+    else if (kind == ExplorerKind::Model)
+        applyModelName(id, text);
+    else if (kind == ExplorerKind::Diagram)
+        applyDiagramName(id, text);
+    else if (kind == ExplorerKind::Table || kind == ExplorerKind::View)
+        applyModelObjectName(kind, id, text);
 }

@@ -71,6 +71,7 @@ public:
     // Model and diagram synchronisation.
     void registerEntityInModel(EntityItem *entity) { w.registerEntityInModel(entity); }
     void registerEdgeInModel(EdgeItem *edge) { w.registerEdgeInModel(edge); }
+    void watchEntityTitle(EntityItem *entity) { w.watchEntityTitle(entity); }
     void syncModelFromScene() { w.syncModelFromScene(); }
     EntityItem *findEntityOnScene(const QString &id) { return w.findEntityOnScene(id); }
     EdgeItem *findEdgeOnScene(const QString &id) { return w.findEdgeOnScene(id); }

@@ -130,6 +130,20 @@ void editStoredBox(DiagramItem *diagram, const QString &id, Edit edit)
     diagram->setSceneJson(document);
 }
 
+// The first explorer row of that kind and id, depth first.
+QStandardItem *treeRow(QStandardItemModel *tree, const QString &kind, const QString &id)
+{
+    QList<QStandardItem *> pending{tree->invisibleRootItem()};
+    while (!pending.isEmpty()) {
+        QStandardItem *item = pending.takeFirst();
+        if (item->data(Qt::UserRole).toString() == kind && item->data(Qt::UserRole + 1).toString() == id)
+            return item;
+        for (int row = item->rowCount() - 1; row >= 0; --row)
+            pending.prepend(item->child(row));
+    }
+    return nullptr;
+}
+
 QString boxRows(const EntityItem *box)
 {
     QStringList rows;
@@ -662,6 +676,92 @@ private Q_SLOTS:
         QCOMPARE(orders->constraintOfType(ConstraintType::PrimaryKey)->columns(),
                  (QStringList{u"c-id"_s, u"c-customer"_s}));
         QCOMPARE(boxRows(box), u"id, customer_id, total, remark, column_5"_s);
+    }
+
+    void renames_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("titleSignals");
+        QTest::newRow("tree") << "tree" << "  purchases  " << "purchases" << 1;
+        QTest::newRow("box") << "box" << "purchases" << "purchases" << 1;
+        QTest::newRow("panel") << "panel" << "purchases" << "purchases" << 1;
+        QTest::newRow("blank tree text restores the name") << "tree" << "   " << "orders" << 0;
+        QTest::newRow("blank panel name changes nothing") << "panel" << "" << "orders" << 0;
+    }
+
+    // A rename reaches the model, the tree, the live box and every stored title once.
+    void renames()
+    {
+        QFETCH(QString, from);
+        QFETCH(QString, typed);
+        QFETCH(QString, name);
+        QFETCH(int, titleSignals);
+        MainWindow w;
+        MainWindowProbe probe(w);
+        QVERIFY(open(w, m_prompts, fixture(u"three-diagrams.json"_s)));
+        ModelItem *model = probe.currentModel();
+        EntityItem *box = probe.findEntityOnScene(u"t-orders"_s);
+        const QJsonObject dBefore = diagramNamed(model, u"D"_s)->sceneJson();
+        QSignalSpy titles(box, &EntityItem::titleChanged);
+        QStandardItem *row = treeRow(probe.treeModel(), u"table"_s, u"t-orders"_s);
+        QVERIFY(row);
+
+        if (from == "tree"_L1)
+            row->setText(typed);
+        else if (from == "box"_L1)
+            box->setTitle(typed);
+        else
+            emit probe.tableDetails()->objectRenameRequested(u"table"_s, u"t-orders"_s, typed);
+
+        QCOMPARE(model->table(u"t-orders"_s)->name(), name);
+        QCOMPARE(box->title(), name);
+        QCOMPARE(titles.count(), titleSignals);
+        QCOMPARE(treeRow(probe.treeModel(), u"table"_s, u"t-orders"_s)->text(), name);
+        QCOMPARE(storedBox(diagramNamed(model, u"B"_s), u"t-orders"_s).value("title"_L1).toString(), name);
+        QCOMPARE(storedBox(diagramNamed(model, u"C"_s), u"t-orders"_s).value("title"_L1).toString(), name);
+        QCOMPARE(storedBox(diagramNamed(model, u"C"_s), u"t-orders"_s, true).value("title"_L1).toString(), name);
+        QCOMPARE(diagramNamed(model, u"D"_s)->sceneJson(), dBefore);
+    }
+
+    void renameOfSurroundingBlanksOnlyTidiesTheBox()
+    {
+        MainWindow w;
+        MainWindowProbe probe(w);
+        QVERIFY(open(w, m_prompts, fixture(u"three-diagrams.json"_s)));
+        ModelItem *model = probe.currentModel();
+        EntityItem *box = probe.findEntityOnScene(u"t-orders"_s);
+        const QJsonObject bBefore = diagramNamed(model, u"B"_s)->sceneJson();
+        box->setTitle(u" orders "_s);
+        QCOMPARE(box->title(), u"orders"_s);
+        QCOMPARE(model->table(u"t-orders"_s)->name(), u"orders"_s);
+        QCOMPARE(diagramNamed(model, u"B"_s)->sceneJson(), bBefore);
+    }
+
+    void titleOfUnregisteredBoxRegistersItFirst()
+    {
+        MainWindow w;
+        MainWindowProbe probe(w);
+        EntityItem *box = addBox(probe.scene(), u"draft"_s, {"id:BIGINT:pk"}, u"t-new"_s);
+        probe.watchEntityTitle(box);
+        box->setTitle(u"final"_s);
+        const TableItem *table = probe.currentModel()->table(u"t-new"_s);
+        QVERIFY(table);
+        QCOMPARE(dump(table), u"final: id BIGINT! | PK pk_final(id)"_s);
+    }
+
+    void treeRenamesOfProjectModelAndDiagram()
+    {
+        MainWindow w;
+        MainWindowProbe probe(w);
+        QStandardItemModel *tree = probe.treeModel();
+        treeRow(tree, u"project"_s, probe.project()->id())->setText(u"Shop"_s);
+        QCOMPARE(probe.project()->name(), u"Shop"_s);
+        treeRow(tree, u"model"_s, probe.currentModel()->id())->setText(u"Sales"_s);
+        QCOMPARE(probe.currentModel()->name(), u"Sales"_s);
+        treeRow(tree, u"diagram"_s, probe.currentDiagram()->id())->setText(u"Overview"_s);
+        QCOMPARE(probe.currentDiagram()->name(), u"Overview"_s);
     }
 
     void adoptedDiagramBecomesModel()
