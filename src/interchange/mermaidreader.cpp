@@ -319,19 +319,27 @@ bool parseMermaidAttributeLine(const QString &line, MermaidAttribute &attribute)
 
     while (pos < line.size()) {
         skipMermaidBlanks(line, pos);
-        if (pos >= line.size() || line.at(pos) == u'"')
-            break; // the attribute comment is not kept
-        QString word = readMermaidWord(line, pos);
+        if (pos >= line.size())
+            break;
+        if (line.at(pos) == u'"') {
+            // The comment runs to the next quote; what follows it is not read.
+            const int end = int(line.indexOf(u'"', pos + 1));
+            attribute.comment = line.mid(pos + 1, end < 0 ? -1 : end - pos - 1).trimmed();
+            break;
+        }
+        const QString word = readMermaidWord(line, pos);
         if (word.isEmpty())
             break;
-        word.remove(u',');
-        word = word.toUpper();
-        if (word == QLatin1String("PK"))
-            attribute.isPrimaryKey = true;
-        else if (word == QLatin1String("FK"))
-            attribute.isForeignKey = true;
-        else if (word == QLatin1String("UK"))
-            attribute.isUniqueKey = true;
+        // Markers are separated by commas with or without blanks: "PK,FK", "PK , UK".
+        const QStringList markers = word.toUpper().split(u',', Qt::SkipEmptyParts);
+        for (const QString &marker : markers) {
+            if (marker == QLatin1String("PK"))
+                attribute.isPrimaryKey = true;
+            else if (marker == QLatin1String("FK"))
+                attribute.isForeignKey = true;
+            else if (marker == QLatin1String("UK"))
+                attribute.isUniqueKey = true;
+        }
     }
     return !attribute.name.isEmpty();
 }
@@ -512,6 +520,17 @@ private:
             const QChar c = text.at(pos);
             if (c == u'}')
                 break;
+            if (c == u'"') {
+                // Quoted text is taken whole: a brace or "%%" inside a comment is text.
+                int end = pos + 1;
+                while (end < n && text.at(end) != u'"' && text.at(end) != u'\n')
+                    ++end;
+                if (end < n && text.at(end) == u'"')
+                    ++end;
+                line += QStringView(text).mid(pos, end - pos);
+                pos = end;
+                continue;
+            }
             if (c == u'\n') {
                 flushLine();
                 ++pos;
@@ -532,19 +551,22 @@ private:
         return pos;
     }
 
-    bool matchConnector(int &pos) const
+    bool matchConnector(int &pos, bool &identifying) const
     {
         skipMermaidComments(text, pos);
         if (startsWithAt(text, pos, QLatin1String("optionally to"), Qt::CaseInsensitive)) {
             pos += 13;
+            identifying = false;
             return true;
         }
         if (startsWithAt(text, pos, QLatin1String("to"), Qt::CaseInsensitive)
             && (pos + 2 == n || isBlank(text.at(pos + 2)))) {
             pos += 2;
+            identifying = true;
             return true;
         }
         if (startsWithAt(text, pos, QLatin1String("--")) || startsWithAt(text, pos, QLatin1String(".."))) {
+            identifying = text.at(pos) == u'-';
             pos += 2;
             return true;
         }
@@ -592,7 +614,8 @@ private:
         }
         // A statement that breaks off declares its first entity and goes on right after
         // that entity's name, so a long name is never read again from its second character.
-        if (!matchConnector(p)) {
+        bool identifying = true;
+        if (!matchConnector(p, identifying)) {
             findMermaidEntity(table, name, title);
             return afterFirst;
         }
@@ -623,10 +646,14 @@ private:
             std::swap(from, to);
             std::swap(startCard, endCard);
         }
+        // A later line for the same pair repeats an earlier one when it has no label or
+        // the label of an earlier line; another label is another relationship.
         const QPair<int, int> pair(qMin(from, to), qMax(from, to));
-        if (entityPairs.contains(pair))
+        const auto known = labelsByPair.constFind(pair);
+        const QString labelKey = foldedKey(label);
+        if (known != labelsByPair.constEnd() && (label.isEmpty() || known->contains(labelKey)))
             return p;
-        entityPairs.insert(pair);
+        labelsByPair[pair].insert(labelKey);
 
         MermaidRelationship relationship;
         relationship.from = table.entities.at(from).alias;
@@ -634,6 +661,7 @@ private:
         relationship.startCard = startCard;
         relationship.endCard = endCard;
         relationship.label = label;
+        relationship.identifying = identifying;
         relationship.fromEntity = from;
         relationship.toEntity = to;
         relationships.append(relationship);
@@ -642,7 +670,7 @@ private:
 
     const QString &text;
     const int n;
-    QSet<QPair<int, int>> entityPairs;
+    QHash<QPair<int, int>, QSet<QString>> labelsByPair;
 };
 
 QString normalizedText(const QString &text)
@@ -818,6 +846,8 @@ QJsonObject buildMermaidDiagramJson(const QList<MermaidEntity> &entities,
             const QString edgeId = fkEdge.value(qMakePair(e, a));
             if (!edgeId.isEmpty())
                 row.insert(QStringLiteral("fkEdgeId"), edgeId);
+            if (!attribute.comment.isEmpty())
+                row.insert(QStringLiteral("comment"), attribute.comment);
             attributeArray.append(row);
         }
 
@@ -843,6 +873,8 @@ QJsonObject buildMermaidDiagramJson(const QList<MermaidEntity> &entities,
         edge.insert(QStringLiteral("endCard"), relationship.endCard);
         if (!relationship.label.isEmpty())
             edge.insert(QStringLiteral("label"), relationship.label);
+        if (!relationship.identifying)
+            edge.insert(QStringLiteral("identifying"), false);
         edgeArray.append(edge);
     }
 

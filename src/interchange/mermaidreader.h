@@ -23,6 +23,7 @@ struct MermaidAttribute
     bool isPrimaryKey = false;
     bool isForeignKey = false;
     bool isUniqueKey = false;
+    QString comment; // the quoted text after the name and key markers
 };
 
 struct MermaidEntity
@@ -39,6 +40,7 @@ struct MermaidRelationship
     int startCard = MermaidCardinality::One;
     int endCard = MermaidCardinality::One;
     QString label;
+    bool identifying = true; // written with "--" or "to"; ".." and "optionally to" are not
     int fromEntity = -1; // indices into the entity list; the document is built from these
     int toEntity = -1;
 };

@@ -5,8 +5,10 @@
 #include <QStringList>
 
 // Compact, readable forms of the reader's records, so test tables can state them by hand:
-//   entity        "NAME" or "NAME[Alias]", then " {type name PK FK UK; ...}" when it has rows
-//   relationship  "FROM 0-3 TO : label", named by the entity names its indices point at
+//   entity        "NAME" or "NAME[Alias]", then " {type name PK FK UK "comment"; ...}" when
+//                 it has rows
+//   relationship  "FROM 0-3 TO : label" ("0..3" when not identifying), named by the entity
+//                 names its indices point at
 namespace mermaidtest {
 
 inline QString describeEntity(const MermaidEntity &entity)
@@ -25,6 +27,8 @@ inline QString describeEntity(const MermaidEntity &entity)
             row += QLatin1String(" FK");
         if (a.isUniqueKey)
             row += QLatin1String(" UK");
+        if (!a.comment.isEmpty())
+            row += QLatin1String(" \"") + a.comment + QLatin1Char('"');
         rows.append(row);
     }
     return out + QLatin1String(" {") + rows.join(QLatin1String("; ")) + QLatin1Char('}');
@@ -49,7 +53,12 @@ inline QStringList describeRelationships(const QList<MermaidEntity> &entities,
         const QString to = r.toEntity >= 0 && r.toEntity < entities.size()
                                ? entities.at(r.toEntity).name
                                : QStringLiteral("?");
-        QString line = QStringLiteral("%1 %2-%3 %4").arg(from).arg(r.startCard).arg(r.endCard).arg(to);
+        QString line = QStringLiteral("%1 %2%3%4 %5")
+                           .arg(from)
+                           .arg(r.startCard)
+                           .arg(r.identifying ? QStringLiteral("-") : QStringLiteral(".."))
+                           .arg(r.endCard)
+                           .arg(to);
         if (!r.label.isEmpty())
             line += QLatin1String(" : ") + r.label;
         out.append(line);

@@ -70,9 +70,13 @@ private slots:
 
 void TestMermaidDocument::writesTheDocumentShape()
 {
+    MermaidAttribute commented = row("code");
+    commented.comment = QStringLiteral("shown on invoices");
+    MermaidRelationship nonIdentifying = relationship(1, 0, 2, 2);
+    nonIdentifying.identifying = false;
     const QJsonObject document = buildMermaidDiagramJson(
-        {entity("A", {row("id", "PK")}), entity("B")},
-        {relationship(0, 1, 0, 3, "has"), relationship(1, 0, 2, 2)});
+        {entity("A", {row("id", "PK"), commented}), entity("B")},
+        {relationship(0, 1, 0, 3, "has"), nonIdentifying});
 
     QCOMPARE(document.value("version").toString(), QStringLiteral("1.0"));
     QCOMPARE(document.value("type").toString(), QStringLiteral("er-diagram"));
@@ -85,6 +89,9 @@ void TestMermaidDocument::writesTheDocumentShape()
     QCOMPARE(a.value("title").toString(), QStringLiteral("A"));
     QVERIFY(!QUuid::fromString(a.value("id").toString()).isNull());
     QVERIFY(!a.value("id").toString().startsWith(QLatin1Char('{')));
+    // A comment is written only where there is one.
+    QVERIFY(!rowOf(document, 0, 0).contains("comment"));
+    QCOMPARE(rowOf(document, 0, 1).value("comment").toString(), QStringLiteral("shown on invoices"));
     QCOMPARE(entities.at(1).toObject().value("attributes").toArray().size(), 0);
     QVERIFY(entities.at(1).toObject().value("attributes").isArray());
 
@@ -97,6 +104,9 @@ void TestMermaidDocument::writesTheDocumentShape()
     QCOMPARE(first.value("endCard").toInt(), 3);
     QCOMPARE(first.value("label").toString(), QStringLiteral("has"));
     QVERIFY(!edges.at(1).toObject().contains("label"));
+    // "identifying" is written only for a line that is not.
+    QVERIFY(!first.contains("identifying"));
+    QCOMPARE(edges.at(1).toObject().value("identifying"), QJsonValue(false));
     QVERIFY(first.value("id").toString() != edges.at(1).toObject().value("id").toString());
 }
 

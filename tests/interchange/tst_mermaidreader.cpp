@@ -79,12 +79,13 @@ void TestMermaidReader::readsFixtureFiles_data()
         << "customer_orders.mmd"
         << QStringList{"CUSTOMER", "ORDER", "LINE-ITEM", "DELIVERY-ADDRESS"}
         << QStringList{"CUSTOMER 0-3 ORDER : places", "ORDER 0-1 LINE-ITEM : contains",
-                       "CUSTOMER 1-1 DELIVERY-ADDRESS : uses"};
+                       "CUSTOMER 1..1 DELIVERY-ADDRESS : uses"};
     QTest::newRow("blocks with array and sized types")
         << "car_drivers.mmd"
         << QStringList{"CAR {string registrationNumber PK; string make; string model; string[] parts}",
                        "NAMED-DRIVER {string carRegistrationNumber PK FK; string driverLicence PK FK}",
-                       "PERSON {string driversLicense PK; string(99) firstName; string lastName; "
+                       "PERSON {string driversLicense PK \"The license #\"; "
+                       "string(99) firstName \"Only 99 characters are allowed\"; string lastName; "
                        "string phone UK; int age}",
                        "MANUFACTURER"}
         << QStringList{"CAR 0-3 NAMED-DRIVER : allows", "PERSON 0-3 NAMED-DRIVER : is",
@@ -92,21 +93,22 @@ void TestMermaidReader::readsFixtureFiles_data()
     QTest::newRow("word forms with to and optionally to")
         << "word_forms.mmd"
         << QStringList{"CAR", "NAMED-DRIVER", "PERSON", "GARAGE", "OWNER"}
-        << QStringList{"CAR 0-3 NAMED-DRIVER : allows", "PERSON 3-3 NAMED-DRIVER : is",
+        << QStringList{"CAR 0-3 NAMED-DRIVER : allows", "PERSON 3..3 NAMED-DRIVER : is",
                        "OWNER 0-1 GARAGE : belongs to"};
     QTest::newRow("every symbol in both facings")
         << "all_symbols.mmd"
         << QStringList{"A", "B", "C", "D", "E", "F", "G", "H", "I", "J", "K", "L", "M", "N",
                        "P", "Q", "R", "S"}
         << QStringList{"A 0-0 B : one to one", "C 2-2 D : zero or one", "E 1-1 F : many",
-                       "G 3-3 H", "I 3-3 J", "K 1-1 L", "M 2-2 N", "Q 0-3 P : reversed",
-                       "R 0-1 S : non-identifying"};
+                       "G 3-3 H", "I 3-3 J", "K 1..1 L", "M 2..2 N", "Q 0-3 P : reversed",
+                       "R 0..1 S : non-identifying"};
     QTest::newRow("keys, comments and directives")
         << "keys_and_comments.mmd"
-        << QStringList{"CUSTOMER {string name; string custNumber PK; string(99) sector; "
-                       "string[] tags UK}",
-                       "ORDER {int orderNumber PK; string customer_id FK; string deliveryAddress; "
-                       "int productCode PK FK; string priority PK; string email FK UK}"}
+        << QStringList{"CUSTOMER {string name; string custNumber PK \"the customer number\"; "
+                       "string(99) sector; string[] tags UK}",
+                       "ORDER {int orderNumber PK; string customer_id FK \"links the customer\"; "
+                       "string deliveryAddress \"PK, FK\"; int productCode PK FK; string priority PK; "
+                       "string email FK UK \"contact\"}"}
         << QStringList{"CUSTOMER 0-3 ORDER : places"};
     QTest::newRow("aliases, class suffixes, style lines, quoted names")
         << "aliases_and_styles.mmd"
@@ -184,13 +186,36 @@ void TestMermaidReader::readsStatements_data()
         << QStringList{"directions {string a}", "direction_log", "Z"}
         << QStringList{"direction_log 0-3 directions : x"};
     QTest::newRow("attribute markers and comments")
-        << "erDiagram\nT {\n  string email UK, FK \"comment PK\"\n  int a PK,FK\n  string *id\n"
+        << "erDiagram\nT {\n  string email UK, FK \"comment PK\"\n  string *id\n"
            "  x\n  string y unknown PK\n}"
-        << QStringList{"T {string email FK UK; int a; string id PK; string y PK}"}
+        << QStringList{"T {string email FK UK \"comment PK\"; string id PK; string y PK}"}
         << QStringList{};
-    QTest::newRow("closing brace in an attribute comment ends the block")
-        << "erDiagram\nT {\n  string a \"x } B\n  int c\n}"
-        << QStringList{"T {string a}", "B", "int", "c"} << QStringList{};
+    QTest::newRow("markers joined by commas with or without blanks")
+        << "erDiagram\nT {\n  int a PK,FK\n  int b PK , UK\n  int c fk,uk \"x\"\n  int d PK,\n}"
+        << QStringList{"T {int a PK FK; int b PK UK; int c FK UK \"x\"; int d PK}"} << QStringList{};
+    QTest::newRow("closing brace in a quoted comment stays in the comment")
+        << "erDiagram\nT {\n  string code \"format {x}\"\n  int n\n}\nU {\n  string no "
+           "\"INV-{year}-{seq}\"\n}"
+        << QStringList{"T {string code \"format {x}\"; int n}", "U {string no \"INV-{year}-{seq}\"}"}
+        << QStringList{};
+    QTest::newRow("comment marks inside a quoted comment are text")
+        << "erDiagram\nT {\n  int rate \"50%% off\" PK\n}"
+        << QStringList{"T {int rate \"50%% off\"}"} << QStringList{};
+    QTest::newRow("an unclosed comment quote ends at its line")
+        << "erDiagram\nT {\n  string a \"open } here\n  int b\n}\nU"
+        << QStringList{"T {string a \"open } here\"; int b}", "U"} << QStringList{};
+    QTest::newRow("another label for the same pair is another relationship")
+        << "erDiagram\nAIRPORT ||--o{ FLIGHT : \"departs from\"\nAIRPORT ||--o{ FLIGHT : \"arrives at\"\n"
+           "FLIGHT }o--|| AIRPORT : \"Departs From\"\nAIRPORT ||--o{ FLIGHT"
+        << QStringList{"AIRPORT", "FLIGHT"}
+        << QStringList{"AIRPORT 0-3 FLIGHT : departs from", "AIRPORT 0-3 FLIGHT : arrives at"};
+    QTest::newRow("a label after an unlabelled line for the pair is kept")
+        << "erDiagram\nA ||--o{ B\nA ||--o{ B : x\nB }o--|| A"
+        << QStringList{"A", "B"} << QStringList{"A 0-3 B", "A 0-3 B : x"};
+    QTest::newRow("non-identifying connectors")
+        << "erDiagram\nA ||..o{ B : x\nC only one optionally to zero or more D\nE one or more to one or more F"
+        << QStringList{"A", "B", "C", "D", "E", "F"}
+        << QStringList{"A 0..3 B : x", "C 0..3 D", "E 1-1 F"};
     QTest::newRow("a relationship inside a block reads as an attribute")
         << "erDiagram\nT {\n  A ||--o{ B : x\n}" << QStringList{"T {A ||--o{}"} << QStringList{};
     QTest::newRow("style, classDef and class lines are skipped")
