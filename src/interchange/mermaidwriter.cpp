@@ -98,6 +98,33 @@ int writtenCard(const QJsonValue &value)
                : MermaidCardinality::Many;
 }
 
+// The names of an entity's attribute lines, in row order: a row whose name repairs to
+// nothing, though it had one, is written as attribute_<row number> (made unique in the
+// entity); a row without a name stays out (empty entry).
+QStringList writtenAttributeNames(const QJsonArray &attributes)
+{
+    QStringList names;
+    QSet<QString> used;
+    for (const QJsonValue &value : attributes) {
+        const QString name =
+            sanitizeMermaidAttributeName(value.toObject().value(QStringLiteral("name")).toString());
+        names.append(name);
+        used.insert(name.toCaseFolded());
+    }
+    for (int a = 0; a < attributes.size(); ++a) {
+        if (!names.at(a).isEmpty()
+            || attributes.at(a).toObject().value(QStringLiteral("name")).toString().trimmed().isEmpty())
+            continue;
+        const QString base = QStringLiteral("attribute_%1").arg(a + 1);
+        QString name = base;
+        for (int suffix = 2; used.contains(name.toCaseFolded()); ++suffix)
+            name = base + u'_' + QString::number(suffix);
+        used.insert(name.toCaseFolded());
+        names[a] = name;
+    }
+    return names;
+}
+
 } // namespace
 
 bool isValidMermaidIdentifier(const QString &text)
@@ -180,12 +207,40 @@ QString sanitizeMermaidType(const QString &text)
     return out;
 }
 
+// Mermaid's quoted strings have no escape and end at a line: a double quote becomes a single
+// one and a line break (or any other control character) a blank.
+static QString quotableText(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        if (c == u'"')
+            out += u'\'';
+        else if (c.category() == QChar::Other_Control || c == QChar::LineSeparator
+                 || c == QChar::ParagraphSeparator)
+            out += u' ';
+        else
+            out += c;
+    }
+    return out;
+}
+
 QString quoteMermaidString(const QString &text)
 {
-    QString out = text;
-    out.replace(u'\\', QLatin1String("\\\\"));
-    out.replace(u'"', QLatin1String("\\\""));
+    // "%%" right after the opening quote would start a Mermaid comment; a single "%" cannot.
+    QString out = quotableText(text);
+    for (qsizetype at = out.indexOf(QLatin1String("%%")); at >= 0; at = out.indexOf(QLatin1String("%%"), at))
+        out.remove(at, 1);
     return u'"' + out + u'"';
+}
+
+QString mermaidAliasText(const QString &title)
+{
+    // An alias is a quoted entity name, which may hold neither "%" nor a backslash.
+    QString out = quotableText(title);
+    out.remove(u'%');
+    out.remove(u'\\');
+    return out.trimmed();
 }
 
 QString generateMermaidText(const QJsonObject &diagram)
@@ -218,10 +273,11 @@ QString generateMermaidText(const QJsonObject &diagram)
             continue;
         }
         const QString name = uniqueMermaidName(sanitizeMermaidEntityName(title), used);
+        const QString alias = mermaidAliasText(title);
         identifiers.insert(id, name);
-        declarations.insert(id, name == title
+        declarations.insert(id, alias.isEmpty() || alias == name
                                     ? name
-                                    : name + u'[' + quoteMermaidString(title) + u']');
+                                    : name + u'[' + quoteMermaidString(alias) + u']');
     }
 
     QString text = QStringLiteral("erDiagram\n");
@@ -237,10 +293,10 @@ QString generateMermaidText(const QJsonObject &diagram)
             continue;
         }
         text += QLatin1String(" {\n");
-        for (const QJsonValue &value : attributes) {
-            const QJsonObject attribute = value.toObject();
-            const QString name =
-                sanitizeMermaidAttributeName(attribute.value(QStringLiteral("name")).toString());
+        const QStringList names = writtenAttributeNames(attributes);
+        for (int a = 0; a < attributes.size(); ++a) {
+            const QJsonObject attribute = attributes.at(a).toObject();
+            const QString &name = names.at(a);
             if (name.isEmpty())
                 continue;
             text += QLatin1String("        ")
@@ -249,6 +305,9 @@ QString generateMermaidText(const QJsonObject &diagram)
             const QString markers = writtenMarkers(attribute);
             if (!markers.isEmpty())
                 text += u' ' + markers;
+            const QString comment = attribute.value(QStringLiteral("comment")).toString();
+            if (!comment.isEmpty())
+                text += u' ' + quoteMermaidString(comment);
             text += u'\n';
         }
         text += QLatin1String("    }\n");
@@ -263,9 +322,10 @@ QString generateMermaidText(const QJsonObject &diagram)
         const QString to = identifiers.value(edge.value(QStringLiteral("to")).toString());
         if (from.isEmpty() || to.isEmpty())
             continue;
+        const bool identifying = edge.value(QStringLiteral("identifying")).toBool(true);
         text += QLatin1String("    ") + from + u' '
                 + mermaidLeftCardinalitySymbol(writtenCard(edge.value(QStringLiteral("startCard"))))
-                + QLatin1String("--")
+                + (identifying ? QLatin1String("--") : QLatin1String(".."))
                 + mermaidRightCardinalitySymbol(writtenCard(edge.value(QStringLiteral("endCard"))))
                 + u' ' + to + QLatin1String(" : ")
                 + quoteMermaidString(edge.value(QStringLiteral("label")).toString()) + u'\n';

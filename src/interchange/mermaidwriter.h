@@ -29,8 +29,13 @@ QString uniqueMermaidName(const QString &base, MermaidUsedNames &used);
 QString sanitizeMermaidAttributeName(const QString &text);
 QString sanitizeMermaidType(const QString &text);
 
-// The text in double quotes, with backslashes and double quotes escaped.
+// The text in double quotes as Mermaid reads it back: quoted strings have no escape, so a
+// double quote becomes a single one, a line break a blank, and "%%" a single "%".
 QString quoteMermaidString(const QString &text);
+
+// A title as the quoted alias of an entity may hold it: as above, without "%" and
+// backslashes, trimmed; empty when nothing is left.
+QString mermaidAliasText(const QString &title);
 
 // The diagram as Mermaid erDiagram text; at least "erDiagram\n".
 QString generateMermaidText(const QJsonObject &diagram);

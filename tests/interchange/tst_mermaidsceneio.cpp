@@ -21,6 +21,7 @@ private slots:
     void exportReadsBackToTheSameDiagram_data();
     void exportReadsBackToTheSameDiagram();
     void emptySceneExportsABareDiagram();
+    void exportKeepsWhatTheFileHolds();
 };
 
 namespace {
@@ -99,16 +100,17 @@ void TestMermaidSceneIo::importBuildsBoxesEdgesAndForeignKeyRows()
     QVERIFY(importMermaidIntoScene(&scene, fixture("car_drivers.mmd"), &error));
     QCOMPARE(error, QStringLiteral("untouched"));
 
-    // Grid of two columns; the scene keeps no relationship labels.
+    // Grid of two columns; the scene keeps the relationship labels.
     const QStringList expected = {
         "CAR @60,60 [registrationNumber:string PK; make:string; model:string; parts:string[]]",
         "MANUFACTURER @380,300 []",
         "NAMED-DRIVER @380,60 [carRegistrationNumber:string PK FK; driverLicence:string PK FK]",
-        "PERSON @60,300 [driversLicense:string PK; firstName:string(99); lastName:string; "
+        "PERSON @60,300 [driversLicense:string PK \"The license #\"; "
+        "firstName:string(99) \"Only 99 characters are allowed\"; lastName:string; "
         "phone:string UK; age:int]",
-        "CAR -> NAMED-DRIVER 0/3",
-        "MANUFACTURER -> CAR 0/3",
-        "PERSON -> NAMED-DRIVER 0/3",
+        "CAR -> NAMED-DRIVER 0/3 : allows",
+        "MANUFACTURER -> CAR 0/3 : makes",
+        "PERSON -> NAMED-DRIVER 0/3 : is",
     };
     QCOMPARE(scenetest::describeDocument(scene.toJson(), true), expected);
 
@@ -153,6 +155,8 @@ void TestMermaidSceneIo::exportReadsBackToTheSameDiagram_data()
     QTest::newRow("bare") << "car_drivers.mmd" << "out.mmd" << false;
     QTest::newRow("fenced for Markdown") << "customer_orders.mmd" << "out.md" << true;
     QTest::newRow("aliases and Unicode") << "aliases_and_styles.mmd" << "out.txt" << false;
+    QTest::newRow("comments, labels, identifying flags, self-relationship")
+        << "kept_on_export.mmd" << "out.mmd" << false;
 }
 
 void TestMermaidSceneIo::exportReadsBackToTheSameDiagram()
@@ -164,6 +168,9 @@ void TestMermaidSceneIo::exportReadsBackToTheSameDiagram()
     ERScene scene;
     QString error;
     QVERIFY2(importMermaidIntoScene(&scene, fixture(qPrintable(fixtureName)), &error), qPrintable(error));
+    // The scene keeps all the file gave: comments, labels and identifying flags included.
+    const QJsonObject imported = parseMermaidFile(fixture(qPrintable(fixtureName)), &error);
+    QCOMPARE(scenetest::describeDocument(scene.toJson(), false), scenetest::describeDocument(imported, false));
 
     QTemporaryDir dir;
     const QString target = dir.filePath(fileName);
@@ -192,6 +199,28 @@ void TestMermaidSceneIo::emptySceneExportsABareDiagram()
 
     QVERIFY(!exportSceneToMermaidFile(&scene, QString(), &error));
     QCOMPARE(error, QStringLiteral("No destination file was specified."));
+}
+
+void TestMermaidSceneIo::exportKeepsWhatTheFileHolds()
+{
+    ERScene scene;
+    QString error;
+    QVERIFY2(importMermaidIntoScene(&scene, fixture("kept_on_export.mmd"), &error), qPrintable(error));
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("out.mmd"));
+    QVERIFY2(exportSceneToMermaidFile(&scene, target, &error), qPrintable(error));
+
+    const QStringList expected = {
+        "AIRPORT [code:string PK \"IATA code, e.g. {LHR}\"; name:string]",
+        "EMPLOYEE [id:int PK FK \"the badge number\"; manager_id:int FK]",
+        "FLIGHT [number:string PK \"INV-{year}-{seq}\"; origin_airport:string FK; "
+        "destination_airport:string FK; seats:int]",
+        "AIRPORT -> FLIGHT 0/3 : arrives at",
+        "AIRPORT -> FLIGHT 0/3 : departs from",
+        "EMPLOYEE ..> EMPLOYEE 0/3 : manages",
+        "EMPLOYEE ..> FLIGHT 3/3 : crews",
+    };
+    QCOMPARE(scenetest::describeDocument(parseMermaidFile(target, &error), false), expected);
 }
 
 QTEST_MAIN(TestMermaidSceneIo)

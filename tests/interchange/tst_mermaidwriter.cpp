@@ -96,8 +96,12 @@ void TestMermaidWriter::namesEntities_data()
         << QStringList{"a", "b", "c"} << QStringList{"!!!", "???", "()"}
         << QStringList{"Entity[\"!!!\"]", "Entity_2[\"???\"]", "Entity_3[\"()\"]"};
     QTest::newRow("quote, backslash and line break")
-        << QStringList{"a", "b"} << QStringList{"Say \"hi\" \\ now", "two\nlines"}
-        << QStringList{"Say_hi__now[\"Say \\\"hi\\\" \\\\ now\"]", "two_lines[\"two\nlines\"]"};
+        << QStringList{"a", "b", "c"} << QStringList{"Say \"hi\" \\ now", "two\nlines", "Customer \"VIP\""}
+        << QStringList{"Say_hi__now[\"Say 'hi'  now\"]", "two_lines[\"two lines\"]",
+                       "Customer_VIP[\"Customer 'VIP'\"]"};
+    QTest::newRow("percent signs")
+        << QStringList{"a", "b"} << QStringList{"100% done", "%"}
+        << QStringList{"e100_done[\"100 done\"]", "Entity"};
     QTest::newRow("non-ASCII")
         << QStringList{"a", "b"} << QStringList{QString::fromUtf8("Straße"), QString::fromUtf8("٣abc")}
         << QStringList{QString::fromUtf8("Straße"), QString::fromUtf8("e٣abc[\"٣abc\"]")};
@@ -154,7 +158,8 @@ void TestMermaidWriter::repairsAttributeNamesAndTypes_data()
     QTest::newRow("quotes and markup dropped") << "\"*nick*\"" << "varchar(40)" << "varchar(40) nick";
     QTest::newRow("digit-first name") << "1st" << "int" << "int 1st";
     QTest::newRow("surrounding blanks") << "  padded  " << "  text  " << "text padded";
-    QTest::newRow("unusable name") << "!!!" << "int" << "";
+    QTest::newRow("unusable name gets a generated one") << "#" << "int" << "int attribute_1";
+    QTest::newRow("blank name") << "   " << "int" << "";
 }
 
 void TestMermaidWriter::repairsAttributeNamesAndTypes()
@@ -177,13 +182,18 @@ void TestMermaidWriter::writesKeyMarkersInOrder_data()
     QTest::addColumn<bool>("pk");
     QTest::addColumn<bool>("fk");
     QTest::addColumn<bool>("uk");
+    QTest::addColumn<QString>("comment");
     QTest::addColumn<QString>("line");
 
-    QTest::newRow("none") << false << false << false << "int a";
-    QTest::newRow("primary") << true << false << false << "int a PK";
-    QTest::newRow("primary and foreign") << true << true << false << "int a PK, FK";
-    QTest::newRow("foreign and unique") << false << true << true << "int a FK, UK";
-    QTest::newRow("all three") << true << true << true << "int a PK, FK, UK";
+    QTest::newRow("none") << false << false << false << "" << "int a";
+    QTest::newRow("primary") << true << false << false << "" << "int a PK";
+    QTest::newRow("primary and foreign") << true << true << false << "" << "int a PK, FK";
+    QTest::newRow("foreign and unique") << false << true << true << "" << "int a FK, UK";
+    QTest::newRow("all three") << true << true << true << "" << "int a PK, FK, UK";
+    QTest::newRow("comment") << false << false << false << "shown on invoices"
+                             << "int a \"shown on invoices\"";
+    QTest::newRow("comment after markers, quote and line break repaired")
+        << true << false << false << "say \"hi\"\ntwice {x} 5%" << "int a PK \"say 'hi' twice {x} 5%\"";
 }
 
 void TestMermaidWriter::writesKeyMarkersInOrder()
@@ -191,8 +201,12 @@ void TestMermaidWriter::writesKeyMarkersInOrder()
     QFETCH(bool, pk);
     QFETCH(bool, fk);
     QFETCH(bool, uk);
+    QFETCH(QString, comment);
     QFETCH(QString, line);
-    QCOMPARE(generateMermaidText(diagram({entity("e", "T", {attribute("a", "int", pk, fk, uk)})})),
+    QJsonObject row = attribute("a", "int", pk, fk, uk);
+    if (!comment.isEmpty())
+        row.insert("comment", comment);
+    QCOMPARE(generateMermaidText(diagram({entity("e", "T", {row})})),
              QStringLiteral("erDiagram\n    T {\n        ") + line + QStringLiteral("\n    }\n"));
 }
 
@@ -245,24 +259,32 @@ void TestMermaidWriter::writesRelationshipLines_data()
     QTest::addColumn<QJsonValue>("endCard");
     QTest::addColumn<QJsonValue>("label");
     QTest::addColumn<QString>("line");
+    QTest::addColumn<QJsonValue>("identifying");
 
     const QJsonValue none(QJsonValue::Undefined);
     QTest::newRow("many to zero-or-one, no label") << QJsonValue(1) << QJsonValue(2) << none
-                                                   << "    A }|--o| B : \"\"";
+                                                   << "    A }|--o| B : \"\"" << none;
     QTest::newRow("one to zero-or-many") << QJsonValue(0) << QJsonValue(3) << QJsonValue("has")
-                                         << "    A ||--o{ B : \"has\"";
+                                         << "    A ||--o{ B : \"has\"" << none;
     QTest::newRow("zero-or-one to one") << QJsonValue(2) << QJsonValue(0) << QJsonValue("x")
-                                        << "    A |o--|| B : \"x\"";
+                                        << "    A |o--|| B : \"x\"" << none;
     QTest::newRow("zero-or-many to many") << QJsonValue(3) << QJsonValue(1) << none
-                                          << "    A }o--|{ B : \"\"";
+                                          << "    A }o--|{ B : \"\"" << none;
     QTest::newRow("out of range") << QJsonValue(7) << QJsonValue(-1) << none
-                                  << "    A }|--|{ B : \"\"";
-    QTest::newRow("missing") << none << none << none << "    A }|--|{ B : \"\"";
+                                  << "    A }|--|{ B : \"\"" << none;
+    QTest::newRow("missing") << none << none << none << "    A }|--|{ B : \"\"" << none;
     QTest::newRow("not integers") << QJsonValue("0") << QJsonValue(2.5) << QJsonValue(5)
-                                  << "    A }|--|{ B : \"\"";
+                                  << "    A }|--|{ B : \"\"" << none;
     QTest::newRow("label with quote and backslash")
         << QJsonValue(0) << QJsonValue(0) << QJsonValue("say \"hi\" \\o/")
-        << "    A ||--|| B : \"say \\\"hi\\\" \\\\o/\"";
+        << "    A ||--|| B : \"say 'hi' \\o/\"" << none;
+    QTest::newRow("label with line break and comment marks")
+        << QJsonValue(0) << QJsonValue(0) << QJsonValue("%%x\r\ny 50%")
+        << "    A ||--|| B : \"%x  y 50%\"" << none;
+    QTest::newRow("not identifying") << QJsonValue(0) << QJsonValue(3) << QJsonValue("may have")
+                                     << "    A ||..o{ B : \"may have\"" << QJsonValue(false);
+    QTest::newRow("identifying written out") << QJsonValue(0) << QJsonValue(3) << none
+                                             << "    A ||--o{ B : \"\"" << QJsonValue(true);
 }
 
 void TestMermaidWriter::writesRelationshipLines()
@@ -271,10 +293,13 @@ void TestMermaidWriter::writesRelationshipLines()
     QFETCH(QJsonValue, endCard);
     QFETCH(QJsonValue, label);
     QFETCH(QString, line);
+    QFETCH(QJsonValue, identifying);
 
     QJsonObject link = edge("a", "b", startCard, endCard);
     if (!label.isUndefined())
         link.insert("label", label);
+    if (!identifying.isUndefined())
+        link.insert("identifying", identifying);
     const QString text = generateMermaidText(diagram({entity("a", "A"), entity("b", "B")}, {link}));
     QCOMPARE(text, QStringLiteral("erDiagram\n    A\n    B\n") + line + QLatin1Char('\n'));
 }

@@ -54,12 +54,15 @@ inline QString describeRow(const QJsonObject &row)
         text += QLatin1String(" FK");
     if (row.value(QStringLiteral("isUniqueKey")).toBool())
         text += QLatin1String(" UK");
+    if (row.contains(QStringLiteral("comment")))
+        text += QLatin1String(" \"") + row.value(QStringLiteral("comment")).toString() + QLatin1Char('"');
     return text;
 }
 
-// One line per entity, "Title [name:type PK; ...]", with " @x,y" when withPositions, then
-// one line per edge, "From -> To start/end", all sorted so the order of the arrays (the
-// scene writes the topmost item first) does not matter.
+// One line per entity, "Title [name:type PK "comment"; ...]", with " @x,y" when
+// withPositions, then one line per edge, "From -> To start/end", "From ..> To start/end"
+// when not identifying, with " : label" when labelled; all sorted so the order of the
+// arrays (the scene writes the topmost item first) does not matter.
 inline QStringList describeDocument(const QJsonObject &document, bool withPositions)
 {
     QHash<QString, QString> titles;
@@ -81,11 +84,16 @@ inline QStringList describeDocument(const QJsonObject &document, bool withPositi
     QStringList edges;
     for (const QJsonValue &value : document.value(QStringLiteral("edges")).toArray()) {
         const QJsonObject edge = value.toObject();
-        edges.append(QStringLiteral("%1 -> %2 %3/%4")
-                         .arg(titles.value(edge.value(QStringLiteral("from")).toString(), QStringLiteral("?")),
-                              titles.value(edge.value(QStringLiteral("to")).toString(), QStringLiteral("?")))
-                         .arg(edge.value(QStringLiteral("startCard")).toInt())
-                         .arg(edge.value(QStringLiteral("endCard")).toInt()));
+        const bool identifying = edge.value(QStringLiteral("identifying")).toBool(true);
+        QString line = QStringLiteral("%1 %2 %3 %4/%5")
+                           .arg(titles.value(edge.value(QStringLiteral("from")).toString(), QStringLiteral("?")),
+                                identifying ? QStringLiteral("->") : QStringLiteral("..>"),
+                                titles.value(edge.value(QStringLiteral("to")).toString(), QStringLiteral("?")))
+                           .arg(edge.value(QStringLiteral("startCard")).toInt())
+                           .arg(edge.value(QStringLiteral("endCard")).toInt());
+        if (edge.contains(QStringLiteral("label")))
+            line += QLatin1String(" : ") + edge.value(QStringLiteral("label")).toString();
+        edges.append(line);
     }
     std::sort(entities.begin(), entities.end());
     std::sort(edges.begin(), edges.end());

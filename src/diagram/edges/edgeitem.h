@@ -163,6 +163,9 @@ public:
     int dragAxis = 2;
     QPointF lastDragPos;
     QString id;
+    // Kept from an imported file and written back; neither is drawn nor edited here.
+    QString label;
+    bool identifying = true;
     bool removeForeignKeysOnDelete = true;
     QMenu *cardinalityMenu = nullptr;
 

@@ -82,6 +82,10 @@ QJsonObject EdgeItem::toJson() const
                         { QStringLiteral("startCard"), startCard },
                         { QStringLiteral("endCard"), endCard },
                         { QStringLiteral("id"), id } };
+    if (!label.isEmpty())
+        object.insert(QStringLiteral("label"), label);
+    if (!identifying)
+        object.insert(QStringLiteral("identifying"), false);
     if (fromSlot)
         object.insert(QStringLiteral("fromSlot"), slotJson(fromSlot));
     if (toSlot)
@@ -107,6 +111,9 @@ void EdgeItem::fromJson(const QJsonObject &object)
             qWarning("EdgeItem::fromJson: unusable edge id, a new one is given");
         id = QUuid::createUuid().toString(QUuid::WithoutBraces);
     }
+
+    label = object.value(QStringLiteral("label")).toString();
+    identifying = object.value(QStringLiteral("identifying")).toBool(true);
 
     if (object.contains(QStringLiteral("startCard")))
         startCard = cardinalityFrom(object.value(QStringLiteral("startCard")));

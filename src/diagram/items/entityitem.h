@@ -64,6 +64,7 @@ public:
         bool isKey = false;    // primary or unique; derived, never stored
         bool inherited = false; // row a view takes from its source
         QString columnId;      // model column the row mirrors
+        QString comment;       // kept from an imported file and written back; not drawn
     };
 
     EntityItem(const QString &title, const QSizeF &size);

@@ -163,6 +163,8 @@ QJsonObject EntityItem::toJson() const
                 row.insert(QStringLiteral("inherited"), true);
             if (!a.columnId.isEmpty())
                 row.insert(QStringLiteral("columnId"), a.columnId);
+            if (!a.comment.isEmpty())
+                row.insert(QStringLiteral("comment"), a.comment);
             rows.append(row);
         }
         object.insert(QStringLiteral("attributes"), rows);
@@ -253,6 +255,8 @@ void EntityItem::fromJson(const QJsonObject &object)
                 attributes[target].columnId = columnId;
             if (row.contains(QStringLiteral("fkEdgeId")))
                 attributes[target].fkEdgeId = row.value(QStringLiteral("fkEdgeId")).toString();
+            if (row.contains(QStringLiteral("comment")))
+                attributes[target].comment = row.value(QStringLiteral("comment")).toString();
         }
     }
 
