@@ -683,9 +683,12 @@ QString findEnclosingTableId(const QString &id, const CellIndex &index,
     }
 }
 
-void addRow(DrawioEntity *entity, const QString &text, const DrawioCell &source, double sortKey)
+// mayBeTitle: the text is the table's topmost loose line, which may repeat the title; a row
+// is never skipped for carrying the title's text (a column named like its table).
+void addRow(DrawioEntity *entity, const QString &text, const DrawioCell &source, double sortKey,
+            bool mayBeTitle)
 {
-    if (text.isEmpty() || text.compare(entity->title, Qt::CaseInsensitive) == 0)
+    if (text.isEmpty() || (mayBeTitle && text.compare(entity->title, Qt::CaseInsensitive) == 0))
         return;
     DrawioRow row = parsePlainAttributeText(text, sortKey);
     bool ok = false;
@@ -702,7 +705,7 @@ void addRow(DrawioEntity *entity, const QString &text, const DrawioCell &source,
         row.isForeignKey = true;
     if (source.unique)
         row.isUniqueKey = true;
-    if (!row.name.isEmpty() && row.name.compare(entity->title, Qt::CaseInsensitive) != 0)
+    if (!row.name.isEmpty())
         entity->rows.append(row);
 }
 
@@ -741,7 +744,7 @@ DrawioEntity buildEntity(const QString &tableId, const CellIndex &index,
         for (const qsizetype rowCell : rowCells) {
             const DrawioCell &cell = cells.at(rowCell);
             addRow(&entity, cellTextWithDescendants(cell, rowCell, index), cell,
-                   finiteOrZero(cell.y));
+                   finiteOrZero(cell.y), false);
         }
     } else {
         QMap<qint64, LineGroup> groups;
@@ -757,9 +760,11 @@ DrawioEntity buildEntity(const QString &tableId, const CellIndex &index,
             if (group.firstCell < 0)
                 group.firstCell = child;
         }
+        bool topmost = true;
         for (const LineGroup &group : std::as_const(groups)) {
             addRow(&entity, group.texts.join(QLatin1Char(' ')), cells.at(group.firstCell),
-                   group.y);
+                   group.y, topmost);
+            topmost = false;
         }
     }
 
@@ -1077,7 +1082,8 @@ QJsonObject buildDrawioDiagramJson(const QList<DrawioCell> &cells)
             continue;
         const QString from = findEnclosingTableId(cell.source, index, tableSet);
         const QString to = findEnclosingTableId(cell.target, index, tableSet);
-        if (from.isEmpty() || to.isEmpty() || from == to)
+        // A connector from a table back to itself is a self-relationship.
+        if (from.isEmpty() || to.isEmpty())
             continue;
         QJsonObject edge;
         edge.insert(QStringLiteral("id"), newId());
@@ -1090,6 +1096,9 @@ QJsonObject buildDrawioDiagramJson(const QList<DrawioCell> &cells)
         const QString label = firstLabelLine(cell.value);
         if (!label.isEmpty())
             edge.insert(QStringLiteral("label"), label);
+        // A dashed connector draws a non-identifying relationship.
+        if (styleValue(cell.style, QStringLiteral("dashed")) == QLatin1String("1"))
+            edge.insert(QStringLiteral("identifying"), false);
         edgeArray.append(edge);
     }
 

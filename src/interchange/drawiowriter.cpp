@@ -269,7 +269,11 @@ void writeEdge(QXmlStreamWriter &writer, WriterState &state, const QJsonObject &
     writer.writeStartElement(u"mxCell"_s);
     writer.writeAttribute(u"id"_s, cellId);
     writer.writeAttribute(u"value"_s, htmlCellValue(edge.value(u"label").toString()));
-    writer.writeAttribute(u"style"_s, QString::fromLatin1(kEdgeStyle).arg(startArrow, endArrow));
+    QString style = QString::fromLatin1(kEdgeStyle).arg(startArrow, endArrow);
+    // draw.io draws a non-identifying relationship dashed.
+    if (!edge.value(u"identifying").toBool(true))
+        style += u"dashed=1;"_s;
+    writer.writeAttribute(u"style"_s, style);
     writer.writeAttribute(u"edge"_s, u"1"_s);
     writer.writeAttribute(u"parent"_s, u"1"_s);
     writer.writeAttribute(u"source"_s, source);

@@ -9,7 +9,7 @@
 // One line per entity and per edge of an imported document, so tests can state a whole
 // expected import at a glance:
 //   "Title @x,y [view] [name:type PK FK UK; ...]"
-//   "From -> To start/end "label""
+//   "From -> To start/end "label"" ("..>" for a relationship that is not identifying)
 // Edges name their ends by title, since the ids of an import are fresh each time.
 inline QStringList summarizeDrawioDocument(const QJsonObject &document)
 {
@@ -43,7 +43,8 @@ inline QStringList summarizeDrawioDocument(const QJsonObject &document)
     for (const QJsonValue &value : document.value(QLatin1String("edges")).toArray()) {
         const QJsonObject edge = value.toObject();
         QString line = titleById.value(edge.value(QLatin1String("from")).toString(), QStringLiteral("?"))
-                       + QLatin1String(" -> ")
+                       + (edge.value(QLatin1String("identifying")).toBool(true) ? QLatin1String(" -> ")
+                                                                                 : QLatin1String(" ..> "))
                        + titleById.value(edge.value(QLatin1String("to")).toString(), QStringLiteral("?"))
                        + QLatin1Char(' ') + QString::number(edge.value(QLatin1String("startCard")).toInt())
                        + QLatin1Char('/') + QString::number(edge.value(QLatin1String("endCard")).toInt());

@@ -44,6 +44,8 @@ private slots:
     void chainOfNestedTablesEnds();
     void rowTextIsDecodedOnce_data();
     void rowTextIsDecodedOnce();
+    void connectorsBecomeRelationships_data();
+    void connectorsBecomeRelationships();
 };
 
 void TestDrawioDiagramBuilding::drawingStylesImport_data()
@@ -56,10 +58,11 @@ void TestDrawioDiagramBuilding::drawingStylesImport_data()
                "Customers @40,60 [id:INTEGER PK; name:TEXT; email:VARCHAR(200) UK]",
                "Orders @300,60 [id: PK; customer_id:INTEGER FK; total:DECIMAL(10, 2)]",
                "Orders -> Customers 3/0 \"places\"",
+               "Customers -> Customers 0/0",
            };
     QTest::newRow("swimlane with stack layout") << "reader_swimlane_stack.drawio"
         << QStringList{
-               "Product @300,80 [sku: PK; title:VARCHAR(80); supplier_code:CHAR(4) FK]",
+               "Product @300,80 [sku: PK; title:VARCHAR(80); supplier_code:CHAR(4) FK; PRODUCT:]",
                "Supplier @40,80 [code:CHAR(4) PK; name:TEXT PK FK]",
                "Supplier -> Product 2/3",
            };
@@ -258,6 +261,57 @@ void TestDrawioDiagramBuilding::rowTextIsDecodedOnce()
     QFETCH(QList<DrawioCell>, cells);
     QFETCH(QString, expected);
     QCOMPARE(summarizeDrawioDocument(buildDrawioDiagramJson(cells)), QStringList{expected});
+}
+
+namespace {
+
+DrawioCell connector(const QString &id, const QString &source, const QString &target,
+                     const QString &style, const QString &value = QString())
+{
+    DrawioCell cell;
+    cell.id = id;
+    cell.parent = QStringLiteral("1");
+    cell.edge = true;
+    cell.source = source;
+    cell.target = target;
+    cell.style = style;
+    cell.value = value;
+    return cell;
+}
+
+} // namespace
+
+void TestDrawioDiagramBuilding::connectorsBecomeRelationships_data()
+{
+    QTest::addColumn<QList<DrawioCell>>("cells");
+    QTest::addColumn<QStringList>("expected");
+
+    const QString table = QStringLiteral("shape=table;");
+    const QString row = QStringLiteral("shape=tableRow;");
+    const QList<DrawioCell> employee{makeCell("e", "1", "Employee", table),
+                                     makeCell("e-id", "e", "PK id", row, 0, 30),
+                                     makeCell("e-boss", "e", "FK manager_id", row, 0, 60)};
+    QTest::newRow("between two rows of one table: a self-relationship")
+        << (employee + QList<DrawioCell>{connector("m", "e-id", "e-boss", "endArrow=ERmany;", "manages")})
+        << QStringList{"Employee @0,0 [id: PK; manager_id: FK]", "Employee -> Employee 0/3 \"manages\""};
+    QTest::newRow("from a table to itself")
+        << (employee + QList<DrawioCell>{connector("m", "e", "e", "")})
+        << QStringList{"Employee @0,0 [id: PK; manager_id: FK]", "Employee -> Employee 0/0"};
+    QTest::newRow("dashed: not identifying")
+        << (employee + QList<DrawioCell>{makeCell("d", "1", "Desk", table, 300, 0),
+                                         connector("m", "e", "d", "dashed=1;endArrow=ERzeroToOne;")})
+        << QStringList{"Employee @0,0 [id: PK; manager_id: FK]", "Desk @300,0 []", "Employee ..> Desk 0/2"};
+    QTest::newRow("to a free shape: dropped")
+        << (employee + QList<DrawioCell>{makeCell("n", "1", "note", "text;html=1;", 300, 0),
+                                         connector("m", "e-id", "n", "")})
+        << QStringList{"Employee @0,0 [id: PK; manager_id: FK]"};
+}
+
+void TestDrawioDiagramBuilding::connectorsBecomeRelationships()
+{
+    QFETCH(QList<DrawioCell>, cells);
+    QFETCH(QStringList, expected);
+    QCOMPARE(summarizeDrawioDocument(buildDrawioDiagramJson(cells)), expected);
 }
 
 QTEST_GUILESS_MAIN(TestDrawioDiagramBuilding)

@@ -34,6 +34,7 @@ QStringList tableShapeSummary()
         "Customers @40,60 [id:INTEGER PK; name:TEXT; email:VARCHAR(200) UK]",
         "Orders @300,60 [id: PK; customer_id:INTEGER FK; total:DECIMAL(10, 2)]",
         "Orders -> Customers 3/0 \"places\"",
+        "Customers -> Customers 0/0",
     };
 }
 
@@ -196,7 +197,7 @@ void TestDrawioFileReading::pagesAreChosenInOrder_data()
     const QByteArray swimlane = readFixture(QStringLiteral("reader_swimlane_stack.drawio"));
     const QByteArray layersOnly = "<mxGraphModel><root><mxCell id=\"0\"/><mxCell id=\"1\" parent=\"0\"/></root></mxGraphModel>";
     const QString customers = tableShapeSummary().first();
-    const QString product = QStringLiteral("Product @300,80 [sku: PK; title:VARCHAR(80); supplier_code:CHAR(4) FK]");
+    const QString product = QStringLiteral("Product @300,80 [sku: PK; title:VARCHAR(80); supplier_code:CHAR(4) FK; PRODUCT:]");
 
     QTest::newRow("plain second page read before the compressed first")
         << QByteArray("<mxfile><diagram>" + compressedPage(table) + "</diagram><diagram>" + swimlane

@@ -59,11 +59,12 @@ QStringList edgeTexts(const QJsonObject &document)
     QStringList texts;
     for (const QJsonValue &value : document.value(u"edges").toArray()) {
         const QJsonObject edge = value.toObject();
-        texts.append(u"%1->%2 %3/%4 \"%5\""_s.arg(ids.indexOf(edge.value(u"from").toString()))
+        texts.append(u"%1%6%2 %3/%4 \"%5\""_s.arg(ids.indexOf(edge.value(u"from").toString()))
                          .arg(ids.indexOf(edge.value(u"to").toString()))
                          .arg(edge.value(u"startCard").toInt(1))
                          .arg(edge.value(u"endCard").toInt(1))
-                         .arg(edge.value(u"label").toString()));
+                         .arg(edge.value(u"label").toString(),
+                              edge.value(u"identifying").toBool(true) ? u"->"_s : u"..>"_s));
     }
     return texts;
 }
@@ -122,6 +123,25 @@ void tst_DrawioRoundTrip::exportThenImportKeepsTheDiagram_data()
             {"id": "e2", "from": "o", "to": "v", "startCard": 2, "endCard": 1},
             {"from": "c", "to": "n", "startCard": 3, "endCard": 2, "label": "a > b"},
             {"id": "e4", "from": "n", "to": "o", "startCard": 1, "endCard": 0}]})json");
+
+    QTest::newRow("self-relationships, columns named like their table, identifying flags")
+        << QByteArray(R"json({
+        "entities": [
+            {"id": "country", "title": "country", "attributes": [
+                {"name": "country_id", "type": "INT", "isPrimaryKey": true},
+                {"name": "country", "type": "VARCHAR(50)"}]},
+            {"id": "city", "title": "City", "attributes": [
+                {"name": "CITY", "type": "TEXT", "isPrimaryKey": true},
+                {"name": "country_id", "type": "INT", "isForeignKey": true, "fkEdgeId": "in"}]},
+            {"id": "employee", "title": "Employee", "attributes": [
+                {"name": "id", "type": "INT", "isPrimaryKey": true},
+                {"name": "manager_id", "type": "INT", "isForeignKey": true, "fkEdgeId": "boss"}]}],
+        "edges": [
+            {"id": "in", "from": "country", "to": "city", "startCard": 0, "endCard": 3,
+             "label": "holds"},
+            {"id": "boss", "from": "employee", "to": "employee", "startCard": 2, "endCard": 3,
+             "label": "manages", "identifying": false},
+            {"id": "again", "from": "country", "to": "country", "startCard": 0, "endCard": 0}]})json");
 
     // What the scene hands over: colours as #AARRGGBB, column ids, routes, annotations.
     QTest::newRow("scene document") << QByteArray(R"json({

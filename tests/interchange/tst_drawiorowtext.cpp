@@ -34,7 +34,8 @@ private slots:
     void rowTextOrdersChildrenByPosition();
     void fontStyleAndWrappersSetKeys_data();
     void fontStyleAndWrappersSetKeys();
-    void rowRepeatingTheTitleIsSkipped();
+    void onlyTheTitleCellIsSkipped_data();
+    void onlyTheTitleCellIsSkipped();
     void deepParentChainIsWalkedWithoutRecursion();
     void parentLoopsEnd();
 };
@@ -125,16 +126,41 @@ void TestDrawioRowText::fontStyleAndWrappersSetKeys()
              QStringList{QStringLiteral("T @0,0 [") + expected + QLatin1Char(']')});
 }
 
-void TestDrawioRowText::rowRepeatingTheTitleIsSkipped()
+void TestDrawioRowText::onlyTheTitleCellIsSkipped_data()
 {
-    const QList<DrawioCell> cells{
-        makeCell("t", "1", "Orders", 0, 0, kTableStyle),
-        makeCell("r0", "t", "ORDERS", 0, 0, kRowStyle),
-        makeCell("r1", "t", "PK orders", 0, 30, kRowStyle),
-        makeCell("r2", "t", "id", 0, 60, kRowStyle),
-    };
-    QCOMPARE(summarizeDrawioDocument(buildDrawioDiagramJson(cells)),
-             QStringList{QStringLiteral("Orders @0,0 [id:]")});
+    QTest::addColumn<QList<DrawioCell>>("cells");
+    QTest::addColumn<QString>("expected");
+
+    const QString stack = QStringLiteral("swimlane;childLayout=stackLayout;");
+    const QString text = QStringLiteral("text;html=1;");
+    QTest::newRow("row cells carrying the title's text are rows")
+        << QList<DrawioCell>{makeCell("t", "1", "Orders", 0, 0, kTableStyle),
+                             makeCell("r0", "t", "ORDERS", 0, 0, kRowStyle),
+                             makeCell("r1", "t", "PK orders", 0, 30, kRowStyle),
+                             makeCell("r2", "t", "id", 0, 60, kRowStyle)}
+        << "Orders @0,0 [ORDERS:; orders: PK; id:]";
+    QTest::newRow("a column named like its table")
+        << QList<DrawioCell>{makeCell("t", "1", "country", 0, 0, kTableStyle),
+                             makeCell("r0", "t", "", 0, 30, kRowStyle),
+                             makeCell("k0", "r0", "PK", 0, 0),
+                             makeCell("c0", "r0", "country_id : INT", 48, 0),
+                             makeCell("r1", "t", "", 0, 60, kRowStyle),
+                             makeCell("k1", "r1", "", 0, 0),
+                             makeCell("c1", "r1", "country : VARCHAR(50)", 48, 0)}
+        << "country @0,0 [country_id:INT PK; country:VARCHAR(50)]";
+    QTest::newRow("topmost loose text repeating the title is the title cell")
+        << QList<DrawioCell>{makeCell("t", "1", "Orders", 0, 0, stack),
+                             makeCell("h", "t", "orders", 0, 0, text),
+                             makeCell("a", "t", "orders : TEXT", 0, 30, text),
+                             makeCell("b", "t", "ORDERS", 0, 60, text)}
+        << "Orders @0,0 [orders:TEXT; ORDERS:]";
+}
+
+void TestDrawioRowText::onlyTheTitleCellIsSkipped()
+{
+    QFETCH(QList<DrawioCell>, cells);
+    QFETCH(QString, expected);
+    QCOMPARE(summarizeDrawioDocument(buildDrawioDiagramJson(cells)), QStringList{expected});
 }
 
 void TestDrawioRowText::deepParentChainIsWalkedWithoutRecursion()
