@@ -6,16 +6,20 @@
 #include "boundedinflate.h"
 #include "diagramitemtypes.h"
 #include "edgeitem.h"
+#include "edgeswitchscope.h"
 #include "entityitem.h"
+#include "entityobstacleindex.h"
 #include "erscene.h"
 #include "svgshapereader.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QJsonArray>
 #include <QPainter>
+#include <QPointer>
 #include <QSet>
 #include <QSvgRenderer>
 
@@ -279,6 +283,36 @@ bool isIndexOf(int index, qsizetype size)
     return index >= 0 && index < size;
 }
 
+// Lets the event loop turn, user input excluded, once 100 ms have passed since the last turn:
+// the busy overlay keeps moving through a long loop, and the shown scene, repainted on each
+// turn, does not take most of the time.
+class EventLoopTurns
+{
+public:
+    EventLoopTurns() { m_sinceTurn.start(); }
+    void maybeTurn()
+    {
+        if (m_sinceTurn.elapsed() < TurnInterval)
+            return;
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        m_sinceTurn.restart();
+    }
+
+private:
+    static constexpr qint64 TurnInterval = 100;
+    QElapsedTimer m_sinceTurn;
+};
+
+// Re-routes asked for while it lives are collected instead of run at once.
+class RerouteBatch
+{
+public:
+    RerouteBatch() { EdgeItem::setBatchMode(true); }
+    ~RerouteBatch() { EdgeItem::setBatchMode(false); }
+    RerouteBatch(const RerouteBatch &) = delete;
+    RerouteBatch &operator=(const RerouteBatch &) = delete;
+};
+
 } // namespace
 
 bool takesSvgRoute(const QString &path)
@@ -430,18 +464,40 @@ QList<EntityItem *> joinRecognizedLinks(ERScene *scene, const RecognizedDiagram 
             byId.insert(entity->id(), entity);
         }
     }
+    // Guarded: the event loop turns while the links are joined.
+    QList<QPointer<EntityItem>> guarded;
     const QJsonArray entities = document.value(QLatin1String("entities")).toArray();
-    boxes.reserve(entities.size());
+    guarded.reserve(entities.size());
     for (const QJsonValue &value : entities)
-        boxes.append(byId.value(value.toObject().value(QLatin1String("id")).toString()));
+        guarded.append(byId.value(value.toObject().value(QLatin1String("id")).toString()));
+
+    // Boxes in stacking order, as the scene lists them for obstacle look-ups.
+    QList<EntityItem *> stacked;
+    for (QGraphicsItem *item : items) {
+        if (item->type() == DiagramItemType::EntityItem)
+            stacked.append(static_cast<EntityItem *>(item));
+    }
 
     QSet<QPair<EntityItem *, EntityItem *>> joined;
+    QList<QPointer<EdgeItem>> made;
+    {
+    // Every foreign key row added to a box would re-route all of the box's edges at once, so
+    // a box with many links costs the square of them; the requests are collected instead,
+    // and each edge is routed once below, over the boxes as they end up. The routes the new
+    // edges take meanwhile are all replaced then, so an index over the boxes as they were
+    // serves their obstacle look-ups.
+    const RerouteBatch batch;
+    const RerouteTimerHold holdTimer;
+    const EntityObstacleIndex loadedBoxes(scene, stacked);
+    const ObstacleIndexScope useLoadedBoxes(&loadedBoxes);
+    EventLoopTurns turns;
     for (const RecognizedLink &link : result.links) {
-        if (!isIndexOf(link.oneIndex, boxes.size()) || !isIndexOf(link.manyIndex, boxes.size())
+        turns.maybeTurn();
+        if (!isIndexOf(link.oneIndex, guarded.size()) || !isIndexOf(link.manyIndex, guarded.size())
             || !isIndexOf(link.manyIndex, result.entities.size()))
             continue;
-        EntityItem *one = boxes.at(link.oneIndex);
-        EntityItem *many = boxes.at(link.manyIndex);
+        EntityItem *one = guarded.at(link.oneIndex);
+        EntityItem *many = guarded.at(link.manyIndex);
         using Pair = QPair<EntityItem *, EntityItem *>;
         if (!one || !many || one == many || joined.contains(Pair(one, many)) || joined.contains(Pair(many, one)))
             continue;
@@ -469,9 +525,26 @@ QList<EntityItem *> joinRecognizedLinks(ERScene *scene, const RecognizedDiagram 
         edge->update();
         edge->endCard = 1;
         edge->update();
-        edge->updatePath();
+        made.append(edge);
         joined.insert(Pair(one, many));
     }
+    for (EdgeItem *edge : std::as_const(made)) {
+        if (edge)
+            edge->forgetQueuedReroutes();
+    }
+    }
+
+    // The boxes keep their final size from here on.
+    const EntityObstacleIndex obstacles(scene, stacked);
+    const ObstacleIndexScope useObstacles(&obstacles);
+    EventLoopTurns turns;
+    for (EdgeItem *edge : std::as_const(made)) {
+        if (edge)
+            edge->updatePath();
+        turns.maybeTurn();
+    }
+    for (EntityItem *box : std::as_const(guarded))
+        boxes.append(box);
     return boxes;
 }
 
