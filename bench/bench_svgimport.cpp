@@ -1,7 +1,11 @@
 #include "bench.h"
+#include "imagebench.h"
 
+#include "erscene.h"
+#include "sceneexport.h"
 #include "svgshapereader.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
@@ -104,6 +108,30 @@ void imageSvg()
                   QStringLiteral("%1, %2, %3").arg(out.entities.size()).arg(out.texts.size()).arg(out.links.size()));
     bench::report(QStringLiteral("  many and one marks"),
                   QStringLiteral("%1, %2").arg(out.manyMarkers.size()).arg(out.oneMarkers.size()));
+
+    QElapsedTimer timer;
+    timer.start();
+    RecognizedDiagram result = recognizeImageFile(path);
+    bench::reportMs(QStringLiteral("recognizeImageFile, 300 tables (target 2000)"), timer.nsecsElapsed() / 1e6);
+    bench::report(QStringLiteral("  entities, links"),
+                  QStringLiteral("%1, %2").arg(result.entities.size()).arg(result.links.size()));
+
+    // The raster workload's 120-box diagram through the Export to SVG routine.
+    const QString exported = QDir(QDir::tempPath()).filePath(QStringLiteral("velmora-image-svg-export.svg"));
+    {
+        ERScene scene;
+        buildImageBenchDiagram(scene);
+        if (!exportSceneToSvgFile(&scene, exported)) {
+            bench::report(QStringLiteral("cannot write"), exported);
+            return;
+        }
+    }
+    bench::report(QStringLiteral("exported 120-box diagram written to"), exported);
+    timer.restart();
+    result = recognizeImageFile(exported);
+    bench::reportMs(QStringLiteral("recognizeImageFile, exported 120 boxes (target 20000)"), timer.nsecsElapsed() / 1e6);
+    bench::report(QStringLiteral("  entities, links"),
+                  QStringLiteral("%1, %2").arg(result.entities.size()).arg(result.links.size()));
 }
 
 // About 100 MB: a million box-sized rectangles in a 1000 x 1000 grid, half a million texts

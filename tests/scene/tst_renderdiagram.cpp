@@ -3,6 +3,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -19,6 +22,8 @@ private slots:
     void rendersDocumentAtPrintedSize();
     void refusesBadInput_data();
     void refusesBadInput();
+    void writesByOutputSuffix_data();
+    void writesByOutputSuffix();
 };
 
 namespace {
@@ -131,6 +136,53 @@ void tst_RenderDiagram::refusesBadInput()
     QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("out.png"))));
     // Nothing half-written is left behind either.
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList({"array.json"}));
+}
+
+void tst_RenderDiagram::writesByOutputSuffix_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("magic");
+    QTest::newRow("png") << "out.png" << QByteArray("\x89PNG");
+    QTest::newRow("jpeg") << "out.JPG" << QByteArray("\xff\xd8");
+    QTest::newRow("bmp") << "out.bmp" << QByteArray("BM");
+    QTest::newRow("svg") << "out.svg" << QByteArray("<?xml");
+    QTest::newRow("no suffix") << "out" << QByteArray("\x89PNG");
+}
+
+// The picture's format follows its suffix, and the truth file places both boxes inside the
+// picture, in its coordinates, with the relationship between them.
+void tst_RenderDiagram::writesByOutputSuffix()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, magic);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString output = dir.filePath(name);
+    const QString truthPath = dir.filePath(QStringLiteral("truth.json"));
+    const Run run = runTool({QStringLiteral("--truth"), truthPath,
+                             testsupport::dataPath(QStringLiteral("scene/data/small_diagram.json")), output});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QVERIFY(testsupport::readFileBytes(output).startsWith(magic));
+
+    const QJsonObject truth = QJsonDocument::fromJson(testsupport::readFileBytes(truthPath)).object();
+    const QJsonArray entities = truth.value(QStringLiteral("entities")).toArray();
+    QCOMPARE(entities.size(), 2);
+    QCOMPARE(truth.value(QStringLiteral("relationships")).toArray().size(), 1);
+    QSizeF canvas;
+    if (magic == "<?xml") {
+        const QRegularExpressionMatch size = QRegularExpression(QStringLiteral("svg (\\d+)x(\\d+)")).match(run.out);
+        QVERIFY2(size.hasMatch(), qPrintable(run.out));
+        canvas = QSizeF(size.captured(1).toInt(), size.captured(2).toInt());
+    } else {
+        canvas = QImage(output).size();
+    }
+    for (const QJsonValue &value : entities) {
+        const QJsonArray r = value.toObject().value(QStringLiteral("rect")).toArray();
+        const QRectF rect(r.at(0).toDouble(), r.at(1).toDouble(), r.at(2).toDouble(), r.at(3).toDouble());
+        QVERIFY(rect.width() > 0 && rect.height() > 0);
+        QVERIFY(QRectF(QPointF(0, 0), canvas).contains(rect));
+        QVERIFY(!value.toObject().value(QStringLiteral("rows")).toArray().isEmpty());
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_RenderDiagram)

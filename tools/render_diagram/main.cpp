@@ -1,8 +1,13 @@
 // render_diagram: loads a diagram exchange document into the diagram scene and renders
-// it to a PNG, printing the counts and the parse, load and render times.
+// it to a picture chosen by the output's suffix (PNG, JPEG, BMP, or SVG through the Export
+// to SVG routine), printing the counts and the parse, load and render times; optionally it
+// writes what the picture shows as a truth file for measuring image import.
 #include "applicationsetup.h"
 #include "diagramitemtypes.h"
+#include "edgeitem.h"
+#include "entityitem.h"
 #include "erscene.h"
+#include "sceneexport.h"
 #include "scenelayout.h"
 #include "thememanager.h"
 
@@ -14,7 +19,10 @@
 #include <QFontDatabase>
 #include <QGraphicsDropShadowEffect>
 #include <QGraphicsItem>
+#include <QFileInfo>
+#include <QHash>
 #include <QImage>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLoggingCategory>
@@ -34,6 +42,7 @@ constexpr int DefaultMaxSize = 8192;
 constexpr int LargestMaxSize = 16384;
 constexpr qreal Margin = 40.0;
 constexpr int EmptySide = 200;
+constexpr qreal SvgMargin = 80.0;
 
 QTextStream &out()
 {
@@ -117,6 +126,79 @@ void selectAll(ERScene &scene)
     }
 }
 
+// The image format of a picture output by its suffix; SVG is written apart, and anything
+// else is a PNG.
+const char *rasterFormat(const QString &path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg"))
+        return "JPEG";
+    if (suffix == QLatin1String("bmp"))
+        return "BMP";
+    return "PNG";
+}
+
+bool isSvgOutput(const QString &path)
+{
+    return QFileInfo(path).suffix().toLower() == QLatin1String("svg");
+}
+
+QJsonArray rectArray(const QRectF &r)
+{
+    return QJsonArray{r.x(), r.y(), r.width(), r.height()};
+}
+
+// What the picture shows: every entity box with its title, its rectangle in the output's
+// coordinates (scene point p lies at (p - origin) x scale) and its rows with their key flags,
+// and every relationship by the positions of its two boxes in that list.
+QJsonObject truthOf(const ERScene &scene, const QPointF &origin, double scale)
+{
+    QList<EntityItem *> boxes;
+    for (QGraphicsItem *item : scene.items(Qt::AscendingOrder)) {
+        if (item->type() == DiagramItemType::EntityItem)
+            boxes.append(static_cast<EntityItem *>(item));
+    }
+    QHash<const EntityItem *, int> index;
+    QJsonArray entities;
+    for (EntityItem *box : std::as_const(boxes)) {
+        index.insert(box, int(entities.size()));
+        const QRectF inScene = box->mapRectToScene(box->rect);
+        const QRectF inOutput((inScene.topLeft() - origin) * scale, inScene.size() * scale);
+        QJsonArray rows;
+        for (const EntityItem::Attribute &attribute : std::as_const(box->attributes)) {
+            rows.append(QJsonObject{{QStringLiteral("name"), attribute.name},
+                                    {QStringLiteral("primaryKey"), attribute.isPrimaryKey},
+                                    {QStringLiteral("foreignKey"), attribute.isForeignKey}});
+        }
+        entities.append(QJsonObject{{QStringLiteral("title"), box->title()},
+                                    {QStringLiteral("rect"), rectArray(inOutput)},
+                                    {QStringLiteral("rows"), rows}});
+    }
+    QJsonArray relationships;
+    for (QGraphicsItem *item : scene.items(Qt::AscendingOrder)) {
+        if (item->type() != DiagramItemType::EdgeItem)
+            continue;
+        const auto *edge = static_cast<const EdgeItem *>(item);
+        if (!index.contains(edge->from) || !index.contains(edge->to) || edge->isEntityViewEdge())
+            continue;
+        relationships.append(QJsonObject{{QStringLiteral("from"), index.value(edge->from)},
+                                         {QStringLiteral("to"), index.value(edge->to)},
+                                         {QStringLiteral("startCard"), edge->startCard},
+                                         {QStringLiteral("endCard"), edge->endCard}});
+    }
+    return QJsonObject{{QStringLiteral("entities"), entities}, {QStringLiteral("relationships"), relationships}};
+}
+
+bool writeThrough(const QString &path, const QByteArray &bytes, QString *reason)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        *reason = file.errorString();
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -130,7 +212,8 @@ int main(int argc, char *argv[])
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Renders a diagram exchange document to a PNG without a display."));
+        QStringLiteral("Renders a diagram exchange document to a PNG, JPEG, BMP or SVG file, by the "
+                       "output's suffix, without a display."));
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption themeOption(QStringLiteral("theme"),
                                          QStringLiteral("Theme of the picture: light or dark."),
@@ -153,9 +236,16 @@ int main(int argc, char *argv[])
         QStringLiteral("Lay the diagram out automatically before rendering; prints the layout time "
                        "and its quality figures."));
     parser.addOption(layoutOption);
+    const QCommandLineOption truthOption(
+        QStringLiteral("truth"),
+        QStringLiteral("Also write what the picture shows (entity rectangles in its coordinates, rows "
+                       "with key flags, relationships) as JSON."),
+        QStringLiteral("file.json"));
+    parser.addOption(truthOption);
     parser.addPositionalArgument(QStringLiteral("diagram.json"),
                                  QStringLiteral("Diagram exchange document to render."));
-    parser.addPositionalArgument(QStringLiteral("out.png"), QStringLiteral("PNG file to write."));
+    parser.addPositionalArgument(QStringLiteral("out.png"),
+                                 QStringLiteral("Picture to write: .svg, .jpg, .jpeg, .bmp, else PNG."));
 
     if (!parser.parse(QCoreApplication::arguments()))
         return usageError(parser, parser.errorText());
@@ -238,6 +328,25 @@ int main(int argc, char *argv[])
         selectAll(scene);
 
     const bool empty = entities + edges + annotations == 0;
+    const QString truthPath = parser.value(truthOption);
+    if (isSvgOutput(outputPath)) {
+        const QRectF bounds = scene.itemsBoundingRect();
+        const QRectF source = bounds.width() > 0 && bounds.height() > 0
+                                  ? bounds.adjusted(-SvgMargin, -SvgMargin, SvgMargin, SvgMargin)
+                                  : QRectF(0, 0, 800, 600);
+        timer.restart();
+        if (!exportSceneToSvgFile(&scene, outputPath))
+            return failure(QStringLiteral("cannot write %1.").arg(outputPath));
+        out() << "render_ms " << ms(timer.nsecsElapsed() / 1e6) << "\n";
+        QString reason;
+        if (!truthPath.isEmpty()
+            && !writeThrough(truthPath, QJsonDocument(truthOf(scene, source.topLeft(), 1.0)).toJson(), &reason))
+            return failure(QStringLiteral("cannot write %1: %2.").arg(truthPath, reason));
+        out() << "svg " << qRound(source.width()) << "x" << qRound(source.height()) << "\n";
+        out().flush();
+        return ExitOk;
+    }
+
     QRectF source = scene.itemsBoundingRect().adjusted(-Margin, -Margin, Margin, Margin);
     if (empty || !(source.width() > 0 && source.height() > 0))
         source = QRectF(-EmptySide / 2.0, -EmptySide / 2.0, EmptySide, EmptySide);
@@ -260,15 +369,27 @@ int main(int argc, char *argv[])
     const double renderMs = timer.nsecsElapsed() / 1e6;
     out() << "render_ms " << ms(renderMs) << "\n";
 
+    const char *format = rasterFormat(outputPath);
+    // Formats without transparency get the picture flattened over white.
+    if (qstrcmp(format, "PNG") != 0) {
+        QImage flat(image.size(), QImage::Format_RGB32);
+        flat.fill(Qt::white);
+        QPainter(&flat).drawImage(0, 0, image);
+        image = flat;
+    }
     QSaveFile output(outputPath);
     if (!output.open(QIODevice::WriteOnly))
         return failure(QStringLiteral("cannot write %1: %2.").arg(outputPath, output.errorString()));
-    if (!image.save(&output, "PNG")) {
+    if (!image.save(&output, format)) {
         output.cancelWriting();
-        return failure(QStringLiteral("cannot encode the PNG for %1.").arg(outputPath));
+        return failure(QStringLiteral("cannot encode the %1 for %2.").arg(QLatin1String(format), outputPath));
     }
     if (!output.commit())
         return failure(QStringLiteral("cannot write %1: %2.").arg(outputPath, output.errorString()));
+    QString reason;
+    if (!truthPath.isEmpty()
+        && !writeThrough(truthPath, QJsonDocument(truthOf(scene, source.topLeft(), scale)).toJson(), &reason))
+        return failure(QStringLiteral("cannot write %1: %2.").arg(truthPath, reason));
 
     if (empty)
         out() << "empty diagram: 200x200 background\n";

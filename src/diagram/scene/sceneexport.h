@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+QT_BEGIN_NAMESPACE
+class QGraphicsScene;
+QT_END_NAMESPACE
+
+// Writes the scene to an SVG file as the Export to SVG action does: light colours on white,
+// no grid and no selection marks, the items' bounds grown by 80 (800 x 600 for an empty
+// scene) drawn at one unit per scene unit. Theme, selection and background are as before
+// when it returns. False, with no file written, when scene is null or the file cannot be
+// written.
+bool exportSceneToSvgFile(QGraphicsScene *scene, const QString &path);
