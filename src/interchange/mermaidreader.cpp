@@ -6,6 +6,7 @@
 #include <QSet>
 #include <QUuid>
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -158,15 +159,18 @@ QString readMermaidWord(const QString &text, int &pos)
 }
 
 // Characters of a double-quoted text after its opening quote; a backslash makes the next
-// character literal. Consumes the closing quote; an unterminated quote runs to the end.
-static QString readQuoted(const QString &text, int &pos)
+// character literal. Consumes the closing quote. A quote left open ends before the line
+// break (or at the end of the text), with *closed false, so it never swallows later lines.
+static QString readQuoted(const QString &text, int &pos, bool *closed)
 {
     const int n = int(text.size());
     QString out;
     while (pos < n) {
         const QChar c = text.at(pos);
+        if (c == u'\n')
+            break;
         if (c == u'\\') {
-            if (pos + 1 < n) {
+            if (pos + 1 < n && text.at(pos + 1) != u'\n') {
                 out += text.at(pos + 1);
                 pos += 2;
             } else {
@@ -176,20 +180,27 @@ static QString readQuoted(const QString &text, int &pos)
             continue;
         }
         ++pos;
-        if (c == u'"')
-            break;
+        if (c == u'"') {
+            if (closed)
+                *closed = true;
+            return out;
+        }
         out += c;
     }
+    if (closed)
+        *closed = false;
     return out;
 }
 
-QString readMermaidName(const QString &text, int &pos)
+QString readMermaidName(const QString &text, int &pos, bool *closed)
 {
+    if (closed)
+        *closed = true;
     skipMermaidComments(text, pos);
     const int n = int(text.size());
     if (pos < n && text.at(pos) == u'"') {
         ++pos;
-        return stripMermaidMarkup(readQuoted(text, pos));
+        return stripMermaidMarkup(readQuoted(text, pos, closed));
     }
     const int start = pos;
     while (pos < n) {
@@ -268,8 +279,10 @@ QString stripMermaidMarkup(const QString &text)
     return out.trimmed();
 }
 
-QString parseMermaidAlias(const QString &text, int &pos)
+QString parseMermaidAlias(const QString &text, int &pos, bool *closed)
 {
+    if (closed)
+        *closed = true;
     skipMermaidClassSuffix(text, pos);
     skipMermaidComments(text, pos);
     const int n = int(text.size());
@@ -277,12 +290,13 @@ QString parseMermaidAlias(const QString &text, int &pos)
     if (pos < n && text.at(pos) == u'[') {
         ++pos;
         skipMermaidBlanks(text, pos);
+        bool ended = true;
         if (pos < n && text.at(pos) == u'"') {
-            alias = readMermaidName(text, pos);
+            alias = readMermaidName(text, pos, &ended);
         } else {
             QString raw;
-            while (pos < n && text.at(pos) != u']') {
-                if (text.at(pos) == u'\\' && pos + 1 < n) {
+            while (pos < n && text.at(pos) != u']' && text.at(pos) != u'\n') {
+                if (text.at(pos) == u'\\' && pos + 1 < n && text.at(pos + 1) != u'\n') {
                     raw += text.at(pos + 1);
                     pos += 2;
                     continue;
@@ -290,11 +304,23 @@ QString parseMermaidAlias(const QString &text, int &pos)
                 raw += text.at(pos);
                 ++pos;
             }
+            ended = pos < n && text.at(pos) == u']';
             alias = stripMermaidMarkup(raw);
         }
-        skipMermaidBlanks(text, pos);
+        if (!ended) {
+            // An alias left open ends at its line; the caller decides what is kept.
+            if (closed)
+                *closed = false;
+            return alias;
+        }
+        while (pos < n && text.at(pos) != u'\n' && isBlank(text.at(pos)))
+            ++pos;
         if (pos < n && text.at(pos) == u']')
             ++pos;
+        else if (closed)
+            *closed = false;
+        if (closed && !*closed)
+            return alias;
     }
     skipMermaidClassSuffix(text, pos);
     return alias;
@@ -438,7 +464,21 @@ namespace {
 class StatementReader
 {
 public:
-    explicit StatementReader(const QString &body) : text(body), n(int(body.size())) {}
+    explicit StatementReader(const QString &body) : text(body), n(int(body.size()))
+    {
+        lineStarts.append(0);
+        for (int i = 0; i < n; ++i) {
+            if (text.at(i) == u'\n')
+                lineStarts.append(i + 1);
+        }
+    }
+
+    // Marks the line holding pos as one that could not be read (0-based, in the body).
+    void markUnread(int pos)
+    {
+        const auto after = std::upper_bound(lineStarts.cbegin(), lineStarts.cend(), qMax(0, pos));
+        unreadLines.insert(int(after - lineStarts.cbegin()) - 1);
+    }
 
     void run(int pos)
     {
@@ -459,8 +499,15 @@ public:
 
     MermaidEntityTable table;
     QList<MermaidRelationship> relationships;
+    QSet<int> unreadLines;
 
 private:
+    int lineEnd(int pos) const
+    {
+        const int end = int(text.indexOf(u'\n', pos));
+        return end < 0 ? n : end;
+    }
+
     bool isDirectionStatement(int pos) const
     {
         // Only the word itself: "directions" or "direction_log" name entities.
@@ -488,10 +535,25 @@ private:
     // Reads one statement at pos and returns where scanning goes on; always beyond pos.
     int readStatement(int pos)
     {
-        const QString name = readMermaidName(text, pos);
-        if (name.isEmpty())
-            return pos + 1;
-        const QString alias = parseMermaidAlias(text, pos);
+        skipMermaidComments(text, pos);
+        const int start = pos;
+        bool closed = true;
+        const QString name = readMermaidName(text, pos, &closed);
+        if (!closed) {
+            // A quoted name left open: the rest of its line is no statement.
+            markUnread(start);
+            return qMax(start + 1, lineEnd(pos));
+        }
+        if (name.isEmpty()) {
+            markUnread(start);
+            return qMax(start, pos) + 1;
+        }
+        const QString alias = parseMermaidAlias(text, pos, &closed);
+        if (!closed) {
+            markUnread(start);
+            findMermaidEntity(table, name, name);
+            return lineEnd(pos);
+        }
         const QString title = alias.isEmpty() ? name : alias;
         skipMermaidComments(text, pos);
 
@@ -504,16 +566,20 @@ private:
         if (pos < n && text.at(pos) == u'{')
             return readEntityBlock(findMermaidEntity(table, name, title), pos + 1);
 
-        return readRelationship(name, title, pos);
+        return readRelationship(name, title, start, pos);
     }
 
     int readEntityBlock(int entityIndex, int pos)
     {
+        const int opening = pos - 1;
         QString line;
+        int lineAt = pos;
         auto flushLine = [&] {
             MermaidAttribute attribute;
             if (parseMermaidAttributeLine(line, attribute))
                 table.entities[entityIndex].attributes.append(attribute);
+            else if (!line.trimmed().isEmpty())
+                markUnread(lineAt);
             line.clear();
         };
         while (pos < n) {
@@ -535,6 +601,7 @@ private:
                 flushLine();
                 ++pos;
                 skipMermaidComments(text, pos);
+                lineAt = pos;
                 continue;
             }
             if (c == u'%' && pos + 1 < n && text.at(pos + 1) == u'%') {
@@ -548,6 +615,8 @@ private:
         flushLine();
         if (pos < n && text.at(pos) == u'}')
             ++pos;
+        else
+            markUnread(opening); // the block never closes: the file breaks off
         return pos;
     }
 
@@ -598,7 +667,7 @@ private:
     }
 
     // pos stands after the first name, its alias and comments.
-    int readRelationship(const QString &name, const QString &title, int pos)
+    int readRelationship(const QString &name, const QString &title, int start, int pos)
     {
         const int afterFirst = pos;
         int startCard = 0;
@@ -612,27 +681,40 @@ private:
                 return p;
             }
         }
-        // A statement that breaks off declares its first entity and goes on right after
-        // that entity's name, so a long name is never read again from its second character.
         bool identifying = true;
+        // A statement that breaks off declares its first entity; the rest of its line is
+        // not read, so a line cut short leaves no entity named after its punctuation.
         if (!matchConnector(p, identifying)) {
+            markUnread(start);
             findMermaidEntity(table, name, title);
-            return afterFirst;
+            return lineEnd(afterFirst);
         }
         int endCard = 0;
         const bool secondCard = symbolForm ? matchCardinalitySymbol(text, p, endCard)
                                            : matchCardinalityWord(text, p, endCard);
         if (!secondCard) {
+            markUnread(start);
             findMermaidEntity(table, name, title);
-            return afterFirst;
+            return lineEnd(afterFirst);
         }
-        const int nameAt = p;
-        const QString secondName = readMermaidName(text, p);
+        bool closed = true;
+        const QString secondName = readMermaidName(text, p, &closed);
+        if (!closed) {
+            markUnread(start);
+            findMermaidEntity(table, name, title);
+            return lineEnd(p);
+        }
         if (secondName.isEmpty()) {
+            markUnread(start);
             findMermaidEntity(table, name, title);
-            return nameAt;
+            return lineEnd(afterFirst);
         }
-        const QString secondAlias = parseMermaidAlias(text, p);
+        const QString secondAlias = parseMermaidAlias(text, p, &closed);
+        if (!closed) {
+            markUnread(start);
+            findMermaidEntity(table, name, title);
+            return lineEnd(p);
+        }
         const QString secondTitle = secondAlias.isEmpty() ? secondName : secondAlias;
         const QString label = readLabel(p);
 
@@ -670,11 +752,14 @@ private:
 
     const QString &text;
     const int n;
+    QList<int> lineStarts;
     QHash<QPair<int, int>, QSet<QString>> labelsByPair;
 };
 
-QString normalizedText(const QString &text)
+// removedLines: how many lines of the file the front matter took away.
+QString normalizedText(const QString &text, int *removedLines)
 {
+    *removedLines = 0;
     QString s = text;
     s.remove(QChar(0xFEFF));
     s.replace(QLatin1String("\r\n"), QLatin1String("\n"));
@@ -686,16 +771,46 @@ QString normalizedText(const QString &text)
             int cut = end + 4;
             if (cut < s.size() && s.at(cut) == u'\n')
                 ++cut;
+            *removedLines = int(QStringView(s).left(cut).count(u'\n'));
             s.remove(0, cut);
         }
     }
     return s;
 }
 
+// Text no Mermaid file holds: control characters other than blanks, and the replacement
+// character that bytes which are not UTF-8 decode to.
+bool isUnreadableCharacter(QChar c)
+{
+    return c == QChar::ReplacementCharacter
+           || (c.category() == QChar::Other_Control && !c.isSpace());
+}
+
+// Blanks out, in place, every line that holds such text, and marks it as not read.
+void blankUnreadableLines(QString &body, StatementReader &reader)
+{
+    const int n = int(body.size());
+    for (int lineStart = 0; lineStart < n;) {
+        int lineEnd = int(body.indexOf(u'\n', lineStart));
+        if (lineEnd < 0)
+            lineEnd = n;
+        for (int i = lineStart; i < lineEnd; ++i) {
+            if (isUnreadableCharacter(body.at(i))) {
+                reader.markUnread(lineStart);
+                for (int j = lineStart; j < lineEnd; ++j)
+                    body[j] = u' ';
+                break;
+            }
+        }
+        lineStart = lineEnd + 1;
+    }
+}
+
 } // namespace
 
 bool readMermaidText(const QString &text, QList<MermaidEntity> *entities,
-                     QList<MermaidRelationship> *relationships, QString *error)
+                     QList<MermaidRelationship> *relationships, QString *error,
+                     MermaidReadReport *report)
 {
     static const QRegularExpression fence = [] {
         QRegularExpression re(QStringLiteral("```(?:mermaid|erDiagram)[^\\n]*\\n([\\s\\S]*?)```"),
@@ -710,23 +825,38 @@ bool readMermaidText(const QString &text, QList<MermaidEntity> *entities,
         return re;
     }();
 
-    QString s = normalizedText(text);
+    int firstLine = 1;
+    QString s = normalizedText(text, &firstLine);
+    ++firstLine;
     const QRegularExpressionMatch fenced = fence.match(s);
-    if (fenced.hasMatch())
+    if (fenced.hasMatch()) {
+        firstLine += int(QStringView(s).left(fenced.capturedStart(1)).count(u'\n'));
         s = fenced.captured(1);
+    }
 
     const QRegularExpressionMatch found = keyword.match(s);
     if (!found.hasMatch()) {
         setError(error, QStringLiteral("No Mermaid erDiagram was found in the file."));
         return false;
     }
-    const QString body = s.mid(found.capturedStart());
+    firstLine += int(QStringView(s).left(found.capturedStart()).count(u'\n'));
+    QString body = s.mid(found.capturedStart());
 
+    // The reader sees the body only after unreadable lines are blanked; the line starts
+    // it indexes stay the same, since blanking keeps every character's place.
     StatementReader reader(body);
+    blankUnreadableLines(body, reader);
     reader.run(9);
     if (reader.table.entities.isEmpty()) {
         setError(error, QStringLiteral("The Mermaid file does not define any ER entities."));
         return false;
+    }
+    if (report) {
+        report->unreadLines = int(reader.unreadLines.size());
+        report->firstUnreadLine = reader.unreadLines.isEmpty()
+                                      ? 0
+                                      : firstLine + *std::min_element(reader.unreadLines.cbegin(),
+                                                                      reader.unreadLines.cend());
     }
     if (entities)
         *entities = std::move(reader.table.entities);
@@ -888,7 +1018,7 @@ QJsonObject buildMermaidDiagramJson(const QList<MermaidEntity> &entities,
 
 // --- File ----------------------------------------------------------------------------
 
-QJsonObject parseMermaidFile(const QString &path, QString *error)
+QJsonObject parseMermaidFile(const QString &path, QString *error, MermaidReadReport *report)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -903,7 +1033,7 @@ QJsonObject parseMermaidFile(const QString &path, QString *error)
 
     QList<MermaidEntity> entities;
     QList<MermaidRelationship> relationships;
-    if (!readMermaidText(QString::fromUtf8(bytes), &entities, &relationships, error))
+    if (!readMermaidText(QString::fromUtf8(bytes), &entities, &relationships, error, report))
         return QJsonObject();
     return buildMermaidDiagramJson(entities, relationships);
 }

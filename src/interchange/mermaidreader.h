@@ -67,8 +67,10 @@ void skipMermaidBlanks(const QString &text, int &pos);
 void skipMermaidComments(const QString &text, int &pos);
 void skipMermaidClassSuffix(const QString &text, int &pos);
 QString readMermaidWord(const QString &text, int &pos);
-QString readMermaidName(const QString &text, int &pos);
-QString parseMermaidAlias(const QString &text, int &pos);
+// A quoted name or alias ends at its closing quote or bracket, or at the end of its line;
+// *closed (when given) tells whether it was closed.
+QString readMermaidName(const QString &text, int &pos, bool *closed = nullptr);
+QString parseMermaidAlias(const QString &text, int &pos, bool *closed = nullptr);
 QString stripMermaidMarkup(const QString &text);
 bool parseMermaidAttributeLine(const QString &line, MermaidAttribute &attribute);
 
@@ -81,10 +83,23 @@ bool matchCardinalityWord(const QString &text, int &pos, int &card);
 QString mermaidLeftCardinalitySymbol(int card);
 QString mermaidRightCardinalitySymbol(int card);
 
+// What a read that succeeded could not read. The reader skips what it cannot read and
+// goes on; these count the lines of the file that held such text (a statement that breaks
+// off, a quote or alias left open at its line's end, a block that never closes, counted at
+// its opening line, an attribute line without a name, text that is no Mermaid such as
+// control characters or bytes that are not UTF-8, for which the whole line is skipped).
+struct MermaidReadReport
+{
+    int unreadLines = 0;     // how many lines
+    int firstUnreadLine = 0; // number of the first of them in the file, from 1; 0 when none
+};
+
 // Reads a whole file text (any line ends, front matter, Markdown fence) into records.
-// False with one of the reader's failure sentences in *error when error is not null.
+// False with one of the reader's failure sentences in *error when error is not null; on
+// success, *report (when given) says what could not be read.
 bool readMermaidText(const QString &text, QList<MermaidEntity> *entities,
-                     QList<MermaidRelationship> *relationships, QString *error);
+                     QList<MermaidRelationship> *relationships, QString *error,
+                     MermaidReadReport *report = nullptr);
 
 // Key for matching a foreign-key row name against its parent's title.
 QString foreignKeyMatchKey(const QString &name);
@@ -94,5 +109,7 @@ QJsonObject buildMermaidDiagramJson(const QList<MermaidEntity> &entities,
                                     const QList<MermaidRelationship> &relationships);
 
 // Reads a Mermaid file (bare, or fenced in Markdown) and returns its exchange document, or
-// an empty object with the failure sentence in *error.
-QJsonObject parseMermaidFile(const QString &path, QString *error);
+// an empty object with the failure sentence in *error. On success *report (when given)
+// counts the lines that could not be read; an import shows it as a warning.
+QJsonObject parseMermaidFile(const QString &path, QString *error,
+                             MermaidReadReport *report = nullptr);
