@@ -410,6 +410,15 @@ private Q_SLOTS:
         QVERIFY(!model->table(u"b"_s));
         QVERIFY(!model->view(u"b"_s));
         QVERIFY(model->table(u"a"_s));
+
+        // A relationship whose tables are gone, with a constraint id that names nothing.
+        RelationshipItem *orphan = model->ensureRelationship(u"orphan"_s);
+        orphan->setFromTableId(u"gone"_s);
+        orphan->setToTableId(u"gone"_s);
+        orphan->setConstraintId(u"nothing"_s);
+        probe.removeEntityFromModel(u"gone"_s);
+        QVERIFY(!model->relationship(u"orphan"_s));
+        QCOMPARE(model->relationships().size(), 1);
     }
 
     void removingLiveBoxDeletesEachLineOnce()
@@ -632,7 +641,8 @@ private Q_SLOTS:
         QVERIFY(probe.loadDiagramItem(a));
         EntityItem *box = probe.findEntityOnScene(u"t-orders"_s);
         QCOMPARE(boxRows(box), u"id, customer_id, total, note, customers_id"_s);
-        probe.syncTableColumnsFromEntity(box);
+        box->setSelected(true); // the selection reaction synchronises the box
+        QCOMPARE(probe.detailsEntity(), box);
         QVERIFY(orders->column(added->id()));
         QCOMPARE(box->attributeColumnId(4), added->id());
     }
@@ -667,7 +677,8 @@ private Q_SLOTS:
 
         QVERIFY(probe.loadDiagramItem(diagramNamed(model, u"A"_s)));
         EntityItem *box = probe.findEntityOnScene(u"t-orders"_s);
-        probe.syncTableColumnsFromEntity(box);
+        box->setSelected(true);
+        QCOMPARE(probe.detailsEntity(), box);
         QStringList ids;
         for (const ColumnItem *column : orders->columns())
             ids.append(column->id() + QLatin1Char('=') + column->name());
