@@ -72,6 +72,7 @@ public:
     void registerEntityInModel(EntityItem *entity) { w.registerEntityInModel(entity); }
     void registerEdgeInModel(EdgeItem *edge) { w.registerEdgeInModel(edge); }
     void watchEntityTitle(EntityItem *entity) { w.watchEntityTitle(entity); }
+    void populateEntityFromTable(EntityItem *entity, TableItem *table) { w.populateEntityFromTable(entity, table); }
     void syncModelFromScene() { w.syncModelFromScene(); }
     EntityItem *findEntityOnScene(const QString &id) { return w.findEntityOnScene(id); }
     EdgeItem *findEdgeOnScene(const QString &id) { return w.findEdgeOnScene(id); }

@@ -775,6 +775,36 @@ private Q_SLOTS:
         QCOMPARE(probe.currentDiagram()->name(), u"Overview"_s);
     }
 
+    // A box filled from a table shows its columns with their key marks; a foreign key
+    // with no relationship of the current model marks nothing.
+    void boxFilledFromTable()
+    {
+        MainWindow w;
+        MainWindowProbe probe(w);
+        QVERIFY(open(w, m_prompts, fixture(u"three-diagrams.json"_s)));
+        TableItem *orders = probe.currentModel()->table(u"t-orders"_s);
+        ConstraintItem *unique = orders->addConstraint();
+        unique->setType(ConstraintType::Unique);
+        unique->setColumns({u"c-note"_s});
+        ConstraintItem *unlinked = orders->addConstraint();
+        unlinked->setType(ConstraintType::ForeignKey);
+        unlinked->setReferencedTableId(u"t-elsewhere"_s);
+        unlinked->setColumns({u"c-total"_s});
+
+        EntityItem *box = addBox(probe.scene(), u"orders"_s, {}, u"t-orders-2"_s);
+        probe.populateEntityFromTable(box, orders);
+        QStringList rows;
+        for (int row = 0; row < box->attributeCount(); ++row) {
+            rows.append(u"%1 %2%3%4%5"_s.arg(box->attributeName(row), box->attributeType(row),
+                                             box->isAttributePrimaryKey(row) ? " pk" : "",
+                                             box->isAttributeUniqueKey(row) ? " uk" : "",
+                                             box->attributeFkEdgeId(row).isEmpty() ? "" : " fk:" + box->attributeFkEdgeId(row)));
+        }
+        QCOMPARE(rows, (QStringList{u"id BIGINT pk"_s, u"customer_id BIGINT fk:e-1"_s, u"total NUMERIC(12,2)"_s,
+                                    u"note VARCHAR(200) uk"_s}));
+        QVERIFY(!box->isAttributeForeignKey(2));
+    }
+
     void adoptedDiagramBecomesModel()
     {
         MainWindow w;
