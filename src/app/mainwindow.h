@@ -292,5 +292,32 @@ private:
     TableDetailsController *tableDetails = nullptr;
     QSet<QObject *> trackedIconOwners;
 
+    // ---- Theme switch and style dialog launchers (mainwindow_theme.cpp)
+public:
+    // Where the last theme switch's time went, in milliseconds; for measurements.
+    struct ThemeTimings
+    {
+        double paletteAndSheet = 0; // application palette and style sheet
+        double repolish = 0;        // styled backgrounds and re-polish of every widget
+        double sceneItems = 0;      // the diagram's items
+        double rest = 0;
+        double total = 0;
+    };
+    const ThemeTimings &lastThemeTimings() const { return themeTimings; }
+
+private slots:
+    // Opens the style dialog that fits the selection.
+    void on_actionEntity_Colors_triggered();
+    void showColorsDialog();
+    void showEntityColorDialog();
+
+private:
+    // The sheet of the theme from the bundle; empty when it cannot be read.
+    static QString applicationStyleSheet(ThemeKind kind);
+    void restyleWidgets();
+    void repaintSceneItems();
+
+    ThemeTimings themeTimings;
+
     friend class MainWindowProbe;
 };

@@ -1,19 +1,35 @@
 #include "colorrow.h"
 
+#include "thememanager.h"
 #include "uiprompts.h"
 
 #include <QFrame>
 #include <QIcon>
+#include <QImage>
+#include <QPixmap>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 
 namespace {
 
+// The dropper is drawn black; on the dark theme's buttons it is shown inverted.
+QIcon pickIcon()
+{
+    const QString path = QStringLiteral(":/images/resources/images/pick-color.png");
+    if (!ThemeManager::instance()->isDark())
+        return QIcon(path);
+    QImage image(path);
+    if (image.isNull())
+        return QIcon(path);
+    image.invertPixels(QImage::InvertRgb);
+    return QIcon(QPixmap::fromImage(image));
+}
+
 void givePickButtonItsLook(QPushButton *button)
 {
     button->setText(QString());
-    button->setIcon(QIcon(QStringLiteral(":/images/resources/images/pick-color.png")));
+    button->setIcon(pickIcon());
     button->setIconSize(QSize(16, 16));
     button->setFlat(true);
     button->setCursor(Qt::PointingHandCursor);

@@ -133,6 +133,22 @@ public:
     void selectAll() { w.selectAll(); }
     EntityItem *selectedEntity() { return w.selectedEntity(); }
 
+    // Theme switch and style dialogs.
+    DualThemeColorScheme entityColorDefaults() const { return w.entityColorDefaults; }
+    void setEntityColorDefaults(const DualThemeColorScheme &scheme) { w.entityColorDefaults = scheme; }
+    // The window without a scene, as before one exists; the caller keeps the scene.
+    ERScene *takeScene()
+    {
+        ERScene *taken = w.scene;
+        w.scene = nullptr;
+        return taken;
+    }
+    void putSceneBack(ERScene *scene) { w.scene = scene; }
+    void showColorsDialog() { w.showColorsDialog(); }
+    void showTextStyleDialog() { w.showTextStyleDialog(); }
+    void showGroupStyleDialog() { w.showGroupStyleDialog(); }
+    void showEntityColorDialog() { w.showEntityColorDialog(); }
+
 private:
     MainWindow &w;
 };

@@ -72,6 +72,8 @@ private slots:
     void resetShowsDefaultPreset();
     void pickingSetsOpaqueTextAndTranslucentSwatch();
     void cancelledPickChangesNothing();
+    void pickIconShowsOnThemeBackground_data();
+    void pickIconShowsOnThemeBackground();
     void previewsDrawSampleOnThemeGrid_data();
     void previewsDrawSampleOnThemeGrid();
 };
@@ -273,6 +275,40 @@ void tst_ColorsDialog::cancelledPickChangesNothing()
     QCOMPARE(prompts().promptsOf("color").value(0).initial, QStringLiteral("#ffffffff"));
     QCOMPARE(edit->text(), QString());
     QCOMPARE(child<QComboBox>(&dialog, "comboBoxPreset")->currentText(), QStringLiteral("Amber"));
+}
+
+void tst_ColorsDialog::pickIconShowsOnThemeBackground_data()
+{
+    QTest::addColumn<ThemeKind>("theme");
+    QTest::addColumn<bool>("lightInk");
+    QTest::newRow("light theme: dark dropper") << ThemeKind::Light << false;
+    QTest::newRow("dark theme: light dropper") << ThemeKind::Dark << true;
+}
+
+// The dropper must stand out from the button of the theme the dialog opens in.
+void tst_ColorsDialog::pickIconShowsOnThemeBackground()
+{
+    QFETCH(ThemeKind, theme);
+    QFETCH(bool, lightInk);
+    ThemeManager::instance()->setTheme(theme);
+    ColorsDialog dialog;
+    ThemeManager::instance()->setTheme(ThemeKind::Light);
+
+    const QImage icon = child<QPushButton>(&dialog, "pushButtonPickTxtColorDark")
+                            ->icon().pixmap(QSize(16, 16)).toImage().convertToFormat(QImage::Format_ARGB32);
+    qint64 ink = 0;
+    int inked = 0;
+    for (int y = 0; y < icon.height(); ++y) {
+        for (int x = 0; x < icon.width(); ++x) {
+            const QRgb pixel = icon.pixel(x, y);
+            if (qAlpha(pixel) > 128) {
+                ink += qGray(pixel);
+                ++inked;
+            }
+        }
+    }
+    QVERIFY(inked > 0);
+    QCOMPARE(ink / inked > 128, lightInk);
 }
 
 void tst_ColorsDialog::previewsDrawSampleOnThemeGrid_data()
