@@ -2,6 +2,7 @@
 #include "applicationsetup.h"
 #include "entityitem.h"
 #include "erscene.h"
+#include "explorerkinds.h"
 #include "mainwindow.h"
 #include "singlelinetextitem.h"
 
@@ -182,10 +183,14 @@ private Q_SLOTS:
         QTRY_VERIFY(about.isNull());
     }
 
-    void boxTitleFollowsThemeText()
+    // Boxes redraw their text in the theme's colour, and the tree keeps mirroring the
+    // scene's selection.
+    void boxTitleAndTreeSelectionFollowToggle()
     {
         MainWindow w;
         MainWindowProbe probe(w);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
         probe.scene()->addEntityAt(QPointF(0, 0));
         EntityItem *box = nullptr;
         for (QGraphicsItem *item : probe.scene()->items()) {
@@ -193,9 +198,19 @@ private Q_SLOTS:
                 box = entity;
         }
         QVERIFY(box);
+        box->setSelected(true);
+        auto *tree = w.findChild<QTreeView *>(QStringLiteral("treeViewProject"));
+        const auto selectedRows = [tree] {
+            QStringList ids;
+            for (const QModelIndex &index : tree->selectionModel()->selectedRows())
+                ids << index.data(ExplorerIdRole).toString();
+            return ids;
+        };
+        QCOMPARE(selectedRows(), QStringList{box->id()});
         for (int i = 0; i < 2; ++i) {
             probe.toggleTheme();
             QCOMPARE(box->titleText_->defaultTextColor(), ThemeManager::instance()->colors().text);
+            QCOMPARE(selectedRows(), QStringList{box->id()});
         }
     }
 
