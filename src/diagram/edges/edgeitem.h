@@ -127,6 +127,10 @@ public:
     // RerouteTimerHold sets and restores it for a scope.
     static void setRerouteTimerHeld(bool held);
     static bool isRerouteTimerHeld();
+    // While held, routes keep to the candidate shapes and skip the search around boxes;
+    // RouteSearchHold sets and restores it for a scope.
+    static void setRouteSearchHeld(bool held);
+    static bool isRouteSearchHeld();
     // While set, obstacle look-ups on the index's scene use it instead of asking the scene
     // (the automatic layout sets one while its boxes stay put); not while the full walk is
     // on. The index must outlive its use.

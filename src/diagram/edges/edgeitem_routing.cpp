@@ -70,6 +70,16 @@ bool EdgeItem::isFullObstacleWalk()
     return fullObstacleWalk;
 }
 
+void EdgeItem::setRouteSearchHeld(bool held)
+{
+    s_routeSearchHeld = held;
+}
+
+bool EdgeItem::isRouteSearchHeld()
+{
+    return s_routeSearchHeld;
+}
+
 QList<QRectF> EdgeItem::obstacleRects() const
 {
     if (!isRoutable(*this))
@@ -112,10 +122,26 @@ QList<QPointF> EdgeItem::computeRoute() const
     if (s_routeSearchHeld || !edgeroute::runsThroughBoxes(route, ends, obstacles))
         return route;
     // The candidate shapes stay near the two boxes; a line blocked farther on goes around.
+    const QList<QPointF> around = routeAroundBoxes();
+    return around.size() >= 2 ? around : route;
+}
+
+QList<QPointF> EdgeItem::routeAroundBoxes() const
+{
+    const edgeroute::EdgeEnds ends = endsOf(*this);
+    const EntityObstacleIndex *index = obstacleIndexFor(scene());
+    const quint64 serial = index ? index->serial() : 0;
+    SearchMemo &memo = m_searchMemo;
+    if (serial != 0 && memo.indexSerial == serial && memo.fromAnchor == ends.fromAnchor
+        && memo.toAnchor == ends.toAnchor && memo.fromSide == ends.fromSide && memo.toSide == ends.toSide
+        && memo.fromRect == ends.fromRect && memo.toRect == ends.toRect)
+        return memo.route;
     const QList<QPointF> around =
         edgeroute::routeAroundBoxes(ends, [this](const QRectF &region) { return obstaclesIn(region); });
-
-    return around.size() >= 2 ? around : route;
+    // Kept only over an index: without one the boxes may have moved by the next call.
+    memo = {serial, ends.fromAnchor, ends.toAnchor, ends.fromSide, ends.toSide, ends.fromRect, ends.toRect,
+            serial != 0 ? around : QList<QPointF>()};
+    return around;
 }
 
 int EdgeItem::selfLoopIndex() const

@@ -26,3 +26,5 @@ private:
 using RerouteTimerHold = EdgeSwitchScope<&EdgeItem::isRerouteTimerHeld, &EdgeItem::setRerouteTimerHeld>;
 // No re-routing at all while it lives, as while the loader builds a scene.
 using RoutingSuppression = EdgeSwitchScope<&EdgeItem::isRoutingSuppressed, &EdgeItem::setSuppressRouting>;
+// Routes keep to the candidate shapes while it lives: no search around boxes.
+using RouteSearchHold = EdgeSwitchScope<&EdgeItem::isRouteSearchHeld, &EdgeItem::setRouteSearchHeld>;

@@ -355,26 +355,32 @@ void ERScene::autoLayout()
         clock.lap(QStringLiteral("slots"));
 
         sortLongestFirst(edges);
-        for (qsizetype i = 0; i < edges.size(); ++i) {
-            if (edges[i])
-                edges[i]->updatePath();
-            if ((i + 1) % EdgesPerEventTurn == 0)
-                letEventsRun();
-        }
-        clock.lap(QStringLiteral("route"));
-
-        repairCrossings(*this, edges);
-        clock.lap(QStringLiteral("crossing repair"));
-
-        EntityVisitSet changedSides;
-        for (const QPointer<EdgeItem> &edge : std::as_const(edges)) {
-            if (edge && edge->autoRoute()) {
-                changedSides.add(edge->from);
-                changedSides.add(edge->to);
+        {
+            // Until the last pass the edges keep to the candidate shapes: the crossing
+            // repair and the side choice get the first chance to clear a blocked line, and
+            // only what they leave blocked goes around the boxes.
+            const RouteSearchHold candidatesOnly;
+            for (qsizetype i = 0; i < edges.size(); ++i) {
+                if (edges[i])
+                    edges[i]->updatePath();
+                if ((i + 1) % EdgesPerEventTurn == 0)
+                    letEventsRun();
             }
+            clock.lap(QStringLiteral("route"));
+
+            repairCrossings(*this, edges);
+            clock.lap(QStringLiteral("crossing repair"));
+
+            EntityVisitSet changedSides;
+            for (const QPointer<EdgeItem> &edge : std::as_const(edges)) {
+                if (edge && edge->autoRoute()) {
+                    changedSides.add(edge->from);
+                    changedSides.add(edge->to);
+                }
+            }
+            for (const QPointer<EntityItem> &entity : changedSides.inOrder())
+                arrangeEntitySlots(entity);
         }
-        for (const QPointer<EntityItem> &entity : changedSides.inOrder())
-            arrangeEntitySlots(entity);
         for (const QPointer<EdgeItem> &edge : std::as_const(edges)) {
             // A loop follows its slots, which the spreading may have moved.
             if (edge && edge->from == edge->to)
