@@ -1,10 +1,37 @@
 // velmora_bench: runs the named workloads (all of them without arguments) and prints
 // their figures. Run by hand on a release build; never part of the test suite.
+// Each workload runs in a process of its own, so that one workload's heap, fonts and live
+// scenes do not change another's figure; --in-process runs them all in this one.
 #include "bench.h"
 
 #include <QApplication>
+#include <QProcess>
 
 #include <cstdio>
+
+namespace {
+
+int runInProcess(const QString &name, const bench::Entry &entry)
+{
+    std::printf("%s: %s\n", qPrintable(name), qPrintable(entry.description));
+    std::fflush(stdout);
+    entry.run();
+    return 0;
+}
+
+int runInChild(const QString &name)
+{
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--in-process"), name});
+    if (!child.waitForFinished(-1) || child.exitStatus() != QProcess::NormalExit) {
+        std::fprintf(stderr, "workload %s did not finish normally\n", qPrintable(name));
+        return 1;
+    }
+    return child.exitCode();
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -17,18 +44,19 @@ int main(int argc, char **argv)
             std::printf("%-24s %s\n", qPrintable(it.key()), qPrintable(it->description));
         return 0;
     }
+    const bool inProcess = wanted.removeAll(QStringLiteral("--in-process")) > 0;
     if (wanted.isEmpty())
         wanted = workloads.keys();
     int status = 0;
-    for (const QString &name : wanted) {
+    for (const QString &name : std::as_const(wanted)) {
         auto it = workloads.constFind(name);
         if (it == workloads.cend()) {
             std::fprintf(stderr, "unknown workload: %s (try --list)\n", qPrintable(name));
             status = 1;
             continue;
         }
-        std::printf("%s: %s\n", qPrintable(name), qPrintable(it->description));
-        it->run();
+        const int result = inProcess ? runInProcess(name, *it) : runInChild(name);
+        status = result != 0 ? result : status;
     }
     return status;
 }

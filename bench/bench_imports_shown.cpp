@@ -1,0 +1,221 @@
+// Imports as the user waits for them: Mermaid and draw.io files of 1,000 tables read and
+// loaded into a scene shown in a 1600x1000 view, and Mermaid texts grown until a
+// reader's cost shows whether it is linear.
+#include "bench.h"
+#include "shownscene.h"
+
+#include "drawioreader.h"
+#include "drawiosceneio.h"
+#include "drawiowriter.h"
+#include "mermaidreader.h"
+#include "mermaidsceneio.h"
+#include "mermaidwriter.h"
+
+#include <QFile>
+#include <QFontDatabase>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QLoggingCategory>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <iterator>
+
+static void initImportBundle()
+{
+    Q_INIT_RESOURCE(velmora);
+}
+
+namespace {
+
+void prepare()
+{
+    static const bool done = [] {
+        initImportBundle();
+        QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/resources/fonts/Inter-Regular.otf"));
+        QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/resources/fonts/JetBrainsMono-Regular.ttf"));
+        QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
+        return true;
+    }();
+    Q_UNUSED(done);
+}
+
+// 1,000 tables of 12 rows and 1,500 relationships between near and far tables, each
+// child with a foreign-key row named after its parent.
+QJsonObject thousandTables()
+{
+    constexpr int tables = 1000;
+    constexpr int relationships = 1500;
+    const auto title = [](int t) { return QStringLiteral("sales_table_%1").arg(t); };
+    const auto pairOf = [](int k) {
+        const int child = k % tables;
+        return qMakePair((child + 1 + (k / tables) * 7) % tables, child);
+    };
+    QList<QStringList> parents(tables);
+    for (int k = 0; k < relationships; ++k)
+        parents[pairOf(k).second].append(title(pairOf(k).first));
+    static const char *const types[] = {"varchar(40)", "int", "decimal(10,2)", "timestamp"};
+    QJsonArray entities;
+    for (int t = 0; t < tables; ++t) {
+        QJsonArray rows;
+        rows.append(QJsonObject{{"name", "id"}, {"type", "int"}, {"isPrimaryKey", true}});
+        for (const QString &parent : parents.at(t))
+            rows.append(QJsonObject{{"name", parent + "_id"}, {"type", "int"}, {"isForeignKey", true}});
+        for (int c = 0; rows.size() < 12; ++c)
+            rows.append(QJsonObject{{"name", QStringLiteral("column_%1").arg(c)},
+                                    {"type", types[c % std::size(types)]}});
+        entities.append(QJsonObject{{"id", QStringLiteral("e%1").arg(t)}, {"title", title(t)},
+                                    {"x", (t % 40) * 320.0}, {"y", (t / 40) * 400.0},
+                                    {"attributes", rows}});
+    }
+    QJsonArray edges;
+    for (int k = 0; k < relationships; ++k)
+        edges.append(QJsonObject{{"id", QStringLiteral("r%1").arg(k)},
+                                 {"from", QStringLiteral("e%1").arg(pairOf(k).first)},
+                                 {"to", QStringLiteral("e%1").arg(pairOf(k).second)},
+                                 {"startCard", 0}, {"endCard", 3}});
+    return QJsonObject{{"version", "1.0"}, {"type", "er-diagram"}, {"entities", entities},
+                       {"edges", edges}};
+}
+
+using ImportFunction = bool (*)(ERScene *, const QString &, QString *);
+
+// Imports path into a fresh shown scene three times; reports the median until the first
+// paint, the longest stall, and the same import into a scene no view shows.
+void reportShownImport(ImportFunction import, const QString &path, double target)
+{
+    QList<double> totals;
+    QList<double> stalls;
+    bool ok = true;
+    for (int run = 0; run < 3; ++run) {
+        bench::ShownScene shown;
+        bench::StallWatch stall;
+        QElapsedTimer timer;
+        timer.start();
+        stall.start();
+        ok = import(&shown.scene, path, nullptr) && ok;
+        shown.waitForPaint();
+        stalls.append(stall.stop());
+        totals.append(timer.nsecsElapsed() / 1e6);
+    }
+    std::sort(totals.begin(), totals.end());
+    std::sort(stalls.begin(), stalls.end());
+    bench::report(QStringLiteral("imported"), ok ? QStringLiteral("yes") : QStringLiteral("FAILED"));
+    bench::reportMs(QStringLiteral("into the shown scene, until painted (target < %1)").arg(target),
+                    totals.at(1));
+    bench::reportMs(QStringLiteral("longest stall"), stalls.at(1));
+    const double bare = bench::medianMs([&] {
+        ERScene scene;
+        import(&scene, path, nullptr);
+    });
+    bench::reportMs(QStringLiteral("into a scene without a view"), bare);
+}
+
+void mermaidShown()
+{
+    prepare();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("tables.mmd"));
+    writeMermaidFile(thousandTables(), path, nullptr);
+    QJsonObject read;
+    bench::reportMs(QStringLiteral("reading alone"),
+                    bench::medianMs([&] { read = parseMermaidFile(path, nullptr); }));
+    bench::report(QStringLiteral("entities read"),
+                  QString::number(read.value(QStringLiteral("entities")).toArray().size()));
+    reportShownImport(importMermaidIntoScene, path, 300);
+}
+
+void drawioShown()
+{
+    prepare();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("tables.drawio"));
+    writeDrawioFile(thousandTables(), path, nullptr);
+    QJsonObject read;
+    bench::reportMs(QStringLiteral("reading alone (target < 300)"),
+                    bench::medianMs([&] { read = parseDrawioFile(path, nullptr); }));
+    bench::report(QStringLiteral("entities read"),
+                  QString::number(read.value(QStringLiteral("entities")).toArray().size()));
+    reportShownImport(importDrawioIntoScene, path, 600);
+}
+
+double timeMermaidText(const QByteArray &text, int *entities)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("text.mmd"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+        return -1;
+    file.close();
+    QJsonObject document;
+    const double ms = bench::medianMs([&] { document = parseMermaidFile(path, nullptr); }, 1);
+    *entities = int(document.value(QStringLiteral("entities")).toArray().size());
+    return ms;
+}
+
+void mermaidBareNames()
+{
+    for (const int count : {10000, 30000, 100000}) {
+        QByteArray text("erDiagram\n");
+        for (int i = 0; i < count; ++i)
+            text += "    entity_" + QByteArray::number(i) + '\n';
+        int entities = 0;
+        const double ms = timeMermaidText(text, &entities);
+        bench::reportMs(QStringLiteral("%1 names, %2 KB, %3 entities%4").arg(count).arg(text.size() / 1000)
+                            .arg(entities).arg(count == 100000 ? QStringLiteral(" (target < 2000)") : QString()),
+                        ms);
+    }
+    // One name of nothing but underscores and one of underscore words.
+    for (const int length : {20000, 100000}) {
+        const QString underscores(length, u'_');
+        QString words;
+        while (words.size() < length)
+            words += QStringLiteral("_a ");
+        bench::reportMs(QStringLiteral("stripMermaidMarkup, %1 underscores").arg(length),
+                        bench::medianMs([&] { stripMermaidMarkup(underscores); }, 1));
+        bench::reportMs(QStringLiteral("stripMermaidMarkup, %1 characters of \"_a \"").arg(length),
+                        bench::medianMs([&] { stripMermaidMarkup(words); }, 1));
+    }
+}
+
+QByteArray garbageAfterKeyword(qsizetype bytes)
+{
+    static const char *const pieces[] = {"o{", "||", "--", "{", "}", "[", "]", "\"", ":", "%%",
+                                         "to", "1", "*", "_", ":::", "|", "zero or more"};
+    QRandomGenerator random(42);
+    QByteArray text("erDiagram\n");
+    text.reserve(bytes + 64);
+    while (text.size() < bytes) {
+        if (random.bounded(4) == 0) {
+            text += pieces[random.bounded(int(std::size(pieces)))];
+        } else {
+            for (int i = random.bounded(1, 10); i > 0; --i)
+                text += char('a' + random.bounded(26));
+        }
+        text += random.bounded(6) == 0 ? '\n' : ' ';
+    }
+    return text;
+}
+
+void mermaidGarbage()
+{
+    for (const int mib : {5, 10, 20, 50}) {
+        int entities = 0;
+        const double ms = timeMermaidText(garbageAfterKeyword(qsizetype(mib) * 1000 * 1000), &entities);
+        bench::reportMs(QStringLiteral("%1 MB, %2 entities%3").arg(mib).arg(entities)
+                            .arg(mib == 50 ? QStringLiteral(" (target < 5000)") : QString()),
+                        ms);
+    }
+}
+
+} // namespace
+
+VELMORA_BENCH("mermaid-import-shown", "a Mermaid file of 1,000 tables imported into a shown scene (target < 300 ms)",
+              mermaidShown);
+VELMORA_BENCH("drawio-import-shown",
+              "a draw.io file of 1,000 tables read (target < 300 ms) and imported into a shown scene (< 600 ms)",
+              drawioShown);
+VELMORA_BENCH("mermaid-bare-names", "Mermaid texts of 10,000 to 100,000 bare names: linear, 100,000 < 2 s",
+              mermaidBareNames);
+VELMORA_BENCH("mermaid-garbage", "Mermaid texts of 5 to 50 MB of random words after erDiagram: linear, 50 MB < 5 s",
+              mermaidGarbage);
