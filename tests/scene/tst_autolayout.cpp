@@ -12,6 +12,7 @@
 #include "textitem.h"
 
 #include <QGraphicsView>
+#include <QCursor>
 #include <QGuiApplication>
 #include <QJsonDocument>
 #include <QPainter>
@@ -459,23 +460,30 @@ void tst_AutoLayout::layoutDuringLoadIsRefused()
     ERScene scene;
     QGraphicsView view(&scene);
     bool tried = false;
-    bool interactiveMeanwhile = false;
+    bool frozenByLoad = false;
+    bool leftAsFound = false;
     QTimer intruder;
     intruder.setInterval(0);
     QObject::connect(&intruder, &QTimer::timeout, [&] {
         if (tried || !scene.isStructuralChangeInProgress())
             return;
         tried = true;
+        const bool interactive = view.isInteractive();
+        const QCursor *cursor = QGuiApplication::overrideCursor();
+        frozenByLoad = !interactive && cursor && cursor->shape() == Qt::WaitCursor;
         QTest::ignoreMessage(QtWarningMsg, "autoLayout: refused, the scene is being rebuilt");
         scene.autoLayout();
-        interactiveMeanwhile = view.isInteractive() && QGuiApplication::overrideCursor() == nullptr;
+        leftAsFound = view.isInteractive() == interactive && QGuiApplication::overrideCursor() == cursor;
     });
     intruder.start();
     QVERIFY(scene.loadFromJson(document));
     intruder.stop();
     if (!tried)
         QSKIP("the loader turned no event loop");
-    QVERIFY(interactiveMeanwhile);
+    QVERIFY(frozenByLoad);
+    QVERIFY(leftAsFound);
+    QVERIFY(view.isInteractive());
+    QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
 }
 
 void tst_AutoLayout::viewDestroyedDuringLayout()

@@ -10,6 +10,7 @@
 #include "slotitem.h"
 #include "textitem.h"
 #include "thememanager.h"
+#include "viewfreeze.h"
 
 #include <QAbstractItemView>
 #include <QCoreApplication>
@@ -640,6 +641,9 @@ bool ERScene::loadFromJson(const QJsonObject &document)
     qCDebug(lcScene) << "loadFromJson: starting";
     m_lastLoadTimings = LoadTimings();
     {
+        // The load turns the event loop every few items; views that painted at each turn
+        // would draw the whole diagram again and again.
+        const ViewFreeze freeze(this);
         QScopedValueRollback<bool> rebuilding(m_structuralChange, true);
         // Edge re-routing stays off while the loader builds the scene, on every way out.
         RoutingSuppression noRouting;

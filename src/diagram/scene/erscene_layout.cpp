@@ -14,12 +14,11 @@
 #include "segmentseparation.h"
 #include "slotarrangement.h"
 #include "slotitem.h"
+#include "viewfreeze.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QGraphicsView>
-#include <QGuiApplication>
 #include <QHash>
 #include <QMap>
 #include <QPointer>
@@ -42,53 +41,6 @@ QList<scenelayout::StageTime> &stageTimes()
     static QList<scenelayout::StageTime> times;
     return times;
 }
-
-// Freezes every view of the scene and shows the wait cursor until it goes out of scope.
-// Views are held weakly: one may be destroyed during an event-loop turn of the layout.
-class LayoutUpdateGuard
-{
-public:
-    explicit LayoutUpdateGuard(QGraphicsScene *scene) : m_scene(scene)
-    {
-        const QList<QGraphicsView *> views = scene->views();
-        for (QGraphicsView *view : views) {
-            if (!view)
-                continue;
-            m_views.append(view);
-            m_updateModes.append(view->viewportUpdateMode());
-            m_interactive.append(view->isInteractive());
-            view->setUpdatesEnabled(false);
-            view->setInteractive(false);
-            view->setViewportUpdateMode(QGraphicsView::NoViewportUpdate);
-        }
-        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    }
-
-    ~LayoutUpdateGuard()
-    {
-        for (qsizetype i = 0; i < m_views.size(); ++i) {
-            QGraphicsView *view = m_views[i];
-            if (!view)
-                continue;
-            view->setViewportUpdateMode(m_updateModes[i]);
-            view->setInteractive(m_interactive[i]);
-            view->setUpdatesEnabled(true);
-            view->viewport()->update();
-        }
-        if (m_scene)
-            m_scene->update(m_scene->sceneRect());
-        QGuiApplication::restoreOverrideCursor();
-    }
-
-    LayoutUpdateGuard(const LayoutUpdateGuard &) = delete;
-    LayoutUpdateGuard &operator=(const LayoutUpdateGuard &) = delete;
-
-private:
-    QPointer<QGraphicsScene> m_scene;
-    QList<QPointer<QGraphicsView>> m_views;
-    QList<QGraphicsView::ViewportUpdateMode> m_updateModes;
-    QList<bool> m_interactive;
-};
 
 // Entities added in one pass, each once, visited in the order they were first added.
 class EntityVisitSet
@@ -275,7 +227,7 @@ void ERScene::autoLayout()
         return;
     }
     QScopedValueRollback<bool> rebuilding(m_structuralChange, true);
-    LayoutUpdateGuard freeze(this);
+    ViewFreeze freeze(this);
     StageClock clock;
 
     QList<QPointer<EntityItem>> entities;
