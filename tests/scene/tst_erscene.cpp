@@ -52,6 +52,8 @@ private slots:
     void destroyingPopulatedSceneWarnsNothing();
 
     void sceneRectGrowsAroundItems();
+    void sceneRectGrowsAsAroundEveryItem_data();
+    void sceneRectGrowsAsAroundEveryItem();
     void gridStandsEveryTwentyUnits();
     void hugeExposedAreaPaintsOnlyBackground_data();
     void hugeExposedAreaPaintsOnlyBackground();
@@ -465,6 +467,51 @@ void tst_ERScene::sceneRectGrowsAroundItems()
     delete far;
     QCoreApplication::processEvents();
     QCOMPARE(scene.sceneRect().right(), 2400.0);
+}
+
+void tst_ERScene::sceneRectGrowsAsAroundEveryItem_data()
+{
+    QTest::addColumn<int>("change");
+    QTest::newRow("an item moved out") << 0;
+    QTest::newRow("an item grown out") << 1;
+    QTest::newRow("a child moved out") << 2;
+    QTest::newRow("a small rectangle set from elsewhere, then a nudge") << 3;
+}
+
+// Only the changed items are looked at; the rectangle must still be the one uniting every
+// item with its margin.
+void tst_ERScene::sceneRectGrowsAsAroundEveryItem()
+{
+    QFETCH(int, change);
+    ERScene scene;
+    auto *moved = new QGraphicsRectItem(0, 0, 100, 100);
+    scene.addItem(moved);
+    auto *parent = new QGraphicsRectItem(0, 0, 100, 100);
+    parent->setPos(-1500, 1500);
+    scene.addItem(parent);
+    auto *child = new QGraphicsRectItem(0, 0, 50, 50, parent);
+    QCoreApplication::processEvents();
+    const QRectF start = scene.sceneRect();
+
+    switch (change) {
+    case 0:
+        moved->setPos(2500, -2600);
+        break;
+    case 1:
+        moved->setRect(-3000, 0, 100, 3000);
+        break;
+    case 2:
+        child->setPos(-1000, 800);
+        break;
+    default:
+        scene.setSceneRect(QRectF(-1600, -100, 1800, 1800));
+        moved->moveBy(1, 0);
+        break;
+    }
+    const QRectF before = scene.sceneRect();
+    QCoreApplication::processEvents();
+    QCOMPARE(scene.sceneRect(), before.united(scene.itemsBoundingRect().adjusted(-300, -300, 300, 300)));
+    QVERIFY(scene.sceneRect() != start);
 }
 
 namespace {

@@ -110,6 +110,7 @@ ERScene::ERScene(QObject *parent)
     : QGraphicsScene(parent)
 {
     setSceneRect(-2000, -2000, 4000, 4000);
+    m_grownSceneRect = sceneRect();
 
     pulseTimer = new QTimer(this);
     pulseTimer->setInterval(PulseIntervalMs);
@@ -455,23 +456,59 @@ void ERScene::drawBackground(QPainter *painter, const QRectF &rect)
     painter->drawLines(lines.constData(), int(lines.size()));
 }
 
-void ERScene::growSceneRect()
+void ERScene::growSceneRect(const QList<QRectF> &region)
 {
     // A load turns the event loop every few items; it grows the rectangle once, when
     // its items exist, instead of walking every item at each turn.
-    if (!m_structuralChange)
+    if (m_structuralChange)
+        return;
+    // A rectangle set from elsewhere (a fit to the items), or a change of everything, is
+    // grown around every item.
+    if (sceneRect() != m_grownSceneRect || region.contains(sceneRect())) {
         includeItemsInSceneRect();
+        return;
+    }
+    // Every other item already lies inside the rectangle with its margin, so uniting
+    // the items that changed, each with all its children, gives what uniting every item
+    // would.
+    QRectF area;
+    for (const QRectF &rect : region)
+        area |= rect;
+    if (area.isNull())
+        return;
+    QSet<QGraphicsItem *> roots;
+    QRectF bounds;
+    const QList<QGraphicsItem *> changedItems = items(area, Qt::IntersectsItemBoundingRect);
+    for (QGraphicsItem *item : changedItems) {
+        QGraphicsItem *root = item->topLevelItem();
+        if (roots.contains(root))
+            continue;
+        roots.insert(root);
+        bounds |= root->sceneBoundingRect();
+        if (!root->childItems().isEmpty())
+            bounds |= root->mapRectToScene(root->childrenBoundingRect());
+    }
+    // A flat rectangle is not grown alone; with every item it may be.
+    if (!bounds.isNull() && !(bounds.width() > 0 && bounds.height() > 0))
+        includeItemsInSceneRect();
+    else
+        uniteWithSceneRect(bounds);
 }
 
 void ERScene::includeItemsInSceneRect()
 {
-    QRectF bounds = itemsBoundingRect();
-    if (!(bounds.width() > 0 && bounds.height() > 0))
-        return;
-    bounds.adjust(-SceneRectMargin, -SceneRectMargin, SceneRectMargin, SceneRectMargin);
-    const QRectF current = sceneRect();
-    if (!current.contains(bounds))
-        setSceneRect(current.united(bounds));
+    uniteWithSceneRect(itemsBoundingRect());
+}
+
+void ERScene::uniteWithSceneRect(QRectF bounds)
+{
+    if (bounds.width() > 0 && bounds.height() > 0) {
+        bounds.adjust(-SceneRectMargin, -SceneRectMargin, SceneRectMargin, SceneRectMargin);
+        const QRectF current = sceneRect();
+        if (!current.contains(bounds))
+            setSceneRect(current.united(bounds));
+    }
+    m_grownSceneRect = sceneRect();
 }
 
 void ERScene::onThemeChanged()
@@ -650,7 +687,7 @@ bool ERScene::loadFromJson(const QJsonObject &document)
         buildFromDocument(document);
         qCDebug(lcScene) << "loadFromJson: completed successfully";
     }
-    growSceneRect();
+    includeItemsInSceneRect();
     return true;
 }
 

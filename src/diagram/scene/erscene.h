@@ -140,9 +140,11 @@ private slots:
     void pulseSelection();
 
 private:
-    void growSceneRect();
+    // Grows the scene rectangle around the items in the changed region.
+    void growSceneRect(const QList<QRectF> &region);
     // Grows the scene rectangle to hold every item with a margin; never shrinks it.
     void includeItemsInSceneRect();
+    void uniteWithSceneRect(QRectF bounds);
     void onThemeChanged();
     // The work of clearScene; leftovers are detached only when asked (the destructor
     // leaves them to the base class, which deletes them).
@@ -159,5 +161,7 @@ private:
     void applyNewEntityColors(EntityItem *entity) const;
 
     bool m_structuralChange = false;
+    // The scene rectangle as last grown here; another one was set from elsewhere.
+    QRectF m_grownSceneRect;
     LoadTimings m_lastLoadTimings;
 };
