@@ -243,6 +243,7 @@ SingleLineTextItem::~SingleLineTextItem()
 void SingleLineTextItem::createDocument()
 {
     m_hasDocument = true;
+    m_paintLayout.reset();
     {
         FlagScope guard(m_formatGuard);
         QGraphicsTextItem::setFont(m_font);
@@ -1054,21 +1055,29 @@ void SingleLineTextItem::paintWithoutDocument(QPainter *painter) const
 {
     if (m_text.isEmpty())
         return;
-    QTextLayout layout(m_text, m_font);
-    const qsizetype end = underlineEnd(m_text);
-    if (m_underlined && end > 0) {
-        QTextLayout::FormatRange range;
-        range.start = 0;
-        range.length = int(end);
-        range.format.setUnderlineStyle(QTextCharFormat::SingleUnderline);
-        layout.setFormats({range});
-    }
     // The document's frame is as wide as the natural line, which shifts a right-aligned
     // slanted text by its overhang.
-    layOutOneLine(layout, m_alignment, lineSize().width());
+    const qreal width = lineSize().width();
+    if (!m_paintLayout || m_paintLayout->text() != m_text || m_paintLayout->font() != m_font
+        || m_paintLayoutUnderlined != m_underlined || m_paintLayoutAlignment != m_alignment
+        || m_paintLayoutWidth != width) {
+        m_paintLayout = std::make_unique<QTextLayout>(m_text, m_font);
+        const qsizetype end = underlineEnd(m_text);
+        if (m_underlined && end > 0) {
+            QTextLayout::FormatRange range;
+            range.start = 0;
+            range.length = int(end);
+            range.format.setUnderlineStyle(QTextCharFormat::SingleUnderline);
+            m_paintLayout->setFormats({range});
+        }
+        layOutOneLine(*m_paintLayout, m_alignment, width);
+        m_paintLayoutUnderlined = m_underlined;
+        m_paintLayoutAlignment = m_alignment;
+        m_paintLayoutWidth = width;
+    }
     painter->save();
     painter->setPen(m_textColor);
-    layout.draw(painter, QPointF(0.0, 0.0));
+    m_paintLayout->draw(painter, QPointF(0.0, 0.0));
     painter->restore();
 }
 

@@ -8,11 +8,14 @@
 #include <QRect>
 #include <QTextCursor>
 
+#include <memory>
+
 QT_BEGIN_NAMESPACE
 class QCompleter;
 class QKeyEvent;
 class QStringListModel;
 class QTextDocument;
+class QTextLayout;
 QT_END_NAMESPACE
 
 class EntityHost;
@@ -167,6 +170,13 @@ private:
     QString rawText() const;
     void invalidateLineSize() { m_lineSizeValid = false; }
 
+    // The line as last painted without a document, kept until its text, font, underline,
+    // alignment or width changes: laying it out and shaping it again at every paint
+    // costs more than drawing it.
+    mutable std::unique_ptr<QTextLayout> m_paintLayout;
+    mutable bool m_paintLayoutUnderlined = false;
+    mutable Qt::Alignment m_paintLayoutAlignment;
+    mutable qreal m_paintLayoutWidth = -1.0;
     mutable QRectF m_bounds;
     mutable bool m_boundsValid = false;
     mutable QSizeF m_lineSize;
