@@ -252,19 +252,29 @@ QString stripMermaidMarkup(const QString &text)
         const int after = r.start + r.length;
         return (after == n || isBlank(s.at(after))) && r.start > 0 && !isBlank(s.at(r.start - 1));
     };
-    // Runs are maximal, so their neighbours are never "_" themselves.
+    // Runs are maximal, so their neighbours are never "_" themselves. No run both opens
+    // and closes, so a closing run is only ever taken by an opening one; opening runs come
+    // in order, so for each length one cursor over the closing runs finds the nearest free
+    // one after each opening run.
+    QList<int> closing[2];
+    for (int k = 0; k < runs.size(); ++k) {
+        if (runs.at(k).length <= 2 && closes(runs.at(k)))
+            closing[runs.at(k).length - 1].append(k);
+    }
+    qsizetype cursor[2] = {0, 0};
     for (int i = 0; i < runs.size(); ++i) {
         Run &open = runs[i];
-        if (open.removed || open.length > 2 || !opens(open))
+        if (open.length > 2 || !opens(open))
             continue;
-        for (int k = i + 1; k < runs.size(); ++k) {
-            Run &close = runs[k];
-            if (!close.removed && close.length == open.length && closes(close)) {
-                open.removed = true;
-                close.removed = true;
-                break;
-            }
-        }
+        const QList<int> &candidates = closing[open.length - 1];
+        qsizetype &next = cursor[open.length - 1];
+        while (next < candidates.size() && candidates.at(next) <= i)
+            ++next;
+        if (next == candidates.size())
+            continue;
+        open.removed = true;
+        runs[candidates.at(next)].removed = true;
+        ++next;
     }
     QString out;
     out.reserve(n);

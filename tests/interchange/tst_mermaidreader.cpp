@@ -275,6 +275,11 @@ void TestMermaidReader::stripsOnlyMarkup_data()
     QTest::newRow("unequal runs do not pair") << "_a__" << "_a__";
     QTest::newRow("three underscores never pair") << "___x___" << "___x___";
     QTest::newRow("blanks trimmed") << "  *x*  " << "x";
+    QTest::newRow("each opening run takes the nearest free closing run")
+        << "_a _b_ c_" << "a b c";
+    QTest::newRow("a closing run before the opening one stays") << "x_ _a" << "x_ _a";
+    QTest::newRow("runs of one and two pair apart") << "__a _b_ c__" << "a b c";
+    QTest::newRow("opening runs outnumber closing ones") << "_a _b _c d_" << "a _b _c d";
 }
 
 void TestMermaidReader::stripsOnlyMarkup()
