@@ -29,6 +29,11 @@ Item *firstSelected(const ERScene *scene)
     return nullptr;
 }
 
+// The four dialogs number their targets alike.
+constexpr int AllInDiagram = 2;
+static_assert(ColorsDialog::AllInDiagram == AllInDiagram && TextItemStyleDialog::AllInDiagram == AllInDiagram
+              && GroupItemStyleDialog::AllInDiagram == AllInDiagram);
+
 // SelectedItem and SelectedItems alike take every selected item of the kind.
 template<typename Item>
 QList<Item *> targetItems(const ERScene *scene, int target)
@@ -36,7 +41,7 @@ QList<Item *> targetItems(const ERScene *scene, int target)
     QList<Item *> result;
     if (!scene)
         return result;
-    const QList<QGraphicsItem *> items = target == 2 ? scene->items() : scene->selectedItems();
+    const QList<QGraphicsItem *> items = target == AllInDiagram ? scene->items() : scene->selectedItems();
     for (QGraphicsItem *item : items) {
         if (item->type() == Item::Type)
             result.append(static_cast<Item *>(item));
@@ -73,8 +78,8 @@ int selectedCount(const ERScene *scene, int itemType)
 int proposedTarget(int selected)
 {
     if (selected == 1)
-        return 0;
-    return selected >= 2 ? 1 : 2;
+        return ColorsDialog::SelectedItem;
+    return selected >= 2 ? ColorsDialog::SelectedItems : AllInDiagram;
 }
 
 DualThemeColorScheme colorsStart(const ERScene *scene, const DualThemeColorScheme &remembered)
