@@ -220,9 +220,10 @@ bool detectRasterBoxes(const QImage &picture, RecognizedDiagram &out)
 {
     if (picture.isNull())
         return false;
-    const QImage working = binarizeImage(picture);
-    if (working.isNull())
+    const QImage inked = thresholdImage(picture);
+    if (inked.isNull())
         return false;
+    const QImage working = closeInk(inked);
     const QList<QRectF> boxes = mergeRectangles(regionCandidates(findRegions(working, outsideMask(working))));
     if (boxes.isEmpty())
         return false;
@@ -235,7 +236,7 @@ bool detectRasterBoxes(const QImage &picture, RecognizedDiagram &out)
     }
     const QList<TextFragment> hooked = detectTextFragments(picture);
     if (hooked.isEmpty()) {
-        assembleEntities(out.entities, recognizeRegionText(working, boxes));
+        assembleEntities(out.entities, recognizeRegionText(inked, boxes));
     } else {
         // The hook reads the picture itself; boxes are in the pixels of the working image.
         recognizeBoxTexts(out.entities, hooked, picture.size(), QRectF(QPointF(0, 0), QSizeF(working.size())));

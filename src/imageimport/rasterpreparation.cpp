@@ -125,7 +125,7 @@ QImage closingPass(const QImage &source, uchar from, uchar to)
 
 } // namespace
 
-QImage binarizeImage(QImage picture)
+QImage thresholdImage(QImage picture)
 {
     if (picture.isNull())
         return QImage();
@@ -137,10 +137,19 @@ QImage binarizeImage(QImage picture)
     if (meanOf(counts, pixels) < 110.0)
         invert(grey, counts);
     const int threshold = std::clamp(otsuThreshold(counts, pixels) - 4, 80, 220);
-    QImage binary = thresholded(grey, threshold);
+    return thresholded(grey, threshold);
+}
+
+QImage closeInk(QImage binary)
+{
     if (binary.width() < 3 || binary.height() < 3)
         return binary;
     binary = closingPass(binary, 255, 0);
     binary = closingPass(binary, 255, 0);
     return closingPass(binary, 0, 255);
+}
+
+QImage binarizeImage(QImage picture)
+{
+    return closeInk(thresholdImage(std::move(picture)));
 }

@@ -148,6 +148,12 @@ constexpr int WorkingSizeLimit = 3600;
 // count as white.
 QImage binarizeImage(QImage picture);
 
+// The two stages of binarizeImage. The thresholded image keeps the strokes as drawn, which
+// text is read from; closing thickens them and shuts small gaps, which box borders need but
+// which fills the counters of small letters and joins neighbouring ones.
+QImage thresholdImage(QImage picture);
+QImage closeInk(QImage binary);
+
 // Raster boxes and connectors
 
 // At most this many links are kept per picture.

@@ -266,7 +266,7 @@ void TestGlyphRecognition::wordsAreRead()
             for (const QString &word : RecognitionWords) {
                 QRectF box;
                 const QImage picture = wordInBox(QString::fromLatin1(family), size, word, &box);
-                const QImage binary = binarizeImage(picture);
+                const QImage binary = thresholdImage(picture);
                 const QList<TextFragment> lines = recognizeRegionText(binary, {box});
                 QCOMPARE(lines.size(), 1);
                 QVERIFY(box.contains(lines.first().rect));
