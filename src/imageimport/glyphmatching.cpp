@@ -15,7 +15,16 @@ constexpr int CellHeight = 24;
 constexpr int InkBelow = 128;
 constexpr double MinimumScore = 0.2;
 
-const char *const TemplateFamilies[] = {"Verdana", "Tahoma", "Arial"};
+struct TemplateFamily
+{
+    const char *name;
+    QFont::Weight weight;
+};
+
+// The desktop's bold sans fonts, then the application's own monospace in which it draws
+// entity boxes, so that pictures of its own diagrams are read in the font they show.
+constexpr TemplateFamily TemplateFamilies[] = {
+    {"Verdana", QFont::Bold}, {"Tahoma", QFont::Bold}, {"Arial", QFont::Bold}, {"JetBrains Mono", QFont::Normal}};
 constexpr QLatin1StringView TemplateCharacters("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-.()");
 
 QImage drawnCharacter(QChar character, const QFont &font, const QFontMetrics &metrics)
@@ -56,10 +65,10 @@ QList<GlyphTemplate> buildGlyphTemplates(int pixelSize)
     const int size = std::clamp(pixelSize, MinGlyphPixelSize, MaxGlyphPixelSize);
     QList<GlyphTemplate> templates;
     templates.reserve(qsizetype(std::size(TemplateFamilies)) * TemplateCharacters.size());
-    for (const char *family : TemplateFamilies) {
-        QFont font(QString::fromLatin1(family));
+    for (const TemplateFamily &family : TemplateFamilies) {
+        QFont font(QString::fromLatin1(family.name));
         font.setPixelSize(size);
-        font.setWeight(QFont::Bold);
+        font.setWeight(family.weight);
         font.setStyleStrategy(QFont::PreferAntialias);
         const QFontMetrics metrics(font);
         for (QChar character : TemplateCharacters)
@@ -110,23 +119,39 @@ QImage normalizeGlyph(const QImage &glyph)
 
 QChar matchGlyph(const QImage &glyph, const GlyphTemplateSet &templates)
 {
+    return matchGlyph(glyph, templates, GlyphPlacement());
+}
+
+QChar matchGlyph(const QImage &glyph, const GlyphTemplateSet &templates, const GlyphPlacement &placement)
+{
     const QImage inked = cropToInk(glyph);
     if (inked.isNull() || templates.isEmpty())
         return QChar();
     const double ratio = double(inked.width()) / std::max(inked.height(), 1);
     const GlyphCellBits cell = glyphCellBits(normalizeGlyph(inked));
-    double bestScore = 0;
-    QChar best;
     const std::vector<GlyphTemplateSet::Shape> &shapes = templates.shapes();
-    for (size_t i = 0; i < shapes.size(); ++i) {
-        const GlyphTemplateSet::Shape &shape = shapes[i];
-        if (!shape.matchable || !shapesCompatible(ratio, shape.ratio))
-            continue;
-        const double score = cellScore(cell, shape.cell);
-        if (score > bestScore) {
-            bestScore = score;
-            best = templates.templates().at(qsizetype(i)).character;
+    const auto bestOf = [&](bool placed) {
+        double bestScore = 0;
+        QChar best;
+        for (size_t i = 0; i < shapes.size(); ++i) {
+            const GlyphTemplateSet::Shape &shape = shapes[i];
+            if (!shape.matchable || !shapesCompatible(ratio, shape.ratio) || (placed && !placementAllows(shape, placement)))
+                continue;
+            const double score = cellScore(cell, shape.cell);
+            if (score > bestScore) {
+                bestScore = score;
+                best = templates.templates().at(qsizetype(i)).character;
+            }
         }
+        return bestScore < MinimumScore ? QChar() : best;
+    };
+    const bool placed = placement.rises != GlyphExtent::Unknown || placement.sinks != GlyphExtent::Unknown
+        || placement.dotted != GlyphExtent::Unknown || placement.low != GlyphExtent::Unknown;
+    if (placed) {
+        // A placement read wrongly off an unusual line must not cost the character.
+        const QChar character = bestOf(true);
+        if (!character.isNull())
+            return character;
     }
-    return bestScore < MinimumScore ? QChar() : best;
+    return bestOf(false);
 }

@@ -5,11 +5,14 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
+#include <map>
 #include <vector>
 
 namespace {
 
 constexpr int NoRightEdge = -100;
+constexpr int MinimumComponentPixels = 4;
 
 // Inclusive pixel rectangle of one ink component, in the coordinates of the line.
 struct Component
@@ -18,6 +21,8 @@ struct Component
     int top = 0;
     int right = 0;
     int bottom = 0;
+    bool dotted = false;  // a dot over a stem, joined
+    int pixels = 0;
 
     int width() const { return right - left + 1; }
 };
@@ -25,10 +30,10 @@ struct Component
 Component united(const Component &a, const Component &b)
 {
     return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-            std::max(a.bottom, b.bottom)};
+            std::max(a.bottom, b.bottom), a.dotted || b.dotted, a.pixels + b.pixels};
 }
 
-// The 8-connected ink components of at least 4 pixels, met column by column from the left.
+// The 8-connected ink components, met column by column from the left.
 std::vector<Component> inkComponents(const QImage &binary, const QRect &area)
 {
     static constexpr std::array<QPoint, 8> Neighbours = {QPoint(1, 0), QPoint(-1, 0), QPoint(0, 1), QPoint(0, -1),
@@ -60,8 +65,10 @@ std::vector<Component> inkComponents(const QImage &binary, const QRect &area)
                     }
                 }
             }
-            if (queue.size() >= 4)
-                components.push_back(component);
+            // Specks are kept until the pieces of characters are joined: the dot of a
+            // small i may have fewer than 4 pixels.
+            component.pixels = int(queue.size());
+            components.push_back(component);
         }
     }
     return components;
@@ -72,14 +79,20 @@ bool growTouches(const Component &a, const Component &b)
     return b.left <= a.right + 1 && b.right >= a.left - 1 && b.top <= a.bottom + 1 && b.bottom >= a.top - 1;
 }
 
-// Pieces of one character: a dot over its stem (i, j), the parts of a colon, broken strokes.
-bool arePiecesOfOneCharacter(const Component &a, const Component &b)
+bool areStacked(const Component &a, const Component &b)
 {
     const int centre = (b.left + b.right) / 2;
     const bool stacked = b.bottom <= a.top + 1 || a.bottom <= b.top + 1;
-    if (centre >= a.left - 1 && centre <= a.right + 1 && stacked)
+    return centre >= a.left - 1 && centre <= a.right + 1 && stacked;
+}
+
+// Pieces of one character: a dot over its stem (i, j), the parts of a colon, broken strokes.
+bool arePiecesOfOneCharacter(const Component &a, const Component &b)
+{
+    if (areStacked(a, b))
         return true;
-    return growTouches(a, b) && std::min(a.width(), b.width()) <= 3;
+    const bool speck = std::min(a.pixels, b.pixels) < MinimumComponentPixels;
+    return !speck && growTouches(a, b) && std::min(a.width(), b.width()) <= 3;
 }
 
 void joinPieces(std::vector<Component> &components)
@@ -87,26 +100,171 @@ void joinPieces(std::vector<Component> &components)
     size_t i = 0;
     while (i + 1 < components.size()) {
         if (arePiecesOfOneCharacter(components[i], components[i + 1])) {
+            const bool stacked = areStacked(components[i], components[i + 1]);
             components[i] = united(components[i], components[i + 1]);
+            components[i].dotted = components[i].dotted || stacked;
             components.erase(components.begin() + std::ptrdiff_t(i) + 1);
         } else {
             ++i;
         }
     }
-}
-
-QChar matchPart(const QImage &binary, const QRect &area, int left, int right, const Component &c,
-                const GlyphTemplateSet &templates)
-{
-    return matchGlyph(binary.copy(QRect(QPoint(area.left() + left, area.top() + c.top),
-                                        QPoint(area.left() + right, area.top() + c.bottom))),
-                      templates);
+    components.erase(std::remove_if(components.begin(), components.end(),
+                                    [](const Component &c) { return c.pixels < MinimumComponentPixels; }),
+                     components.end());
 }
 
 void appendIfKnown(QString &text, QChar character)
 {
     if (!character.isNull())
         text.append(character);
+}
+
+// The ink rows of columns left..right of a component, in line coordinates.
+std::pair<int, int> inkRows(const QImage &binary, const QRect &area, int left, int right, const Component &c)
+{
+    int top = c.bottom + 1;
+    int bottom = c.top - 1;
+    for (int y = c.top; y <= c.bottom; ++y) {
+        const uchar *row = binary.constScanLine(area.top() + y) + area.left();
+        if (std::find(row + left, row + right + 1, uchar(0)) != row + right + 1) {
+            top = std::min(top, y);
+            bottom = y;
+        }
+    }
+    return {top, bottom};
+}
+
+// What the glyphs of one line tell of its font: the baseline and, when the line shows
+// both, the heights of small and of tall letters above it (line coordinates).
+struct LineShape
+{
+    int baseline = -1;
+    TextHeights heights;
+
+    GlyphPlacement placementOf(int top, int bottom) const
+    {
+        GlyphPlacement placement;
+        if (baseline < 0)
+            return placement;
+        if (heights.isKnown()) {
+            const int height = baseline - top + 1;
+            placement.rises = 2 * height > heights.small + heights.tall ? GlyphExtent::Yes : GlyphExtent::No;
+            placement.low = 2 * (bottom - top + 1) <= heights.small ? GlyphExtent::Yes : GlyphExtent::No;
+        }
+        const int below = bottom - baseline;
+        const int sinking = std::max(2, int(std::lround(0.2 * heights.small)));
+        if (below >= sinking)
+            placement.sinks = GlyphExtent::Yes;
+        else if (below <= 1)
+            placement.sinks = GlyphExtent::No;
+        return placement;
+    }
+};
+
+bool isFlat(const Component &c)
+{
+    return c.bottom - c.top <= 2;
+}
+
+int medianOf(std::vector<int> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// The baseline is the bottom most glyphs share (the upper one on a tie, as descenders lie
+// below it); the heights split where the glyphs on it fall into two clear groups, or are
+// taken from earlier lines of the same size when this one has glyphs of one height only.
+LineShape shapeOfLine(const std::vector<Component> &components, const TextHeights &earlier)
+{
+    LineShape shape;
+    std::map<int, int> bottoms;
+    for (const Component &c : components) {
+        if (!isFlat(c))
+            ++bottoms[c.bottom];
+    }
+    int most = 0;
+    for (const auto &[bottom, count] : bottoms) {
+        if (count > most) {
+            most = count;
+            shape.baseline = bottom;
+        }
+    }
+    if (shape.baseline < 0)
+        return shape;
+    std::vector<int> heights;
+    for (const Component &c : components) {
+        if (!isFlat(c) && std::abs(c.bottom - shape.baseline) <= 1)
+            heights.push_back(shape.baseline - c.top + 1);
+    }
+    std::sort(heights.begin(), heights.end());
+    size_t split = 0;
+    int widest = 0;
+    for (size_t i = 1; i < heights.size(); ++i) {
+        if (heights[i] - heights[i - 1] > widest) {
+            widest = heights[i] - heights[i - 1];
+            split = i;
+        }
+    }
+    if (widest >= std::max(2, int(0.15 * heights.back()))) {
+        shape.heights.small = medianOf({heights.begin(), heights.begin() + std::ptrdiff_t(split)});
+        shape.heights.tall = medianOf({heights.begin() + std::ptrdiff_t(split), heights.end()});
+        return shape;
+    }
+    if (earlier.isKnown()) {
+        const int height = medianOf(heights);
+        const auto near = [height](int reference) { return std::abs(height - reference) <= std::max(1, reference / 6); };
+        if (near(earlier.small) || near(earlier.tall))
+            shape.heights = earlier;
+    }
+    return shape;
+}
+
+// A flat mark on or just below the baseline, no wider than a letter, is an underscore;
+// wider, it underlines the text; higher up it is a hyphen, a dot or noise, and skipped.
+bool isUnderscore(const Component &c, const LineShape &shape, int lineHeight)
+{
+    if (shape.baseline < 0 || c.top < shape.baseline - 1 || c.width() < 3)
+        return false;
+    const int letter = shape.heights.isKnown() ? shape.heights.small : lineHeight / 2;
+    return c.width() <= letter * 8 / 5 + 1;
+}
+
+// Rows of an underline: a run of ink in the lower part of the line longer than any letter
+// is wide, which would join the descenders it touches into one component.
+QImage withoutUnderlines(const QImage &binary, const QRect &area)
+{
+    const int longest = area.height() * 3 / 2;
+    QImage line = binary.copy(area);
+    for (int y = area.height() * 3 / 5; y < area.height(); ++y) {
+        uchar *row = line.scanLine(y);
+        int x = 0;
+        while (x < line.width()) {
+            if (row[x] != 0) {
+                ++x;
+                continue;
+            }
+            int end = x;
+            while (end < line.width() && row[end] == 0)
+                ++end;
+            if (end - x > longest)
+                std::fill(row + x, row + end, uchar(255));
+            x = end;
+        }
+    }
+    return line;
+}
+
+QChar matchPart(const QImage &binary, const QRect &area, int left, int right, const Component &c,
+                const GlyphTemplateSet &templates, const LineShape &shape)
+{
+    const auto [top, bottom] = inkRows(binary, area, left, right, c);
+    GlyphPlacement placement = shape.placementOf(top, bottom);
+    if (left == c.left && right == c.right)
+        placement.dotted = c.dotted ? GlyphExtent::Yes : GlyphExtent::No;
+    return matchGlyph(binary.copy(QRect(QPoint(area.left() + left, area.top() + c.top),
+                                        QPoint(area.left() + right, area.top() + c.bottom))),
+                      templates, placement);
 }
 
 // The threshold between the darkest and the lightest peak of a rendered crop.
@@ -139,31 +297,40 @@ QImage thresholdedCrop(const QImage &picture, const QRect &area)
 
 } // namespace
 
-QString recognizeCharacters(const QImage &binary, const QRect &line, const GlyphTemplateSet &templates)
+QString recognizeCharacters(const QImage &binary, const QRect &line, const GlyphTemplateSet &templates,
+                            TextHeights *heights)
 {
     const QRect area = line.intersected(binary.rect());
     if (area.right() - area.left() < 3 || area.bottom() - area.top() < 4)
         return QString();
     const int lineHeight = area.height();
-    std::vector<Component> components = inkComponents(binary, area);
+    const QImage ink = withoutUnderlines(binary, area);
+    const QRect local = ink.rect();
+    std::vector<Component> components = inkComponents(ink, local);
     std::stable_sort(components.begin(), components.end(),
                      [](const Component &a, const Component &b) { return a.left < b.left; });
     joinPieces(components);
+    const LineShape shape = shapeOfLine(components, heights ? *heights : TextHeights());
+    if (heights && shape.heights.isKnown())
+        *heights = shape.heights;
 
     const int spaceGap = std::max(int(lineHeight * 0.45), 5);
     QString text;
     int previousRight = NoRightEdge;
     for (const Component &c : components) {
-        if (c.bottom - c.top <= 2)
+        const bool underscore = isFlat(c) && isUnderscore(c, shape, lineHeight);
+        if (isFlat(c) && !underscore)
             continue;
         if (previousRight != NoRightEdge && c.left - previousRight > spaceGap)
             text.append(u' ');
-        if (c.width() > lineHeight * 1.45) {
+        if (underscore) {
+            text.append(u'_');
+        } else if (c.width() > lineHeight * 1.45) {
             const int half = c.width() / 2;
-            appendIfKnown(text, matchPart(binary, area, c.left, c.left + half - 1, c, templates));
-            appendIfKnown(text, matchPart(binary, area, c.left + half, c.right, c, templates));
+            appendIfKnown(text, matchPart(ink, local, c.left, c.left + half - 1, c, templates, shape));
+            appendIfKnown(text, matchPart(ink, local, c.left + half, c.right, c, templates, shape));
         } else {
-            appendIfKnown(text, matchPart(binary, area, c.left, c.right, c, templates));
+            appendIfKnown(text, matchPart(ink, local, c.left, c.right, c, templates, shape));
         }
         previousRight = c.right;
     }
@@ -176,13 +343,14 @@ QList<TextFragment> recognizeRegionText(const QImage &binary, const QList<QRectF
     GlyphTemplateCache ownCache;
     GlyphTemplateCache &templates = cache ? *cache : ownCache;
     QList<TextFragment> fragments;
+    TextHeights heights;
     for (const QRectF &box : boxes) {
         const QRect inner = clippedPixelRect(QRectF(box.x() + 5, box.y() + 4, box.width() - 10, box.height() - 8),
                                              binary.rect());
         if (!(inner.right() - inner.left() > 8 && inner.bottom() - inner.top() > 6))
             continue;
         for (const QRect &line : textLines(binary, inner)) {
-            const QString text = recognizeCharacters(binary, line, templates.templatesFor(line.height()));
+            const QString text = recognizeCharacters(binary, line, templates.templatesFor(line.height()), &heights);
             if (text.isEmpty())
                 continue;
             fragments.append({QRectF(line), text});
@@ -195,7 +363,9 @@ QList<TextFragment> recognizeRegionText(const QImage &binary, const QList<QRectF
 QList<QRect> textLines(const QImage &binary, const QRect &inner)
 {
     const int minimumInk = inner.width() >= 120 ? inner.width() / 40 : 2;
-    QList<QRect> lines;
+    // Runs of inked rows, then the short ones that lie at most two rows from a line joined
+    // to it: an underscore below the baseline, the dots of i and j above small letters.
+    QList<QPair<int, int>> runs;
     int first = -1;
     for (int y = inner.top(); y <= inner.bottom() + 1; ++y) {
         bool inked = false;
@@ -206,10 +376,73 @@ QList<QRect> textLines(const QImage &binary, const QRect &inner)
         if (inked && first < 0)
             first = y;
         if (!inked && first >= 0) {
-            if (y - 1 - first > 4)
-                lines.append(QRect(QPoint(inner.left(), first), QPoint(inner.right(), y - 1)));
+            runs.append({first, y - 1});
             first = -1;
         }
+    }
+    const auto isLine = [](const QPair<int, int> &run) { return run.second - run.first > 4; };
+    const auto inkIn = [&](int y) {
+        const uchar *row = binary.constScanLine(y);
+        return std::count(row + inner.left(), row + inner.right() + 1, uchar(0));
+    };
+    // A rule across the box (the line under a title band) is no part of the text near it.
+    const auto isRule = [&](const QPair<int, int> &run) {
+        for (int y = run.first; y <= run.second; ++y) {
+            if (inkIn(y) * 10 >= inner.width() * 9)
+                return true;
+        }
+        return false;
+    };
+    constexpr int NearRows = 3;
+    for (qsizetype i = 0; i < runs.size(); ++i) {
+        if (isLine(runs.at(i)) || isRule(runs.at(i)))
+            continue;
+        const bool nearAbove = i > 0 && isLine(runs.at(i - 1)) && runs.at(i).first - runs.at(i - 1).second <= NearRows;
+        const bool nearBelow = i + 1 < runs.size() && isLine(runs.at(i + 1))
+            && runs.at(i + 1).first - runs.at(i).second <= NearRows;
+        if (nearAbove)
+            runs[i - 1].second = runs.at(i).second;
+        else if (nearBelow)
+            runs[i + 1].first = runs.at(i).first;
+    }
+    // Rows with less ink than a text row needs still belong to a line they touch: the top of
+    // a t, a tail below the baseline.
+    for (qsizetype i = 0; i < runs.size(); ++i) {
+        if (!isLine(runs.at(i)))
+            continue;
+        const int reach = std::max(2, (runs.at(i).second - runs.at(i).first + 1) / 2);
+        const int ceiling = std::max(inner.top(), i > 0 ? runs.at(i - 1).second + 2 : inner.top());
+        const int floor = std::min(inner.bottom(), i + 1 < runs.size() ? runs.at(i + 1).first - 2 : inner.bottom());
+        // Up to two blank rows may lie between: an underscore drawn apart below the letters.
+        const auto inkedNear = [&](int from, int direction, int limit) {
+            for (int gap = 1; gap <= NearRows; ++gap) {
+                const int y = from + direction * gap;
+                if (direction * (y - limit) > 0)
+                    return from;
+                if (inkIn(y) > 0)
+                    return y;
+            }
+            return from;
+        };
+        for (int grown = 0; grown < reach;) {
+            const int next = inkedNear(runs.at(i).first, -1, ceiling);
+            if (next == runs.at(i).first)
+                break;
+            grown += runs.at(i).first - next;
+            runs[i].first = next;
+        }
+        for (int grown = 0; grown < reach;) {
+            const int next = inkedNear(runs.at(i).second, 1, floor);
+            if (next == runs.at(i).second)
+                break;
+            grown += next - runs.at(i).second;
+            runs[i].second = next;
+        }
+    }
+    QList<QRect> lines;
+    for (const QPair<int, int> &run : std::as_const(runs)) {
+        if (isLine(run))
+            lines.append(QRect(QPoint(inner.left(), run.first), QPoint(inner.right(), run.second)));
     }
     return lines;
 }

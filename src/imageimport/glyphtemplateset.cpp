@@ -19,7 +19,33 @@ bool repeatsEarlierTemplate(const QList<GlyphTemplate> &templates, qsizetype ind
     return false;
 }
 
+bool risesAboveSmallLetters(QChar c)
+{
+    return c.isUpper() || c.isDigit() || QStringView(u"bdfhijklt()").contains(c);
+}
+
+GlyphExtent sinksBelowBaseline(QChar c)
+{
+    if (QStringView(u"gjpqy_").contains(c))
+        return GlyphExtent::Yes;
+    if (QStringView(u"()QJ").contains(c))
+        return GlyphExtent::Unknown;
+    return GlyphExtent::No;
+}
+
 } // namespace
+
+bool placementAllows(const GlyphTemplateSet::Shape &shape, const GlyphPlacement &placement)
+{
+    if (placement.rises != GlyphExtent::Unknown && shape.rises != (placement.rises == GlyphExtent::Yes))
+        return false;
+    if (placement.dotted != GlyphExtent::Unknown && shape.dotted != (placement.dotted == GlyphExtent::Yes))
+        return false;
+    if (placement.low != GlyphExtent::Unknown && shape.low != (placement.low == GlyphExtent::Yes))
+        return false;
+    return placement.sinks == GlyphExtent::Unknown || shape.sinks == GlyphExtent::Unknown
+        || shape.sinks == placement.sinks;
+}
 
 GlyphCellBits glyphCellBits(const QImage &cell)
 {
@@ -48,5 +74,9 @@ GlyphTemplateSet::GlyphTemplateSet(QList<GlyphTemplate> templates)
         shape.ratio = double(inked.width()) / std::max(inked.height(), 1);
         shape.cell = glyphCellBits(normalizeGlyph(inked));
         shape.matchable = true;
+        shape.rises = risesAboveSmallLetters(m_templates.at(i).character);
+        shape.sinks = sinksBelowBaseline(m_templates.at(i).character);
+        shape.dotted = m_templates.at(i).character == u'i' || m_templates.at(i).character == u'j';
+        shape.low = m_templates.at(i).character == u'.' || m_templates.at(i).character == u'-';
     }
 }

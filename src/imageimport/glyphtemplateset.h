@@ -17,6 +17,20 @@ struct GlyphTemplate
 // The 16 x 24 comparison cell of a glyph, one bit per pixel darker than 140.
 using GlyphCellBits = std::array<quint64, 6>;
 
+// Where a glyph lies against its line, which the comparison cell loses by scaling every
+// glyph to the same height: whether it rises above the height of small letters (capitals,
+// digits, b, d, t) and whether it sinks below the baseline (g, p, y). This tells "c" from
+// "C" and "o" from "O", which have one shape.
+enum class GlyphExtent { Unknown, No, Yes };
+
+struct GlyphPlacement
+{
+    GlyphExtent rises = GlyphExtent::Unknown;
+    GlyphExtent sinks = GlyphExtent::Unknown;
+    GlyphExtent dotted = GlyphExtent::Unknown;  // a dot apart over a stem: i, j
+    GlyphExtent low = GlyphExtent::Unknown;     // at most half as high as small letters: . -
+};
+
 // A list of templates with what matching needs of each, worked out once: the shape ratio of
 // its inked part and its comparison cell. A template whose image repeats an earlier one of
 // the same character (two font names resolving to one font) can only tie with it and is
@@ -35,6 +49,10 @@ public:
         double ratio = 0;   // inked width / inked height
         GlyphCellBits cell{};
         bool matchable = false;  // has ink and repeats no earlier template
+        bool rises = false;      // of its character: see GlyphPlacement
+        GlyphExtent sinks = GlyphExtent::No;  // Unknown: either, as fonts differ
+        bool dotted = false;
+        bool low = false;
     };
     const std::vector<Shape> &shapes() const { return m_shapes; }
 
@@ -42,6 +60,9 @@ private:
     QList<GlyphTemplate> m_templates;
     std::vector<Shape> m_shapes;
 };
+
+// Whether a template of this character fits a glyph placed so on its line.
+bool placementAllows(const GlyphTemplateSet::Shape &shape, const GlyphPlacement &placement);
 
 // The bits of a 16 x 24 Grayscale8 comparison cell.
 GlyphCellBits glyphCellBits(const QImage &cell);

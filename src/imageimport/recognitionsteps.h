@@ -170,10 +170,16 @@ QImage outsideMask(const QImage &working);
 // excluded, of at least 280 pixels, in the order their first pixel is met row by row.
 QList<QRect> findRegions(const QImage &mask, const QImage &excluded);
 
+// The regions without those whose rectangle holds another region: background closed off
+// by lines running around boxes, or a frame drawn around a group of them, is no box.
+QList<QRect> withoutEnclosingRegions(const QList<QRect> &regions);
+
 // Each region grown by 2 pixels on every side, so that it covers the box's border line.
 QList<QRectF> regionCandidates(const QList<QRect> &regions);
 
-// Links between the boxes that connected ink outside their interiors runs between.
+// Links between the boxes that connected ink outside every box runs between. A box's
+// border belongs to the box, not to the lines that meet it: lines meeting at one border
+// are separate connectors, and boxes whose borders lie close are not linked for that.
 QList<RecognizedLink> traceConnectors(const QImage &working, const QList<QRectF> &boxes);
 
 // Glyph-template text recognition
@@ -196,8 +202,26 @@ QImage normalizeGlyph(const QImage &glyph);
 // reaches a score of 0.2.
 QChar matchGlyph(const QImage &glyph, const GlyphTemplateSet &templates);
 
-// The text of one line of a binarised picture, cleaned.
-QString recognizeCharacters(const QImage &binary, const QRect &line, const GlyphTemplateSet &templates);
+// The same among the templates whose characters lie on a line as the glyph does; all
+// templates when none of those reaches 0.2.
+QChar matchGlyph(const QImage &glyph, const GlyphTemplateSet &templates, const GlyphPlacement &placement);
+
+// Heights above the baseline of small letters (x, o) and of tall ones (capitals, digits,
+// b, d) in a line of text, in pixels; 0 when unknown.
+struct TextHeights
+{
+    int small = 0;
+    int tall = 0;
+
+    bool isKnown() const { return small > 0 && tall > small; }
+};
+
+// The text of one line of a binarised picture, cleaned. Glyphs are matched against the
+// templates of characters that lie on a line as they do; heights, when given, carries what
+// earlier lines of the same text showed of small and tall letters, for lines that show only
+// one kind.
+QString recognizeCharacters(const QImage &binary, const QRect &line, const GlyphTemplateSet &templates,
+                            TextHeights *heights = nullptr);
 
 // The text lines of a box's inner rectangle: runs of at least 6 rows with enough ink.
 QList<QRect> textLines(const QImage &binary, const QRect &inner);

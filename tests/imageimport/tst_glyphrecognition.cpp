@@ -123,6 +123,9 @@ private slots:
     void templateFontsAreTheExpectedFamilies();
     void lineRules_data();
     void lineRules();
+    void placementOnTheLine_data();
+    void placementOnTheLine();
+    void textLinesTakeInTheirEdges();
     void templateSetsAreClampedAndKept();
     void repeatedFamiliesAreMatchedOnce();
     void renderedRectangles();
@@ -185,10 +188,63 @@ void TestGlyphRecognition::lineRules()
     QCOMPARE(recognizeCharacters(line, QRect(0, 1, line.width(), 4), syntheticTemplates()), QString());
 }
 
+// Capital and small letters of one shape, a stem and a dotted stem: what tells them apart
+// is where a glyph lies on its line.
+GlyphTemplateSet placedTemplates()
+{
+    return GlyphTemplateSet({syntheticTemplate('C', 10, 10, {QRect(1, 1, 8, 8)}),
+                             syntheticTemplate('c', 10, 10, {QRect(1, 1, 8, 8)}),
+                             syntheticTemplate('l', 4, 12, {QRect(1, 1, 2, 10)}),
+                             syntheticTemplate('i', 4, 12, {QRect(1, 1, 2, 2), QRect(1, 4, 2, 7)})});
+}
+
+void TestGlyphRecognition::placementOnTheLine_data()
+{
+    QTest::addColumn<Marks>("marks");
+    QTest::addColumn<int>("smallHeight");  // from earlier lines; 0 for none
+    QTest::addColumn<QString>("text");
+    const QRect stem(2, 0, 2, 10);
+    QTest::newRow("small and tall squares") << Marks{stem, {7, 4, 6, 6}, {16, 0, 8, 10}} << 0 << "lcC";
+    QTest::newRow("small squares after a line that showed both") << Marks{{2, 4, 6, 6}, {10, 4, 6, 6}} << 6 << "cc";
+    QTest::newRow("small squares alone") << Marks{{2, 4, 6, 6}, {10, 4, 6, 6}} << 0 << "CC";
+    QTest::newRow("underscore on the baseline") << Marks{stem, {6, 10, 6, 2}, {14, 0, 2, 10}} << 0 << "l_l";
+    QTest::newRow("underline below a word") << Marks{stem, {6, 4, 6, 6}, {14, 0, 2, 10}, {0, 11, 30, 1}} << 0 << "lcl";
+    QTest::newRow("dot of 2 pixels over a stem") << Marks{{2, 0, 1, 2}, {2, 3, 2, 7}} << 0 << "i";
+    QTest::newRow("stem without a dot") << Marks{{2, 3, 2, 7}} << 0 << "l";
+}
+
+void TestGlyphRecognition::placementOnTheLine()
+{
+    QFETCH(Marks, marks);
+    QFETCH(int, smallHeight);
+    QFETCH(QString, text);
+    QImage line = blank(41, 14);
+    for (const QRect &mark : marks)
+        ink(line, mark.x(), mark.y() + 1, mark.width(), mark.height());
+    TextHeights heights;
+    if (smallHeight > 0)
+        heights = {smallHeight, 10};
+    QCOMPARE(recognizeCharacters(line, QRect(0, 1, line.width(), 12), placedTemplates(), &heights), text);
+}
+
+// Rows with too little ink to count as text on their own belong to the line they touch or
+// lie just beside; a rule across the box does not.
+void TestGlyphRecognition::textLinesTakeInTheirEdges()
+{
+    QImage region = blank(200, 60);
+    ink(region, 10, 10, 100, 7);   // small letters, 100 pixels a row
+    ink(region, 30, 7, 2, 3);      // the top of a t above them
+    ink(region, 60, 18, 3, 2);     // an underscore one row below the line
+    ink(region, 0, 22, 200, 1);    // a rule under a title band
+    ink(region, 10, 40, 100, 8);
+    const QList<QRect> lines = textLines(region, region.rect());
+    QCOMPARE(lines, (QList<QRect>{QRect(QPoint(0, 7), QPoint(199, 19)), QRect(QPoint(0, 40), QPoint(199, 47))}));
+}
+
 void TestGlyphRecognition::templateSetsAreClampedAndKept()
 {
     const QList<GlyphTemplate> ten = buildGlyphTemplates(10);
-    QCOMPARE(ten.size(), 3 * TemplateCharacters.size());
+    QCOMPARE(ten.size(), 4 * TemplateCharacters.size());
     for (qsizetype i = 0; i < ten.size(); ++i)
         QCOMPARE(ten.at(i).character, TemplateCharacters.at(i % TemplateCharacters.size()));
     const QList<GlyphTemplate> eight = buildGlyphTemplates(8);
