@@ -22,9 +22,9 @@ void integerSpan(double low, double high, int limit, int *first, int *last)
 
 } // namespace
 
-QRectF boxInterior(const QRectF &box)
+QRectF boxCover(const QRectF &box)
 {
-    return QRectF(box.x() + 4, box.y() + 4, box.width() - 8, box.height() - 8);
+    return QRectF(box.x() - 2, box.y() - 2, box.width() + 4, box.height() + 4);
 }
 
 QRectF touchBandOuter(const QRectF &box)
@@ -50,19 +50,19 @@ BoxTouchIndex::BoxTouchIndex(const QList<QRectF> &boxes, const QSize &imageSize)
     , m_height(std::max(imageSize.height(), 0))
     , m_cellColumns((m_width + CellSize - 1) / CellSize)
 {
-    markInteriors(boxes);
+    markCovered(boxes);
     listBands(boxes);
 }
 
-// Counts the interiors over each pixel with a sweep down the rows: a column difference
-// array changes where an interior starts or ends, and its running sum is the row's count.
-void BoxTouchIndex::markInteriors(const QList<QRectF> &boxes)
+// Counts the covers over each pixel with a sweep down the rows: a column difference
+// array changes where a cover starts or ends, and its running sum is the row's count.
+void BoxTouchIndex::markCovered(const QList<QRectF> &boxes)
 {
-    m_interior.assign(size_t(m_width) * size_t(m_height), 0);
+    m_covered.assign(size_t(m_width) * size_t(m_height), 0);
     std::vector<std::vector<PixelSpan>> starting(size_t(m_height) + 1);
     std::vector<std::vector<PixelSpan>> ending(size_t(m_height) + 1);
     for (const QRectF &box : boxes) {
-        const PixelSpan span = pixelsOf(boxInterior(box), QSize(m_width, m_height));
+        const PixelSpan span = pixelsOf(boxCover(box), QSize(m_width, m_height));
         if (span.isEmpty())
             continue;
         starting[size_t(span.top)].push_back(span);
@@ -79,7 +79,7 @@ void BoxTouchIndex::markInteriors(const QList<QRectF> &boxes)
             ++difference[size_t(span.right) + 1];
         }
         int covering = 0;
-        unsigned char *row = m_interior.data() + size_t(y) * size_t(m_width);
+        unsigned char *row = m_covered.data() + size_t(y) * size_t(m_width);
         for (int x = 0; x < m_width; ++x) {
             covering += difference[size_t(x)];
             row[x] = covering > 0 ? 1 : 0;

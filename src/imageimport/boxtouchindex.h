@@ -7,15 +7,16 @@
 #include <vector>
 
 // Answers the two box tests of connector tracing for one working image without looping
-// over all boxes per pixel: whether a pixel lies in some box's interior (the box shrunk by
-// 4), and which boxes' touch bands (the box grown by 14, less the box shrunk by 6) hold it.
+// over all boxes per pixel: whether a pixel is covered by some box (the box grown by 2, so
+// its border line too), and which boxes' touch bands (the box grown by 14, less the box
+// shrunk by 6) hold it.
 // Pixels are tested as points with edges included, exactly as the rectangles would.
 class BoxTouchIndex
 {
 public:
     BoxTouchIndex(const QList<QRectF> &boxes, const QSize &imageSize);
 
-    bool inInterior(int x, int y) const { return m_interior[size_t(y) * size_t(m_width) + size_t(x)] != 0; }
+    bool isCovered(int x, int y) const { return m_covered[size_t(y) * size_t(m_width) + size_t(x)] != 0; }
 
     // Calls visit(box index) for every box whose touch band holds (x, y), in box order.
     template <typename Visit>
@@ -50,18 +51,19 @@ private:
         PixelSpan inner;
     };
 
-    void markInteriors(const QList<QRectF> &boxes);
+    void markCovered(const QList<QRectF> &boxes);
     void listBands(const QList<QRectF> &boxes);
 
     int m_width = 0;
     int m_height = 0;
     int m_cellColumns = 0;
-    std::vector<unsigned char> m_interior;
+    std::vector<unsigned char> m_covered;
     std::vector<Band> m_bands;
     std::vector<std::vector<int>> m_cells;
 };
 
 // The rectangles of a box that connector tracing tests pixels against.
-QRectF boxInterior(const QRectF &box);
+// The pixels a box covers for tracing: the box with its border line.
+QRectF boxCover(const QRectF &box);
 QRectF touchBandOuter(const QRectF &box);
 QRectF touchBandInner(const QRectF &box);

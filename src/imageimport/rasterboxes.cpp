@@ -1,5 +1,6 @@
 // The raster route: entity boxes as enclosed background regions of the working image, their
 // text, and connectors as connected ink running between boxes.
+#include "boxgrid.h"
 #include "boxtouchindex.h"
 #include "recognitionsteps.h"
 
@@ -156,6 +157,29 @@ QList<QRect> findRegions(const QImage &mask, const QImage &excluded)
     return regions;
 }
 
+QList<QRect> withoutEnclosingRegions(const QList<QRect> &regions)
+{
+    QList<QRectF> rects;
+    rects.reserve(regions.size());
+    for (const QRect &r : regions)
+        rects.append(QRectF(r.left(), r.top(), r.width() - 1, r.height() - 1));
+    const BoxGrid grid(rects, 0);
+    std::vector<bool> encloses(size_t(regions.size()), false);
+    for (qsizetype i = 0; i < regions.size(); ++i) {
+        const QRect &inner = regions.at(i);
+        for (int j : grid.containing(QPointF(inner.center()), 0)) {
+            if (j != i && regions.at(j) != inner && regions.at(j).contains(inner))
+                encloses[size_t(j)] = true;
+        }
+    }
+    QList<QRect> kept;
+    for (qsizetype i = 0; i < regions.size(); ++i) {
+        if (!encloses[size_t(i)])
+            kept.append(regions.at(i));
+    }
+    return kept;
+}
+
 QList<QRectF> regionCandidates(const QList<QRect> &regions)
 {
     QList<QRectF> candidates;
@@ -173,7 +197,7 @@ QList<RecognizedLink> traceConnectors(const QImage &working, const QList<QRectF>
     const int height = working.height();
     const BoxTouchIndex index(boxes, working.size());
     const auto traceable = [&](int x, int y) {
-        return working.constScanLine(y)[x] == 0 && !index.inInterior(x, y);
+        return working.constScanLine(y)[x] == 0 && !index.isCovered(x, y);
     };
     std::vector<uchar> visited(size_t(width) * size_t(height), 0);
     std::vector<int> touchedStamp(size_t(boxes.size()), -1);
@@ -224,7 +248,8 @@ bool detectRasterBoxes(const QImage &picture, RecognizedDiagram &out)
     if (inked.isNull())
         return false;
     const QImage working = closeInk(inked);
-    const QList<QRectF> boxes = mergeRectangles(regionCandidates(findRegions(working, outsideMask(working))));
+    const QList<QRectF> boxes = mergeRectangles(
+        regionCandidates(withoutEnclosingRegions(findRegions(working, outsideMask(working)))));
     if (boxes.isEmpty())
         return false;
 

@@ -55,10 +55,10 @@ QList<RecognizedLink> traceConnectorsPlainly(const QImage &working, const Rects 
 {
     static constexpr std::array<QPoint, 8> Neighbours = {QPoint(1, 0), QPoint(-1, 0), QPoint(0, 1), QPoint(0, -1),
                                                          QPoint(1, 1), QPoint(1, -1), QPoint(-1, 1), QPoint(-1, -1)};
-    const auto inInterior = [&](int x, int y) {
-        return std::any_of(boxes.cbegin(), boxes.cend(), [&](const QRectF &b) { return holds(boxInterior(b), x, y); });
+    const auto covered = [&](int x, int y) {
+        return std::any_of(boxes.cbegin(), boxes.cend(), [&](const QRectF &b) { return holds(boxCover(b), x, y); });
     };
-    const auto traceable = [&](int x, int y) { return working.constScanLine(y)[x] == 0 && !inInterior(x, y); };
+    const auto traceable = [&](int x, int y) { return working.constScanLine(y)[x] == 0 && !covered(x, y); };
     QSet<QPoint> visited;
     QSet<QPair<int, int>> linked;
     QList<RecognizedLink> links;
@@ -143,6 +143,8 @@ class TestRasterBoxes : public QObject
 
 private slots:
     void regionsOf280PixelsCount();
+    void enclosingRegions_data();
+    void enclosingRegions();
     void connectors_data();
     void connectors();
     void connectorStageMatchesThePlainLoop();
@@ -166,6 +168,29 @@ void TestRasterBoxes::regionsOf280PixelsCount()
     excluded.scanLine(10)[45] = 255;  // an excluded pixel leaves the region 279 pixels
     QCOMPARE(findRegions(mask, excluded), (QList<QRect>{QRect(20, 5, 10, 28)}));
     QVERIFY(findRegions(mask, blankWorking(59, 40)).isEmpty());
+}
+
+using Regions = QList<QRect>;
+
+void TestRasterBoxes::enclosingRegions_data()
+{
+    QTest::addColumn<Regions>("regions");
+    QTest::addColumn<Regions>("kept");
+    const QRect title(10, 10, 100, 20);
+    const QRect body(10, 32, 100, 60);
+    QTest::newRow("title band and body") << Regions{title, body} << Regions{title, body};
+    QTest::newRow("lines around a box") << Regions{QRect(0, 0, 300, 200), body} << Regions{body};
+    QTest::newRow("frame around two boxes")
+        << Regions{QRect(5, 5, 400, 120), title, QRect(200, 40, 100, 50)} << Regions{title, QRect(200, 40, 100, 50)};
+    QTest::newRow("overlapping, neither inside") << Regions{QRect(0, 0, 100, 100), QRect(50, 50, 100, 100)}
+                                                 << Regions{QRect(0, 0, 100, 100), QRect(50, 50, 100, 100)};
+}
+
+void TestRasterBoxes::enclosingRegions()
+{
+    QFETCH(Regions, regions);
+    QFETCH(Regions, kept);
+    QCOMPARE(withoutEnclosingRegions(regions), kept);
 }
 
 void TestRasterBoxes::connectors_data()
@@ -201,10 +226,18 @@ void TestRasterBoxes::connectors_data()
     QTest::newRow("line passing a third box") << passing << Rects{box(a), box(b), box(c)}
                                               << Pairs{{0, 1}, {0, 2}, {1, 2}};
 
+    // Borders belong to their boxes: boxes side by side are not linked for their borders
+    // alone, and lines that meet at one border stay separate connectors.
     QImage close = blankWorking(401, 301);
     outline(close, a);
     outline(close, QRect(130, 20, 100, 80));
-    QTest::newRow("borders within 14 pixels") << close << Rects{box(a), box(QRect(130, 20, 100, 80))} << Pairs{{0, 1}};
+    QTest::newRow("borders within 14 pixels") << close << Rects{box(a), box(QRect(130, 20, 100, 80))} << Pairs{};
+    const QRect below(20, 200, 100, 80);
+    QImage meeting = joined;
+    outline(meeting, below);
+    ink(meeting, 60, 100, 2, 100);
+    QTest::newRow("lines meeting at one border")
+        << meeting << Rects{box(a), box(b), box(below)} << Pairs{{0, 1}, {0, 2}};
 
     // Bands of a and of a box at 145 overlap in columns 131 to 134; the outlines lie outside.
     const QRect near(145, 20, 100, 80);
