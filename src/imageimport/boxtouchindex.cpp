@@ -45,12 +45,12 @@ BoxTouchIndex::PixelSpan BoxTouchIndex::pixelsOf(const QRectF &rect, const QSize
     return span;
 }
 
-BoxTouchIndex::BoxTouchIndex(const QList<QRectF> &boxes, const QSize &imageSize)
+BoxTouchIndex::BoxTouchIndex(const QList<QRectF> &boxes, const QList<QRectF> &covering, const QSize &imageSize)
     : m_width(std::max(imageSize.width(), 0))
     , m_height(std::max(imageSize.height(), 0))
     , m_cellColumns((m_width + CellSize - 1) / CellSize)
 {
-    markCovered(boxes);
+    markCovered(covering);
     listBands(boxes);
 }
 

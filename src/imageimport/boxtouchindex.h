@@ -14,7 +14,8 @@
 class BoxTouchIndex
 {
 public:
-    BoxTouchIndex(const QList<QRectF> &boxes, const QSize &imageSize);
+    // Only the boxes listed in covering cover pixels; every box has its touch band.
+    BoxTouchIndex(const QList<QRectF> &boxes, const QList<QRectF> &covering, const QSize &imageSize);
 
     bool isCovered(int x, int y) const { return m_covered[size_t(y) * size_t(m_width) + size_t(x)] != 0; }
 

@@ -14,6 +14,9 @@ namespace {
 
 constexpr int MinimumRegionPixels = 280;
 constexpr int MinimumConnectorPixels = 18;
+// The smallest box mergeRectangles keeps.
+constexpr int MinimumBoxWidth = 36;
+constexpr int MinimumBoxHeight = 22;
 
 // Visits the pixels of one 4-connected area breadth first from start (right, left, below,
 // above), marking each in visited; accept tells which pixels belong to it.
@@ -167,6 +170,10 @@ QList<QRect> withoutEnclosingRegions(const QList<QRect> &regions)
     std::vector<bool> encloses(size_t(regions.size()), false);
     for (qsizetype i = 0; i < regions.size(); ++i) {
         const QRect &inner = regions.at(i);
+        // Only a region that could itself be a box counts: slivers closed off by text and
+        // its underline lie inside real boxes.
+        if (inner.width() + 4 < MinimumBoxWidth || inner.height() + 4 < MinimumBoxHeight)
+            continue;
         for (int j : grid.containing(QPointF(inner.center()), 0)) {
             if (j != i && regions.at(j) != inner && regions.at(j).contains(inner))
                 encloses[size_t(j)] = true;
@@ -189,13 +196,30 @@ QList<QRectF> regionCandidates(const QList<QRect> &regions)
     return candidates;
 }
 
+QList<QRectF> coveringBoxes(const QImage &working, const QList<QRectF> &boxes)
+{
+    QList<QRectF> covering;
+    for (const QRectF &box : boxes) {
+        const QRect inside = clippedPixelRect(QRectF(box.x() + 4, box.y() + 4, box.width() - 8, box.height() - 8),
+                                              working.rect());
+        bool inked = false;
+        for (int y = inside.top(); y <= inside.bottom() && !inked && !inside.isEmpty(); ++y) {
+            const uchar *row = working.constScanLine(y);
+            inked = std::find(row + inside.left(), row + inside.right() + 1, uchar(0)) != row + inside.right() + 1;
+        }
+        if (inked)
+            covering.append(box);
+    }
+    return covering;
+}
+
 QList<RecognizedLink> traceConnectors(const QImage &working, const QList<QRectF> &boxes)
 {
     static constexpr std::array<QPoint, 8> Neighbours = {QPoint(1, 0), QPoint(-1, 0), QPoint(0, 1), QPoint(0, -1),
                                                          QPoint(1, 1), QPoint(1, -1), QPoint(-1, 1), QPoint(-1, -1)};
     const int width = working.width();
     const int height = working.height();
-    const BoxTouchIndex index(boxes, working.size());
+    const BoxTouchIndex index(boxes, coveringBoxes(working, boxes), working.size());
     const auto traceable = [&](int x, int y) {
         return working.constScanLine(y)[x] == 0 && !index.isCovered(x, y);
     };

@@ -182,6 +182,11 @@ QList<QRectF> regionCandidates(const QList<QRect> &regions);
 // are separate connectors, and boxes whose borders lie close are not linked for that.
 QList<RecognizedLink> traceConnectors(const QImage &working, const QList<QRectF> &boxes);
 
+// The boxes whose border is kept out of connectors: those with ink inside (a title, rows).
+// A box with nothing inside is as likely background closed off where lines cross, whose
+// "border" is the lines themselves.
+QList<QRectF> coveringBoxes(const QImage &working, const QList<QRectF> &boxes);
+
 // Glyph-template text recognition
 
 constexpr int MinGlyphPixelSize = 10;

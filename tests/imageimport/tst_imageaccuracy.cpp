@@ -88,7 +88,7 @@ void TestImageAccuracy::initTestCase()
 
 void TestImageAccuracy::rasterRoute()
 {
-    checkRoute(false, Floors{94, 0, 0, 0, 100, 46});
+    checkRoute(false, Floors{94, 7, 10, 3, 100, 55});
 }
 
 void TestImageAccuracy::svgRoute()

@@ -28,9 +28,10 @@ void ink(QImage &working, int left, int top, int width, int height)
     }
 }
 
-// A box outline two pixels wide along the edges of rect.
+// A box outline two pixels wide along the edges of rect, with a title mark inside.
 void outline(QImage &working, const QRect &rect)
 {
+    ink(working, rect.left() + 8, rect.top() + 8, std::min(20, rect.width() - 16), 4);
     ink(working, rect.left(), rect.top(), rect.width(), 2);
     ink(working, rect.left(), rect.bottom() - 1, rect.width(), 2);
     ink(working, rect.left(), rect.top(), 2, rect.height());
@@ -55,8 +56,9 @@ QList<RecognizedLink> traceConnectorsPlainly(const QImage &working, const Rects 
 {
     static constexpr std::array<QPoint, 8> Neighbours = {QPoint(1, 0), QPoint(-1, 0), QPoint(0, 1), QPoint(0, -1),
                                                          QPoint(1, 1), QPoint(1, -1), QPoint(-1, 1), QPoint(-1, -1)};
+    const QList<QRectF> covering = coveringBoxes(working, boxes);
     const auto covered = [&](int x, int y) {
-        return std::any_of(boxes.cbegin(), boxes.cend(), [&](const QRectF &b) { return holds(boxCover(b), x, y); });
+        return std::any_of(covering.cbegin(), covering.cend(), [&](const QRectF &b) { return holds(boxCover(b), x, y); });
     };
     const auto traceable = [&](int x, int y) { return working.constScanLine(y)[x] == 0 && !covered(x, y); };
     QSet<QPoint> visited;
@@ -182,6 +184,7 @@ void TestRasterBoxes::enclosingRegions_data()
     QTest::newRow("lines around a box") << Regions{QRect(0, 0, 300, 200), body} << Regions{body};
     QTest::newRow("frame around two boxes")
         << Regions{QRect(5, 5, 400, 120), title, QRect(200, 40, 100, 50)} << Regions{title, QRect(200, 40, 100, 50)};
+    QTest::newRow("sliver under underlined text") << Regions{body, QRect(20, 50, 80, 4)} << Regions{body, QRect(20, 50, 80, 4)};
     QTest::newRow("overlapping, neither inside") << Regions{QRect(0, 0, 100, 100), QRect(50, 50, 100, 100)}
                                                  << Regions{QRect(0, 0, 100, 100), QRect(50, 50, 100, 100)};
 }
@@ -238,6 +241,13 @@ void TestRasterBoxes::connectors_data()
     ink(meeting, 60, 100, 2, 100);
     QTest::newRow("lines meeting at one border")
         << meeting << Rects{box(a), box(b), box(below)} << Pairs{{0, 1}, {0, 2}};
+    // Background closed off where lines cross holds nothing: its outline is the lines.
+    QImage crossing = meeting;
+    ink(crossing, 62, 120, 40, 2);
+    ink(crossing, 62, 158, 40, 2);
+    ink(crossing, 100, 120, 2, 40);
+    QTest::newRow("lines around an empty region")
+        << crossing << Rects{box(a), box(b), box(below), QRectF(60, 120, 42, 40)} << Pairs{{0, 1}, {0, 2}, {0, 3}, {2, 3}};
 
     // Bands of a and of a box at 145 overlap in columns 131 to 134; the outlines lie outside.
     const QRect near(145, 20, 100, 80);
