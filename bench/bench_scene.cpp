@@ -238,6 +238,7 @@ VELMORA_BENCH("scene-load-shown",
     QList<double> loads;
     QList<double> stalls;
     QList<double> loadCalls;
+    QList<ERScene::LoadTimings> phases;
     for (int run = 0; run < 3; ++run) {
         bench::ShownScene shown;
         bench::StallWatch stall;
@@ -246,6 +247,7 @@ VELMORA_BENCH("scene-load-shown",
         stall.start();
         shown.scene.loadFromJson(document);
         loadCalls.append(elapsedMs(timer));
+        phases.append(shown.scene.lastLoadTimings());
         shown.waitForPaint();
         stalls.append(stall.stop());
         loads.append(elapsedMs(timer));
@@ -253,6 +255,17 @@ VELMORA_BENCH("scene-load-shown",
     bench::reportMs(QStringLiteral("load until painted (target < 1000)"), median(loads));
     bench::reportMs(QStringLiteral("longest stall (target < 100)"), median(stalls));
     bench::reportMs(QStringLiteral("  of which loadFromJson"), median(loadCalls));
+    const auto phase = [&phases](double ERScene::LoadTimings::*field) {
+        QList<double> values;
+        for (const ERScene::LoadTimings &timings : std::as_const(phases))
+            values.append(timings.*field);
+        return median(values);
+    };
+    bench::reportMs(QStringLiteral("    clearing, boxes, edges"),
+                    phase(&ERScene::LoadTimings::clearing) + phase(&ERScene::LoadTimings::entities)
+                        + phase(&ERScene::LoadTimings::edges));
+    bench::reportMs(QStringLiteral("    scene rectangle"), phase(&ERScene::LoadTimings::sceneRect));
+    bench::reportMs(QStringLiteral("    routing edges without a stored route"), phase(&ERScene::LoadTimings::routing));
 
     // The same load into a scene no view shows.
     QList<double> bare;

@@ -44,6 +44,8 @@ constexpr qreal SceneRectMargin = 300.0;
 // A load lets the event loop turn after this many boxes or edges, so that the window stays
 // alive during a long load.
 constexpr int EventTurnInterval = 8;
+// While it routes the edges without a stored route, after this many milliseconds.
+constexpr qint64 RoutingTurnIntervalMs = 20;
 const QSizeF EntitySize(150, 70);
 const QSizeF GroupSize(240, 160);
 
@@ -858,8 +860,16 @@ void ERScene::routeEdgesWithoutStoredRoute(const LoadedItems &loaded)
     }
     const EntityObstacleIndex obstacleIndex(this, boxes);
     const ObstacleIndexScope useIndex(&obstacleIndex);
+    // A route around many boxes takes a while, so the event loop turns by the clock
+    // here rather than by the count.
+    QElapsedTimer sinceTurn;
+    sinceTurn.start();
     for (const QPointer<EdgeItem> &edge : loaded.edges) {
         if (edge && edge->points.size() <= 1)
             edge->updatePath();
+        if (sinceTurn.elapsed() >= RoutingTurnIntervalMs) {
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            sinceTurn.restart();
+        }
     }
 }
