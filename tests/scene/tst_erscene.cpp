@@ -3,6 +3,7 @@
 #include "dialectcatalog.h"
 #include "edgeitem.h"
 #include "erscene.h"
+#include "erview.h"
 #include "groupitem.h"
 #include "testsupport.h"
 #include "textitem.h"
@@ -13,6 +14,7 @@
 #include <QImage>
 #include <QLoggingCategory>
 #include <QPainter>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -52,6 +54,8 @@ private slots:
     void destroyingPopulatedSceneWarnsNothing();
 
     void sceneRectGrowsAroundItems();
+    void gridFromTilesPaintsAsLines_data();
+    void gridFromTilesPaintsAsLines();
     void sceneRectGrowsAsAroundEveryItem_data();
     void sceneRectGrowsAsAroundEveryItem();
     void gridStandsEveryTwentyUnits();
@@ -467,6 +471,49 @@ void tst_ERScene::sceneRectGrowsAroundItems()
     delete far;
     QCoreApplication::processEvents();
     QCOMPARE(scene.sceneRect().right(), 2400.0);
+}
+
+void tst_ERScene::gridFromTilesPaintsAsLines_data()
+{
+    QTest::addColumn<double>("zoom");
+    QTest::addColumn<int>("scroll");
+    QTest::addColumn<bool>("dark");
+    QTest::newRow("zoom 1") << 1.0 << 0 << false;
+    QTest::newRow("zoom 1, scrolled, dark") << 1.0 << 13 << true;
+    QTest::newRow("zoom 0.5, lines thinner than a pixel") << 0.5 << 7 << false;
+    QTest::newRow("zoom 0.75, a cell of 15 pixels") << 0.75 << 333 << false;
+    QTest::newRow("zoom 2, lines stroked two pixels wide") << 2.0 << 5 << false;
+    QTest::newRow("zoom 1.37, no whole cell: lines") << 1.37 << 3 << false;
+}
+
+// The repeated cell is only an economy: the view shows the same pixels as when every line
+// is drawn, the edges of the viewport included.
+void tst_ERScene::gridFromTilesPaintsAsLines()
+{
+    QFETCH(double, zoom);
+    QFETCH(int, scroll);
+    QFETCH(bool, dark);
+    ThemeManager *themes = ThemeManager::instance();
+    const ThemePalette colors = themes->colors();
+    const ThemeKind theme = themes->kind();
+    themes->setTheme(dark ? ThemeKind::Dark : ThemeKind::Light);
+    ERScene scene;
+    ERView view;
+    view.setScene(&scene);
+    view.resize(403, 301);
+    view.setZoom(zoom);
+    view.horizontalScrollBar()->setValue(view.horizontalScrollBar()->value() + scroll);
+    view.verticalScrollBar()->setValue(view.verticalScrollBar()->value() + scroll / 2);
+
+    ERScene::setGridTilesEnabled(false);
+    const QImage lines = view.viewport()->grab().toImage();
+    ERScene::setGridTilesEnabled(true);
+    const QImage tiles = view.viewport()->grab().toImage();
+    themes->setColors(colors, theme);
+    tiles.save(testsupport::outputDir("tst_erscene") + QStringLiteral("/grid_tiles_%1.png").arg(QTest::currentDataTag()));
+    QCOMPARE(tiles.size(), lines.size());
+    QVERIFY(tiles == lines);
+    QVERIFY(tiles.pixelColor(10, 10) != QColor(Qt::black));
 }
 
 void tst_ERScene::sceneRectGrowsAsAroundEveryItem_data()

@@ -21,6 +21,7 @@
 #include <QLoggingCategory>
 #include <QMap>
 #include <QPainter>
+#include <QPixmap>
 #include <QPointer>
 #include <QScopedValueRollback>
 #include <QSet>
@@ -107,6 +108,8 @@ private:
 };
 
 } // namespace
+
+bool ERScene::s_gridTiles = true;
 
 ERScene::ERScene(QObject *parent)
     : QGraphicsScene(parent)
@@ -417,11 +420,14 @@ void ERScene::resetTransientStateSilently()
 
 // --- background and scene rectangle ------------------------------------------------------
 
-void ERScene::drawBackground(QPainter *painter, const QRectF &rect)
+namespace {
+
+// Fills rect with the background and draws the grid lines that stand in it.
+void paintGridArea(QPainter *painter, const QRectF &rect, const QColor &background, const QColor &grid,
+                   bool withGrid)
 {
-    const ThemePalette palette = ThemeManager::instance()->colors();
-    painter->fillRect(rect, backgroundOverrideEnabled ? backgroundOverrideColor : palette.background);
-    if (!gridVisible)
+    painter->fillRect(rect, background);
+    if (!withGrid)
         return;
 
     const double left = rect.left();
@@ -434,28 +440,117 @@ void ERScene::drawBackground(QPainter *painter, const QRectF &rect)
 
     // In double, and not at all when lines would crowd closer than a pixel: a fit over
     // a huge diagram would otherwise ask for millions of lines (or overflow an int).
-    const double x0 = std::floor(left / GridSize) * GridSize;
-    const double y0 = std::floor(top / GridSize) * GridSize;
-    const double columns = std::ceil((right - x0) / GridSize);
-    const double rows = std::ceil((bottom - y0) / GridSize);
-    if (columns > MaxGridLinesPerAxis || rows > MaxGridLinesPerAxis)
+    const double x0 = std::floor(left / ERScene::GridSize) * ERScene::GridSize;
+    const double y0 = std::floor(top / ERScene::GridSize) * ERScene::GridSize;
+    const double columns = std::ceil((right - x0) / ERScene::GridSize);
+    const double rows = std::ceil((bottom - y0) / ERScene::GridSize);
+    if (columns > ERScene::MaxGridLinesPerAxis || rows > ERScene::MaxGridLinesPerAxis)
         return;
 
     QVarLengthArray<QLineF, 256> lines;
     for (int i = 0;; ++i) {
-        const double x = x0 + double(i) * GridSize;
+        const double x = x0 + double(i) * ERScene::GridSize;
         if (!(x < right))
             break;
         lines.append(QLineF(x, top, x, bottom));
     }
     for (int i = 0;; ++i) {
-        const double y = y0 + double(i) * GridSize;
+        const double y = y0 + double(i) * ERScene::GridSize;
         if (!(y < bottom))
             break;
         lines.append(QLineF(left, y, right, y));
     }
-    painter->setPen(QPen(palette.grid));
+    painter->setPen(QPen(grid));
     painter->drawLines(lines.constData(), int(lines.size()));
+}
+
+bool isWhole(double value)
+{
+    return std::abs(value - std::round(value)) < 1e-9;
+}
+
+} // namespace
+
+// The grid repeats every GridSize scene units; where that is a whole number of device
+// pixels, one cell of it is drawn once, as the lines would draw it, and the painting
+// repeats the cell. Anything else is painted line by line.
+bool ERScene::paintGridFromTile(QPainter *painter, const QRectF &rect, const QColor &background,
+                                const QColor &grid)
+{
+    const QTransform transform = painter->worldTransform();
+    const double scale = transform.m11();
+    const double period = GridSize * scale;
+    QPaintDevice *device = painter->device();
+    if (!device || transform.type() > QTransform::TxScale || transform.m22() != scale || !(scale > 0)
+        || !isWhole(period) || period < 10 || period > 1024 || background.alpha() != 255
+        || painter->opacity() != 1.0 || painter->compositionMode() != QPainter::CompositionMode_SourceOver
+        || device->devicePixelRatioF() != 1.0)
+        return false;
+    // Only over the whole device: there the lines' caps beyond the rectangle fall
+    // outside it, as they do in a tile.
+    const QRectF deviceRect = transform.mapRect(rect);
+    if (!isWhole(deviceRect.left()) || !isWhole(deviceRect.top()) || !isWhole(deviceRect.width())
+        || !isWhole(deviceRect.height()))
+        return false;
+    const QRect area = deviceRect.toAlignedRect();
+    if (area != QRect(0, 0, device->width(), device->height()))
+        return false;
+    const double columns = std::ceil(rect.width() / GridSize) + 1;
+    const double rows = std::ceil(rect.height() / GridSize) + 1;
+    if (columns > MaxGridLinesPerAxis || rows > MaxGridLinesPerAxis)
+        return false;
+
+    const int size = int(std::lround(period));
+    const double phaseX = transform.dx() - std::floor(transform.dx());
+    const double phaseY = transform.dy() - std::floor(transform.dy());
+    const bool antialiased = painter->testRenderHint(QPainter::Antialiasing);
+    GridTile &tile = m_gridTile;
+    if (tile.pixmap.isNull() || tile.size != size || tile.scale != scale || tile.phaseX != phaseX
+        || tile.phaseY != phaseY || tile.background != background || tile.grid != grid
+        || tile.antialiased != antialiased) {
+        QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+        QPainter tilePainter(&image);
+        tilePainter.setRenderHint(QPainter::Antialiasing, antialiased);
+        tilePainter.setTransform(QTransform(scale, 0, 0, scale, phaseX, phaseY));
+        // The cell and one around it, so that what a line spills over the cell's edge
+        // comes back in from the other side.
+        paintGridArea(&tilePainter, QRectF(-GridSize, -GridSize, 3 * GridSize, 3 * GridSize), background,
+                      grid, true);
+        tilePainter.end();
+        tile = {QPixmap::fromImage(image), size, scale, phaseX, phaseY, background, grid, antialiased};
+    }
+    // Device pixel (x, y) shows tile pixel (x - floor(dx), y - floor(dy)) modulo the size.
+    const auto offset = [size](int at, double translation) {
+        const int shift = (at - int(std::floor(translation))) % size;
+        return shift < 0 ? shift + size : shift;
+    };
+    painter->save();
+    painter->resetTransform();
+    painter->drawTiledPixmap(area, tile.pixmap,
+                             QPointF(offset(area.left(), transform.dx()), offset(area.top(), transform.dy())));
+    painter->restore();
+
+    // The lines stop short of the rectangle's right and bottom edges; a line standing
+    // just beyond them is not drawn, and the strips along them are painted line by line.
+    const double strip = (2.0 + std::ceil(scale)) / scale;
+    const QRectF rightStrip(rect.right() - strip, rect.top(), strip, rect.height());
+    const QRectF bottomStrip(rect.left(), rect.bottom() - strip, rect.width(), strip);
+    for (const QRectF &edge : {rightStrip, bottomStrip}) {
+        painter->save();
+        painter->setClipRect(edge, Qt::IntersectClip);
+        paintGridArea(painter, rect, background, grid, true);
+        painter->restore();
+    }
+    return true;
+}
+
+void ERScene::drawBackground(QPainter *painter, const QRectF &rect)
+{
+    const ThemePalette palette = ThemeManager::instance()->colors();
+    const QColor background = backgroundOverrideEnabled ? backgroundOverrideColor : palette.background;
+    if (gridVisible && s_gridTiles && paintGridFromTile(painter, rect, background, palette.grid))
+        return;
+    paintGridArea(painter, rect, background, palette.grid, gridVisible);
 }
 
 void ERScene::growSceneRect(const QList<QRectF> &region)

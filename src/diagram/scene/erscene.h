@@ -6,6 +6,7 @@
 #include <QFont>
 #include <QGraphicsScene>
 #include <QJsonObject>
+#include <QPixmap>
 #include <QString>
 
 QT_BEGIN_NAMESPACE
@@ -125,6 +126,10 @@ public:
     static constexpr int GridSize = 20;
     static constexpr int MaxGridLinesPerAxis = 4096;
 
+    // Whether the grid may be painted from a repeated cell where it gives the same
+    // pixels; off, it is always drawn line by line (to compare the two).
+    static void setGridTilesEnabled(bool on) { s_gridTiles = on; }
+
 signals:
     void textStyleDialogRequested();
     void groupStyleDialogRequested();
@@ -160,6 +165,23 @@ private:
     bool hasAllDefaultEntityColors() const;
     void applyNewEntityColors(EntityItem *entity) const;
 
+    bool paintGridFromTile(QPainter *painter, const QRectF &rect, const QColor &background,
+                           const QColor &grid);
+
+    // One cell of the grid as last painted, with what it was painted for.
+    struct GridTile
+    {
+        QPixmap pixmap;
+        int size = 0;
+        double scale = 0;
+        double phaseX = 0;
+        double phaseY = 0;
+        QColor background;
+        QColor grid;
+        bool antialiased = false;
+    };
+    GridTile m_gridTile;
+    static bool s_gridTiles;
     bool m_structuralChange = false;
     // The scene rectangle as last grown here; another one was set from elsewhere.
     QRectF m_grownSceneRect;
