@@ -4,6 +4,7 @@
 #include "diagramitem.h"
 #include "modelcolumnrow.h"
 #include "modelitem.h"
+#include "storedentityedits.h"
 #include "tableitem.h"
 
 #include <QJsonArray>
@@ -156,26 +157,9 @@ bool rewriteBox(QJsonObject &box, const TableColumns &table)
 
 void rewriteDiagram(DiagramItem *diagram, const TableColumns &table)
 {
-    QJsonObject document = diagram->sceneJson();
-    const QJsonValue entitiesValue = document.value("entities"_L1);
-    if (!entitiesValue.isArray())
-        return;
-    QJsonArray entities = entitiesValue.toArray();
-    bool changed = false;
-    for (qsizetype i = 0; i < entities.size(); ++i) {
-        const QJsonValue value = entities.at(i);
-        if (!value.isObject())
-            continue;
-        QJsonObject box = value.toObject();
-        if (isStoredBoxOf(box, table.tableId) && rewriteBox(box, table)) {
-            entities.replace(i, box);
-            changed = true;
-        }
-    }
-    if (!changed)
-        return;
-    document.insert("entities"_L1, entities);
-    diagram->setSceneJson(document);
+    editStoredEntities(diagram, [&table](QJsonObject &box) {
+        return isStoredBoxOf(box, table.tableId) && rewriteBox(box, table);
+    });
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "diagramitem.h"
 #include "modelitem.h"
+#include "storedentityedits.h"
 
 #include <QJsonArray>
 #include <QJsonValue>
@@ -52,33 +53,6 @@ QJsonArray withoutRowsOf(const QJsonArray &rows, const QSet<QString> &edgeIds)
             kept.append(row);
     }
     return kept;
-}
-
-// Rewrites the "entities" array of a document through edit, which changes one entity
-// object in place and tells whether it did; the document is stored back only then.
-template<typename Edit>
-void editStoredEntities(DiagramItem *diagram, Edit edit)
-{
-    QJsonObject document = diagram->sceneJson();
-    const QJsonValue entitiesValue = document.value("entities"_L1);
-    if (!entitiesValue.isArray())
-        return;
-    QJsonArray entities = entitiesValue.toArray();
-    bool changed = false;
-    for (qsizetype i = 0; i < entities.size(); ++i) {
-        const QJsonValue value = entities.at(i);
-        if (!value.isObject())
-            continue;
-        QJsonObject entity = value.toObject();
-        if (edit(entity)) {
-            entities.replace(i, entity);
-            changed = true;
-        }
-    }
-    if (!changed)
-        return;
-    document.insert("entities"_L1, entities);
-    diagram->setSceneJson(document);
 }
 
 bool matchesColumn(const QJsonObject &row, const QString &columnId, const QString &columnName)
