@@ -42,11 +42,30 @@ constexpr int PulseIntervalMs = 40;
 constexpr double PulsePeriodMs = 2000.0;
 constexpr double TwoPi = 6.283185307179586;
 constexpr qreal SceneRectMargin = 300.0;
-// A load lets the event loop turn after this many boxes or edges, so that the window stays
-// alive during a long load.
+// A load lets the event loop turn after the first this many boxes and edges, and then
+// every TurnIntervalMs milliseconds, so that the window stays alive during a long load.
+// Each turn walks the dirty state of every item on the scene: turns by the count would
+// make a load of many boxes quadratic.
 constexpr int EventTurnInterval = 8;
-// While it routes the edges without a stored route, after this many milliseconds.
-constexpr qint64 RoutingTurnIntervalMs = 20;
+constexpr qint64 TurnIntervalMs = 20;
+
+// Turns the event loop at the first EventTurnInterval-th step and then by the clock.
+class LoadTurns
+{
+public:
+    LoadTurns() { m_sinceTurn.start(); }
+    void step()
+    {
+        if (++m_steps == EventTurnInterval || m_sinceTurn.elapsed() >= TurnIntervalMs) {
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            m_sinceTurn.restart();
+        }
+    }
+
+private:
+    QElapsedTimer m_sinceTurn;
+    int m_steps = 0;
+};
 const QSizeF EntitySize(150, 70);
 const QSizeF GroupSize(240, 160);
 
@@ -850,11 +869,11 @@ void ERScene::createEntities(const QJsonArray &array, LoadedItems &loaded)
     // In the scene before they read their objects, as a box made by hand is.
     addTopmostFirst(this, loaded.entities);
 
+    LoadTurns turns;
     for (qsizetype i = 0; i < loaded.entities.size(); ++i) {
         if (EntityItem *entity = loaded.entities.at(i).data())
             entity->fromJson(array.at(i).toObject());
-        if ((i + 1) % EventTurnInterval == 0)
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        turns.step();
     }
     // Every id is final before the first box is announced.
     for (const QPointer<EntityItem> &entity : std::as_const(loaded.entities)) {
@@ -882,6 +901,7 @@ void ERScene::createEdges(const QJsonArray &array, LoadedItems &loaded)
     // Each edge takes its slots and reads its object before the next one is made, as
     // they are taken in document order; the edges join the scene together afterwards.
     QSet<QString> edgeIds;
+    LoadTurns turns;
     for (const QJsonValue &element : array) {
         const QJsonObject object = element.toObject();
         const QString fromId = object.value(QStringLiteral("from")).toString();
@@ -905,10 +925,7 @@ void ERScene::createEdges(const QJsonArray &array, LoadedItems &loaded)
         }
         edgeIds.insert(edge->id);
         loaded.edges.append(edge);
-        // Each turn walks the dirty state of every item on the scene, so not after every
-        // edge, as with the boxes.
-        if (loaded.edges.size() % EventTurnInterval == 0)
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        turns.step();
     }
     addTopmostFirst(this, loaded.edges);
     for (const QPointer<EdgeItem> &edge : std::as_const(loaded.edges)) {
@@ -956,13 +973,13 @@ void ERScene::routeEdgesWithoutStoredRoute(const LoadedItems &loaded)
     const EntityObstacleIndex obstacleIndex(this, boxes);
     const ObstacleIndexScope useIndex(&obstacleIndex);
     // A route around many boxes takes a while, so the event loop turns by the clock
-    // here rather than by the count.
+    // here only.
     QElapsedTimer sinceTurn;
     sinceTurn.start();
     for (const QPointer<EdgeItem> &edge : loaded.edges) {
         if (edge && edge->points.size() <= 1)
             edge->updatePath();
-        if (sinceTurn.elapsed() >= RoutingTurnIntervalMs) {
+        if (sinceTurn.elapsed() >= TurnIntervalMs) {
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
             sinceTurn.restart();
         }
