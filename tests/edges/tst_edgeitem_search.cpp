@@ -1,4 +1,5 @@
 #include "edgeroute.h"
+#include "orthogonalsearch.h"
 #include "edgetestutil.h"
 #include "routegeometry.h"
 
@@ -48,6 +49,7 @@ private slots:
     void routeLeavesAPocket();
     void boxesWithoutAWayKeepTheBestCandidate();
     void dragStepsLeaveTheSearchToTheRelease();
+    void searchSteersClearOfDrawnLines();
 };
 
 void tst_EdgeItemSearch::routeGoesAroundAWallOfBoxes()
@@ -143,6 +145,40 @@ void tst_EdgeItemSearch::dragStepsLeaveTheSearchToTheRelease()
     QVERIFY(meetsItsSlots(edge, edge->points));
     QCOMPARE(routing::countObstacleHits(edge->points, boxRects(scene, edge)), 0);
     edgetest::clearScene(&scene);
+}
+
+void tst_EdgeItemSearch::searchSteersClearOfDrawnLines()
+{
+    // One box between the two stubs: the ways over it and under it cost the same.
+    const routing::SearchEnds ends{QPointF(-40, 0), QPointF(0, 0), routing::RightSide,
+                                   QPointF(440, 0), QPointF(400, 0), routing::LeftSide};
+    const QList<QRectF> wall{QRectF(150, -100, 100, 200)};
+    const QRectF area(-200, -600, 800, 1200);
+    const auto side = [](const routing::Route &route) {
+        double reach = 0;
+        for (const QPointF &p : route)
+            reach = std::abs(p.y()) > std::abs(reach) ? p.y() : reach;
+        return reach < 0 ? -1 : 1;
+    };
+    const routing::Route plain = routing::searchOrthogonalRoute(ends, wall, area);
+    QVERIFY(plain.size() >= 4);
+    const int taken = side(plain);
+
+    // Lines drawn across the way it took, beside the box: it takes the other way.
+    QList<routing::Route> drawn;
+    for (double x = 120; x <= 280; x += 20)
+        drawn.append({QPointF(x, taken * 105), QPointF(x, taken * 500)});
+    const routing::DrawnLines lines(drawn);
+    // Weighed exactly: the layout's default settles sooner for speed.
+    routing::SearchCosts exact;
+    exact.greed = 1;
+    const routing::Route clear = routing::searchOrthogonalRoute(ends, wall, area, exact, &lines, -1);
+    QVERIFY(clear.size() >= 4);
+    QCOMPARE(side(clear), -taken);
+
+    // A route's own lines are no reason to go elsewhere.
+    const routing::DrawnLines own({{QPointF(200, taken * 105), QPointF(200, taken * 500)}});
+    QCOMPARE(routing::searchOrthogonalRoute(ends, wall, area, exact, &own, 0), plain);
 }
 
 QTEST_MAIN(tst_EdgeItemSearch)

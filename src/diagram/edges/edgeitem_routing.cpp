@@ -2,6 +2,7 @@
 // self-relationship loops, applying a route and the quick straight re-route.
 #include "edgeitem.h"
 
+#include "drawnroutesscope.h"
 #include "edgeroute.h"
 #include "entityitem.h"
 #include "entityobstacleindex.h"
@@ -136,8 +137,11 @@ QList<QPointF> EdgeItem::routeAroundBoxes() const
         && memo.toAnchor == ends.toAnchor && memo.fromSide == ends.fromSide && memo.toSide == ends.toSide
         && memo.fromRect == ends.fromRect && memo.toRect == ends.toRect)
         return memo.route;
-    const QList<QPointF> around =
-        edgeroute::routeAroundBoxes(ends, [this](const QRectF &region) { return obstaclesIn(region); });
+    const DrawnRoutesScope *drawn = DrawnRoutesScope::current();
+    const int own = drawn ? drawn->indexOf(this) : -1;
+    const QList<QPointF> around = edgeroute::routeAroundBoxes(
+        ends, [this](const QRectF &region) { return obstaclesIn(region); }, own >= 0 ? &drawn->lines() : nullptr,
+        own);
     // Kept only over an index: without one the boxes may have moved by the next call.
     memo = {serial, ends.fromAnchor, ends.toAnchor, ends.fromSide, ends.toSide, ends.fromRect, ends.toRect,
             serial != 0 ? around : QList<QPointF>()};

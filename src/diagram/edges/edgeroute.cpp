@@ -247,7 +247,8 @@ bool runsThroughBoxes(const Route &route, const EdgeEnds &ends, const QList<QRec
     return routing::countInnerObstacleHits(route, endRects) > 0;
 }
 
-Route routeAroundBoxes(const EdgeEnds &ends, const ObstacleQuery &obstaclesIn)
+Route routeAroundBoxes(const EdgeEnds &ends, const ObstacleQuery &obstaclesIn, const routing::DrawnLines *drawn,
+                       int own)
 {
     const routing::SearchEnds search{ends.fromAnchor, fromStub(ends), ends.fromSide,
                                      ends.toAnchor,   toStub(ends),   ends.toSide};
@@ -257,7 +258,7 @@ Route routeAroundBoxes(const EdgeEnds &ends, const ObstacleQuery &obstaclesIn)
     // depends on the area alone.
     const auto attempt = [&](const QRectF &area, const QList<QRectF> &others) -> Route {
         const QList<QRectF> inArea = routing::obstaclesInRegion(area, others);
-        const Route route = routing::searchOrthogonalRoute(search, inArea + endRects, area, costs);
+        const Route route = routing::searchOrthogonalRoute(search, inArea + endRects, area, costs, drawn, own);
         const bool sound = route.size() >= 2 && routing::isRectilinearRoute(route)
             && routing::respectsEndSides(route, ends.fromSide, ends.toSide, search.fromStub, search.toStub)
             && routing::countObstacleHits(route, inArea) == 0 && routing::countInnerObstacleHits(route, endRects) == 0;

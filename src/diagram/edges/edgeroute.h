@@ -1,5 +1,6 @@
 #pragma once
 
+#include "orthogonalsearch.h"
 #include "routegeometry.h"
 
 #include <QList>
@@ -55,7 +56,10 @@ using ObstacleQuery = std::function<QList<QRectF>(const QRectF &region)>;
 // A route around the boxes from the search over their orthogonal visibility graph: first
 // among the boxes near the two ends, then in wider areas, last among all boxes; empty
 // when the boxes leave no way between the two stubs.
-routing::Route routeAroundBoxes(const EdgeEnds &ends, const ObstacleQuery &obstaclesIn);
+// drawn, when given, holds the routes already drawn, the edge's own at index own: the
+// search then crosses and runs along them only where that saves more than it costs.
+routing::Route routeAroundBoxes(const EdgeEnds &ends, const ObstacleQuery &obstaclesIn,
+                                const routing::DrawnLines *drawn = nullptr, int own = -1);
 
 // The route with a single corner at (toStub.x, fromStub.y); what is drawn when a computed
 // route is not rectilinear.

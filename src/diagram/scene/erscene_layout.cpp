@@ -4,6 +4,7 @@
 #include "erscene.h"
 
 #include "componentpacking.h"
+#include "drawnroutesscope.h"
 #include "edgeitem.h"
 #include "edgeswitchscope.h"
 #include "entityitem.h"
@@ -333,12 +334,20 @@ void ERScene::autoLayout()
             for (const QPointer<EntityItem> &entity : changedSides.inOrder())
                 arrangeEntitySlots(entity);
         }
-        for (const QPointer<EdgeItem> &edge : std::as_const(edges)) {
-            // A loop follows its slots, which the spreading may have moved.
-            if (edge && edge->from == edge->to)
-                edge->updatePath();
-            else if (edge)
-                edge->rerouteIfSlotted();
+        {
+            // A line that must go around boxes keeps off the others' lines where it can.
+            QList<EdgeItem *> drawn;
+            drawn.reserve(edges.size());
+            for (const QPointer<EdgeItem> &edge : std::as_const(edges))
+                drawn.append(edge);
+            const DrawnRoutesScope steerClear(drawn);
+            for (const QPointer<EdgeItem> &edge : std::as_const(edges)) {
+                // A loop follows its slots, which the spreading may have moved.
+                if (edge && edge->from == edge->to)
+                    edge->updatePath();
+                else if (edge)
+                    edge->rerouteIfSlotted();
+            }
         }
         clock.lap(QStringLiteral("final routing"));
         separateParallelRoutes(edges, entities);

@@ -259,8 +259,23 @@ struct State
 
 // The cheapest path of nodes from start to goal; empty when none leads there.
 std::vector<int> cheapestPath(const VisibilityGraph &graph, int start, int goal, const SearchEnds &ends,
-                              double bendCost)
+                              const SearchCosts &costs, const DrawnLines *drawn, int own)
 {
+    const double bendCost = costs.bendCost;
+    // With lines to steer clear of, the exact search of a large graph would look at every
+    // way that crosses fewer of them; weighing the distance still to go more makes it
+    // settle for a way close to the cheapest in a fraction of the time.
+    const double greed = drawn && graph.nodes().size() > costs.exactUpTo ? costs.greed : 1.0;
+    const auto stepCost = [&](const QPointF &a, const QPointF &b) {
+        double cost = std::abs(b.x() - a.x()) + std::abs(b.y() - a.y());
+        if (drawn) {
+            int crossings = 0;
+            double shared = 0;
+            drawn->measureStep(a, b, own, crossings, shared);
+            cost += crossings * costs.crossingCost + shared * costs.sharingCost;
+        }
+        return cost;
+    };
     const std::vector<Node> &nodes = graph.nodes();
     const QPointF target = nodes[goal].at;
     const Direction leaving = outwardOf(ends.fromSide);
@@ -282,10 +297,12 @@ std::vector<int> cheapestPath(const VisibilityGraph &graph, int start, int goal,
         int count = 0;
         for (; ways; ways &= ways - 1)
             ++count;
-        return std::abs(d.x()) + std::abs(d.y()) + (count - 1) * bendCost;
+        return greed * (std::abs(d.x()) + std::abs(d.y()) + (count - 1) * bendCost);
     };
 
     std::vector<double> best(nodes.size() * DirectionCount, std::numeric_limits<double>::infinity());
+    // Each step weighed once, however many ways of arriving at its start the search tries.
+    std::vector<double> stepCosts(best.size(), -1);
     std::vector<int> parent(best.size(), -1);
     std::priority_queue<State, std::vector<State>, std::greater<State>> open;
     const int first = start * DirectionCount + leaving;
@@ -315,8 +332,10 @@ std::vector<int> cheapestPath(const VisibilityGraph &graph, int start, int goal,
             const int next = nodes[node].next[d];
             if (next < 0 || d == opposite(arrived))
                 continue;
-            const QPointF step = nodes[next].at - nodes[node].at;
-            const double cost = s.cost + std::abs(step.x()) + std::abs(step.y()) + (d == arrived ? 0 : bendCost);
+            double &step = stepCosts[std::size_t(node) * DirectionCount + d];
+            if (step < 0)
+                step = stepCost(nodes[node].at, nodes[next].at);
+            const double cost = s.cost + step + (d == arrived ? 0 : bendCost);
             const int id = next * DirectionCount + d;
             if (cost < best[id]) {
                 best[id] = cost;
@@ -334,15 +353,129 @@ std::vector<int> cheapestPath(const VisibilityGraph &graph, int start, int goal,
 
 } // namespace
 
+namespace {
+
+constexpr double DrawnCell = 64;
+constexpr int MaxDrawnCells = 1 << 20;
+
+} // namespace
+
+DrawnLines::DrawnLines(const QList<Route> &routes)
+{
+    double right = -HUGE_VAL;
+    double bottom = -HUGE_VAL;
+    m_left = HUGE_VAL;
+    m_top = HUGE_VAL;
+    for (qsizetype r = 0; r < routes.size(); ++r) {
+        const Route &route = routes[r];
+        for (qsizetype k = 0; k + 1 < route.size(); ++k) {
+            const QPointF &p = route[k];
+            const QPointF &q = route[k + 1];
+            if (!std::isfinite(p.x()) || !std::isfinite(p.y()) || !std::isfinite(q.x()) || !std::isfinite(q.y()))
+                continue;
+            if (std::abs(p.y() - q.y()) < 0.5 && std::abs(p.x() - q.x()) >= 0.5)
+                m_horizontal.push_back({p.y(), std::min(p.x(), q.x()), std::max(p.x(), q.x()), int(r)});
+            else if (std::abs(p.x() - q.x()) < 0.5 && std::abs(p.y() - q.y()) >= 0.5)
+                m_vertical.push_back({p.x(), std::min(p.y(), q.y()), std::max(p.y(), q.y()), int(r)});
+            else
+                continue;
+            m_left = std::min({m_left, p.x(), q.x()});
+            m_top = std::min({m_top, p.y(), q.y()});
+            right = std::max({right, p.x(), q.x()});
+            bottom = std::max({bottom, p.y(), q.y()});
+        }
+    }
+    if (m_horizontal.empty() && m_vertical.empty())
+        return;
+    // A drawing too large for the grid's cell count gets larger cells.
+    double cell = DrawnCell;
+    while ((right - m_left) / cell * ((bottom - m_top) / cell) > MaxDrawnCells)
+        cell *= 2;
+    m_cell = cell;
+    m_columns = int((right - m_left) / cell) + 1;
+    m_rows = int((bottom - m_top) / cell) + 1;
+    fill(m_horizontalCells, m_horizontal, true);
+    fill(m_verticalCells, m_vertical, false);
+}
+
+int DrawnLines::column(double x) const
+{
+    return int(std::clamp((x - m_left) / m_cell, 0.0, double(m_columns - 1)));
+}
+
+int DrawnLines::row(double y) const
+{
+    return int(std::clamp((y - m_top) / m_cell, 0.0, double(m_rows - 1)));
+}
+
+void DrawnLines::fill(std::vector<std::vector<int>> &cells, const std::vector<Line> &lines, bool horizontal) const
+{
+    cells.assign(std::size_t(m_columns) * m_rows, {});
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const Line &line = lines[i];
+        if (horizontal) {
+            const int y = row(line.at);
+            for (int x = column(line.low); x <= column(line.high); ++x)
+                cells[std::size_t(y) * m_columns + x].push_back(int(i));
+        } else {
+            const int x = column(line.at);
+            for (int y = row(line.low); y <= row(line.high); ++y)
+                cells[std::size_t(y) * m_columns + x].push_back(int(i));
+        }
+    }
+}
+
+void DrawnLines::measureStep(const QPointF &a, const QPointF &b, int own, int &crossings, double &shared) const
+{
+    if (m_columns == 0)
+        return;
+    const bool horizontal = std::abs(a.y() - b.y()) < 0.5;
+    const double at = horizontal ? a.y() : a.x();
+    const double low = horizontal ? std::min(a.x(), b.x()) : std::min(a.y(), b.y());
+    const double high = horizontal ? std::max(a.x(), b.x()) : std::max(a.y(), b.y());
+    const std::vector<Line> &across = horizontal ? m_vertical : m_horizontal;
+    const std::vector<Line> &parallel = horizontal ? m_horizontal : m_vertical;
+    const auto &acrossCells = horizontal ? m_verticalCells : m_horizontalCells;
+    const auto &parallelCells = horizontal ? m_horizontalCells : m_verticalCells;
+    const auto alongCell = [&](double along) { return horizontal ? column(along) : row(along); };
+    const auto acrossCell = [&](double value) { return horizontal ? row(value) : column(value); };
+
+    // Each line is counted in one cell only: the one holding the crossing point, or the
+    // start of the shared stretch.
+    for (int k = alongCell(low); k <= alongCell(high); ++k) {
+        const std::size_t cell = horizontal ? std::size_t(acrossCell(at)) * m_columns + k
+                                            : std::size_t(k) * m_columns + acrossCell(at);
+        for (int i : acrossCells[cell]) {
+            const Line &line = across[i];
+            if (line.route != own && line.at > low + 0.5 && line.at < high - 0.5 && line.low < at - 0.5
+                && line.high > at + 0.5 && alongCell(line.at) == k)
+                ++crossings;
+        }
+    }
+    for (int c = acrossCell(at - 0.5); c <= acrossCell(at + 0.5); ++c) {
+        for (int k = alongCell(low); k <= alongCell(high); ++k) {
+            const std::size_t cell = horizontal ? std::size_t(c) * m_columns + k : std::size_t(k) * m_columns + c;
+            for (int i : parallelCells[cell]) {
+                const Line &line = parallel[i];
+                const double from = std::max(low, line.low);
+                const double to = std::min(high, line.high);
+                if (line.route != own && std::abs(line.at - at) < 0.5 && to > from && acrossCell(line.at) == c
+                    && alongCell(from) == k)
+                    shared += to - from;
+            }
+        }
+    }
+}
+
 Route searchOrthogonalRoute(const SearchEnds &ends, const QList<QRectF> &obstacles, const QRectF &area,
-                            const SearchCosts &costs)
+                            const SearchCosts &costs, const DrawnLines *drawn, int own)
 {
     const VisibilityGraph graph(obstacles, area, interestingPoints(obstacles, ends, costs.margin));
     const int start = graph.nodeAt(ends.fromStub);
     const int goal = graph.nodeAt(ends.toStub);
     if (start < 0 || goal < 0)
         return {};
-    const std::vector<int> path = cheapestPath(graph, start, goal, ends, costs.bendCost);
+    const std::vector<int> path = cheapestPath(graph, start, goal, ends, costs, drawn, own);
     if (path.empty())
         return {};
     Route route{ends.fromAnchor};

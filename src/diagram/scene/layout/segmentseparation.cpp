@@ -228,6 +228,9 @@ std::vector<Run> collectRuns(const QList<routing::Route> &routes, const BoxGrid 
             Run stub = run;
             if (!inner && splitAtJog(route, s, vertical, stub, run)) {
                 stub.minAcross = stub.maxAcross = stub.across;
+                // The stub stays on the line; only the rest turns off it, so the stub sorts
+                // between the runs that leave the line to either side.
+                stub.turnLow = stub.turnHigh = 0;
                 runs.push_back(stub);
             }
             const bool keepsStart = s == 0 || keepBeforeNeighbour(run, route[s - 1], vertical, s == 1 ? StubLength : MinLeg);
