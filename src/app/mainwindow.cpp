@@ -570,17 +570,13 @@ void MainWindow::onDetailsMappingsChanged()
 // ---- Handlers whose behaviour the diagram, explorer and panel work fills in
 
 void MainWindow::deleteSelection() {}
-void MainWindow::showExplorerAddMenu() {}
-void MainWindow::removeExplorerSelection() {}
 void MainWindow::onSceneClicked(QPointF, Qt::MouseButton) {}
 void MainWindow::handleRelationshipClick(QPointF, Qt::MouseButton) {}
 void MainWindow::onEscapePressed() {}
 void MainWindow::onSceneMouseMoved(QPointF) {}
 void MainWindow::onEditAttributeShortcut() {}
 void MainWindow::onNewAttributeShortcut() {}
-void MainWindow::onExplorerDropRequested(const QByteArray &, QPointF) {}
 void MainWindow::onColumnRemovalRequested(const QString &) {}
-void MainWindow::onRelationshipConstraintRemoved(const QString &) {}
 
 // The complete item types above let the meta-object describe the slots' pointer arguments.
 #include "moc_mainwindow.cpp"

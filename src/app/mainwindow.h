@@ -37,6 +37,7 @@ class ExplorerFilterProxy;
 class ModelItem;
 class ProjectItem;
 class ProjectTreeModel;
+class RelationshipItem;
 class SchemaImporter;
 class TableDetailsController;
 class TableItem;
@@ -206,6 +207,21 @@ private slots:
     // own on the scene, or with an empty scene when it has none.
     void showModelOfTreeRow(ModelItem *model);
 
+    // ---- Adding, removing and dropping model objects (mainwindow_addremove.cpp)
+    void addExplorerModel();
+    void addExplorerDiagram(ModelItem *model);
+    void addExplorerTable(ModelItem *model);
+    void addExplorerView(ModelItem *model);
+    void addExplorerRelationship(ModelItem *model);
+    void removeExplorerModel(const QString &modelId);
+    void removeExplorerDiagram(ModelItem *model, const QString &id);
+    void removeExplorerEntity(ModelItem *model, const QString &id);
+    void removeExplorerRelationship(ModelItem *model, const QString &id);
+    EntityItem *placeModelEntityOnDiagram(const QString &kind, const QString &id, QPointF pos);
+    void connectRelationshipsForDroppedEntities(const QStringList &placedIds);
+    void applyStoredRelationshipNotation(EdgeItem *edge, RelationshipItem *rel);
+    QJsonObject storedEdgeJson(const QString &edgeId);
+
 protected:
     void changeEvent(QEvent *event) override;
 
@@ -318,6 +334,15 @@ private:
     void repaintSceneItems();
 
     ThemeTimings themeTimings;
+
+    // ---- Adding, removing and dropping model objects (mainwindow_addremove.cpp)
+    // The drop point snapped to the grid of 20, halves away from zero.
+    static QPointF snapDropPoint(QPointF point);
+    // Releases the selection and empties the scene without the window reacting.
+    void clearSceneQuietly();
+    struct DropLookups;
+    // Set while a drop runs.
+    DropLookups *dropLookups = nullptr;
 
     friend class MainWindowProbe;
 };

@@ -149,6 +149,17 @@ public:
     void showGroupStyleDialog() { w.showGroupStyleDialog(); }
     void showEntityColorDialog() { w.showEntityColorDialog(); }
 
+    // Adding, removing and dropping model objects.
+    void showExplorerAddMenu() { w.showExplorerAddMenu(); }
+    void removeExplorerSelection() { w.removeExplorerSelection(); }
+    void addExplorerRelationship(ModelItem *model) { w.addExplorerRelationship(model); }
+    void removeExplorerEntity(ModelItem *model, const QString &id) { w.removeExplorerEntity(model, id); }
+    void onRelationshipConstraintRemoved(const QString &id) { w.onRelationshipConstraintRemoved(id); }
+    void onExplorerDropRequested(const QByteArray &payload, QPointF at) { w.onExplorerDropRequested(payload, at); }
+    void connectRelationshipsForDroppedEntities(const QStringList &ids) { w.connectRelationshipsForDroppedEntities(ids); }
+    QJsonObject storedEdgeJson(const QString &id) { return w.storedEdgeJson(id); }
+    static QPointF snapDropPoint(QPointF point) { return MainWindow::snapDropPoint(point); }
+
 private:
     MainWindow &w;
 };

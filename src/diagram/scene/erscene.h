@@ -48,6 +48,8 @@ public:
     // Boxes that show a table; views are not counted.
     int entityCount() const;
     void notifyEntityAdded(EntityItem *entity);
+    // All eight default colours for new boxes are set.
+    bool hasAllDefaultEntityColors() const;
 
     void setTextItemStyle(const QFont &font, const QColor &colorLight, const QColor &colorDark);
     void setGroupItemStyle(const QColor &fillLight, const QColor &borderLight,
@@ -162,7 +164,6 @@ private:
     void createEdges(const QJsonArray &array, LoadedItems &loaded);
     void createAnnotations(const QJsonArray &array, LoadedItems &loaded);
     void routeEdgesWithoutStoredRoute(const LoadedItems &loaded);
-    bool hasAllDefaultEntityColors() const;
     void applyNewEntityColors(EntityItem *entity) const;
 
     bool paintGridFromTile(QPainter *painter, const QRectF &rect, const QColor &background,
