@@ -27,6 +27,13 @@ private Q_SLOTS:
             << QStringList{"--open", project, "--search", "ord", "--hide", "view,diagram", "--select-all",
                            "--quit-after", "500"}
             << 0 << QString();
+        QTest::newRow("drop on a new diagram")
+            << QStringList{"--open", project, "--new-diagram", "--drop", "customer,order@0,0", "--quit-after", "500"}
+            << 0 << QString();
+        QTest::newRow("drop of an unknown name")
+            << QStringList{"--open", project, "--drop", "nothing@0,0", "--quit-after", "500"} << 1
+            << QStringLiteral("--drop");
+        QTest::newRow("drop without a point") << QStringList{"--drop", "customer"} << 2 << QStringLiteral("--drop");
         QTest::newRow("unknown kind") << QStringList{"--hide", "tables"} << 2 << QStringLiteral("--hide");
         QTest::newRow("unknown theme") << QStringList{"--theme", "blue"} << 2 << QStringLiteral("--theme");
         QTest::newRow("option without value") << QStringList{"--open"} << 2 << QStringLiteral("--open");

@@ -16,6 +16,11 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStandardItemModel>
+#include <QTreeView>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QQueue>
@@ -271,6 +276,74 @@ bool selectAllStep(Demo &demo, const QString &, QString *error)
     return true;
 }
 
+bool newDiagramStep(Demo &demo, const QString &, QString *error)
+{
+    if (!triggerAction(demo, "action_New_Diagram", error))
+        return false;
+    QCoreApplication::processEvents();
+    return true;
+}
+
+// The explorer rows of tables and views named so, as one drag payload would carry them.
+QJsonArray payloadItems(Demo &demo, const QStringList &names)
+{
+    QJsonArray items;
+    auto *tree = demo.window->findChild<QTreeView *>(QStringLiteral("treeViewProject"));
+    const QAbstractItemModel *model = tree ? tree->model() : nullptr;
+    if (!model)
+        return items;
+    for (const QString &name : names) {
+        QList<QModelIndex> pending{QModelIndex()};
+        bool found = false;
+        while (!pending.isEmpty() && !found) {
+            const QModelIndex parent = pending.takeFirst();
+            for (int row = 0; row < model->rowCount(parent) && !found; ++row) {
+                const QModelIndex index = model->index(row, 0, parent);
+                const QString kind = index.data(Qt::UserRole).toString();
+                if ((kind == QLatin1String("table") || kind == QLatin1String("view")) && index.data().toString() == name) {
+                    items.append(QJsonObject{{QStringLiteral("kind"), kind},
+                                             {QStringLiteral("id"), index.data(Qt::UserRole + 1).toString()}});
+                    found = true;
+                }
+                pending.append(index);
+            }
+        }
+    }
+    return items;
+}
+
+// NAME[,NAME...]@X,Y: the named tables and views dropped as one explorer payload at that
+// scene point.
+bool dropStep(Demo &demo, const QString &value, QString *error)
+{
+    const QStringList names = value.section(QLatin1Char('@'), 0, 0).split(QLatin1Char(','), Qt::SkipEmptyParts);
+    const QStringList point = value.section(QLatin1Char('@'), 1).split(QLatin1Char(','));
+    const QJsonArray items = payloadItems(demo, names);
+    if (items.size() != names.size()) {
+        *error = QStringLiteral("--drop: not every name is a table or view in the explorer.");
+        return false;
+    }
+    const QByteArray payload = QJsonDocument(QJsonObject{{QStringLiteral("items"), items}}).toJson(QJsonDocument::Compact);
+    const QPointF at(point.value(0).toDouble(), point.value(1).toDouble());
+    QMetaObject::invokeMethod(demo.window, "onExplorerDropRequested", Q_ARG(QByteArray, payload), Q_ARG(QPointF, at));
+    QCoreApplication::processEvents();
+    return true;
+}
+
+QString needsDrop(const QString &value)
+{
+    const QStringList point = value.section(QLatin1Char('@'), 1).split(QLatin1Char(','));
+    bool okX = false;
+    bool okY = false;
+    if (point.size() == 2) {
+        point.at(0).toDouble(&okX);
+        point.at(1).toDouble(&okY);
+    }
+    return value.section(QLatin1Char('@'), 0, 0).isEmpty() || !okX || !okY
+        ? QStringLiteral("takes NAME[,NAME...]@X,Y.")
+        : QString();
+}
+
 QString needsFile(const QString &value)
 {
     return value.isEmpty() ? QStringLiteral("needs a file.") : QString();
@@ -310,6 +383,12 @@ const QList<StepOption> &stepOptions()
          QStringLiteral("Hide those kinds of rows through the explorer's filter button."), needsKinds, hideStep},
         {QStringLiteral("--select-all"), QString(),
          QStringLiteral("Select everything on the diagram (the Select All action)."), nullptr, selectAllStep},
+        {QStringLiteral("--new-diagram"), QString(),
+         QStringLiteral("Add a diagram to the current model and open it (the New Diagram action)."), nullptr,
+         newDiagramStep},
+        {QStringLiteral("--drop"), QStringLiteral("NAME[,NAME...]@X,Y"),
+         QStringLiteral("Drop the named tables and views of the explorer on the diagram at that scene point."),
+         needsDrop, dropStep},
     };
     return options;
 }

@@ -1,0 +1,250 @@
+// Tables dropped from the explorer onto a shown diagram of a large model, and an explorer
+// removal of many tables across its stored diagrams.
+#include "bench.h"
+
+#include "applicationsetup.h"
+#include "busyspinnerwidget.h"
+#include "columnitem.h"
+#include "constraintitem.h"
+#include "diagramitem.h"
+#include "edgeitem.h"
+#include "entityitem.h"
+#include "erscene.h"
+#include "mainwindow.h"
+#include "modelitem.h"
+#include "projectitem.h"
+#include "projecttreemodel.h"
+#include "relationshipitem.h"
+#include "scriptedprompts.h"
+#include "tableitem.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QElapsedTimer>
+#include <QGraphicsView>
+#include <QItemSelectionModel>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSortFilterProxyModel>
+#include <QStandardItemModel>
+#include <QToolButton>
+#include <QTreeView>
+#include <QWindow>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int Tables = 2000;
+constexpr int Linked = 600;
+constexpr int Diagrams = 20;
+constexpr double DropTargetMs = 2000;
+
+QString tableId(int i)
+{
+    return u"t%1"_s.arg(i, 4, 10, QLatin1Char('0'));
+}
+
+// One model of 2,000 tables; 600 relationships among the first 600, each joining one of
+// the first 300 to one of the next 300; 20 stored diagrams showing those 600 tables and
+// their lines.
+ModelItem *buildModel(ProjectItem &project)
+{
+    ModelItem *model = project.addModel();
+    model->setName(u"Large"_s);
+    model->setDialect(u"PostgreSQL"_s);
+    for (int i = 0; i < Tables; ++i) {
+        TableItem *table = model->ensureTable(tableId(i));
+        table->setName(u"table_%1"_s.arg(i));
+        QStringList keys;
+        for (const QString &name : {u"id"_s, u"name"_s, u"created"_s}) {
+            ColumnItem *column = table->addColumn();
+            column->setName(name);
+            column->setDataType(name == u"id"_s ? u"BIGINT"_s : u"TEXT"_s);
+            if (keys.isEmpty())
+                keys.append(column->id());
+        }
+        ConstraintItem *pk = table->addConstraint();
+        pk->setType(ConstraintType::PrimaryKey);
+        pk->setName(u"pk_"_s + table->name());
+        pk->setColumns(keys);
+    }
+    QJsonArray edges;
+    for (int i = 0; i < Linked; ++i) {
+        const int a = i % 300;
+        const int b = 300 + (i < 300 ? i : (i * 7) % 300);
+        RelationshipItem *relationship = model->ensureRelationship(u"r%1"_s.arg(i));
+        relationship->setFromTableId(tableId(a));
+        relationship->setToTableId(tableId(b));
+        relationship->setName(u"rel_%1"_s.arg(i));
+        edges.append(QJsonObject{{u"id"_s, relationship->id()}, {u"from"_s, tableId(a)}, {u"to"_s, tableId(b)},
+                                 {u"startCard"_s, 2}, {u"endCard"_s, 3}});
+    }
+    QJsonArray entities;
+    for (int i = 0; i < Linked; ++i) {
+        EntityItem box(u"table_%1"_s.arg(i), QSizeF(150, 70));
+        box.storedId = tableId(i);
+        box.addAttributeRow(u"id"_s, u"BIGINT"_s, true, false, false, false);
+        box.addAttributeRow(u"name"_s, u"TEXT"_s, false, false, false, false);
+        box.setPos((i % 30) * 220, (i / 30) * 160);
+        entities.append(box.toJson());
+    }
+    for (int d = 0; d < Diagrams; ++d) {
+        DiagramItem *diagram = model->addDiagram();
+        diagram->setName(u"Diagram %1"_s.arg(d + 1, 2, 10, QLatin1Char('0')));
+        diagram->setSceneJson({{u"entities"_s, entities}, {u"edges"_s, edges}});
+    }
+    return model;
+}
+
+QByteArray payloadOf(int first, int count)
+{
+    QJsonArray items;
+    for (int i = first; i < first + count; ++i)
+        items.append(QJsonObject{{u"kind"_s, u"table"_s}, {u"id"_s, tableId(i)}});
+    return QJsonDocument(QJsonObject{{u"items"_s, items}}).toJson(QJsonDocument::Compact);
+}
+
+struct Shown
+{
+    ScriptedPrompts prompts;
+    std::unique_ptr<UiPrompts::Override> answering;
+    MainWindow window;
+    ERScene *scene = nullptr;
+
+    Shown()
+        : answering(std::make_unique<UiPrompts::Override>(&prompts))
+    {
+        window.resize(1600, 1000);
+        window.show();
+        QElapsedTimer exposing;
+        exposing.start();
+        while (!(window.windowHandle() && window.windowHandle()->isExposed()) && exposing.elapsed() < 5000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        scene = qobject_cast<ERScene *>(window.findChild<QGraphicsView *>(u"view"_s)->scene());
+    }
+
+    void drop(const QByteArray &payload, QPointF at)
+    {
+        QMetaObject::invokeMethod(&window, "onExplorerDropRequested", Q_ARG(QByteArray, payload), Q_ARG(QPointF, at));
+    }
+
+    // Builds the large project through the window's own open path: written, then opened.
+    bool open(const std::function<void(ProjectItem &)> &build, const QString &path)
+    {
+        ProjectItem project;
+        build(project);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(project.toDocument()).toJson()) < 0)
+            return false;
+        file.close();
+        prompts.answerOpenFile(path);
+        window.findChild<QAction *>(u"action_Open"_s)->trigger();
+        auto *spinner = window.findChild<BusySpinnerWidget *>();
+        while (spinner && spinner->isBusy())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        QCoreApplication::processEvents();
+        return prompts.promptsOf(u"warning"_s).isEmpty();
+    }
+};
+
+int countEdges(QGraphicsScene *scene)
+{
+    int n = 0;
+    for (QGraphicsItem *item : scene->items())
+        n += item->type() == EdgeItem::Type;
+    return n;
+}
+
+void drop300()
+{
+    configureApplication(*qApp);
+    Shown shown;
+    // An open diagram that already holds the first 300 tables: a new diagram and a drop.
+    const QString path = QDir::temp().filePath(u"velmora-drop300-%1.json"_s.arg(QCoreApplication::applicationPid()));
+    if (!shown.open([](ProjectItem &project) { buildModel(project); }, path)) {
+        bench::report(u"opening the project"_s, u"FAILED"_s);
+        return;
+    }
+    QFile::remove(path);
+    shown.window.findChild<QAction *>(u"action_New_Diagram"_s)->trigger();
+    QCoreApplication::processEvents();
+    shown.drop(payloadOf(0, 300), QPointF(0, 0));
+    QCoreApplication::processEvents();
+    bench::report(u"before: boxes, lines"_s,
+                  u"%1, %2"_s.arg(EntityItem::selectedEntityItems(shown.scene).size()).arg(countEdges(shown.scene)));
+    shown.scene->clearSelection();
+    QCoreApplication::processEvents();
+
+    QElapsedTimer timer;
+    timer.start();
+    shown.drop(payloadOf(300, 300), QPointF(0, 3000));
+    const double dropMs = timer.nsecsElapsed() / 1e6;
+    QCoreApplication::processEvents();
+    bench::report(u"after: lines"_s, QString::number(countEdges(shown.scene)));
+
+    // The routing share, measured as the same lines routed once more.
+    timer.restart();
+    for (QGraphicsItem *item : shown.scene->items()) {
+        if (item->type() == EdgeItem::Type)
+            static_cast<EdgeItem *>(item)->updatePath();
+    }
+    const double routingMs = timer.nsecsElapsed() / 1e6;
+    bench::report(u"onExplorerDropRequested, 300 tables with their lines"_s,
+                  u"%1 ms (target < %2 ms) %3"_s.arg(dropMs, 0, 'f', 1).arg(DropTargetMs).arg(dropMs < DropTargetMs ? u"OK"_s : u"OVER"_s));
+    bench::reportMs(u"routing share (every line on the scene routed again)"_s, routingMs);
+    bench::report(u"peak RSS"_s, u"%1 MiB"_s.arg(bench::peakRssMiB(), 0, 'f', 1));
+}
+
+void remove200()
+{
+    configureApplication(*qApp);
+    Shown shown;
+    const QString path = QDir::temp().filePath(u"velmora-remove200-%1.json"_s.arg(QCoreApplication::applicationPid()));
+    if (!shown.open([](ProjectItem &project) { buildModel(project); }, path)) {
+        bench::report(u"opening the project"_s, u"FAILED"_s);
+        return;
+    }
+    QFile::remove(path);
+    auto *tree = shown.window.findChild<QTreeView *>(u"treeViewProject"_s);
+    auto *proxy = qobject_cast<QSortFilterProxyModel *>(tree->model());
+    auto *source = qobject_cast<QStandardItemModel *>(proxy ? proxy->sourceModel() : nullptr);
+    if (!source) {
+        bench::report(u"explorer tree"_s, u"FAILED"_s);
+        return;
+    }
+    QSet<QString> wanted;
+    for (int i = 100; i < 300; ++i)
+        wanted.insert(tableId(i));
+    QItemSelection selection;
+    QList<QStandardItem *> pending{source->invisibleRootItem()};
+    while (!pending.isEmpty()) {
+        QStandardItem *item = pending.takeFirst();
+        if (item->data(Qt::UserRole).toString() == u"table"_s && wanted.contains(item->data(Qt::UserRole + 1).toString())) {
+            const QModelIndex index = proxy->mapFromSource(item->index());
+            selection.select(index, index);
+        }
+        for (int row = 0; row < item->rowCount(); ++row)
+            pending.append(item->child(row));
+    }
+    tree->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    QCoreApplication::processEvents();
+    bench::report(u"selected rows"_s, QString::number(tree->selectionModel()->selectedRows().size()));
+    shown.prompts.answerQuestion(QMessageBox::Yes);
+    QElapsedTimer timer;
+    timer.start();
+    shown.window.findChild<QToolButton *>(u"toolButtonDel"_s)->click();
+    bench::reportMs(u"explorer removal of 200 tables across 20 diagrams"_s, timer.nsecsElapsed() / 1e6);
+    bench::report(u"peak RSS"_s, u"%1 MiB"_s.arg(bench::peakRssMiB(), 0, 'f', 1));
+}
+
+} // namespace
+
+VELMORA_BENCH("drop-300",
+              "300 tables dropped from the explorer next to 300 on a shown diagram, 600 lines among them, "
+              "2,000 tables and 20 stored diagrams in the model",
+              drop300);
+VELMORA_BENCH("remove-200", "an explorer removal of 200 tables shown on 20 stored diagrams", remove200);
