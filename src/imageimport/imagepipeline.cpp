@@ -88,13 +88,14 @@ public:
         render();
         return m_viewBox;
     }
-    const QImage &binarized()
+    // Text is read before any closing pass, which fills the counters of small letters.
+    const QImage &thresholded()
     {
-        if (!m_binarizedMade) {
-            m_binarizedMade = true;
-            m_binarized = binarizeImage(picture());
+        if (!m_thresholdedMade) {
+            m_thresholdedMade = true;
+            m_thresholded = thresholdImage(picture());
         }
-        return m_binarized;
+        return m_thresholded;
     }
     GlyphTemplateCache &cache() { return m_cache; }
     const RenderedTextReader &textReader()
@@ -146,8 +147,8 @@ private:
     bool m_rendered = false;
     QImage m_picture;
     QRectF m_viewBox;
-    bool m_binarizedMade = false;
-    QImage m_binarized;
+    bool m_thresholdedMade = false;
+    QImage m_thresholded;
     GlyphTemplateCache m_cache;
     RenderedTextReader m_reader;
 };
@@ -174,7 +175,7 @@ void readEntityText(RecognizedEntity &entity, DrawingRendering &rendering)
         return;
     if (entity.rowRects.isEmpty()) {
         const QImage &picture = rendering.picture();
-        const QImage &binary = rendering.binarized();
+        const QImage &binary = rendering.thresholded();
         const QRect bounds = mapRectToImage(entity.rect, picture, rendering.viewBox(), TextPassMargin);
         if (bounds.isEmpty() || binary.isNull())
             return;
