@@ -567,16 +567,5 @@ void MainWindow::onDetailsMappingsChanged()
     rebuildProjectTree();
 }
 
-// ---- Handlers whose behaviour the diagram, explorer and panel work fills in
-
-void MainWindow::deleteSelection() {}
-void MainWindow::onSceneClicked(QPointF, Qt::MouseButton) {}
-void MainWindow::handleRelationshipClick(QPointF, Qt::MouseButton) {}
-void MainWindow::onEscapePressed() {}
-void MainWindow::onSceneMouseMoved(QPointF) {}
-void MainWindow::onEditAttributeShortcut() {}
-void MainWindow::onNewAttributeShortcut() {}
-void MainWindow::onColumnRemovalRequested(const QString &) {}
-
 // The complete item types above let the meta-object describe the slots' pointer arguments.
 #include "moc_mainwindow.cpp"

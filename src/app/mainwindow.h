@@ -308,6 +308,28 @@ private:
     TableDetailsController *tableDetails = nullptr;
     QSet<QObject *> trackedIconOwners;
 
+    // ---- Diagram tools, click-to-connect and deletion (mainwindow_tools.cpp)
+private slots:
+    void on_actionAdd_Table_triggered(bool checked);
+    void on_actionAdd_View_triggered(bool checked);
+    void on_actionAdd_Relationship_triggered(bool checked);
+    void on_actionAdd_Text_triggered(bool checked);
+    void on_actionAdd_Group_triggered(bool checked);
+    void on_actionAuto_layout_triggered();
+    void removeTableColumnInteractively(ModelItem *model, TableItem *table, ColumnItem *column,
+                                        EntityItem *entity, int attributeIndex);
+
+private:
+    void showRelationshipRubberBand(EntityItem *source, const QPointF &scenePos);
+    void updateRelationshipRubberBand(const QPointF &scenePos);
+    void clearRelationshipRubberBand();
+    // The relationship mode ends as one step: view mode off, action unchecked, the dashed
+    // line deleted and the source deselected and forgotten.
+    void endRelationshipMode();
+    void endPlacementMode(QAction *action);
+    void setViewModeOf(QAction *action, bool on);
+    void enterPlacementMode(QAction *action, bool checked, const QList<QAction *> &othersInOrder);
+
     // ---- Theme switch and style dialog launchers (mainwindow_theme.cpp)
 public:
     // Where the last theme switch's time went, in milliseconds; for measurements.

@@ -211,6 +211,8 @@ QString MainWindow::stableEntityId(EntityItem *entity)
 
 void MainWindow::releaseSceneSelection()
 {
+    // A half-drawn relationship must not outlive the boxes the scene is about to drop.
+    endRelationshipMode();
     detailsEntity = nullptr;
     if (tableDetails)
         tableDetails->clear();
