@@ -488,8 +488,12 @@ void EntityItem::addForeignKeyAttribute(const QString &name, const QString &type
     const QString n = uniqueName(suffix.isEmpty() ? name : name + suffix);
     QPointer<EntityItem> alive(this);
     addAttributeRow(n, type, false, false, true, false);
-    if (alive && !attributes.isEmpty())
-        attributes.last().fkEdgeId = fkEdgeId;
+    if (!alive)
+        return;
+    // Reactions to the new row may have rewritten its flags before it knew its edge.
+    const int row = indexOfName(n);
+    if (row >= 0 && !fkEdgeId.isEmpty())
+        setAttributeForeignKey(row, fkEdgeId);
 }
 
 void EntityItem::inheritAttributesFrom(EntityItem *source, const QString &edgeId)
