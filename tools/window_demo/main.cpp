@@ -5,6 +5,9 @@
 // the demo never blocks.
 #include "applicationsetup.h"
 #include "busyspinnerwidget.h"
+#include "diagramitemtypes.h"
+#include "entityitem.h"
+#include "erview.h"
 #include "mainwindow.h"
 #include "thememanager.h"
 #include "uiprompts.h"
@@ -16,6 +19,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QElapsedTimer>
+#include <QGraphicsScene>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -330,6 +334,47 @@ bool dropStep(Demo &demo, const QString &value, QString *error)
     return true;
 }
 
+// NAME@X,Y: Add Relationship on, the named box clicked and the mouse moved to that point.
+bool rubberBandStep(Demo &demo, const QString &value, QString *error)
+{
+    const QString name = value.section(QLatin1Char('@'), 0, 0);
+    const QStringList point = value.section(QLatin1Char('@'), 1).split(QLatin1Char(','));
+    auto *view = demo.window->findChild<ERView *>(QStringLiteral("view"));
+    EntityItem *box = nullptr;
+    if (view && view->scene()) {
+        for (QGraphicsItem *item : view->scene()->items()) {
+            auto *entity = item->type() == DiagramItemType::EntityItem ? static_cast<EntityItem *>(item) : nullptr;
+            if (entity && entity->title() == name) {
+                box = entity;
+                break;
+            }
+        }
+    }
+    if (!box) {
+        *error = QStringLiteral("--rubber-band: no box is titled %1.").arg(name);
+        return false;
+    }
+    auto *action = demo.window->findChild<QAction *>(QStringLiteral("actionAdd_Relationship"));
+    if (!action) {
+        *error = QStringLiteral("the window has no action actionAdd_Relationship.");
+        return false;
+    }
+    if (!action->isChecked())
+        action->trigger();
+    emit view->sceneClicked(box->sceneBoundingRect().center(), Qt::LeftButton);
+    emit view->sceneMouseMoved(QPointF(point.value(0).toDouble(), point.value(1).toDouble()));
+    QCoreApplication::processEvents();
+    return true;
+}
+
+bool autoLayoutStep(Demo &demo, const QString &, QString *error)
+{
+    if (!triggerAction(demo, "actionAuto_layout", error))
+        return false;
+    waitUntilIdle(demo);
+    return true;
+}
+
 QString needsDrop(const QString &value)
 {
     const QStringList point = value.section(QLatin1Char('@'), 1).split(QLatin1Char(','));
@@ -389,6 +434,12 @@ const QList<StepOption> &stepOptions()
         {QStringLiteral("--drop"), QStringLiteral("NAME[,NAME...]@X,Y"),
          QStringLiteral("Drop the named tables and views of the explorer on the diagram at that scene point."),
          needsDrop, dropStep},
+        {QStringLiteral("--rubber-band"), QStringLiteral("NAME@X,Y"),
+         QStringLiteral("Turn on Add Relationship, click the box titled NAME and move the mouse to that scene point."),
+         needsDrop, rubberBandStep},
+        {QStringLiteral("--auto-layout"), QString(),
+         QStringLiteral("Lay the diagram out (the Auto layout action) and wait until it is done."), nullptr,
+         autoLayoutStep},
     };
     return options;
 }
