@@ -17,6 +17,15 @@ constexpr int MinimumConnectorPixels = 18;
 // The smallest box mergeRectangles keeps.
 constexpr int MinimumBoxWidth = 36;
 constexpr int MinimumBoxHeight = 22;
+// How much wider a connector's contact with one box must be than with the other to take
+// that end for the many end.
+constexpr int ForkSpreadMargin = 4;
+
+// The length of a connector's contact along a border: 0 for none.
+int contactSpread(const QRect &contact)
+{
+    return contact.isNull() ? 0 : std::max(contact.width(), contact.height());
+}
 
 // Visits the pixels of one 4-connected area breadth first from start (right, left, below,
 // above), marking each in visited; accept tells which pixels belong to it.
@@ -225,6 +234,7 @@ QList<RecognizedLink> traceConnectors(const QImage &working, const QList<QRectF>
     };
     std::vector<uchar> visited(size_t(width) * size_t(height), 0);
     std::vector<int> touchedStamp(size_t(boxes.size()), -1);
+    std::vector<QRect> contacts(size_t(boxes.size()));
     std::vector<QPoint> queue;
     QSet<QPair<int, int>> linked;
     QList<RecognizedLink> links;
@@ -239,11 +249,18 @@ QList<RecognizedLink> traceConnectors(const QImage &working, const QList<QRectF>
             std::vector<int> touched;
             for (size_t head = 0; head < queue.size(); ++head) {
                 const QPoint p = queue[head];
+                const bool contact = std::any_of(Neighbours.cbegin(), Neighbours.cbegin() + 4, [&](const QPoint &step) {
+                    const QPoint n = p + step;
+                    return n.x() >= 0 && n.y() >= 0 && n.x() < width && n.y() < height && index.isCovered(n.x(), n.y());
+                });
                 index.forEachBandAt(p.x(), p.y(), [&](int box) {
                     if (touchedStamp[size_t(box)] != connector) {
                         touchedStamp[size_t(box)] = connector;
                         touched.push_back(box);
+                        contacts[size_t(box)] = QRect();
                     }
+                    if (contact)
+                        contacts[size_t(box)] |= QRect(p, QSize(1, 1));
                 });
                 for (const QPoint &step : Neighbours) {
                     const QPoint n = p + step;
@@ -257,8 +274,18 @@ QList<RecognizedLink> traceConnectors(const QImage &working, const QList<QRectF>
                 }
             }
             ++connector;
-            if (queue.size() >= MinimumConnectorPixels && touched.size() >= 2)
-                linkTouchedBoxes(std::move(touched), linked, links, &warned);
+            if (queue.size() < MinimumConnectorPixels || touched.size() < 2)
+                continue;
+            const qsizetype before = links.size();
+            const bool pair = touched.size() == 2;
+            linkTouchedBoxes(touched, linked, links, &warned);
+            // A line between two boxes meets the many end with the prongs of its crow's foot,
+            // spread along the border, and the one end at a single point.
+            if (pair && links.size() > before) {
+                RecognizedLink &link = links.last();
+                if (contactSpread(contacts[size_t(link.oneIndex)]) >= contactSpread(contacts[size_t(link.manyIndex)]) + ForkSpreadMargin)
+                    link.swapEnds();
+            }
         }
     }
     return links;

@@ -88,7 +88,7 @@ void TestImageAccuracy::initTestCase()
 
 void TestImageAccuracy::rasterRoute()
 {
-    checkRoute(false, Floors{94, 7, 10, 3, 100, 55});
+    checkRoute(false, Floors{94, 7, 10, 3, 100, 92});
 }
 
 void TestImageAccuracy::svgRoute()

@@ -46,6 +46,26 @@ Pairs pairsOf(const QList<RecognizedLink> &links)
     return pairs;
 }
 
+// The linked pairs with their ends in index order: the plain loop does not orient links.
+Pairs unorderedPairsOf(const QList<RecognizedLink> &links)
+{
+    Pairs pairs;
+    for (const RecognizedLink &link : links)
+        pairs.append({std::min(link.oneIndex, link.manyIndex), std::max(link.oneIndex, link.manyIndex)});
+    return pairs;
+}
+
+// A crow's foot: two prongs two pixels thick from (x, y) to the border column at x + 12 * direction,
+// spreading 9 pixels above and below the line.
+void fork(QImage &working, int x, int y, int direction)
+{
+    for (int step = 0; step <= 12; ++step) {
+        const int spread = step * 9 / 12;
+        ink(working, x + direction * step, y - spread, 2, 2);
+        ink(working, x + direction * step, y + spread, 2, 2);
+    }
+}
+
 bool holds(const QRectF &r, int x, int y)
 {
     return x >= r.x() && x <= r.x() + r.width() && y >= r.y() && y <= r.y() + r.height();
@@ -149,6 +169,8 @@ private slots:
     void enclosingRegions();
     void connectors_data();
     void connectors();
+    void forkMarksTheManyEnd_data();
+    void forkMarksTheManyEnd();
     void connectorStageMatchesThePlainLoop();
     void linksAreBounded();
     void picturesWithoutBoxes_data();
@@ -284,7 +306,43 @@ void TestRasterBoxes::connectors()
     QCOMPARE(pairsOf(found), links);
     for (const RecognizedLink &link : found)
         QVERIFY(!link.hasLine && link.line.isNull());
-    QCOMPARE(pairsOf(traceConnectorsPlainly(working, boxes)), links);
+    QCOMPARE(unorderedPairsOf(traceConnectorsPlainly(working, boxes)), unorderedPairsOf(found));
+}
+
+void TestRasterBoxes::forkMarksTheManyEnd_data()
+{
+    QTest::addColumn<QImage>("working");
+    QTest::addColumn<int>("oneIndex");
+    QTest::addColumn<int>("manyIndex");
+
+    const QRect a(20, 20, 100, 80);
+    const QRect b(250, 20, 100, 80);
+    QImage plain = blankWorking(401, 301);
+    outline(plain, a);
+    outline(plain, b);
+    ink(plain, 120, 60, 130, 2);
+    QTest::newRow("no fork: box order") << plain << 0 << 1;
+    QImage atSecond = plain;
+    fork(atSecond, 236, 60, 1);
+    QTest::newRow("fork at the second box") << atSecond << 0 << 1;
+    QImage atFirst = plain;
+    fork(atFirst, 133, 60, -1);
+    QTest::newRow("fork at the first box") << atFirst << 1 << 0;
+    // A bar across the line near the one end does not touch the border.
+    QImage barred = atFirst;
+    ink(barred, 240, 52, 2, 18);
+    QTest::newRow("fork at the first box, bar at the second") << barred << 1 << 0;
+}
+
+void TestRasterBoxes::forkMarksTheManyEnd()
+{
+    QFETCH(QImage, working);
+    QFETCH(int, oneIndex);
+    QFETCH(int, manyIndex);
+    const QList<RecognizedLink> links = traceConnectors(working, {QRectF(20, 20, 100, 80), QRectF(250, 20, 100, 80)});
+    QCOMPARE(links.size(), qsizetype(1));
+    QCOMPARE(links.first().oneIndex, oneIndex);
+    QCOMPARE(links.first().manyIndex, manyIndex);
 }
 
 void TestRasterBoxes::connectorStageMatchesThePlainLoop()
@@ -296,7 +354,7 @@ void TestRasterBoxes::connectorStageMatchesThePlainLoop()
         Rects boxes;
         seededPicture(random, &working, &boxes);
         const QList<RecognizedLink> fast = traceConnectors(working, boxes);
-        QCOMPARE(pairsOf(fast), pairsOf(traceConnectorsPlainly(working, boxes)));
+        QCOMPARE(unorderedPairsOf(fast), unorderedPairsOf(traceConnectorsPlainly(working, boxes)));
         linked += int(fast.size());
     }
     QVERIFY2(linked > 60, "the seeded pictures should link boxes");
