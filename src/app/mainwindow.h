@@ -365,6 +365,14 @@ private:
     struct DropLookups;
     // Set while a drop runs.
     DropLookups *dropLookups = nullptr;
+    // Removals of many explorer rows strip the stored documents and capture the open
+    // diagram once at the end.
+    void stripRemoved(ModelItem *model, const QSet<QString> &entityIds, const QSet<QString> &edgeIds);
+    void captureAfterRemoval();
+    void flushDeferredRemovals();
+    bool deferRemovalWrites = false;
+    bool deferredCapture = false;
+    QHash<ModelItem *, QPair<QSet<QString>, QSet<QString>>> deferredStrips;
 
     friend class MainWindowProbe;
 };

@@ -11,6 +11,8 @@
 #include "dialectcatalog.h"
 #include "edgeitem.h"
 #include "entityitem.h"
+#include "entityobstacleindex.h"
+#include "edgeswitchscope.h"
 #include "erscene.h"
 #include "explorerkinds.h"
 #include "flagguard.h"
@@ -39,6 +41,7 @@
 
 #include <cmath>
 #include <memory>
+#include <optional>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -58,6 +61,10 @@ namespace {
 constexpr double GridStep = 20.0;
 constexpr double CascadeStep = 40.0;
 constexpr double SceneMargin = 100.0;
+// Beyond this many new lines at once, they keep to the candidate route shapes instead of
+// searching around every box, so a large drop stays quick; moving a box routes its lines
+// in full again.
+constexpr int FullyRoutedLines = 100;
 
 // Halves away from zero on both sides of it.
 double snapToGrid(double value)
@@ -387,20 +394,63 @@ void MainWindow::removeExplorerSelection()
 
     for (const QString &modelId : qAsConst(removedModels))
         removeExplorerModel(modelId);
+    // The stored documents are stripped once per diagram and the open diagram captured once,
+    // which ends where one removal after the other does: stripping removes set members and
+    // the captures in between would be overwritten. A diagram removal may change the open
+    // diagram, so what is gathered goes out before it.
+    const FlagGuard deferring(deferRemovalWrites);
     for (const Row &row : qAsConst(rows)) {
         if (row.kind == ExplorerKind::Model || removedModels.contains(row.modelId) || !project)
             continue;
         ModelItem *model = project->model(row.modelId);
         if (!model)
             continue;
-        if (row.kind == ExplorerKind::Diagram)
+        if (row.kind == ExplorerKind::Diagram) {
+            flushDeferredRemovals();
             removeExplorerDiagram(model, row.id);
+        }
         else if (row.kind == ExplorerKind::Relationship)
             removeExplorerRelationship(model, row.id);
         else
             removeExplorerEntity(model, row.id);
     }
+    flushDeferredRemovals();
     rebuildProjectTree();
+}
+
+void MainWindow::stripRemoved(ModelItem *model, const QSet<QString> &entityIds, const QSet<QString> &edgeIds)
+{
+    if (!deferRemovalWrites) {
+        stripFromModelDiagrams(model, entityIds, edgeIds);
+        return;
+    }
+    auto &pending = deferredStrips[model];
+    pending.first.unite(entityIds);
+    pending.second.unite(edgeIds);
+}
+
+void MainWindow::captureAfterRemoval()
+{
+    if (deferRemovalWrites)
+        deferredCapture = true;
+    else
+        captureCurrentDiagram();
+}
+
+void MainWindow::flushDeferredRemovals()
+{
+    if (deferredCapture)
+        captureCurrentDiagram();
+    deferredCapture = false;
+    const auto strips = std::exchange(deferredStrips, {});
+    if (!project)
+        return;
+    const QList<ModelItem *> models = project->models();
+    for (ModelItem *model : models) {
+        const auto it = strips.constFind(model);
+        if (it != strips.constEnd())
+            stripFromModelDiagrams(model, it->first, it->second);
+    }
 }
 
 void MainWindow::clearSceneQuietly()
@@ -487,9 +537,9 @@ void MainWindow::removeExplorerEntity(ModelItem *model, const QString &id)
     }
     if (model == currentModel) {
         removeLiveEntity(id);
-        captureCurrentDiagram();
+        captureAfterRemoval();
     }
-    stripFromModelDiagrams(model, {id}, relationshipIds);
+    stripRemoved(model, {id}, relationshipIds);
     for (const QString &relationshipId : qAsConst(touching)) {
         const RelationshipItem *relationship = model->relationship(relationshipId);
         if (!relationship)
@@ -512,9 +562,9 @@ void MainWindow::removeExplorerRelationship(ModelItem *model, const QString &id)
             const FlagGuard bulk(bulkUpdate);
             delete edge;
         }
-        captureCurrentDiagram();
+        captureAfterRemoval();
     }
-    stripFromModelDiagrams(model, {}, {id});
+    stripRemoved(model, {}, {id});
     if (const RelationshipItem *relationship = model->relationship(id)) {
         TableItem *child = model->table(relationship->toTableId());
         if (child && !relationship->constraintId().isEmpty())
@@ -710,6 +760,29 @@ void MainWindow::connectRelationshipsForDroppedEntities(const QStringList &place
     const auto box = [this](const QString &id) {
         return dropLookups ? dropLookups->boxes.value(id) : findEntityOnScene(id);
     };
+    // The boxes stand still while the lines are made, so one index over them answers the
+    // routes' obstacle look-ups; a view that takes rows grows, and the index is made again.
+    std::unique_ptr<EntityObstacleIndex> obstacles;
+    std::unique_ptr<ObstacleIndexScope> useObstacles;
+    const auto indexObstacles = [&] {
+        if (obstacles)
+            return;
+        QList<EntityItem *> boxes;
+        const QList<QGraphicsItem *> items = scene->items();
+        for (QGraphicsItem *item : items) {
+            if (item->type() == DiagramItemType::EntityItem)
+                boxes.append(static_cast<EntityItem *>(item));
+        }
+        obstacles = std::make_unique<EntityObstacleIndex>(scene, boxes);
+        useObstacles = std::make_unique<ObstacleIndexScope>(obstacles.get());
+    };
+    struct Pending
+    {
+        RelationshipItem *relationship;
+        EntityItem *from;
+        EntityItem *to;
+    };
+    QList<Pending> pending;
     for (RelationshipItem *relationship : currentModel->relationships()) {
         if (!relationship)
             continue;
@@ -721,8 +794,16 @@ void MainWindow::connectRelationshipsForDroppedEntities(const QStringList &place
             continue;
         EntityItem *from = box(relationship->fromTableId());
         EntityItem *to = box(relationship->toTableId());
-        if (!from || !to)
-            continue;
+        if (from && to)
+            pending.append({relationship, from, to});
+    }
+    std::optional<RouteSearchHold> quickRoutes;
+    if (pending.size() > FullyRoutedLines)
+        quickRoutes.emplace();
+    for (const Pending &next : qAsConst(pending)) {
+        RelationshipItem *relationship = next.relationship;
+        EntityItem *from = next.from;
+        EntityItem *to = next.to;
         EdgeItem *edge = scene->createEdge(from, to, false);
         if (!edge)
             continue;
@@ -736,8 +817,11 @@ void MainWindow::connectRelationshipsForDroppedEntities(const QStringList &place
             if (view) {
                 EntityItem *source = view == from ? to : from;
                 view->inheritAttributesFrom(source, edge->id);
+                useObstacles.reset();
+                obstacles.reset();
             }
         }
+        indexObstacles();
         edge->updatePath();
     }
 }
