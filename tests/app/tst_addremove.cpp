@@ -617,6 +617,8 @@ private Q_SLOTS:
         f.probe.removeExplorerSelection();
         QVERIFY(f.model->relationships().isEmpty());
         QVERIFY(!f.probe.findEdgeOnScene(id));
+        // The line takes the key row it made.
+        QCOMPARE(f.box(u"b"_s)->attributeCount(), 1);
         QCOMPARE(f.model->table(u"b"_s)->constraints().size(), 1);
     }
 
@@ -669,6 +671,7 @@ private Q_SLOTS:
         f.storedDiagram(u"d2"_s, u"Other"_s, {{u"edges"_s, QJsonArray{edgeObject(id, u"a"_s, u"b"_s, {})}}});
         f.probe.onRelationshipConstraintRemoved(id);
         QVERIFY(!f.probe.findEdgeOnScene(id));
+        // The panel removed the key only: the row stays.
         QCOMPARE(f.box(u"b"_s)->attributeCount(), 2);
         QVERIFY(f.model->relationships().isEmpty());
         QVERIFY(f.model->diagram(u"d2"_s)->sceneJson().value(u"edges"_s).toArray().isEmpty());
