@@ -299,8 +299,11 @@ bool detectRasterBoxes(const QImage &picture, RecognizedDiagram &out)
     if (inked.isNull())
         return false;
     const QImage working = closeInk(inked);
-    const QList<QRectF> boxes = mergeRectangles(
-        regionCandidates(withoutEnclosingRegions(findRegions(working, outsideMask(working)))));
+    // A title band is joined to the body below it before the shape filter, which drops a band
+    // far wider than high.
+    QList<QRectF> candidates = regionCandidates(withoutEnclosingRegions(findRegions(working, outsideMask(working))));
+    joinStackedBoxes(candidates);
+    const QList<QRectF> boxes = mergeRectangles(candidates);
     if (boxes.isEmpty())
         return false;
 

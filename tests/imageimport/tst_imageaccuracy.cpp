@@ -88,7 +88,7 @@ void TestImageAccuracy::initTestCase()
 
 void TestImageAccuracy::rasterRoute()
 {
-    checkRoute(false, Floors{94, 7, 10, 3, 100, 92});
+    checkRoute(false, Floors{100, 9, 10, 4, 100, 92});
 }
 
 void TestImageAccuracy::svgRoute()

@@ -1,6 +1,7 @@
 #include "boxtouchindex.h"
 #include "recognitionsteps.h"
 
+#include <QPainter>
 #include <QRandomGenerator>
 #include <QSet>
 #include <QtTest>
@@ -175,6 +176,7 @@ private slots:
     void linksAreBounded();
     void picturesWithoutBoxes_data();
     void picturesWithoutBoxes();
+    void wideTitleBandJoinsItsBody();
 };
 
 void TestRasterBoxes::regionsOf280PixelsCount()
@@ -399,6 +401,29 @@ void TestRasterBoxes::picturesWithoutBoxes()
     out.entities.append(RecognizedEntity());
     QVERIFY(!detectRasterBoxes(picture, out));
     QCOMPARE(out.entities.size(), 1);
+}
+
+// A title band far wider than high sits over its body, parted by one line; alone it would
+// fail the shape filter and leave the body as the box.
+void TestRasterBoxes::wideTitleBandJoinsItsBody()
+{
+    QImage picture(520, 220, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    {
+        QPainter painter(&picture);
+        painter.fillRect(20, 20, 440, 2, Qt::black);
+        painter.fillRect(20, 48, 440, 2, Qt::black);
+        painter.fillRect(20, 168, 440, 2, Qt::black);
+        painter.fillRect(20, 20, 2, 150, Qt::black);
+        painter.fillRect(458, 20, 2, 150, Qt::black);
+        painter.fillRect(40, 70, 60, 6, Qt::black);  // a row mark
+    }
+    RecognizedDiagram out;
+    QVERIFY(detectRasterBoxes(picture, out));
+    QCOMPARE(out.entities.size(), qsizetype(1));
+    const QRectF box = out.entities.first().rect;
+    QVERIFY2(box.top() <= 22 && box.bottom() >= 168, qPrintable(QStringLiteral("box %1,%2 %3x%4")
+                                                                      .arg(box.x()).arg(box.y()).arg(box.width()).arg(box.height())));
 }
 
 QTEST_MAIN(TestRasterBoxes)
