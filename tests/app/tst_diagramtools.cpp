@@ -22,6 +22,8 @@
 #include <QGraphicsPathItem>
 #include <QItemSelectionModel>
 #include <QJsonArray>
+#include <QLabel>
+#include <QPushButton>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTreeView>
@@ -693,6 +695,25 @@ private Q_SLOTS:
         m_prompts.answerAsk(u"Remove from model"_s);
         emit probe.tableDetails()->columnRemovalRequested(key->id());
         QVERIFY(edges(probe.scene()).isEmpty());
+    }
+
+    // Names chosen by the user are shown as typed, never as markup.
+    void questionBoxIsPlainText()
+    {
+        UiPrompts::Question question;
+        question.title = u"Remove column"_s;
+        question.text = u"Remove column \"<b>x</b>\"?"_s;
+        question.informativeText = u"<img src=x>"_s;
+        question.buttons = {{u"Remove from diagram"_s, QMessageBox::AcceptRole}, {u"Cancel"_s, QMessageBox::RejectRole}};
+        question.defaultButton = 1;
+        QMessageBox box;
+        const QList<QAbstractButton *> buttons = UiPrompts::buildQuestionBox(box, question);
+        QCOMPARE(buttons.size(), 2);
+        QCOMPARE(box.textFormat(), Qt::PlainText);
+        auto *informative = box.findChild<QLabel *>(u"qt_msgbox_informativelabel"_s);
+        QVERIFY(informative);
+        QCOMPARE(informative->textFormat(), Qt::PlainText);
+        QCOMPARE(box.defaultButton(), buttons.at(1));
     }
 
     // A column of a table with no box on the scene: only the model and stored documents.

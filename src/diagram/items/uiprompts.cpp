@@ -4,6 +4,7 @@
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLabel>
 #include <QPushButton>
 
 namespace {
@@ -53,12 +54,16 @@ QMessageBox::StandardButton UiPrompts::question(QWidget *parent, const QString &
     return box.standardButton(box.clickedButton());
 }
 
-int UiPrompts::ask(const Question &question)
+QList<QAbstractButton *> UiPrompts::buildQuestionBox(QMessageBox &box, const Question &question)
 {
-    QMessageBox box(question.icon, question.title, question.text, QMessageBox::NoButton,
-                    question.parent);
+    box.setIcon(question.icon);
+    box.setWindowTitle(question.title);
+    box.setText(question.text);
     box.setTextFormat(Qt::PlainText);
     box.setInformativeText(question.informativeText);
+    // The informative text would otherwise be guessed as rich text, names and all.
+    if (auto *informative = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel")))
+        informative->setTextFormat(Qt::PlainText);
     QList<QAbstractButton *> buttons;
     for (const Button &b : question.buttons)
         buttons.append(box.addButton(b.text, b.role));
@@ -66,6 +71,13 @@ int UiPrompts::ask(const Question &question)
         box.setDefaultButton(qobject_cast<QPushButton *>(buttons.at(question.defaultButton)));
     if (question.escapeButton >= 0 && question.escapeButton < buttons.size())
         box.setEscapeButton(buttons.at(question.escapeButton));
+    return buttons;
+}
+
+int UiPrompts::ask(const Question &question)
+{
+    QMessageBox box(question.parent);
+    const QList<QAbstractButton *> buttons = buildQuestionBox(box, question);
     box.exec();
     // Escape and the close button answer the escape button (Qt picks the reject-role
     // button when none is set); a box without one cannot be closed without a choice.

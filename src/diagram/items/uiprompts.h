@@ -6,6 +6,7 @@
 #include <QString>
 
 QT_BEGIN_NAMESPACE
+class QAbstractButton;
 class QWidget;
 QT_END_NAMESPACE
 
@@ -59,6 +60,9 @@ public:
     // A question box with the given buttons; returns the index of the chosen button, or
     // -1 when the box was closed without one.
     virtual int ask(const Question &question);
+    // Fills box as ask shows it (both texts plain); returns its buttons in the order of
+    // question.buttons.
+    static QList<QAbstractButton *> buildQuestionBox(QMessageBox &box, const Question &question);
 
     // File dialogs. An empty directory starts wherever the toolkit chooses. The result is
     // the chosen path unchanged (no suffix added), or empty when cancelled.
