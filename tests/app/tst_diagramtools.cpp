@@ -697,6 +697,58 @@ private Q_SLOTS:
         QVERIFY(edges(probe.scene()).isEmpty());
     }
 
+    void focusedCell_data()
+    {
+        QTest::addColumn<QString>("cell");
+        QTest::addColumn<bool>("view");
+        QTest::addColumn<QString>("prompt");
+        QTest::addColumn<int>("rowsLeft");
+        QTest::newRow("title does nothing") << "title" << false << "" << 2;
+        QTest::newRow("row of a view asks Yes/No") << "row" << true << "question" << 1;
+        QTest::newRow("row of a table asks about the column") << "row" << false << "ask" << 1;
+    }
+
+    // Delete with an inline editor focused acts on that row, never on the selection.
+    void focusedCell()
+    {
+        QFETCH(QString, cell);
+        QFETCH(bool, view);
+        QFETCH(QString, prompt);
+        QFETCH(int, rowsLeft);
+        MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        ERScene *scene = MainWindowProbe(w).scene();
+        action(w, view ? u"actionAdd_View"_s : u"actionAdd_Table"_s)->trigger();
+        click(w, QPointF(0, 0));
+        emit viewOf(w)->escapePressed();
+        EntityItem *box = boxes(scene).value(0);
+        QVERIFY(box);
+        box->addAttributeRow(u"a"_s, u"TEXT"_s, false, false, false, false);
+        box->addAttributeRow(u"b"_s, u"TEXT"_s, false, false, false, false);
+        while (box->attributeCount() > 2)
+            box->removeAttribute(0);
+        box->setSelected(true);
+        viewOf(w)->setFocus();
+        SingleLineTextItem *target = cell == "title"_L1 ? box->titleText_ : box->nameItems.value(1);
+        QVERIFY(target);
+        target->setFlag(QGraphicsItem::ItemIsFocusable);
+        scene->setFocusItem(target);
+        QCOMPARE(scene->focusItem(), target);
+
+        if (prompt == "question"_L1)
+            m_prompts.answerQuestion(QMessageBox::Yes);
+        else if (prompt == "ask"_L1)
+            m_prompts.answerAsk(u"Remove from diagram"_s);
+        invoke(w, "deleteSelection");
+        QCOMPARE(boxes(scene).size(), 1);
+        QCOMPARE(box->attributeCount(), rowsLeft);
+        if (rowsLeft == 1)
+            QCOMPARE(box->attributeName(0), u"a"_s);
+        if (prompt == "ask"_L1)
+            QCOMPARE(m_prompts.promptsOf(u"ask"_s).first().text, u"Remove column \"b\"?"_s);
+    }
+
     // Names chosen by the user are shown as typed, never as markup.
     void questionBoxIsPlainText()
     {
