@@ -26,6 +26,8 @@
 #include <QPushButton>
 #include <QLineEdit>
 #include <QSignalSpy>
+#include <QToolBar>
+#include <QToolButton>
 #include <QTreeView>
 
 using namespace projecttest;
@@ -449,6 +451,36 @@ private Q_SLOTS:
         QCOMPARE(a->attributeCount(), 0);
         invoke(w, "onEditAttributeShortcut");
         QCOMPARE(a->attributeCount(), 1);
+    }
+
+    // F2 on a box whose perspective shows no rows brings them back and edits the last.
+    void editLastRowOfHiddenRows()
+    {
+        MainWindow w;
+        const auto [a, b] = placeTwo(w);
+        QVERIFY(a && b);
+        a->addAttributeRow(u"note"_s, u"TEXT"_s, false, false, false, false);
+        a->setPerspective(NameOnly);
+        a->setSelected(true);
+        invoke(w, "onEditAttributeShortcut");
+        QCOMPARE(a->perspective, int(Full));
+        QCOMPARE(a->attributeCount(), 2);
+    }
+
+    void toolButtonsWithoutToolBarIconSize()
+    {
+        MainWindow w;
+        auto *toolBar = w.findChild<QToolBar *>(u"toolBar"_s);
+        QVERIFY(toolBar);
+        toolBar->setIconSize(QSize(0, 0));
+        invoke(w, "setupDiagramToolButtons");
+        for (const char *name : {"toolButtonAddTable", "toolButtonAddRelationship", "toolButtonEntityColors"}) {
+            auto *button = w.findChild<QToolButton *>(QLatin1String(name));
+            QVERIFY(button);
+            QCOMPARE(button->iconSize(), QSize(16, 16));
+            QVERIFY(button->defaultAction());
+            QCOMPARE(button->focusPolicy(), Qt::NoFocus);
+        }
     }
 
     void autoLayout()
