@@ -702,6 +702,13 @@ private Q_SLOTS:
         probe.syncTableColumnsFromEntity(a);
         QCOMPARE(a->attributeCount(), 1);
 
+        QVERIFY(QMetaObject::invokeMethod(&w, "refreshEntityFromModel", Q_ARG(EntityItem *, a)));
+        QCOMPARE(a->attributeCount(), 2);
+        QVERIFY(a->hiddenColumns.isEmpty());
+        m_prompts.answerAsk(u"Remove from diagram"_s);
+        emit probe.tableDetails()->columnRemovalRequested(noteId);
+        QVERIFY(a->hiddenColumns.contains(noteId));
+
         m_prompts.answerAsk(u"Remove from model"_s);
         emit probe.tableDetails()->columnRemovalRequested(noteId);
         QVERIFY(!table->column(noteId));
