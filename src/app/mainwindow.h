@@ -14,10 +14,13 @@
 #include <QSet>
 #include <QStringList>
 
+#include <functional>
+
 QT_BEGIN_NAMESPACE
 class QAction;
 class QComboBox;
 class QFrame;
+class QGraphicsScene;
 class QGraphicsPathItem;
 class QLabel;
 class QLineEdit;
@@ -373,6 +376,39 @@ private:
     bool deferRemovalWrites = false;
     bool deferredCapture = false;
     QHash<ModelItem *, QPair<QSet<QString>, QSet<QString>>> deferredStrips;
+
+    // ---- Import and export actions (mainwindow_importexport.cpp)
+private slots:
+    void on_actionImport_from_Image_triggered();
+    void on_actionImport_from_Mermaid_triggered();
+    void on_actionImport_from_Drawio_triggered();
+    void on_actionImport_from_Database_triggered();
+    void on_actionExport_to_Mermaid_triggered();
+    void on_actionExport_to_Drawio_triggered();
+    void on_actionExport_to_PDF_triggered();
+    void on_actionExport_to_SVG_triggered();
+
+private:
+    struct DiagramImportJob;
+    using DiagramParser = std::function<QJsonObject(const QString &path, QString *error,
+                                                    DiagramImportJob *job)>;
+    using DiagramWriter = std::function<bool(const QJsonObject &document, const QString &path,
+                                             QString *error)>;
+    // Mermaid and draw.io: the parser on a worker thread, the load on the GUI thread.
+    void runDiagramImport(const QString &caption, const QString &filter, const QString &title,
+                          const QString &fixedSentence, DiagramParser parse);
+    void runDiagramExport(const QString &caption, const QString &filter, const QString &title,
+                          const QString &fixedSentence, DiagramWriter write);
+    void runRenderExport(const QString &caption, const QString &filter, const QString &title,
+                         const QString &failure, bool pdf);
+    // Loads the parsed document and makes it a new unsaved project; false when the scene
+    // refused the load.
+    bool finishDiagramImport(const QJsonObject &document);
+    bool importImageIntoProject(const QString &path);
+    void adoptImportedSchema(const QJsonObject &erJson, const QJsonObject &fullSchema);
+    void failSchemaImport(const QString &message);
+    bool renderSceneToPdf(QGraphicsScene *scene, const QString &path);
+    bool renderSceneToSvg(QGraphicsScene *scene, const QString &path);
 
     friend class MainWindowProbe;
 };

@@ -160,6 +160,13 @@ public:
     QJsonObject storedEdgeJson(const QString &id) { return w.storedEdgeJson(id); }
     static QPointF snapDropPoint(QPointF point) { return MainWindow::snapDropPoint(point); }
 
+    // Import and export.
+    SchemaImporter *schemaImporter() const { return w.schemaImporter; }
+    void importFromDatabase() { w.on_actionImport_from_Database_triggered(); }
+    bool importImageIntoProject(const QString &path) { return w.importImageIntoProject(path); }
+    bool renderSceneToPdf(const QString &path) { return w.renderSceneToPdf(w.scene, path); }
+    bool renderSceneToSvg(const QString &path) { return w.renderSceneToSvg(w.scene, path); }
+
 private:
     MainWindow &w;
 };

@@ -10,6 +10,8 @@ class TestWindowDemo : public QObject
 {
     Q_OBJECT
 
+    QTemporaryDir m_dir;
+
 private Q_SLOTS:
     void exitCodes_data()
     {
@@ -34,6 +36,15 @@ private Q_SLOTS:
             << QStringList{"--open", project, "--drop", "nothing@0,0", "--quit-after", "500"} << 1
             << QStringLiteral("--drop");
         QTest::newRow("drop without a point") << QStringList{"--drop", "customer"} << 2 << QStringLiteral("--drop");
+        const QString mermaid = testsupport::dataPath(QStringLiteral("interchange/data/mermaid/customer_orders.mmd"));
+        const QString svg = m_dir.filePath(QStringLiteral("demo.svg"));
+        const QString pdf = m_dir.filePath(QStringLiteral("demo.pdf"));
+        QTest::newRow("import and export steps")
+            << QStringList{"--import-mermaid", mermaid, "--export-svg", svg, "--export-pdf", pdf, "--quit-after", "200"}
+            << 0 << QString();
+        QTest::newRow("export to a directory")
+            << QStringList{"--open", project, "--export-pdf", m_dir.path(), "--quit-after", "200"} << 1
+            << QStringLiteral("window_demo: Export to PDF: Could not write the PDF file.");
         QTest::newRow("unknown kind") << QStringList{"--hide", "tables"} << 2 << QStringLiteral("--hide");
         QTest::newRow("unknown theme") << QStringList{"--theme", "blue"} << 2 << QStringLiteral("--theme");
         QTest::newRow("option without value") << QStringList{"--open"} << 2 << QStringLiteral("--open");

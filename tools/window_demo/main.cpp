@@ -201,6 +201,53 @@ bool openStep(Demo &demo, const QString &file, QString *error)
     return true;
 }
 
+// Answers the action's file dialog with file, waits until the overlay is idle and fails on
+// a box titled boxTitle (the action's failure report).
+bool fileActionStep(Demo &demo, const char *action, bool save, const QString &boxTitle, const QString &file,
+                    QString *error)
+{
+    const int dialogsBefore = demo.prompts->fileDialogs;
+    const qsizetype boxesBefore = demo.prompts->boxes.size();
+    (save ? demo.prompts->saveFiles : demo.prompts->openFiles).enqueue(file);
+    if (!triggerAction(demo, action, error))
+        return false;
+    waitUntilIdle(demo);
+    demo.prompts->openFiles.clear();
+    demo.prompts->saveFiles.clear();
+    if (demo.prompts->fileDialogs == dialogsBefore) {
+        *error = QStringLiteral("%1 did not ask for a file.").arg(boxTitle);
+        return false;
+    }
+    for (qsizetype i = boxesBefore; i < demo.prompts->boxes.size(); ++i) {
+        const DemoPrompts::Box &box = demo.prompts->boxes.at(i);
+        if (box.title == boxTitle) {
+            *error = QStringLiteral("%1: %2").arg(boxTitle, box.text);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool importMermaidStep(Demo &demo, const QString &file, QString *error)
+{
+    return fileActionStep(demo, "actionImport_from_Mermaid", false, QStringLiteral("Import from Mermaid"), file, error);
+}
+
+bool importDrawioStep(Demo &demo, const QString &file, QString *error)
+{
+    return fileActionStep(demo, "actionImport_from_Drawio", false, QStringLiteral("Import from draw.io"), file, error);
+}
+
+bool exportPdfStep(Demo &demo, const QString &file, QString *error)
+{
+    return fileActionStep(demo, "actionExport_to_PDF", true, QStringLiteral("Export to PDF"), file, error);
+}
+
+bool exportSvgStep(Demo &demo, const QString &file, QString *error)
+{
+    return fileActionStep(demo, "actionExport_to_SVG", true, QStringLiteral("Export to SVG"), file, error);
+}
+
 bool themeStep(Demo &demo, const QString &theme, QString *error)
 {
     const ThemeKind wanted = theme == QLatin1String("dark") ? ThemeKind::Dark : ThemeKind::Light;
@@ -420,6 +467,18 @@ const QList<StepOption> &stepOptions()
     static const QList<StepOption> options{
         {QStringLiteral("--open"), QStringLiteral("FILE"),
          QStringLiteral("Open FILE through the Open action and wait until it is loaded."), needsFile, openStep},
+        {QStringLiteral("--import-mermaid"), QStringLiteral("FILE"),
+         QStringLiteral("Import FILE through Import from Mermaid and wait until it is shown."), needsFile,
+         importMermaidStep},
+        {QStringLiteral("--import-drawio"), QStringLiteral("FILE"),
+         QStringLiteral("Import FILE through Import from draw.io and wait until it is shown."), needsFile,
+         importDrawioStep},
+        {QStringLiteral("--export-pdf"), QStringLiteral("FILE"),
+         QStringLiteral("Export the diagram to FILE through Export to PDF and wait until it is written."), needsFile,
+         exportPdfStep},
+        {QStringLiteral("--export-svg"), QStringLiteral("FILE"),
+         QStringLiteral("Export the diagram to FILE through Export to SVG and wait until it is written."), needsFile,
+         exportSvgStep},
         {QStringLiteral("--theme"), QStringLiteral("light|dark"),
          QStringLiteral("Switch the window to that theme."), needsTheme, themeStep},
         {QStringLiteral("--search"), QStringLiteral("TEXT"),

@@ -5,7 +5,10 @@
 
 #include <QGraphicsItem>
 #include <QGuiApplication>
+#include <QPageLayout>
+#include <QPageSize>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPointer>
 #include <QSaveFile>
 #include <QScreen>
@@ -108,6 +111,39 @@ bool exportSceneToSvgFile(QGraphicsScene *scene, const QString &path)
         }
         painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform | QPainter::TextAntialiasing);
         scene->render(&painter, QRectF(0, 0, source.width(), source.height()), source, Qt::KeepAspectRatio);
+    }
+    return file.commit();
+}
+
+bool exportSceneToPdfFile(QGraphicsScene *scene, const QString &path)
+{
+    if (!scene)
+        return false;
+    ExportLook look(scene);
+
+    const QRectF source = scene->itemsBoundingRect().adjusted(-ExportMargin, -ExportMargin, ExportMargin, ExportMargin);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    QPdfWriter writer(&file);
+    writer.setResolution(300);
+    const QPageLayout layout(QPageSize(QPageSize::A2),
+                             source.width() > source.height() ? QPageLayout::Landscape : QPageLayout::Portrait,
+                             QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter, QMarginsF(0, 0, 0, 0));
+    writer.setPageLayout(layout);
+    {
+        QPainter painter;
+        if (!painter.begin(&writer)) {
+            file.cancelWriting();
+            return false;
+        }
+        painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform | QPainter::TextAntialiasing);
+        scene->render(&painter, QRectF(painter.viewport()), source, Qt::KeepAspectRatio);
+        // The writer finishes the document when the painter ends.
+        if (!painter.end()) {
+            file.cancelWriting();
+            return false;
+        }
     }
     return file.commit();
 }

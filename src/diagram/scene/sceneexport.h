@@ -12,3 +12,8 @@ QT_END_NAMESPACE
 // when it returns. False, with no file written, when scene is null or the file cannot be
 // written.
 bool exportSceneToSvgFile(QGraphicsScene *scene, const QString &path);
+
+// The same look on one A2 page with margins of 12 mm at 300 dpi, landscape when the items'
+// bounds grown by 80 are wider than high, drawn to fill the page's printable area. False,
+// with no file written, when scene is null or the file cannot be written.
+bool exportSceneToPdfFile(QGraphicsScene *scene, const QString &path);
