@@ -164,8 +164,8 @@ public:
     SchemaImporter *schemaImporter() const { return w.schemaImporter; }
     void importFromDatabase() { w.on_actionImport_from_Database_triggered(); }
     bool importImageIntoProject(const QString &path) { return w.importImageIntoProject(path); }
-    bool renderSceneToPdf(const QString &path) { return w.renderSceneToPdf(w.scene, path); }
-    bool renderSceneToSvg(const QString &path) { return w.renderSceneToSvg(w.scene, path); }
+    bool renderSceneToPdf(QGraphicsScene *scene, const QString &path) { return w.renderSceneToPdf(scene, path); }
+    bool renderSceneToSvg(QGraphicsScene *scene, const QString &path) { return w.renderSceneToSvg(scene, path); }
 
 private:
     MainWindow &w;

@@ -395,7 +395,7 @@ private Q_SLOTS:
             probe.scene()->addEntityAt(pos);
         const QString path = tempPath(QStringLiteral("page.pdf"));
 
-        QVERIFY(probe.renderSceneToPdf(path));
+        QVERIFY(probe.renderSceneToPdf(probe.scene(), path));
 
         const QByteArray bytes = testsupport::readFileBytes(path);
         QVERIFY(bytes.startsWith("%PDF"));
@@ -465,7 +465,7 @@ private Q_SLOTS:
         const QRectF source = probe.scene()->itemsBoundingRect().adjusted(-80, -80, 80, 80);
         const QString path = tempPath(QStringLiteral("export.svg"));
 
-        QVERIFY(probe.renderSceneToSvg(path));
+        QVERIFY(probe.renderSceneToSvg(probe.scene(), path));
 
         const QHash<QString, QString> root = svgRoot(path);
         const int width = qRound(source.width());
@@ -510,7 +510,7 @@ private Q_SLOTS:
         MainWindow w;
         MainWindowProbe probe(w);
         const QString path = tempPath(QStringLiteral("empty.svg"));
-        QVERIFY(probe.renderSceneToSvg(path));
+        QVERIFY(probe.renderSceneToSvg(probe.scene(), path));
         const QHash<QString, QString> root = svgRoot(path);
         QCOMPARE(qRound(svgPixels(root.value(QStringLiteral("width")))), 800);
         QCOMPARE(qRound(svgPixels(root.value(QStringLiteral("height")))), 600);
