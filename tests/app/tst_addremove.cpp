@@ -54,11 +54,11 @@ struct Fixture
         TableItem *t = (in ? in : model)->ensureTable(id);
         t->setName(name);
         QStringList keyIds;
-        for (const QString &spec : columns) {
+        for (const QString &entry : columns) {
             ColumnItem *c = t->addColumn();
-            c->setId(id + u"."_s + spec.section(u':', 0, 0));
-            c->setName(spec.section(u':', 0, 0));
-            c->setDataType(spec.section(u':', 1));
+            c->setId(id + u"."_s + entry.section(u':', 0, 0));
+            c->setName(entry.section(u':', 0, 0));
+            c->setDataType(entry.section(u':', 1));
             if (keys.contains(c->name()))
                 keyIds.append(c->id());
         }

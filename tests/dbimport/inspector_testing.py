@@ -22,9 +22,9 @@ def run_inspector(args, env=None, cwd=None, timeout=60):
 
 
 def load_inspector():
-    spec = importlib.util.spec_from_file_location("schema_inspector", INSPECTOR)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    module_spec = importlib.util.spec_from_file_location("schema_inspector", INSPECTOR)
+    module = importlib.util.module_from_spec(module_spec)
+    module_spec.loader.exec_module(module)
     return module
 
 

@@ -85,10 +85,10 @@ struct DetailsPanelFixture
     {
         TableItem *table = model->addTable();
         table->setName(name);
-        for (const ColumnSpec &spec : columns) {
+        for (const ColumnSpec &wanted : columns) {
             ColumnItem *column = table->addColumn();
-            column->setName(spec.first);
-            column->setDataType(spec.second);
+            column->setName(wanted.first);
+            column->setDataType(wanted.second);
         }
         return table;
     }
