@@ -19,6 +19,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QGuiApplication>
+#include <QFileInfo>
 #include <QImage>
 #include <QJsonArray>
 #include <QLoggingCategory>
@@ -535,6 +536,38 @@ private Q_SLOTS:
         QCOMPARE(probe.currentModel()->tables().size(), boxes);
         QCOMPARE(statusText(w), QStringLiteral("No file"));
         QCOMPARE(probe.scene()->filePath, QString());
+    }
+
+    // The window after importing the rendered medium diagram, for a reviewer to look at:
+    // boxes with titles and rows, crow's feet at the many ends, the project named after it.
+    void importedPictureWindowGrab_data()
+    {
+        QTest::addColumn<QString>("picture");
+        QTest::newRow("picture") << QStringLiteral("medium-light.png");
+        QTest::newRow("drawing") << QStringLiteral("medium.svg");
+    }
+
+    void importedPictureWindowGrab()
+    {
+        QFETCH(QString, picture);
+        const QString path = QStringLiteral(VELMORA_IMAGE_FIXTURES "/") + picture;
+        if (!QFileInfo::exists(path))
+            QSKIP("the rendered image fixtures are made by the imageimport_fixtures step");
+        MainWindow w;
+        MainWindowProbe probe(w);
+        w.resize(1600, 1000);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+
+        QVERIFY(runFileAction(w, m_prompts, "actionImport_from_Image", path, false));
+
+        QCOMPARE(m_prompts.promptsOf(QStringLiteral("warning")).size(), 0);
+        QCOMPARE(probe.project()->name(), QFileInfo(picture).completeBaseName());
+        QVERIFY(entitiesOf(probe.scene()).size() >= 10);
+        QCoreApplication::processEvents();
+        const QString name = QStringLiteral("import-") + QFileInfo(picture).completeBaseName()
+            + QStringLiteral("-") + QFileInfo(picture).suffix() + QStringLiteral(".png");
+        QVERIFY(w.grab().save(testsupport::outputDir(QStringLiteral("tst_importexport")) + QLatin1Char('/') + name));
     }
 
     void pictureNotRecognisedShowsTheFixedSentence()
