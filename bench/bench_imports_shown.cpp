@@ -2,6 +2,7 @@
 // loaded into a scene shown in a 1600x1000 view, and Mermaid texts grown until a
 // reader's cost shows whether it is linear.
 #include "bench.h"
+#include "mermaidnoise.h"
 #include "shownscene.h"
 
 #include "drawioreader.h"
@@ -178,30 +179,11 @@ void mermaidBareNames()
     }
 }
 
-QByteArray garbageAfterKeyword(qsizetype bytes)
-{
-    static const char *const pieces[] = {"o{", "||", "--", "{", "}", "[", "]", "\"", ":", "%%",
-                                         "to", "1", "*", "_", ":::", "|", "zero or more"};
-    QRandomGenerator random(42);
-    QByteArray text("erDiagram\n");
-    text.reserve(bytes + 64);
-    while (text.size() < bytes) {
-        if (random.bounded(4) == 0) {
-            text += pieces[random.bounded(int(std::size(pieces)))];
-        } else {
-            for (int i = random.bounded(1, 10); i > 0; --i)
-                text += char('a' + random.bounded(26));
-        }
-        text += random.bounded(6) == 0 ? '\n' : ' ';
-    }
-    return text;
-}
-
 void mermaidGarbage()
 {
     for (const int mib : {5, 10, 20, 50}) {
         int entities = 0;
-        const double ms = timeMermaidText(garbageAfterKeyword(qsizetype(mib) * 1000 * 1000), &entities);
+        const double ms = timeMermaidText(mermaidNoise(qsizetype(mib) * 1000 * 1000), &entities);
         bench::reportMs(QStringLiteral("%1 MB, %2 entities%3").arg(mib).arg(entities)
                             .arg(mib == 50 ? QStringLiteral(" (target < 5000)") : QString()),
                         ms);

@@ -1,4 +1,5 @@
 #include "bench.h"
+#include "mermaidnoise.h"
 
 #include "mermaidreader.h"
 #include "mermaidwriter.h"
@@ -63,25 +64,6 @@ QJsonObject buildDocument()
                        {"edges", edges}};
 }
 
-QByteArray randomWords(int bytes)
-{
-    static const char *const pieces[] = {"o{", "||", "--", "{", "}", "[", "]", "\"", ":", "%%",
-                                         "to", "1", "*", "_", ":::", "|", "zero or more"};
-    QRandomGenerator random(42);
-    QByteArray text("erDiagram\n");
-    text.reserve(bytes + 64);
-    while (text.size() < bytes) {
-        if (random.bounded(4) == 0) {
-            text += pieces[random.bounded(int(std::size(pieces)))];
-        } else {
-            for (int i = random.bounded(1, 10); i > 0; --i)
-                text += char('a' + random.bounded(26));
-        }
-        text += random.bounded(6) == 0 ? '\n' : ' ';
-    }
-    return text;
-}
-
 void runMermaid()
 {
     QTemporaryDir dir;
@@ -103,7 +85,7 @@ void runMermaid()
     const QString junkPath = dir.filePath(QStringLiteral("junk.mmd"));
     QFile junk(junkPath);
     if (junk.open(QIODevice::WriteOnly))
-        junk.write(randomWords(5 * 1024 * 1024));
+        junk.write(mermaidNoise(5 * 1024 * 1024));
     junk.close();
     QJsonObject junkDocument;
     const double junkMs = bench::medianMs([&] { junkDocument = parseMermaidFile(junkPath, nullptr); }, 1);
