@@ -1,6 +1,7 @@
 #include "projectfiles.h"
 
 #include "applog.h"
+#include "boundedfile.h"
 #include "projectitem.h"
 
 #include <QDebug>
@@ -14,38 +15,9 @@ namespace projectfiles {
 
 namespace {
 
-constexpr qint64 ReadChunkBytes = 1024 * 1024;
-
 bool hasArray(const QJsonObject &root, QLatin1String key)
 {
     return root.value(key).isArray();
-}
-
-// The whole file, refused beyond the limit. A regular file is read in one pass into a
-// buffer of its size (every extra copy of a large project costs page faults); a device
-// that reports no size (a pipe) is read in chunks, so it cannot grow the buffer without
-// bound either.
-bool readBoundedBytes(QFile &file, QByteArray *bytes)
-{
-    const qint64 size = file.size();
-    if (size > MaxOpenFileBytes)
-        return false;
-    if (!file.isSequential()) {
-        bytes->resize(size);
-        const qint64 read = file.read(bytes->data(), size);
-        if (read < 0)
-            return false;
-        bytes->truncate(read);
-        return true;
-    }
-    for (;;) {
-        const QByteArray chunk = file.read(ReadChunkBytes);
-        if (chunk.isEmpty())
-            return true;
-        if (bytes->size() + chunk.size() > MaxOpenFileBytes)
-            return false;
-        bytes->append(chunk);
-    }
 }
 
 } // namespace
@@ -66,7 +38,7 @@ bool readOpenableDocument(const QString &path, QJsonObject *document)
 {
     QFile file(path);
     QByteArray bytes;
-    if (!file.open(QIODevice::ReadOnly) || !readBoundedBytes(file, &bytes)) {
+    if (!file.open(QIODevice::ReadOnly) || !readBoundedFile(file, MaxOpenFileBytes, &bytes)) {
         qCWarning(lcApp) << "Cannot open file:" << path;
         return false;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "boundedfile.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -11,9 +13,8 @@ QT_END_NAMESPACE
 // widget, so they run on the busy overlay's worker thread; failures go to the log.
 namespace projectfiles {
 
-// Open refuses larger files before reading a byte: parsing one would take several times
-// its size in memory.
-inline constexpr qint64 MaxOpenFileBytes = 512LL * 1024 * 1024;
+// Open refuses larger files before reading a byte.
+inline constexpr qint64 MaxOpenFileBytes = MaxReadFileBytes;
 
 enum class DocumentKind { Unusable, Project, Diagram };
 

@@ -1,5 +1,7 @@
 #include "drawioreader.h"
 
+#include "boundedfile.h"
+
 #include <QFile>
 #include <QHash>
 #include <QJsonArray>
@@ -821,7 +823,14 @@ QJsonObject parseDrawioFile(const QString &path, QString *error)
             *error = QStringLiteral("Could not open the draw.io file.");
         return QJsonObject();
     }
-    const QByteArray bytes = file.readAll();
+    QByteArray bytes;
+    if (!readBoundedFile(file, MaxReadFileBytes, &bytes)) {
+        if (error)
+            *error = file.error() == QFileDevice::NoError
+                ? QStringLiteral("The draw.io file is larger than 512 MiB.")
+                : QStringLiteral("Could not open the draw.io file.");
+        return QJsonObject();
+    }
     file.close();
 
     QList<DrawioCell> cells;

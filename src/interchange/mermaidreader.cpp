@@ -1,5 +1,7 @@
 #include "mermaidreader.h"
 
+#include "boundedfile.h"
+
 #include <QFile>
 #include <QJsonArray>
 #include <QRegularExpression>
@@ -1035,9 +1037,11 @@ QJsonObject parseMermaidFile(const QString &path, QString *error, MermaidReadRep
         setError(error, QStringLiteral("Could not open the Mermaid file."));
         return QJsonObject();
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        setError(error, QStringLiteral("Could not open the Mermaid file."));
+    QByteArray bytes;
+    if (!readBoundedFile(file, MaxReadFileBytes, &bytes)) {
+        setError(error, file.error() == QFileDevice::NoError
+                            ? QStringLiteral("The Mermaid file is larger than 512 MiB.")
+                            : QStringLiteral("Could not open the Mermaid file."));
         return QJsonObject();
     }
 
