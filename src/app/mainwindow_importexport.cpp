@@ -300,7 +300,10 @@ void MainWindow::on_actionImport_from_Database_triggered()
                 progressGuard->deleteLater();
             }
         };
-        connect(importer, &SchemaImporter::failed, this, [this, closeProgress](const QString &message) {
+        connect(importer, &SchemaImporter::failed, this, [this, importer, closeProgress](const QString &message) {
+            // A killed process reports both its error and its end: one box is enough.
+            if (schemaImporter != importer)
+                return;
             closeProgress();
             failSchemaImport(message);
         });
