@@ -1,4 +1,4 @@
-// Inflating zlib, raw deflate and gzip streams within a fixed output cap.
+// Inflating zlib, raw deflate and gzip streams within a budget of output bytes.
 #include "boundedinflate.h"
 
 #include <zlib.h>
@@ -8,19 +8,20 @@
 
 namespace {
 
-enum class InflateResult { InitFailed, Failed, Complete };
+enum class InflateResult { InitFailed, Failed, OverBudget, Complete };
 
-// Inflates input in 16384-byte steps, handing each step's bytes to sink. Fails on a
-// corrupt or cut-short stream, on a call that makes no progress, and once the output
-// would pass MaxInflatedBytes.
-template<typename Sink>
-InflateResult inflateStream(const QByteArray &input, int windowBits, Sink sink)
+// Inflates input straight into output, which grows geometrically but never past
+// allowance + 1 bytes: reaching that last byte proves the stream needs more than allowed.
+// Fails on a corrupt or cut-short stream and on a call that makes no progress.
+InflateResult inflateStream(const QByteArray &input, int windowBits, qsizetype allowance,
+                            QByteArray *output, qsizetype *produced)
 {
+    *produced = 0;
     z_stream stream = {};
     if (inflateInit2(&stream, windowBits) != Z_OK)
         return InflateResult::InitFailed;
 
-    // zlib counts input in uInt; larger inputs are handed over in pieces.
+    // zlib counts input and output in uInt; larger spans are handed over in pieces.
     const char *next = input.constData();
     qsizetype remaining = input.size();
     const auto refill = [&]() {
@@ -31,39 +32,45 @@ InflateResult inflateStream(const QByteArray &input, int windowBits, Sink sink)
         remaining -= piece;
     };
     refill();
-    const auto finish = [&stream](InflateResult result) {
+    const auto finish = [&](InflateResult result) {
         inflateEnd(&stream);
+        output->resize(*produced);
         return result;
     };
 
-    qsizetype producedTotal = 0;
-    char buffer[16384];
+    const qsizetype limit = allowance + 1;
+    qsizetype &written = *produced;
     for (;;) {
         if (stream.avail_in == 0 && remaining > 0)
             refill();
-        stream.next_out = reinterpret_cast<Bytef *>(buffer);
-        stream.avail_out = uInt(sizeof(buffer));
+        if (written == output->size()) {
+            if (written >= limit)
+                return finish(InflateResult::OverBudget);
+            const qsizetype grown = std::clamp<qsizetype>(written * 2, 65536, qsizetype(1) << 30);
+            const qsizetype size = std::min(written + grown, limit);
+            // reserve first: resize alone may round the block up well past the limit.
+            output->reserve(size);
+            output->resize(size);
+        }
+        const qsizetype room = std::min<qsizetype>(output->size() - written, qsizetype(UINT_MAX));
+        stream.next_out = reinterpret_cast<Bytef *>(output->data() + written);
+        stream.avail_out = uInt(room);
         const uInt inputBefore = stream.avail_in;
         const int result = inflate(&stream, Z_NO_FLUSH);
-        const qsizetype produced = qsizetype(sizeof(buffer)) - qsizetype(stream.avail_out);
+        const qsizetype step = room - qsizetype(stream.avail_out);
         const bool consumed = stream.avail_in != inputBefore;
-
-        if (produced > MaxInflatedBytes - producedTotal)
-            return finish(InflateResult::Failed);
-        producedTotal += produced;
-        if (produced > 0)
-            sink(buffer, produced);
+        written += step;
 
         switch (result) {
         case Z_OK:
-            if (produced == 0 && !consumed)
+            if (step == 0 && !consumed)
                 return finish(InflateResult::Failed);
             break;
         case Z_STREAM_END:
-            return finish(InflateResult::Complete);
+            return finish(written > allowance ? InflateResult::OverBudget : InflateResult::Complete);
         case Z_BUF_ERROR:
             // Out of input before the end, or no progress possible: cut short.
-            if ((stream.avail_in == 0 && remaining == 0) || (produced == 0 && !consumed))
+            if ((stream.avail_in == 0 && remaining == 0) || (step == 0 && !consumed))
                 return finish(InflateResult::Failed);
             break;
         default:
@@ -76,19 +83,31 @@ InflateResult inflateStream(const QByteArray &input, int windowBits, Sink sink)
 
 bool inflateBytes(const QByteArray &input, QByteArray *output, int windowBits)
 {
-    if (!output)
+    InflateBudget budget;
+    return inflateBytes(input, output, windowBits, &budget);
+}
+
+bool inflateBytes(const QByteArray &input, QByteArray *output, int windowBits, InflateBudget *budget)
+{
+    if (!output || !budget)
         return false;
-    // The first pass only measures, so a stream past the cap costs no memory and a
-    // good one is stored in a buffer of exactly its size.
-    qsizetype total = 0;
-    const auto count = [&total](const char *, qsizetype size) { total += size; };
-    const InflateResult measured = inflateStream(input, windowBits, count);
-    if (measured == InflateResult::InitFailed)
+    QByteArray inflated;
+    qsizetype produced = 0;
+    const InflateResult result = inflateStream(input, windowBits, budget->remaining_, &inflated, &produced);
+    if (result == InflateResult::InitFailed)
         return false;
     output->clear();
-    if (measured != InflateResult::Complete || total == 0)
+    if (result == InflateResult::OverBudget) {
+        budget->remaining_ = 0;
+        budget->exceeded_ = true;
         return false;
-    output->reserve(total);
-    const auto store = [output](const char *data, qsizetype size) { output->append(data, size); };
-    return inflateStream(input, windowBits, store) == InflateResult::Complete && !output->isEmpty();
+    }
+    budget->remaining_ -= produced;
+    if (result != InflateResult::Complete || inflated.isEmpty())
+        return false;
+    // A page is usually far smaller than its last growth step.
+    if (inflated.capacity() - inflated.size() > inflated.size() / 4)
+        inflated.squeeze();
+    *output = std::move(inflated);
+    return true;
 }

@@ -407,8 +407,8 @@ QByteArray withoutBlanks(const QByteArray &bytes)
     return result;
 }
 
-// The model XML held by a page's trimmed text.
-QByteArray pageModelXml(const QByteArray &page)
+// The model XML held by a page's trimmed text; inflation spends budget.
+QByteArray pageModelXml(const QByteArray &page, InflateBudget *budget)
 {
     if (page.startsWith('<'))
         return page;
@@ -418,15 +418,18 @@ QByteArray pageModelXml(const QByteArray &page)
         return payload;
     for (const int windowBits : {-15, 15, 31}) {
         QByteArray inflated;
-        if (inflateBytes(decoded, &inflated, windowBits))
+        if (inflateBytes(decoded, &inflated, windowBits, budget))
             return QByteArray::fromPercentEncoding(inflated);
+        if (budget->exceeded())
+            return QByteArray();
     }
     if (decoded.trimmed().startsWith('<'))
         return decoded;
     return QByteArray::fromPercentEncoding(decoded);
 }
 
-bool readFirstPageWithCells(const QByteArray &bytes, QList<DrawioCell> *cells)
+// Stops early, false, once the pages have spent budget.
+bool readFirstPageWithCells(const QByteArray &bytes, QList<DrawioCell> *cells, InflateBudget *budget)
 {
     QXmlStreamReader xml(bytes);
     while (!xml.atEnd()) {
@@ -436,7 +439,10 @@ bool readFirstPageWithCells(const QByteArray &bytes, QList<DrawioCell> *cells)
         const QByteArray page = readPageText(xml).toUtf8().trimmed();
         if (page.isEmpty())
             continue;
-        if (parseMxGraphXml(pageModelXml(page), cells))
+        const QByteArray model = pageModelXml(page, budget);
+        if (budget->exceeded())
+            return false;
+        if (parseMxGraphXml(model, cells))
             return true;
     }
     return false;
@@ -834,9 +840,15 @@ QJsonObject parseDrawioFile(const QString &path, QString *error)
     file.close();
 
     QList<DrawioCell> cells;
-    if (!parseMxGraphXml(bytes, &cells) && !readFirstPageWithCells(bytes, &cells)) {
+    // One budget for the whole file: twenty pages just under the cap would otherwise cost
+    // twenty times the work before saying nothing was found.
+    InflateBudget budget(DrawioMaxInflatedBytes);
+    if (!parseMxGraphXml(bytes, &cells) && !readFirstPageWithCells(bytes, &cells, &budget)) {
         if (error)
-            *error = QStringLiteral("No draw.io diagram was found in the file.");
+            *error = budget.exceeded()
+                ? QStringLiteral("The compressed pages of the draw.io file inflate to more than %1 MiB.")
+                      .arg(DrawioMaxInflatedBytes / (1024 * 1024))
+                : QStringLiteral("No draw.io diagram was found in the file.");
         return QJsonObject();
     }
 

@@ -43,9 +43,9 @@ struct DrawioRow
     double sortY = 0;
 };
 
-// A compressed page may inflate to at most this many bytes; a larger one is refused,
-// so a small file cannot exhaust memory.
-constexpr qsizetype DrawioMaxInflatedPageBytes = MaxInflatedBytes;
+// The compressed pages of one file may inflate to at most this many bytes together; a
+// file that needs more is refused, so a small file cannot exhaust memory or time.
+constexpr qsizetype DrawioMaxInflatedBytes = MaxInflatedBytes;
 
 // Placeholders of object labels ("%name%") stop being filled once a label would
 // pass DrawioMaxFilledLabelLength characters, or once filling has added

@@ -14,6 +14,7 @@ namespace {
 const QString kCouldNotOpen = QStringLiteral("Could not open the draw.io file.");
 const QString kNoDiagram = QStringLiteral("No draw.io diagram was found in the file.");
 const QString kNoEntities = QStringLiteral("No ER entities were recognized in the draw.io file.");
+const QString kOverBudget = QStringLiteral("The compressed pages of the draw.io file inflate to more than 64 MiB.");
 
 QByteArray readFixture(const QString &name)
 {
@@ -127,7 +128,11 @@ private slots:
     void errorIsOptional();
     void inflateBytesReadsWholeStreamsOnly_data();
     void inflateBytesReadsWholeStreamsOnly();
+    void inflateBudgetIsSharedByStreams_data();
+    void inflateBudgetIsSharedByStreams();
     void decompressionBombIsRefused();
+    void pagesShareOneInflateBudget_data();
+    void pagesShareOneInflateBudget();
     void nestedEntitiesAreStoppedByTheXmlReader();
     void deeplyNestedPageTextIsGathered();
     void readsOnSeveralThreadsAtOnce();
@@ -320,6 +325,44 @@ void TestDrawioFileReading::inflateBytesReadsWholeStreamsOnly()
         QCOMPARE(output, QByteArray("hello draw.io ").repeated(5000));
 }
 
+// Streams of 70,000 bytes inflated one after another from one budget.
+void TestDrawioFileReading::inflateBudgetIsSharedByStreams_data()
+{
+    QTest::addColumn<qsizetype>("budget");
+    QTest::addColumn<int>("streams");
+    QTest::addColumn<QList<bool>>("expected");
+    QTest::addColumn<qsizetype>("remaining");
+
+    QTest::newRow("both within") << qsizetype(200000) << 2 << QList<bool>{true, true} << qsizetype(60000);
+    QTest::newRow("second past what is left") << qsizetype(100000) << 2 << QList<bool>{true, false} << qsizetype(0);
+    QTest::newRow("exactly the budget") << qsizetype(70000) << 1 << QList<bool>{true} << qsizetype(0);
+    QTest::newRow("one byte short") << qsizetype(69999) << 1 << QList<bool>{false} << qsizetype(0);
+    QTest::newRow("nothing after running out") << qsizetype(100000) << 3 << QList<bool>{true, false, false}
+                                               << qsizetype(0);
+}
+
+void TestDrawioFileReading::inflateBudgetIsSharedByStreams()
+{
+    QFETCH(qsizetype, budget);
+    QFETCH(int, streams);
+    QFETCH(QList<bool>, expected);
+    QFETCH(qsizetype, remaining);
+
+    const QByteArray text = QByteArray("0123456789").repeated(7000);
+    const QByteArray stream = deflateBytes(text, -15);
+    InflateBudget shared(budget);
+    QList<bool> results;
+    for (int i = 0; i < streams; ++i) {
+        QByteArray output("left over");
+        const bool ok = inflateBytes(stream, &output, -15, &shared);
+        results.append(ok);
+        QCOMPARE(output, ok ? text : QByteArray());
+    }
+    QCOMPARE(results, expected);
+    QCOMPARE(shared.remaining(), remaining);
+    QCOMPARE(shared.exceeded(), expected.contains(false));
+}
+
 // A page of a few hundred KiB that would inflate to 256 MiB.
 void TestDrawioFileReading::decompressionBombIsRefused()
 {
@@ -328,18 +371,43 @@ void TestDrawioFileReading::decompressionBombIsRefused()
 
     QByteArray output;
     QVERIFY(!inflateBytes(bomb, &output, -15));
-    QVERIFY(output.size() <= DrawioMaxInflatedPageBytes);
+    QVERIFY(output.isEmpty());
 
     QString error;
     QVERIFY(parseDrawioFile(write(mxfile({bomb.toBase64()})), &error).isEmpty());
-    QCOMPARE(error, kNoDiagram);
+    QCOMPARE(error, kOverBudget);
+}
 
-    // A bomb page does not hide a good page after it.
-    error.clear();
-    const QJsonObject document =
-        parseDrawioFile(write(mxfile({bomb.toBase64(), compressedPage(tableShapeModel())})), &error);
-    QVERIFY(error.isEmpty());
-    QCOMPARE(summarizeDrawioDocument(document), tableShapeSummary());
+// Pages of zeros, which hold no model, before a page that does: their inflated sizes add up
+// against one budget for the file.
+void TestDrawioFileReading::pagesShareOneInflateBudget_data()
+{
+    QTest::addColumn<int>("zeroPages");
+    QTest::addColumn<int>("pageMiB");
+    QTest::addColumn<QString>("expectedError");
+
+    QTest::newRow("20 pages of 63 MiB") << 20 << 63 << kOverBudget;
+    QTest::newRow("two pages of 33 MiB") << 2 << 33 << kOverBudget;
+    QTest::newRow("60 MiB, then the model") << 1 << 60 << QString();
+    QTest::newRow("a bomb, then the model") << 1 << 256 << kOverBudget;
+}
+
+void TestDrawioFileReading::pagesShareOneInflateBudget()
+{
+    QFETCH(int, zeroPages);
+    QFETCH(int, pageMiB);
+    QFETCH(QString, expectedError);
+
+    const QByteArray zeros = deflatedZeros(qsizetype(pageMiB) * 1024 * 1024).toBase64();
+    QList<QByteArray> pages(zeroPages, zeros);
+    pages.append(compressedPage(tableShapeModel()));
+    QString error;
+    const QJsonObject document = parseDrawioFile(write(mxfile(pages)), &error);
+    QCOMPARE(error, expectedError);
+    if (expectedError.isEmpty())
+        QCOMPARE(summarizeDrawioDocument(document), tableShapeSummary());
+    else
+        QVERIFY(document.isEmpty());
 }
 
 void TestDrawioFileReading::nestedEntitiesAreStoppedByTheXmlReader()
