@@ -144,6 +144,8 @@ private slots:
     void layoutDuringLoadIsRefused();
     void viewDestroyedDuringLayout();
     void boxDeletedDuringEachEventTurn();
+    void turningAtEveryStepChangesNothing();
+    void boxDeletedDuringTurnsOfEveryPass();
 };
 
 void tst_AutoLayout::initTestCase()
@@ -154,6 +156,7 @@ void tst_AutoLayout::initTestCase()
 void tst_AutoLayout::init()
 {
     EdgeItem::setFullObstacleWalk(false);
+    scenelayout::setEventTurnInterval(20);
     QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
 }
 
@@ -530,6 +533,73 @@ void tst_AutoLayout::boxDeletedDuringEachEventTurn()
     killer.stop();
 
     QVERIFY(deleted >= 2); // the first turn and at least one more
+    QCOMPARE(int(boxesOf(scene).size()), int(diagram.boxes.size()) - deleted);
+    QVERIFY(!scene.isStructuralChangeInProgress());
+    QVERIFY(overlapFree(scene));
+    for (EdgeItem *edge : edgesOf(scene))
+        QVERIFY(edge->points.size() >= 2);
+}
+
+
+
+void tst_AutoLayout::turningAtEveryStepChangesNothing()
+{
+    const QJsonObject document = generatedDocument();
+    const QByteArray usual = laidOut(document);
+
+    int turns = 0;
+    QTimer counter;
+    counter.setInterval(0);
+    QObject::connect(&counter, &QTimer::timeout, [&] { ++turns; });
+    scenelayout::setEventTurnInterval(0);
+    const QByteArray turning = laidOut(document, [&](ERScene &) { counter.start(); });
+    counter.stop();
+    QVERIFY(turns > 1000); // every step of every pass, not every eighth route
+    QCOMPARE(turning, usual);
+}
+
+void tst_AutoLayout::boxDeletedDuringTurnsOfEveryPass()
+{
+    scenelayout::setEventTurnInterval(0);
+    // The turns of an undisturbed layout, so that the deletions below spread over them all.
+    int total = 0;
+    {
+        ERScene scene;
+        layoutfixtures::buildShopDiagram(&scene);
+        QTimer counter;
+        counter.setInterval(0);
+        QObject::connect(&counter, &QTimer::timeout, [&] { ++total; });
+        counter.start();
+        scene.autoLayout();
+    }
+    QVERIFY(total > 100);
+
+    ERScene scene;
+    const diagramgenerator::Diagram diagram = layoutfixtures::buildShopDiagram(&scene);
+    QList<QPointer<EntityItem>> victims;
+    for (EntityItem *box : diagram.boxes)
+        victims.append(box);
+    const int every = total / 12;
+    int turn = 0;
+    int deleted = 0;
+    QTimer killer;
+    killer.setInterval(0);
+    QObject::connect(&killer, &QTimer::timeout, [&] {
+        if (++turn % every != 0 || victims.size() <= 4)
+            return;
+        EntityItem *box = victims.takeFirst().data();
+        if (!box)
+            return;
+        if (!box->edges.isEmpty())
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("EntityItem destroyed with"));
+        delete box;
+        ++deleted;
+    });
+    killer.start();
+    scene.autoLayout();
+    killer.stop();
+
+    QVERIFY(deleted >= 8);
     QCOMPARE(int(boxesOf(scene).size()), int(diagram.boxes.size()) - deleted);
     QVERIFY(!scene.isStructuralChangeInProgress());
     QVERIFY(overlapFree(scene));

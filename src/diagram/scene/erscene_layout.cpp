@@ -28,7 +28,9 @@
 #include <QtDebug>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <future>
 
 namespace {
 
@@ -36,11 +38,18 @@ constexpr double MinNodeWidth = 40;
 constexpr double MinNodeHeight = 30;
 constexpr double SceneRectMargin = 120;
 constexpr int EdgesPerEventTurn = 8;
+constexpr int TurnIntervalMs = 20;
 
 QList<scenelayout::StageTime> &stageTimes()
 {
     static QList<scenelayout::StageTime> times;
     return times;
+}
+
+int &turnInterval()
+{
+    static int ms = TurnIntervalMs;
+    return ms;
 }
 
 // Entities added in one pass, each once, visited in the order they were first added.
@@ -67,6 +76,40 @@ void letEventsRun()
 {
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
+
+// Turns the event loop whenever turnInterval() ms of work have passed since the last turn, so
+// that the busy overlay keeps moving through the long passes. The time spent in a turn
+// does not count: slow handlers must not make the layout turn after every item.
+class EventTurns
+{
+public:
+    EventTurns() { m_sinceTurn.start(); }
+    void whenDue()
+    {
+        if (m_sinceTurn.elapsed() >= turnInterval())
+            now();
+    }
+    void now()
+    {
+        letEventsRun();
+        m_sinceTurn.restart();
+    }
+    // Runs work on a thread of its own and turns the event loop every turnInterval() ms until
+    // it is done; work must touch no item, so that nothing a turn does can reach it.
+    template<typename Work>
+    auto awaitWhileTurning(Work work)
+    {
+        auto result = std::async(std::launch::async, std::move(work));
+        const auto wait = std::chrono::milliseconds(std::max(1, turnInterval()));
+        while (result.wait_for(wait) != std::future_status::ready)
+            now();
+        m_sinceTurn.restart();
+        return result.get();
+    }
+
+private:
+    QElapsedTimer m_sinceTurn;
+};
 
 QPointF sceneCentre(const QGraphicsItem *item)
 {
@@ -129,7 +172,7 @@ private:
 
 // Edges whose first route crosses a box choose their sides again; their boxes' slots are
 // spread again and every edge at those boxes is routed again.
-void repairCrossings(ERScene &scene, const QList<QPointer<EdgeItem>> &edges)
+void repairCrossings(ERScene &scene, const QList<QPointer<EdgeItem>> &edges, EventTurns &turns)
 {
     EntityVisitSet touched;
     for (const QPointer<EdgeItem> &edge : edges) {
@@ -138,21 +181,26 @@ void repairCrossings(ERScene &scene, const QList<QPointer<EdgeItem>> &edges)
             touched.add(edge->from);
             touched.add(edge->to);
         }
+        turns.whenDue();
     }
     if (touched.isEmpty())
         return;
-    for (const QPointer<EntityItem> &entity : touched.inOrder())
+    for (const QPointer<EntityItem> &entity : touched.inOrder()) {
         scene.arrangeEntitySlots(entity);
+        turns.whenDue();
+    }
     for (const QPointer<EdgeItem> &edge : edges) {
         if (edge && (touched.contains(edge->from) || touched.contains(edge->to)))
             edge->updatePath();
+        turns.whenDue();
     }
 }
 
 // Gives lines sharing a channel tracks of their own, after the last routing pass so that
 // the tracks are what is drawn. The moves queued no quick re-routes worth running: every
 // edge has just been routed for the boxes where they stand.
-void separateParallelRoutes(const QList<QPointer<EdgeItem>> &edges, const QList<QPointer<EntityItem>> &entities)
+void separateParallelRoutes(const QList<QPointer<EdgeItem>> &edges, const QList<QPointer<EntityItem>> &entities,
+                            EventTurns &turns)
 {
     QList<routing::Route> before;
     before.reserve(edges.size());
@@ -167,8 +215,12 @@ void separateParallelRoutes(const QList<QPointer<EdgeItem>> &edges, const QList<
         if (entity)
             rects.append(entity->mapRectToScene(entity->rect));
     }
-    const QList<routing::Route> separated = layout::separateParallelSegments(before, rects);
+    // The separation works on copies of the routes and boxes, so it runs beside the event
+    // loop; a box deleted meanwhile takes its edges, which the loop below then skips.
+    const QList<routing::Route> separated
+        = turns.awaitWhileTurning([before, rects] { return layout::separateParallelSegments(before, rects); });
     for (qsizetype i = 0; i < edges.size(); ++i) {
+        turns.whenDue();
         EdgeItem *edge = edges[i];
         if (!edge || separated[i] == before[i])
             continue;
@@ -230,6 +282,7 @@ void ERScene::autoLayout()
     QScopedValueRollback<bool> rebuilding(m_structuralChange, true);
     ViewFreeze freeze(this);
     StageClock clock;
+    EventTurns turns;
 
     QList<QPointer<EntityItem>> entities;
     QList<QPointer<EdgeItem>> edges;
@@ -275,7 +328,7 @@ void ERScene::autoLayout()
     layout::layoutNodes(nodes, links, home);
     clock.lap(QStringLiteral("place"));
 
-    letEventsRun();
+    turns.now();
     EdgeItem::setBatchMode(true);
     EdgeItem::setDiscardPendingReroutes(true);
     for (const layout::LayoutNode &node : std::as_const(nodes)) {
@@ -301,10 +354,13 @@ void ERScene::autoLayout()
         for (const QPointer<EdgeItem> &edge : std::as_const(edges)) {
             if (edge)
                 edge->evaluateSidePairs();
+            turns.whenDue();
         }
         clock.lap(QStringLiteral("sides"));
-        for (const QPointer<EntityItem> &entity : std::as_const(entities))
+        for (const QPointer<EntityItem> &entity : std::as_const(entities)) {
             arrangeEntitySlots(entity);
+            turns.whenDue();
+        }
         clock.lap(QStringLiteral("slots"));
 
         sortLongestFirst(edges);
@@ -317,11 +373,11 @@ void ERScene::autoLayout()
                 if (edges[i])
                     edges[i]->updatePath();
                 if ((i + 1) % EdgesPerEventTurn == 0)
-                    letEventsRun();
+                    turns.now();
             }
             clock.lap(QStringLiteral("route"));
 
-            repairCrossings(*this, edges);
+            repairCrossings(*this, edges, turns);
             clock.lap(QStringLiteral("crossing repair"));
 
             EntityVisitSet changedSides;
@@ -330,9 +386,12 @@ void ERScene::autoLayout()
                     changedSides.add(edge->from);
                     changedSides.add(edge->to);
                 }
+                turns.whenDue();
             }
-            for (const QPointer<EntityItem> &entity : changedSides.inOrder())
+            for (const QPointer<EntityItem> &entity : changedSides.inOrder()) {
                 arrangeEntitySlots(entity);
+                turns.whenDue();
+            }
         }
         {
             // A line that must go around boxes keeps off the others' lines where it can.
@@ -347,13 +406,14 @@ void ERScene::autoLayout()
                     edge->updatePath();
                 else if (edge)
                     edge->rerouteIfSlotted();
+                turns.whenDue();
             }
         }
         clock.lap(QStringLiteral("final routing"));
-        separateParallelRoutes(edges, entities);
+        separateParallelRoutes(edges, entities, turns);
         clock.lap(QStringLiteral("separation"));
 
-        letEventsRun();
+        turns.now();
     }
     // Serves the quick re-routes the moves queued and drops the full ones.
     EdgeItem::setBatchMode(false);
@@ -370,6 +430,11 @@ namespace scenelayout {
 QList<StageTime> lastStageTimes()
 {
     return stageTimes();
+}
+
+void setEventTurnInterval(int ms)
+{
+    turnInterval() = std::max(0, ms);
 }
 
 layout::LayoutQuality measureScene(const QGraphicsScene *scene)

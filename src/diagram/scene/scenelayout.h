@@ -23,6 +23,10 @@ struct StageTime
 // empty before the first.
 QList<StageTime> lastStageTimes();
 
+// The layout turns the event loop in its long passes once ms milliseconds of work have
+// passed since the last turn (20 unless set); 0 turns at every step, for tests.
+void setEventTurnInterval(int ms);
+
 // The quality figures of the scene as it stands: its entity boxes (drawn rectangles) and
 // the routes of its edges.
 layout::LayoutQuality measureScene(const QGraphicsScene *scene);

@@ -1,0 +1,71 @@
+// Automatic layout of a large diagram in a shown view, as the window runs it: how long it
+// takes and the longest time the event loop (and so the busy overlay) went without a turn.
+// VELMORA_BENCH_LAYOUT_OUT=<path> writes the scene as laid out, to compare two builds
+// byte for byte.
+#include "bench.h"
+#include "shownscene.h"
+
+#include "diagramgenerator.h"
+#include "scenelayout.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFontDatabase>
+#include <QJsonDocument>
+#include <QLoggingCategory>
+#include <QSaveFile>
+
+static void initLayoutStallBundle()
+{
+    Q_INIT_RESOURCE(velmora);
+}
+
+namespace {
+
+void layoutStall()
+{
+    initLayoutStallBundle();
+    QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/resources/fonts/Inter-Regular.otf"));
+    QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/resources/fonts/JetBrainsMono-Regular.ttf"));
+    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
+
+    bench::ShownScene shown;
+    diagramgenerator::DiagramPlan plan;
+    plan.columns = 50;
+    plan.rows = 40;
+    plan.views = 100;
+    plan.edges = 3000;
+    plan.selfRelationships = 30;
+    plan.viewLinks = 100;
+    plan.seed = 20261211;
+    // The edges are left unrouted: the layout routes every one of them anyway.
+    diagramgenerator::buildDiagram(&shown.scene, plan);
+    shown.waitForPaint();
+
+    bench::StallWatch stalls;
+    QElapsedTimer timer;
+    stalls.start();
+    timer.start();
+    shown.scene.autoLayout();
+    const double ms = timer.nsecsElapsed() / 1e6;
+    const double longest = stalls.stop();
+    bench::report(QStringLiteral("boxes, edges"), QStringLiteral("2000, 3000"));
+    bench::reportMs(QStringLiteral("autoLayout"), ms);
+    for (const scenelayout::StageTime &stage : scenelayout::lastStageTimes())
+        bench::reportMs(QStringLiteral("  ") + stage.stage, stage.ms);
+    bench::reportMs(QStringLiteral("longest event-loop stall (target < 200)"), longest);
+
+    const QString out = qEnvironmentVariable("VELMORA_BENCH_LAYOUT_OUT");
+    if (!out.isEmpty()) {
+        QSaveFile file(out);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(QJsonDocument(shown.scene.toJson()).toJson(QJsonDocument::Indented));
+        bench::report(QStringLiteral("laid out scene"), file.commit() ? out : QStringLiteral("not written"));
+    }
+}
+
+} // namespace
+
+VELMORA_BENCH("layout-stall", "auto layout of 2,000 boxes and 3,000 edges in a shown 1600x1000 view: time and "
+                              "longest event-loop stall (target < 200 ms)",
+              layoutStall);
