@@ -45,6 +45,7 @@ private slots:
     void autoRouteMovesSlotsToBetterSides();
     void autoRouteKeepsEverythingWhenAllCandidatesCross();
     void autoRouteKeepsGoodRoute();
+    void autoRouteWeighsCrossedLines();
 };
 
 void tst_RoutingSidePairs::slotAnchorKeepsCornerMargins_data()
@@ -258,6 +259,36 @@ void tst_RoutingSidePairs::autoRouteKeepsGoodRoute()
     const AutoRouteChoice choice =
         chooseAutoRoute(FromBox, ToBox, {RightSide, LeftSide}, fa, ta, Route{fa, ta}, none);
     QCOMPARE(choice.outcome, AutoRouteChoice::Keep);
+}
+
+void tst_RoutingSidePairs::autoRouteWeighsCrossedLines()
+{
+    const QList<QRectF> none;
+    const QPointF fa(100, 30);
+    const QPointF ta(300, 30);
+    const Route straight{fa, ta};
+    // A fence of one other route's lines between the two boxes, no higher than they are.
+    Route fence;
+    for (int k = 0; k <= 10; ++k) {
+        const double x = 150 + 10 * k;
+        const bool down = k % 2 == 0;
+        fence.append({QPointF(x, down ? 5 : 55), QPointF(x, down ? 55 : 5)});
+    }
+    const DrawnLines lines({fence});
+    QCOMPARE(countCrossedLines(straight, lines, -1), 11);
+
+    // Eleven crossed lines outweigh two bends: the route goes around the fence.
+    const AutoRouteChoice around =
+        chooseAutoRoute(FromBox, ToBox, {RightSide, LeftSide}, fa, ta, straight, none, &lines, -1);
+    QCOMPARE(around.outcome, AutoRouteChoice::MoveSlots);
+    QVERIFY(around.route.size() >= 2);
+    QCOMPARE(countCrossedLines(around.route, lines, -1), 0);
+
+    // Without lines, or when the lines are the edge's own, the straight route stays.
+    QCOMPARE(chooseAutoRoute(FromBox, ToBox, {RightSide, LeftSide}, fa, ta, straight, none).outcome,
+             AutoRouteChoice::Keep);
+    QCOMPARE(chooseAutoRoute(FromBox, ToBox, {RightSide, LeftSide}, fa, ta, straight, none, &lines, 0).outcome,
+             AutoRouteChoice::Keep);
 }
 
 QTEST_GUILESS_MAIN(tst_RoutingSidePairs)

@@ -3,6 +3,7 @@
 // weighing fresh routes against the one it has.
 #include "edgeitem.h"
 
+#include "drawnroutesscope.h"
 #include "entityitem.h"
 #include "entityobstacleindex.h"
 #include "obstaclefilter.h"
@@ -137,8 +138,11 @@ bool EdgeItem::autoRoute()
         reach = reach.united(routeReach);
     const QList<QRectF> obstacles = obstaclesIn(reach);
 
-    const routing::AutoRouteChoice choice =
-        routing::chooseAutoRoute(fromRect, toRect, current, fromAnchor, toAnchor, points, obstacles);
+    // During the layout's side choice the other edges' lines are weighed too.
+    const DrawnRoutesScope *drawn = DrawnRoutesScope::current();
+    const int own = drawn ? drawn->indexOf(this) : -1;
+    const routing::AutoRouteChoice choice = routing::chooseAutoRoute(
+        fromRect, toRect, current, fromAnchor, toAnchor, points, obstacles, own >= 0 ? &drawn->lines() : nullptr, own);
     switch (choice.outcome) {
     case routing::AutoRouteChoice::ApplyRoute:
         applyRoute(choice.route);

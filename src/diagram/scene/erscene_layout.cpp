@@ -170,6 +170,15 @@ private:
     QList<scenelayout::StageTime> m_times;
 };
 
+QList<EdgeItem *> drawnEdges(const QList<QPointer<EdgeItem>> &edges)
+{
+    QList<EdgeItem *> drawn;
+    drawn.reserve(edges.size());
+    for (const QPointer<EdgeItem> &edge : edges)
+        drawn.append(edge);
+    return drawn;
+}
+
 // Edges whose first route crosses a box choose their sides again; their boxes' slots are
 // spread again and every edge at those boxes is routed again.
 void repairCrossings(ERScene &scene, const QList<QPointer<EdgeItem>> &edges, EventTurns &turns)
@@ -380,7 +389,10 @@ void ERScene::autoLayout()
             repairCrossings(*this, edges, turns);
             clock.lap(QStringLiteral("crossing repair"));
 
+            // Among routes of equal worth, the side choice takes the one crossing fewer
+            // of the other edges' lines as they stand after the repair.
             EntityVisitSet changedSides;
+            const DrawnRoutesScope weighCrossings(drawnEdges(edges));
             for (const QPointer<EdgeItem> &edge : std::as_const(edges)) {
                 if (edge && edge->autoRoute()) {
                     changedSides.add(edge->from);
@@ -395,11 +407,7 @@ void ERScene::autoLayout()
         }
         {
             // A line that must go around boxes keeps off the others' lines where it can.
-            QList<EdgeItem *> drawn;
-            drawn.reserve(edges.size());
-            for (const QPointer<EdgeItem> &edge : std::as_const(edges))
-                drawn.append(edge);
-            const DrawnRoutesScope steerClear(drawn);
+            const DrawnRoutesScope steerClear(drawnEdges(edges));
             for (const QPointer<EdgeItem> &edge : std::as_const(edges)) {
                 // A loop follows its slots, which the spreading may have moved.
                 if (edge && edge->from == edge->to)

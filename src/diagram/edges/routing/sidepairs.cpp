@@ -107,13 +107,29 @@ SidePairChoice chooseSidePair(const SidePairContext &context)
     return choice;
 }
 
+int countCrossedLines(const Route &route, const DrawnLines &drawn, int own)
+{
+    int total = 0;
+    for (qsizetype k = 1; k < route.size(); ++k) {
+        int crossings = 0;
+        double shared = 0;
+        drawn.measureStep(route[k - 1], route[k], own, crossings, shared);
+        total += crossings;
+    }
+    return total;
+}
+
 AutoRouteChoice chooseAutoRoute(const QRectF &fromRect, const QRectF &toRect, const SidePair &current,
                                 const QPointF &fromAnchor, const QPointF &toAnchor, const Route &currentRoute,
-                                const QList<QRectF> &obstacles)
+                                const QList<QRectF> &obstacles, const DrawnLines *drawn, int own)
 {
     const QList<QRectF> endRects{insetObstacleRect(fromRect), insetObstacleRect(toRect)};
     const AutoRouteContext scoring{obstacles, endRects, fromRect, toRect};
     AutoRouteChoice choice;
+    const auto score = [&](const Route &candidate, EntitySide fromSide, EntitySide toSide) {
+        const double cost = scoreAutoRoute(scoring, candidate, fromSide, toSide);
+        return drawn ? cost + CrossedLineCost * countCrossedLines(candidate, *drawn, own) : cost;
+    };
 
     auto isClean = [&](const Route &candidate) {
         return candidate.size() >= 2 && hitsWithEnds(candidate, obstacles, endRects) == 0;
@@ -124,7 +140,7 @@ AutoRouteChoice chooseAutoRoute(const QRectF &fromRect, const QRectF &toRect, co
     };
 
     const double currentCost = currentRoute.size() >= 2
-                                   ? scoreAutoRoute(scoring, currentRoute, current.from, current.to)
+                                   ? score(currentRoute, current.from, current.to)
                                    : NoRouteCost;
     Route bestRoute = currentRoute;
     SidePair bestSides = current;
@@ -132,7 +148,7 @@ AutoRouteChoice chooseAutoRoute(const QRectF &fromRect, const QRectF &toRect, co
 
     const Route onCurrentSides = route(current, fromAnchor, toAnchor);
     if (isClean(onCurrentSides)) {
-        const double c = scoreAutoRoute(scoring, onCurrentSides, current.from, current.to);
+        const double c = score(onCurrentSides, current.from, current.to);
         if (c + 0.01 < currentCost) {
             bestRoute = onCurrentSides;
             bestCost = c;
@@ -143,7 +159,7 @@ AutoRouteChoice chooseAutoRoute(const QRectF &fromRect, const QRectF &toRect, co
     if (preferred != current) {
         const Route candidate = route(preferred, std::nullopt, std::nullopt);
         if (isClean(candidate)) {
-            const double c = scoreAutoRoute(scoring, candidate, preferred.from, preferred.to);
+            const double c = score(candidate, preferred.from, preferred.to);
             if (c + 8 < bestCost) {
                 bestRoute = candidate;
                 bestSides = preferred;
@@ -160,7 +176,7 @@ AutoRouteChoice chooseAutoRoute(const QRectF &fromRect, const QRectF &toRect, co
             const Route candidate = route(sides, std::nullopt, std::nullopt);
             if (!isClean(candidate))
                 continue;
-            const double c = scoreAutoRoute(scoring, candidate, i, j);
+            const double c = score(candidate, i, j);
             if (c + 12 < bestCost) {
                 bestRoute = candidate;
                 bestSides = sides;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "orthogonalsearch.h"
 #include "routegeometry.h"
 
 #include <QList>
@@ -58,11 +59,21 @@ struct AutoRouteChoice
     int routesComputed = 0;
 };
 
+// Cost of crossing one line of another route in the automatic route selection: a quarter
+// of a bend, so a route takes another bend to keep clear of four or more lines.
+constexpr double CrossedLineCost = 2000;
+
+// How many lines of other routes than own the route crosses.
+int countCrossedLines(const Route &route, const DrawnLines &drawn, int own);
+
 // Weighs the current route (none: fewer than two points) against fresh routes for the
 // current sides from the current anchors, the suggested pair and every other pair. Only
-// routes that cross no obstacle and no end box in their interior are weighed.
+// routes that cross no obstacle and no end box in their interior are weighed. With drawn
+// lines, every route weighed also pays CrossedLineCost per line of another route than own
+// it crosses.
 AutoRouteChoice chooseAutoRoute(const QRectF &fromRect, const QRectF &toRect, const SidePair &current,
                                 const QPointF &fromAnchor, const QPointF &toAnchor, const Route &currentRoute,
-                                const QList<QRectF> &obstacles);
+                                const QList<QRectF> &obstacles, const DrawnLines *drawn = nullptr,
+                                int own = -1);
 
 } // namespace routing
