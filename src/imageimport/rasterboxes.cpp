@@ -2,6 +2,7 @@
 // text, and connectors as connected ink running between boxes.
 #include "boxgrid.h"
 #include "boxtouchindex.h"
+#include "connectornetwork.h"
 #include "recognitionsteps.h"
 
 #include <QSet>
@@ -20,12 +21,6 @@ constexpr int MinimumBoxHeight = 22;
 // How much wider a connector's contact with one box must be than with the other to take
 // that end for the many end.
 constexpr int ForkSpreadMargin = 4;
-
-// The length of a connector's contact along a border: 0 for none.
-int contactSpread(const QRect &contact)
-{
-    return contact.isNull() ? 0 : std::max(contact.width(), contact.height());
-}
 
 // Visits the pixels of one 4-connected area breadth first from start (right, left, below,
 // above), marking each in visited; accept tells which pixels belong to it.
@@ -80,28 +75,29 @@ bool sameSize(const QImage &a, const QImage &b)
     return a.size() == b.size();
 }
 
-// The pairs of touched boxes not linked yet, in ascending order, until the bound is reached.
-void linkTouchedBoxes(std::vector<int> touched, QSet<QPair<int, int>> &linked, QList<RecognizedLink> &links,
-                      bool *warned)
+// A link for each join whose pair is not linked yet, until the bound is reached. The end met
+// along a wider contact (the prongs of a crow's foot, spread along the border) is the many
+// end; a single point of contact is the one end.
+void linkJoins(const std::vector<ConnectorJoin> &joins, QSet<QPair<int, int>> &linked, QList<RecognizedLink> &links,
+               bool *warned)
 {
-    std::sort(touched.begin(), touched.end());
-    for (size_t a = 0; a < touched.size(); ++a) {
-        for (size_t b = a + 1; b < touched.size(); ++b) {
-            const QPair<int, int> pair(touched[a], touched[b]);
-            if (linked.contains(pair))
-                continue;
-            if (links.size() >= MaxRasterLinks) {
-                if (!*warned)
-                    qWarning("detectRasterBoxes: too many connections, keeping the first %d links", MaxRasterLinks);
-                *warned = true;
-                return;
-            }
-            linked.insert(pair);
-            RecognizedLink link;
-            link.oneIndex = pair.first;
-            link.manyIndex = pair.second;
-            links.append(link);
+    for (const ConnectorJoin &join : joins) {
+        const QPair<int, int> pair(join.first, join.second);
+        if (linked.contains(pair))
+            continue;
+        if (links.size() >= MaxRasterLinks) {
+            if (!*warned)
+                qWarning("detectRasterBoxes: too many connections, keeping the first %d links", MaxRasterLinks);
+            *warned = true;
+            return;
         }
+        linked.insert(pair);
+        RecognizedLink link;
+        link.oneIndex = join.first;
+        link.manyIndex = join.second;
+        if (join.firstSpread >= join.secondSpread + ForkSpreadMargin)
+            link.swapEnds();
+        links.append(link);
     }
 }
 
@@ -205,18 +201,27 @@ QList<QRectF> regionCandidates(const QList<QRect> &regions)
     return candidates;
 }
 
+namespace {
+
+bool hasInkInside(const QImage &working, const QRectF &box)
+{
+    const QRect inside = clippedPixelRect(QRectF(box.x() + 4, box.y() + 4, box.width() - 8, box.height() - 8),
+                                          working.rect());
+    for (int y = inside.top(); y <= inside.bottom() && !inside.isEmpty(); ++y) {
+        const uchar *row = working.constScanLine(y);
+        if (std::find(row + inside.left(), row + inside.right() + 1, uchar(0)) != row + inside.right() + 1)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 QList<QRectF> coveringBoxes(const QImage &working, const QList<QRectF> &boxes)
 {
     QList<QRectF> covering;
     for (const QRectF &box : boxes) {
-        const QRect inside = clippedPixelRect(QRectF(box.x() + 4, box.y() + 4, box.width() - 8, box.height() - 8),
-                                              working.rect());
-        bool inked = false;
-        for (int y = inside.top(); y <= inside.bottom() && !inked && !inside.isEmpty(); ++y) {
-            const uchar *row = working.constScanLine(y);
-            inked = std::find(row + inside.left(), row + inside.right() + 1, uchar(0)) != row + inside.right() + 1;
-        }
-        if (inked)
+        if (hasInkInside(working, box))
             covering.append(box);
     }
     return covering;
@@ -228,39 +233,47 @@ QList<RecognizedLink> traceConnectors(const QImage &working, const QList<QRectF>
                                                          QPoint(1, 1), QPoint(1, -1), QPoint(-1, 1), QPoint(-1, -1)};
     const int width = working.width();
     const int height = working.height();
-    const BoxTouchIndex index(boxes, coveringBoxes(working, boxes), working.size());
+    QList<QRectF> covering;
+    // The pixels each box covers; none for a box without ink inside.
+    std::vector<BoxTouchIndex::PixelSpan> covers(size_t(boxes.size()));
+    for (qsizetype b = 0; b < boxes.size(); ++b) {
+        if (hasInkInside(working, boxes.at(b))) {
+            covering.append(boxes.at(b));
+            covers[size_t(b)] = BoxTouchIndex::pixelsOf(boxCover(boxes.at(b)), working.size());
+        }
+    }
+    const BoxTouchIndex index(boxes, covering, working.size());
     const auto traceable = [&](int x, int y) {
         return working.constScanLine(y)[x] == 0 && !index.isCovered(x, y);
     };
     std::vector<uchar> visited(size_t(width) * size_t(height), 0);
     std::vector<int> touchedStamp(size_t(boxes.size()), -1);
-    std::vector<QRect> contacts(size_t(boxes.size()));
-    std::vector<QPoint> queue;
+    TracedConnector connector;
     QSet<QPair<int, int>> linked;
     QList<RecognizedLink> links;
     bool warned = false;
-    int connector = 0;
+    int stamp = 0;
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             if (visited[size_t(y) * width + x] || !traceable(x, y))
                 continue;
             visited[size_t(y) * width + x] = 1;
-            queue.assign(1, QPoint(x, y));
-            std::vector<int> touched;
-            for (size_t head = 0; head < queue.size(); ++head) {
-                const QPoint p = queue[head];
-                const bool contact = std::any_of(Neighbours.cbegin(), Neighbours.cbegin() + 4, [&](const QPoint &step) {
-                    const QPoint n = p + step;
-                    return n.x() >= 0 && n.y() >= 0 && n.x() < width && n.y() < height && index.isCovered(n.x(), n.y());
-                });
+            connector.pixels.assign(1, QPoint(x, y));
+            connector.bandBoxes.clear();
+            connector.contacts.clear();
+            for (size_t head = 0; head < connector.pixels.size(); ++head) {
+                const QPoint p = connector.pixels[head];
                 index.forEachBandAt(p.x(), p.y(), [&](int box) {
-                    if (touchedStamp[size_t(box)] != connector) {
-                        touchedStamp[size_t(box)] = connector;
-                        touched.push_back(box);
-                        contacts[size_t(box)] = QRect();
+                    if (touchedStamp[size_t(box)] != stamp) {
+                        touchedStamp[size_t(box)] = stamp;
+                        connector.bandBoxes.push_back(box);
                     }
+                    const BoxTouchIndex::PixelSpan &cover = covers[size_t(box)];
+                    const bool contact = std::any_of(Neighbours.cbegin(), Neighbours.cbegin() + 4, [&](const QPoint &step) {
+                        return cover.contains(p.x() + step.x(), p.y() + step.y());
+                    });
                     if (contact)
-                        contacts[size_t(box)] |= QRect(p, QSize(1, 1));
+                        connector.contacts.emplace_back(p, box);
                 });
                 for (const QPoint &step : Neighbours) {
                     const QPoint n = p + step;
@@ -269,23 +282,14 @@ QList<RecognizedLink> traceConnectors(const QImage &working, const QList<QRectF>
                     uchar &seen = visited[size_t(n.y()) * width + n.x()];
                     if (!seen && traceable(n.x(), n.y())) {
                         seen = 1;
-                        queue.push_back(n);
+                        connector.pixels.push_back(n);
                     }
                 }
             }
-            ++connector;
-            if (queue.size() < MinimumConnectorPixels || touched.size() < 2)
+            ++stamp;
+            if (connector.pixels.size() < MinimumConnectorPixels || connector.bandBoxes.size() < 2)
                 continue;
-            const qsizetype before = links.size();
-            const bool pair = touched.size() == 2;
-            linkTouchedBoxes(touched, linked, links, &warned);
-            // A line between two boxes meets the many end with the prongs of its crow's foot,
-            // spread along the border, and the one end at a single point.
-            if (pair && links.size() > before) {
-                RecognizedLink &link = links.last();
-                if (contactSpread(contacts[size_t(link.oneIndex)]) >= contactSpread(contacts[size_t(link.manyIndex)]) + ForkSpreadMargin)
-                    link.swapEnds();
-            }
+            linkJoins(connectorJoins(connector, boxes), linked, links, &warned);
         }
     }
     return links;

@@ -1,7 +1,9 @@
 #include "boxtouchindex.h"
+#include "connectornetwork.h"
 #include "recognitionsteps.h"
 
 #include <QPainter>
+#include <QPainterPath>
 #include <QRandomGenerator>
 #include <QSet>
 #include <QtTest>
@@ -72,12 +74,14 @@ bool holds(const QRectF &r, int x, int y)
     return x >= r.x() && x <= r.x() + r.width() && y >= r.y() && y <= r.y() + r.height();
 }
 
-// Connector tracing as plainly stated: every pixel tested against every box.
+// Connector tracing as plainly stated: every pixel tested against every box. What the
+// traced ink joins is decided by the same rule as in the library.
 QList<RecognizedLink> traceConnectorsPlainly(const QImage &working, const Rects &boxes)
 {
     static constexpr std::array<QPoint, 8> Neighbours = {QPoint(1, 0), QPoint(-1, 0), QPoint(0, 1), QPoint(0, -1),
                                                          QPoint(1, 1), QPoint(1, -1), QPoint(-1, 1), QPoint(-1, -1)};
     const QList<QRectF> covering = coveringBoxes(working, boxes);
+    const auto covers = [&](const QRectF &b, int x, int y) { return covering.contains(b) && holds(boxCover(b), x, y); };
     const auto covered = [&](int x, int y) {
         return std::any_of(covering.cbegin(), covering.cend(), [&](const QRectF &b) { return holds(boxCover(b), x, y); });
     };
@@ -90,36 +94,37 @@ QList<RecognizedLink> traceConnectorsPlainly(const QImage &working, const Rects 
             if (visited.contains(QPoint(x, y)) || !traceable(x, y))
                 continue;
             visited.insert(QPoint(x, y));
-            QList<QPoint> queue{QPoint(x, y)};
-            QSet<int> touched;
-            for (qsizetype head = 0; head < queue.size(); ++head) {
-                const QPoint p = queue.at(head);
-                for (qsizetype b = 0; b < boxes.size(); ++b) {
-                    if (holds(touchBandOuter(boxes.at(b)), p.x(), p.y()) && !holds(touchBandInner(boxes.at(b)), p.x(), p.y()))
-                        touched.insert(int(b));
+            TracedConnector connector;
+            connector.pixels = {QPoint(x, y)};
+            for (size_t head = 0; head < connector.pixels.size(); ++head) {
+                const QPoint p = connector.pixels[head];
+                for (int b = 0; b < int(boxes.size()); ++b) {
+                    if (!holds(touchBandOuter(boxes.at(b)), p.x(), p.y()) || holds(touchBandInner(boxes.at(b)), p.x(), p.y()))
+                        continue;
+                    if (std::find(connector.bandBoxes.cbegin(), connector.bandBoxes.cend(), b) == connector.bandBoxes.cend())
+                        connector.bandBoxes.push_back(b);
+                    if (std::any_of(Neighbours.cbegin(), Neighbours.cbegin() + 4,
+                                    [&](const QPoint &step) { return covers(boxes.at(b), p.x() + step.x(), p.y() + step.y()); }))
+                        connector.contacts.emplace_back(p, b);
                 }
                 for (const QPoint &step : Neighbours) {
                     const QPoint n = p + step;
                     if (working.rect().contains(n) && !visited.contains(n) && traceable(n.x(), n.y())) {
                         visited.insert(n);
-                        queue.append(n);
+                        connector.pixels.push_back(n);
                     }
                 }
             }
-            if (queue.size() < 18 || touched.size() < 2)
+            if (connector.pixels.size() < 18 || connector.bandBoxes.size() < 2)
                 continue;
-            QList<int> sorted = touched.values();
-            std::sort(sorted.begin(), sorted.end());
-            for (qsizetype a = 0; a < sorted.size(); ++a) {
-                for (qsizetype b = a + 1; b < sorted.size(); ++b) {
-                    if (linked.contains({sorted.at(a), sorted.at(b)}))
-                        continue;
-                    linked.insert({sorted.at(a), sorted.at(b)});
-                    RecognizedLink link;
-                    link.oneIndex = sorted.at(a);
-                    link.manyIndex = sorted.at(b);
-                    links.append(link);
-                }
+            for (const ConnectorJoin &join : connectorJoins(connector, boxes)) {
+                if (linked.contains({join.first, join.second}))
+                    continue;
+                linked.insert({join.first, join.second});
+                RecognizedLink link;
+                link.oneIndex = join.first;
+                link.manyIndex = join.second;
+                links.append(link);
             }
         }
     }
@@ -247,11 +252,57 @@ void TestRasterBoxes::connectors_data()
     ink(dangling, 120, 60, 80, 2);
     QTest::newRow("dangling line") << dangling << Rects{box(a), box(b)} << Pairs{};
 
+    // A line joins the boxes it ends at, not those it passes close by.
     const QRect c(160, 74, 60, 60);  // its band reaches up to row 60
     QImage passing = joined;
     outline(passing, c);
-    QTest::newRow("line passing a third box") << passing << Rects{box(a), box(b), box(c)}
-                                              << Pairs{{0, 1}, {0, 2}, {1, 2}};
+    QTest::newRow("line passing a third box") << passing << Rects{box(a), box(b), box(c)} << Pairs{{0, 1}};
+
+    // Lines that cross, or that meet at a T, are one piece of ink; each line joins its own ends.
+    const QRect left(20, 100, 100, 80);
+    const QRect right(280, 100, 100, 80);
+    const QRect top(150, 10, 100, 60);
+    const QRect bottom(150, 230, 100, 60);
+    QImage crossed = blankWorking(401, 301);
+    for (const QRect &r : {left, right, top, bottom})
+        outline(crossed, r);
+    ink(crossed, 120, 140, 160, 2);
+    ink(crossed, 200, 70, 2, 160);
+    QTest::newRow("two lines crossing") << crossed << Rects{box(left), box(right), box(top), box(bottom)}
+                                        << Pairs{{2, 3}, {0, 1}};
+    // A line from the box below climbs to the track of a and b and runs on with it into b:
+    // it rises past a's border, so turning back to a would be a detour.
+    const QRect under(20, 200, 100, 80);
+    QImage tee = joined;
+    outline(tee, under);
+    ink(tee, 120, 240, 22, 2);
+    ink(tee, 140, 62, 2, 180);
+    QTest::newRow("line joining a track at a T") << tee << Rects{box(a), box(b), box(under)} << Pairs{{0, 1}, {1, 2}};
+    // A line that leaves one track and joins another turns with rounded corners: a goes to c
+    // and d to e along the tracks, and the line between them runs from c to d.
+    const QRect c2(380, 20, 100, 80);
+    const QRect d(20, 200, 100, 80);
+    const QRect e(380, 200, 100, 80);
+    QImage tracks = blankWorking(501, 301);
+    for (const QRect &r : {a, c2, d, e})
+        outline(tracks, r);
+    ink(tracks, 120, 60, 260, 2);
+    ink(tracks, 120, 240, 260, 2);
+    QPainterPath between(QPointF(380, 61));
+    between.lineTo(308, 61);
+    between.quadTo(300, 61, 300, 69);
+    between.lineTo(300, 232);
+    between.quadTo(300, 241, 292, 241);
+    between.lineTo(120, 241);
+    QPainter painter(&tracks);
+    painter.setPen(QPen(Qt::black, 2));
+    painter.drawPath(between);
+    painter.end();
+    QTest::newRow("line between two tracks") << tracks << Rects{box(a), box(c2), box(d), box(e)}
+                                             << Pairs{{0, 1}, {2, 3}, {1, 2}};
+    QImage forked = tee;
+    fork(forked, 236, 60, 1);
+    QTest::newRow("T into a crow's foot") << forked << Rects{box(a), box(b), box(under)} << Pairs{{0, 1}, {2, 1}};
 
     // Borders belong to their boxes: boxes side by side are not linked for their borders
     // alone, and lines that meet at one border stay separate connectors.
@@ -265,13 +316,14 @@ void TestRasterBoxes::connectors_data()
     ink(meeting, 60, 100, 2, 100);
     QTest::newRow("lines meeting at one border")
         << meeting << Rects{box(a), box(b), box(below)} << Pairs{{0, 1}, {0, 2}};
-    // Background closed off where lines cross holds nothing: its outline is the lines.
+    // Background closed off where lines cross holds nothing: its outline is the lines, which
+    // end at a and at the box below only.
     QImage crossing = meeting;
     ink(crossing, 62, 120, 40, 2);
     ink(crossing, 62, 158, 40, 2);
     ink(crossing, 100, 120, 2, 40);
     QTest::newRow("lines around an empty region")
-        << crossing << Rects{box(a), box(b), box(below), QRectF(60, 120, 42, 40)} << Pairs{{0, 1}, {0, 2}, {0, 3}, {2, 3}};
+        << crossing << Rects{box(a), box(b), box(below), QRectF(60, 120, 42, 40)} << Pairs{{0, 1}, {0, 2}};
 
     // Bands of a and of a box at 145 overlap in columns 131 to 134; the outlines lie outside.
     const QRect near(145, 20, 100, 80);

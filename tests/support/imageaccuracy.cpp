@@ -164,6 +164,8 @@ void Figures::add(const Figures &o)
     linksFound += o.linksFound;
     orientable += o.orientable;
     oriented += o.oriented;
+    linksMade += o.linksMade;
+    wrongLinks += o.wrongLinks;
 }
 
 double Figures::entities() const { return share(matchedEntities, truthEntities); }
@@ -241,12 +243,25 @@ bool scorePicture(const QString &picturePath, const QString &truthPath, Figures 
         }
     }
 
+    QHash<const EntityItem *, int> truthOfBox;
+    for (auto it = match.cbegin(); it != match.cend(); ++it)
+        truthOfBox.insert(boxes.at(it.value()), it.key());
+    QSet<QPair<int, int>> related;
+    for (const TruthLink &link : truthLinks)
+        related.insert({std::min(link.from, link.to), std::max(link.from, link.to)});
     QHash<QPair<const EntityItem *, const EntityItem *>, bool> edges;  // (from, to) of every edge
     for (QGraphicsItem *item : scene.items()) {
-        if (item->type() == DiagramItemType::EdgeItem) {
-            const auto *edge = static_cast<const EdgeItem *>(item);
-            edges.insert({edge->from, edge->to}, true);
-        }
+        if (item->type() != DiagramItemType::EdgeItem)
+            continue;
+        const auto *edge = static_cast<const EdgeItem *>(item);
+        edges.insert({edge->from, edge->to}, true);
+        if (!edge->from || !edge->to || edge->from == edge->to)
+            continue;
+        ++f.linksMade;
+        const int from = truthOfBox.value(edge->from, -1);
+        const int to = truthOfBox.value(edge->to, -1);
+        if (from < 0 || to < 0 || !related.contains({std::min(from, to), std::max(from, to)}))
+            ++f.wrongLinks;
     }
     for (const TruthLink &link : truthLinks) {
         if (link.from == link.to || !match.contains(link.from) || !match.contains(link.to))
@@ -281,7 +296,8 @@ QString describe(const Figures &f)
                        figure("attribute names", f.attributeNames(), f.rowsFound, f.truthRows),
                        figure("keys", f.keys(), f.keysFound, f.truthKeys),
                        figure("links", f.links(), f.linksFound, f.truthLinks),
-                       figure("oriented", f.orientedShare(), f.oriented, f.orientable)}
+                       figure("oriented", f.orientedShare(), f.oriented, f.orientable),
+                       QStringLiteral("wrong links %1 of %2").arg(f.wrongLinks).arg(f.linksMade)}
         .join(QLatin1String(", "));
 }
 

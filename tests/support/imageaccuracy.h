@@ -23,6 +23,8 @@ struct Figures
     int linksFound = 0;
     int orientable = 0;
     int oriented = 0;
+    int linksMade = 0;   // edges between two different boxes after the import
+    int wrongLinks = 0;  // of those, edges between boxes with no relationship, or to a spurious box
 
     void add(const Figures &other);
 
@@ -40,7 +42,7 @@ struct Figures
 // nothing is recognised scores zero.
 bool scorePicture(const QString &picturePath, const QString &truthPath, Figures *figures, QString *failure);
 
-// One line with every figure, its counts and the spurious boxes.
+// One line with every figure, its counts, the spurious boxes and the wrong links.
 QString describe(const Figures &figures);
 
 } // namespace imageaccuracy
