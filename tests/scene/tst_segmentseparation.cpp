@@ -68,6 +68,8 @@ private slots:
     void closeOrSharedSegmentsMoveApart();
     void threeLinesInOneChannelGetTracksInCrossingFreeOrder();
     void narrowChannelSpreadsTheTracksEvenly();
+    void gapBetweenStaggeredBoxesIsLeftWithAJog();
+    void tracksPressedAgainstABoxSpreadAwayFromIt();
     void segmentsStayOutOfBoxesAndBeforeTheirCorners_data();
     void segmentsStayOutOfBoxesAndBeforeTheirCorners();
     void firstAndLastSegmentsStay();
@@ -143,6 +145,43 @@ void tst_SegmentSeparation::narrowChannelSpreadsTheTracksEvenly()
     QCOMPARE(separated[0][1].x(), 156.0);
     QCOMPARE(separated[1][1].x(), 162.0);
     QCOMPARE(separated[2][1].x(), 168.0);
+}
+
+void tst_SegmentSeparation::gapBetweenStaggeredBoxesIsLeftWithAJog()
+{
+    // Three lines along y = 0 between a box below on the left and one above on the right,
+    // 10 apart across: no track fits 6 from both, but each piece of a line has room on
+    // the side where no box is.
+    const QList<QRectF> boxes{QRectF(0, 5, 100, 100), QRectF(200, -105, 100, 100)};
+    QList<Route> routes;
+    for (int i = 0; i < 3; ++i)
+        routes.append({{-50.0 - 10 * i, -80}, {-50.0 - 10 * i, 0}, {350.0 - 10 * i, 0}, {350.0 - 10 * i, 80}});
+    const QList<Route> separated = separateParallelSegments(routes, boxes);
+    const LayoutQuality q = measureLayout(boxes, asEdges(separated));
+    QCOMPARE(q.sharedRunEdgePairs, 0);
+    QCOMPARE(q.segmentBoxHits, 0);
+    QCOMPARE(q.crossings, 0);
+    for (int r = 0; r < 3; ++r) {
+        QVERIFY(routing::isRectilinearRoute(separated[r]));
+        QCOMPARE(separated[r].first(), routes[r].first());
+        QCOMPARE(separated[r].last(), routes[r].last());
+        // One jog: two more bends.
+        QCOMPARE(routing::countBends(separated[r]), 4);
+        for (const QPointF &p : separated[r]) {
+            QVERIFY(!boxes[0].adjusted(-5.9, -5.9, 5.9, 5.9).contains(p));
+            QVERIFY(!boxes[1].adjusted(-5.9, -5.9, 5.9, 5.9).contains(p));
+        }
+    }
+}
+
+void tst_SegmentSeparation::tracksPressedAgainstABoxSpreadAwayFromIt()
+{
+    // The staircase runs 6 from a box on its right: every track must go left, and there is
+    // room for all three a full track apart.
+    const QList<Route> separated = separateParallelSegments(staircase(), {QRectF(206, 0, 150, 400)});
+    QCOMPARE(separated[0][1].x(), 176.0);
+    QCOMPARE(separated[1][1].x(), 188.0);
+    QCOMPARE(separated[2][1].x(), 200.0);
 }
 
 void tst_SegmentSeparation::segmentsStayOutOfBoxesAndBeforeTheirCorners_data()

@@ -36,6 +36,13 @@ constexpr double MaxShift = 96;
 constexpr double MinSpacing = 0.75;
 constexpr int Rounds = 3;
 constexpr double GridCell = 256;
+// A segment left less room than a track between boxes on either side of it, where those
+// boxes stand at different places along it, is cut where no box is beside it and joined
+// by a jog, so that each piece can give way to the side that is free there. At most
+// MaxSplits cuts per segment; room beyond RoomCap makes no difference to where to cut.
+constexpr double NarrowRoom = TrackSpacing;
+constexpr int MaxSplits = 3;
+constexpr double RoomCap = 2 * TrackSpacing;
 
 // One axis-parallel segment of a route. "Across" is the coordinate the segment moves in
 // (x of a vertical segment), "along" its extent.
@@ -54,6 +61,21 @@ struct Run
     double maxAcross = 0;
     int turnLow = 0;  // -1, 0 or +1: where the route goes on past the low end, across
     int turnHigh = 0;
+    // A piece of a cut segment: its low or high end is a cut, not a corner of the route.
+    bool cutLow = false;
+    bool cutHigh = false;
+};
+
+// The route's corners beyond the two ends of a run and how far the run must keep from
+// each.
+struct RunEnds
+{
+    QPointF lowNeighbour;
+    QPointF highNeighbour;
+    double lowLeg = 0;
+    double highLeg = 0;
+    bool lowIsEnd = false; // the low end is the route's anchor: nothing to keep from
+    bool highIsEnd = false;
 };
 
 double acrossOf(const QPointF &p, bool vertical)
@@ -198,7 +220,96 @@ bool splitAtJog(const routing::Route &route, qsizetype s, bool vertical, Run &st
     return true;
 }
 
-std::vector<Run> collectRuns(const QList<routing::Route> &routes, const BoxGrid &grid, bool vertical)
+// The room of a run: between its corners (a cut end has none) and the boxes beside it.
+// False when it may not move.
+bool fitRoom(Run &run, const RunEnds &ends, const BoxGrid &grid, bool vertical)
+{
+    run.minAcross = run.across - MaxShift;
+    run.maxAcross = run.across + MaxShift;
+    const bool keepsLow = run.cutLow || ends.lowIsEnd || keepBeforeNeighbour(run, ends.lowNeighbour, vertical, ends.lowLeg);
+    const bool keepsHigh = run.cutHigh || ends.highIsEnd || keepBeforeNeighbour(run, ends.highNeighbour, vertical, ends.highLeg);
+    return keepsLow && keepsHigh && keepOutOfBoxes(run, grid, vertical);
+}
+
+double cappedRoom(const Run &run)
+{
+    return std::min(run.maxAcross - run.minAcross, RoomCap);
+}
+
+// Places along the run where a jog may cross its line: the middle of each stretch where
+// no box lies within the run's reach across, away from the run's ends.
+std::vector<double> cutPlaces(const Run &run, const BoxGrid &grid, bool vertical)
+{
+    const QRectF reach = vertical ? QRectF(QPointF(run.across - MaxShift, run.low), QPointF(run.across + MaxShift, run.high))
+                                  : QRectF(QPointF(run.low, run.across - MaxShift), QPointF(run.high, run.across + MaxShift));
+    std::vector<std::pair<double, double>> taken;
+    for (int i : grid.meeting(reach)) {
+        const QRectF &b = grid.box(i);
+        taken.emplace_back((vertical ? b.top() : b.left()) - BoxClearance, (vertical ? b.bottom() : b.right()) + BoxClearance);
+    }
+    std::sort(taken.begin(), taken.end());
+    std::vector<double> places;
+    double freeFrom = run.low + MinLeg;
+    const auto offer = [&](double freeTo) {
+        if (freeTo - freeFrom > 2 * MinLeg)
+            places.push_back((freeFrom + freeTo) / 2);
+    };
+    for (const auto &[from, to] : taken) {
+        offer(std::min(from, run.high - MinLeg));
+        freeFrom = std::max(freeFrom, to);
+    }
+    offer(run.high - MinLeg);
+    return places;
+}
+
+// A run pressed between boxes, cut into pieces that each have more room; the run alone
+// when no cut gives any piece more.
+std::vector<Run> cutNarrowRun(const Run &run, const RunEnds &ends, const BoxGrid &grid, bool vertical)
+{
+    std::vector<Run> pieces{run};
+    const std::vector<double> places = cutPlaces(run, grid, vertical);
+    for (int cut = 0; cut < MaxSplits; ++cut) {
+        double bestGain = 1;
+        std::size_t bestPiece = 0;
+        Run bestLow;
+        Run bestHigh;
+        for (std::size_t k = 0; k < pieces.size(); ++k) {
+            const Run &piece = pieces[k];
+            if (piece.maxAcross - piece.minAcross >= NarrowRoom)
+                continue;
+            for (double at : places) {
+                if (at <= piece.low + MinLeg || at >= piece.high - MinLeg)
+                    continue;
+                Run low = piece;
+                Run high = piece;
+                low.high = at;
+                low.cutHigh = true;
+                low.turnHigh = 0;
+                high.low = at;
+                high.cutLow = true;
+                high.turnLow = 0;
+                if (!fitRoom(low, ends, grid, vertical) || !fitRoom(high, ends, grid, vertical))
+                    continue;
+                const double gain = cappedRoom(low) + cappedRoom(high) - 2 * std::max(0.0, cappedRoom(piece));
+                if (gain > bestGain) {
+                    bestGain = gain;
+                    bestPiece = k;
+                    bestLow = low;
+                    bestHigh = high;
+                }
+            }
+        }
+        if (bestGain <= 1)
+            break;
+        pieces[bestPiece] = bestLow;
+        pieces.insert(pieces.begin() + bestPiece + 1, bestHigh);
+    }
+    return pieces;
+}
+
+// mayCut: whether narrow runs may be cut into pieces; the last round does not, so that
+// the jogs it would add keep no one else's line.
+std::vector<Run> collectRuns(const QList<routing::Route> &routes, const BoxGrid &grid, bool vertical, bool mayCut)
 {
     std::vector<Run> runs;
     for (qsizetype r = 0; r < routes.size(); ++r) {
@@ -233,13 +344,29 @@ std::vector<Run> collectRuns(const QList<routing::Route> &routes, const BoxGrid 
                 stub.turnLow = stub.turnHigh = 0;
                 runs.push_back(stub);
             }
-            const bool keepsStart = s == 0 || keepBeforeNeighbour(run, route[s - 1], vertical, s == 1 ? StubLength : MinLeg);
-            const bool keepsEnd = s + 2 == n || keepBeforeNeighbour(run, route[s + 2], vertical, s + 2 == n - 1 ? StubLength : MinLeg);
-            run.movable = (inner || run.jog != Jog::None) && keepsStart && keepsEnd && keepOutOfBoxes(run, grid, vertical);
-            // A run already closer to something than its margin may stay where it is.
-            run.minAcross = run.movable ? std::min(run.minAcross, run.across) : run.across;
-            run.maxAcross = run.movable ? std::max(run.maxAcross, run.across) : run.across;
-            runs.push_back(run);
+            RunEnds ends;
+            const bool startIsEnd = s == 0;
+            const bool finishIsEnd = s + 2 == n;
+            const QPointF start = startIsEnd ? p : route[s - 1];
+            const QPointF finish = finishIsEnd ? q : route[s + 2];
+            const double startLeg = s == 1 ? StubLength : MinLeg;
+            const double finishLeg = s + 2 == n - 1 ? StubLength : MinLeg;
+            ends.lowNeighbour = pLow ? start : finish;
+            ends.highNeighbour = pLow ? finish : start;
+            ends.lowLeg = pLow ? startLeg : finishLeg;
+            ends.highLeg = pLow ? finishLeg : startLeg;
+            ends.lowIsEnd = pLow ? startIsEnd : finishIsEnd;
+            ends.highIsEnd = pLow ? finishIsEnd : startIsEnd;
+            run.movable = (inner || run.jog != Jog::None) && fitRoom(run, ends, grid, vertical);
+            std::vector<Run> pieces{run};
+            if (mayCut && inner && run.movable && run.maxAcross - run.minAcross < NarrowRoom)
+                pieces = cutNarrowRun(run, ends, grid, vertical);
+            for (Run &piece : pieces) {
+                // A run already closer to something than its margin may stay where it is.
+                piece.minAcross = piece.movable ? std::min(piece.minAcross, piece.across) : piece.across;
+                piece.maxAcross = piece.movable ? std::max(piece.maxAcross, piece.across) : piece.across;
+                runs.push_back(piece);
+            }
         }
     }
     return runs;
@@ -360,8 +487,13 @@ public:
             m_desired.append(r.maxAcross);
             m_weights.append(Pinned);
         }
+        // Each run follows its low wall; the high walls come last, from the far end back.
+        // The solver only merges blocks, never splits them: a high wall taken in before
+        // the runs beyond it would hold the whole chain those runs push against it.
         for (int i : order)
-            m_order << n + i << i << 2 * n + i;
+            m_order << n + i << i;
+        for (auto i = order.crbegin(); i != order.crend(); ++i)
+            m_order << 2 * n + *i;
     }
 
     // Solves, narrowing the gaps where runs are pressed out of their room, and returns the
@@ -526,10 +658,36 @@ void addJog(routing::Route &route, const Run &run, double across, bool vertical)
     }
 }
 
-// Moves the runs of one orientation; true when anything moved.
-bool separateAlong(QList<routing::Route> &routes, const BoxGrid &grid, bool vertical)
+// Moves the pieces of a cut segment, from runs[first] on, to where they were placed and
+// joins each two with a jog at their cut.
+void addCuts(routing::Route &route, const std::vector<Run> &runs, const std::vector<double> &placed,
+             std::size_t first, bool vertical)
 {
-    const std::vector<Run> runs = collectRuns(routes, grid, vertical);
+    std::size_t last = first;
+    while (runs[last].cutHigh)
+        ++last;
+    const int s = runs[first].segment;
+    const auto point = [&](double along, double across) {
+        return vertical ? QPointF(across, along) : QPointF(along, across);
+    };
+    routing::Route jogs;
+    for (std::size_t k = first; k < last; ++k) {
+        jogs.append(point(runs[k].high, placed[k]));
+        jogs.append(point(runs[k + 1].low, placed[k + 1]));
+    }
+    const bool fromLow = alongOf(route[s], vertical) < alongOf(route[s + 1], vertical);
+    (vertical ? route[s].rx() : route[s].ry()) = placed[fromLow ? first : last];
+    (vertical ? route[s + 1].rx() : route[s + 1].ry()) = placed[fromLow ? last : first];
+    if (!fromLow)
+        std::reverse(jogs.begin(), jogs.end());
+    for (qsizetype k = 0; k < jogs.size(); ++k)
+        route.insert(s + 1 + k, jogs[k]);
+}
+
+// Moves the runs of one orientation; true when anything moved.
+bool separateAlong(QList<routing::Route> &routes, const BoxGrid &grid, bool vertical, bool mayCut)
+{
+    const std::vector<Run> runs = collectRuns(routes, grid, vertical, mayCut);
     if (runs.size() < 2)
         return false;
     const std::vector<int> order = orderAcross(runs);
@@ -538,29 +696,54 @@ bool separateAlong(QList<routing::Route> &routes, const BoxGrid &grid, bool vert
         rank[order[k]] = int(k);
     const std::vector<RunPair> pairs = neighbourPairs(runs, rank);
     const std::vector<double> placed = TrackProblem(runs, order, pairs).solve();
-    // Inner runs only change coordinates; jogs add points, the one at a route's end first
-    // so that the indices of the one at its start still hold.
+    // Inner runs only change coordinates; jogs and cuts add points, from a route's end
+    // backwards so that the indices of those before still hold.
     bool moved = false;
-    std::vector<std::size_t> jogs;
+    struct Insertion
+    {
+        int route = 0;
+        int after = 0; // index of the point the new ones follow
+        std::size_t run = 0; // the jog's run, or the first piece of a cut segment
+    };
+    std::vector<Insertion> insertions;
     for (std::size_t i = 0; i < runs.size(); ++i) {
         const Run &r = runs[i];
+        if (r.cutHigh && !r.cutLow) {
+            std::size_t last = i;
+            while (runs[last].cutHigh)
+                ++last;
+            bool any = false;
+            for (std::size_t k = i; k <= last; ++k)
+                any = any || (runs[k].movable && std::abs(placed[k] - runs[k].across) >= 1e-9);
+            if (any) {
+                moved = true;
+                insertions.push_back({r.route, r.segment, i});
+            }
+            i = last;
+            continue;
+        }
         const double shift = std::abs(placed[i] - r.across);
         if (!r.movable || shift < 1e-9 || (r.jog != Jog::None && shift < SmallestJog))
             continue;
         moved = true;
         if (r.jog != Jog::None) {
-            jogs.push_back(i);
+            insertions.push_back({r.route, r.jog == Jog::AtStart ? 0 : int(routes[r.route].size()) - 2, i});
             continue;
         }
         routing::Route &route = routes[r.route];
         for (int p : {r.segment, r.segment + 1})
             (vertical ? route[p].rx() : route[p].ry()) = placed[i];
     }
-    std::stable_sort(jogs.begin(), jogs.end(), [&](std::size_t a, std::size_t b) {
-        return runs[a].route != runs[b].route ? runs[a].route < runs[b].route : runs[a].jog == Jog::AtEnd;
+    std::stable_sort(insertions.begin(), insertions.end(), [](const Insertion &a, const Insertion &b) {
+        return a.route != b.route ? a.route < b.route : a.after > b.after;
     });
-    for (std::size_t i : jogs)
-        addJog(routes[runs[i].route], runs[i], placed[i], vertical);
+    for (const Insertion &at : insertions) {
+        const Run &r = runs[at.run];
+        if (r.jog != Jog::None)
+            addJog(routes[r.route], r, placed[at.run], vertical);
+        else
+            addCuts(routes[r.route], runs, placed, at.run, vertical);
+    }
     return moved;
 }
 
@@ -572,8 +755,9 @@ QList<routing::Route> separateParallelSegments(const QList<routing::Route> &rout
     QList<routing::Route> separated = routes;
     const BoxGrid grid(boxes);
     for (int round = 0; round < Rounds; ++round) {
-        const bool movedVertical = separateAlong(separated, grid, true);
-        const bool movedHorizontal = separateAlong(separated, grid, false);
+        const bool mayCut = round + 1 < Rounds;
+        const bool movedVertical = separateAlong(separated, grid, true, mayCut);
+        const bool movedHorizontal = separateAlong(separated, grid, false, mayCut);
         if (!movedVertical && !movedHorizontal)
             break;
     }
