@@ -50,6 +50,7 @@ private slots:
     void boxesWithoutAWayKeepTheBestCandidate();
     void dragStepsLeaveTheSearchToTheRelease();
     void searchSteersClearOfDrawnLines();
+    void longSearchPausesForItsCaller();
 };
 
 void tst_EdgeItemSearch::routeGoesAroundAWallOfBoxes()
@@ -179,6 +180,39 @@ void tst_EdgeItemSearch::searchSteersClearOfDrawnLines()
     // A route's own lines are no reason to go elsewhere.
     const routing::DrawnLines own({{QPointF(200, taken * 105), QPointF(200, taken * 500)}});
     QCOMPARE(routing::searchOrthogonalRoute(ends, wall, area, exact, &own, 0), plain);
+}
+
+void tst_EdgeItemSearch::longSearchPausesForItsCaller()
+{
+    // A field of jittered boxes between the two stubs: no straight way through, many
+    // nearly as short.
+    QList<QRectF> field;
+    for (int row = 0; row < 30; ++row) {
+        for (int column = 0; column < 30; ++column)
+            field.append(QRectF(column * 100.0 + (row * 37 + column * 11) % 40, row * 80.0 + (column * 23 + row * 7) % 30,
+                                60, 40));
+    }
+    const routing::SearchEnds ends{QPointF(-30, -30), QPointF(-20, -30), routing::RightSide,
+                                   QPointF(3090, 2390), QPointF(3080, 2390), routing::LeftSide};
+    const QRectF area(-100, -100, 3300, 2600);
+    const routing::Route plain = routing::searchOrthogonalRoute(ends, field, area);
+    QVERIFY(plain.size() >= 4);
+
+    int pauses = 0;
+    routing::Route nested;
+    {
+        const routing::SearchPause pause([&] {
+            // A search run from the pause goes through without pausing again.
+            if (++pauses == 1)
+                nested = routing::searchOrthogonalRoute(ends, field, area);
+        });
+        QCOMPARE(routing::searchOrthogonalRoute(ends, field, area), plain);
+    }
+    QVERIFY(pauses > 1);
+    QCOMPARE(nested, plain);
+    const int before = pauses;
+    routing::searchOrthogonalRoute(ends, field, area);
+    QCOMPARE(pauses, before);
 }
 
 QTEST_MAIN(tst_EdgeItemSearch)

@@ -7,6 +7,7 @@
 #include "entityobstacleindex.h"
 #include "entityviewedgeitem.h"
 #include "groupitem.h"
+#include "orthogonalsearch.h"
 #include "slotitem.h"
 #include "textitem.h"
 #include "thememanager.h"
@@ -973,15 +974,19 @@ void ERScene::routeEdgesWithoutStoredRoute(const LoadedItems &loaded)
     const EntityObstacleIndex obstacleIndex(this, boxes);
     const ObstacleIndexScope useIndex(&obstacleIndex);
     // A route around many boxes takes a while, so the event loop turns by the clock
-    // here only.
+    // here only: between edges, and inside a search that runs long.
     QElapsedTimer sinceTurn;
     sinceTurn.start();
-    for (const QPointer<EdgeItem> &edge : loaded.edges) {
-        if (edge && edge->points.size() <= 1)
-            edge->updatePath();
+    const auto turnWhenDue = [&sinceTurn] {
         if (sinceTurn.elapsed() >= TurnIntervalMs) {
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
             sinceTurn.restart();
         }
+    };
+    const routing::SearchPause turnDuringSearch(turnWhenDue);
+    for (const QPointer<EdgeItem> &edge : loaded.edges) {
+        if (edge && edge->points.size() <= 1)
+            edge->updatePath();
+        turnWhenDue();
     }
 }

@@ -5,13 +5,34 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <queue>
+#include <utility>
 #include <vector>
 
 namespace routing {
 
 namespace {
+
+// How many states a search takes from its queue between two calls of the pause.
+constexpr unsigned PauseEvery = 2048;
+
+thread_local std::function<void()> pauseHook;
+thread_local bool pausing = false;
+
+void pauseIfAsked()
+{
+    if (!pauseHook || pausing)
+        return;
+    pausing = true;
+    // Cleared again however the pause ends.
+    struct Resume
+    {
+        ~Resume() { pausing = false; }
+    } resume;
+    pauseHook();
+}
 
 // Lines keep this far out of the rectangle in which a segment counts as a hit.
 constexpr double Clearance = 1;
@@ -147,8 +168,11 @@ public:
     // The node at p; -1 when p is no node.
     int nodeAt(const QPointF &p) const
     {
+        // A plain distance test first: the fuzzy comparison costs far more, over every node.
+        const auto near = [](double a, double b) { return std::abs(a - b) <= 1e-9 * (1 + std::abs(b)); };
         for (std::size_t i = 0; i < m_nodes.size(); ++i) {
-            if (m_nodes[i].at == p)
+            const QPointF &at = m_nodes[i].at;
+            if (near(at.x(), p.x()) && near(at.y(), p.y()) && at == p)
                 return int(i);
         }
         return -1;
@@ -198,32 +222,56 @@ private:
     }
 
     // One node where a horizontal and a vertical line cross; each joined to the next
-    // node along both its lines.
+    // node along both its lines. The lines across are taken top down while the lines up
+    // and down that span their height are marked in a bit set, so each crossing costs a
+    // bit found and no line is looked at that does not cross.
     void connect(const std::vector<Line> &across, const std::vector<Line> &upDown)
     {
-        std::vector<std::vector<std::pair<double, int>>> onUpDown(upDown.size());
+        const std::size_t count = upDown.size();
+        std::vector<int> byLow(count);
+        std::vector<int> byHigh(count);
+        for (std::size_t i = 0; i < count; ++i)
+            byLow[i] = byHigh[i] = int(i);
+        std::sort(byLow.begin(), byLow.end(), [&](int a, int b) { return upDown[a].low < upDown[b].low; });
+        std::sort(byHigh.begin(), byHigh.end(), [&](int a, int b) { return upDown[a].high < upDown[b].high; });
+        std::vector<std::uint64_t> spanning((count + 63) / 64, 0);
+        // The last node made on each line up and down, the one above the next.
+        std::vector<int> above(count, -1);
+        std::size_t opened = 0;
+        std::size_t closed = 0;
         for (const Line &h : across) {
-            auto it = std::lower_bound(upDown.cbegin(), upDown.cend(), h.low,
-                                       [](const Line &v, double x) { return v.at < x; });
+            for (; opened < count && upDown[byLow[opened]].low <= h.at; ++opened)
+                spanning[std::size_t(byLow[opened]) / 64] |= std::uint64_t(1) << (byLow[opened] % 64);
+            for (; closed < count && upDown[byHigh[closed]].high < h.at; ++closed)
+                spanning[std::size_t(byHigh[closed]) / 64] &= ~(std::uint64_t(1) << (byHigh[closed] % 64));
+            const std::size_t first = std::size_t(
+                std::lower_bound(upDown.cbegin(), upDown.cend(), h.low, [](const Line &v, double x) { return v.at < x; })
+                - upDown.cbegin());
+            const std::size_t last = std::size_t(
+                std::upper_bound(upDown.cbegin(), upDown.cend(), h.high, [](double x, const Line &v) { return x < v.at; })
+                - upDown.cbegin());
             int previous = -1;
-            for (; it != upDown.cend() && it->at <= h.high; ++it) {
-                if (it->low > h.at || it->high < h.at)
-                    continue;
-                const int id = int(m_nodes.size());
-                m_nodes.push_back({QPointF(it->at, h.at)});
-                onUpDown[std::size_t(it - upDown.cbegin())].emplace_back(h.at, id);
-                if (previous >= 0) {
-                    m_nodes[previous].next[East] = id;
-                    m_nodes[id].next[West] = previous;
+            for (std::size_t word = first / 64; word * 64 < last; ++word) {
+                std::uint64_t bits = spanning[word];
+                if (word == first / 64)
+                    bits &= ~std::uint64_t(0) << (first % 64);
+                if ((word + 1) * 64 > last)
+                    bits &= ~std::uint64_t(0) >> (63 - (last - 1) % 64);
+                for (; bits; bits &= bits - 1) {
+                    const std::size_t v = word * 64 + std::size_t(__builtin_ctzll(bits));
+                    const int id = int(m_nodes.size());
+                    m_nodes.push_back({QPointF(upDown[v].at, h.at)});
+                    if (previous >= 0) {
+                        m_nodes[previous].next[East] = id;
+                        m_nodes[id].next[West] = previous;
+                    }
+                    if (above[v] >= 0) {
+                        m_nodes[above[v]].next[South] = id;
+                        m_nodes[id].next[North] = above[v];
+                    }
+                    previous = id;
+                    above[v] = id;
                 }
-                previous = id;
-            }
-        }
-        for (auto &column : onUpDown) {
-            std::sort(column.begin(), column.end());
-            for (std::size_t k = 1; k < column.size(); ++k) {
-                m_nodes[column[k - 1].second].next[South] = column[k].second;
-                m_nodes[column[k].second].next[North] = column[k - 1].second;
             }
         }
     }
@@ -311,7 +359,10 @@ std::vector<int> cheapestPath(const VisibilityGraph &graph, int start, int goal,
 
     double bestTotal = std::numeric_limits<double>::infinity();
     int bestEnd = -1;
+    unsigned taken = 0;
     while (!open.empty()) {
+        if (++taken % PauseEvery == 0)
+            pauseIfAsked();
         const State s = open.top();
         open.pop();
         if (s.estimate >= bestTotal)
@@ -467,9 +518,28 @@ void DrawnLines::measureStep(const QPointF &a, const QPointF &b, int own, int &c
     }
 }
 
+SearchPause::SearchPause(std::function<void()> pause)
+    : m_previous(std::exchange(pauseHook, std::move(pause)))
+{
+}
+
+SearchPause::~SearchPause()
+{
+    pauseHook = std::move(m_previous);
+}
+
 Route searchOrthogonalRoute(const SearchEnds &ends, const QList<QRectF> &obstacles, const QRectF &area,
                             const SearchCosts &costs, const DrawnLines *drawn, int own)
 {
+    // A stub inside a box has no line through it: no graph is needed to tell.
+    const auto inside = [](const QRectF &r, const QPointF &p) {
+        return r.left() < p.x() && p.x() < r.right() && r.top() < p.y() && p.y() < r.bottom();
+    };
+    for (const QRectF &o : obstacles) {
+        const QRectF blocker = blockerOf(o);
+        if (inside(blocker, ends.fromStub) || inside(blocker, ends.toStub))
+            return {};
+    }
     const VisibilityGraph graph(obstacles, area, interestingPoints(obstacles, ends, costs.margin));
     const int start = graph.nodeAt(ends.fromStub);
     const int goal = graph.nodeAt(ends.toStub);

@@ -2,6 +2,7 @@
 
 #include "routegeometry.h"
 
+#include <functional>
 #include <vector>
 
 // A right-angle path around boxes, found on an orthogonal visibility graph of the boxes'
@@ -65,6 +66,20 @@ private:
     int m_rows = 0;
     std::vector<std::vector<int>> m_horizontalCells; // indices into m_horizontal
     std::vector<std::vector<int>> m_verticalCells;
+};
+
+// While one lives, a long search calls pause every few milliseconds of its work, so that
+// the caller can turn the event loop. A search started from inside pause does not call it.
+class SearchPause
+{
+public:
+    explicit SearchPause(std::function<void()> pause);
+    ~SearchPause();
+    SearchPause(const SearchPause &) = delete;
+    SearchPause &operator=(const SearchPause &) = delete;
+
+private:
+    std::function<void()> m_previous;
 };
 
 // The route anchor, stub, ..., stub, anchor whose middle keeps out of every obstacle (the
