@@ -14,6 +14,7 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <cmath>
 
 using edgetest::addBox;
 using edgetest::addEdge;
@@ -55,6 +56,7 @@ private slots:
     void nestedBatchKeepsTheOuterOne();
     void nestedTimerHoldKeepsTheOuterOne();
     void nestedObstacleIndexKeepsTheOuterOne();
+    void hubDragRoutesAsTheSceneWalkDoes();
 
 private:
     QGraphicsScene *m_scene = nullptr;
@@ -285,6 +287,68 @@ void tst_EdgeItemRerouting::nestedObstacleIndexKeepsTheOuterOne()
     }
     QCOMPARE(EdgeItem::obstacleIndexFor(m_scene), nullptr);
     edgetest::clearScene(&other);
+}
+
+void tst_EdgeItemRerouting::hubDragRoutesAsTheSceneWalkDoes()
+{
+    // A hub with spokes all round, some behind walls, dragged with one of the walls far
+    // enough for slots to change sides. The drag steps and the release answer obstacle
+    // look-ups from an index; every route must be the one the walk over the scene gives.
+    EntityItem *hub = addBox(m_scene, "hub", QPointF(0, 0));
+    QList<EdgeItem *> edges;
+    for (int i = 0; i < 12; ++i) {
+        const double angle = i * 6.283185307179586 / 12;
+        const QPointF at(700 * std::cos(angle), 500 * std::sin(angle));
+        EntityItem *spoke = addBox(m_scene, QStringLiteral("spoke_%1").arg(i), at);
+        if (i % 3 == 0)
+            addBox(m_scene, QStringLiteral("wall_%1").arg(i), at * 0.55)->setSelected(i == 3);
+        edges.append(addEdge(m_scene, spoke, hub));
+    }
+    hub->setSelected(true);
+    const auto routes = [&] {
+        QList<QList<QPointF>> all;
+        for (const EdgeItem *edge : std::as_const(edges))
+            all.append(edge->points);
+        return all;
+    };
+    const auto walked = [&](bool quick) {
+        EdgeItem::setFullObstacleWalk(true);
+        EdgeItem::setRouteSearchHeld(quick);
+        for (EdgeItem *edge : std::as_const(edges)) {
+            if (quick)
+                edge->rerouteStraightWhenAligned();
+            else
+                edge->updatePath();
+        }
+        EdgeItem::setFullObstacleWalk(false);
+        EdgeItem::setRouteSearchHeld(false);
+        return routes();
+    };
+
+    // A point where the box itself, not a cell or a slot, takes the press.
+    QPointF at;
+    for (double y = 2; at.isNull() && y < hub->boundingRect().bottom(); y += 2) {
+        for (double x = 6; at.isNull() && x < hub->boundingRect().right(); x += 3) {
+            if (m_scene->itemAt(hub->mapToScene(QPointF(x, y)), QTransform()) == hub)
+                at = hub->mapToScene(QPointF(x, y));
+        }
+    }
+    QVERIFY(!at.isNull());
+    QVERIFY(edgetest::sendSceneMouse(m_scene, QEvent::GraphicsSceneMousePress, at, Qt::LeftButton, Qt::LeftButton));
+    for (const QPointF step : {QPointF(40, 30), QPointF(120, -20), QPointF(260, 180)}) {
+        at += step;
+        edgetest::sendSceneMouse(m_scene, QEvent::GraphicsSceneMouseMove, at, Qt::LeftButton, Qt::LeftButton);
+        EdgeItem::flushPendingReroutes();
+        const QList<QList<QPointF>> quick = routes();
+        QCOMPARE(walked(true), quick);
+    }
+    edgetest::sendSceneMouse(m_scene, QEvent::GraphicsSceneMouseRelease, at, Qt::LeftButton, Qt::NoButton);
+    QVERIFY(!EdgeItem::isBatchMode());
+    QCOMPARE(hub->pos(), QPointF(420, 190));
+    QCOMPARE(EntityItem::selectedEntityItems(m_scene).size(), 2);
+    QVERIFY(std::any_of(edges.cbegin(), edges.cend(), [](const EdgeItem *edge) { return edge->points.size() > 4; }));
+    const QList<QList<QPointF>> released = routes();
+    QCOMPARE(walked(false), released);
 }
 
 QTEST_MAIN(tst_EdgeItemRerouting)

@@ -1,11 +1,13 @@
 #include "edgeitem.h"
 
 #include "entityitem.h"
+#include "entityobstacleindex.h"
 #include "flagguard.h"
 #include "routescoring.h"
 #include "slotitem.h"
 #include "thememanager.h"
 
+#include <QGraphicsScene>
 #include <QMenu>
 #include <QPainterPath>
 #include <QPen>
@@ -42,6 +44,16 @@ public:
     }
 
     bool contains(EdgeItem *edge) const { return m_index.contains(edge); }
+
+    // The scene of the first edge still waiting that is in one.
+    const QGraphicsScene *firstScene() const
+    {
+        for (qsizetype i = m_next; i < m_order.size(); ++i) {
+            if (m_order.at(i) && m_order.at(i)->scene())
+                return m_order.at(i)->scene();
+        }
+        return nullptr;
+    }
 
     void clear()
     {
@@ -328,7 +340,15 @@ void EdgeItem::flushPendingReroutes()
     // Quick re-routes follow a drag step by step; the search around boxes waits for the
     // release.
     const FlagGuard quick(s_routeSearchHeld);
-    serveAll(controls().pendingReroutes, [](EdgeItem *edge) { edge->rerouteStraightWhenAligned(); });
+    // Nothing moves while the queue is served, so one index answers every obstacle look-up
+    // (an index already in use for the scene is kept); asking the scene instead collects
+    // every row and slot on each edge's way, a thousand slots for each edge of a hub.
+    EdgeQueue &pending = controls().pendingReroutes;
+    const QGraphicsScene *scene = pending.firstScene();
+    const bool fresh = scene && !obstacleIndexFor(scene);
+    const EntityObstacleIndex index(scene, fresh ? EntityObstacleIndex::boxesOf(scene) : QList<EntityItem *>());
+    const ObstacleIndexScope useIndex(fresh ? &index : obstacleIndex());
+    serveAll(pending, [](EdgeItem *edge) { edge->rerouteStraightWhenAligned(); });
 }
 
 void EdgeItem::forgetQueuedReroutes()

@@ -4,6 +4,8 @@
 #include "entityitem.h"
 #include "routegeometry.h"
 
+#include <QGraphicsScene>
+
 #include <algorithm>
 #include <cmath>
 
@@ -64,6 +66,19 @@ EntityObstacleIndex::EntityObstacleIndex(const QGraphicsScene *scene, const QLis
                 m_cells[std::size_t(y) * m_columns + x].push_back(int(i));
         }
     }
+}
+
+QList<EntityItem *> EntityObstacleIndex::boxesOf(const QGraphicsScene *scene)
+{
+    QList<EntityItem *> boxes;
+    if (!scene)
+        return boxes;
+    const QList<QGraphicsItem *> items = scene->items(Qt::DescendingOrder);
+    for (QGraphicsItem *item : items) {
+        if (item->type() == EntityItem::Type)
+            boxes.append(static_cast<EntityItem *>(item));
+    }
+    return boxes;
 }
 
 QList<QRectF> EntityObstacleIndex::obstaclesIn(const QRectF &region, const QGraphicsItem *skipA,

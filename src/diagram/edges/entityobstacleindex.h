@@ -22,6 +22,9 @@ class EntityObstacleIndex
 public:
     EntityObstacleIndex(const QGraphicsScene *scene, const QList<EntityItem *> &entities);
 
+    // The entity boxes of scene, topmost first, as the scene lists them.
+    static QList<EntityItem *> boxesOf(const QGraphicsScene *scene);
+
     const QGraphicsScene *scene() const { return m_scene; }
     // Different for every index made in this process: what is worked out over one index
     // may be kept for as long as the same index is in use.

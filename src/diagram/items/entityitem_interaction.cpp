@@ -4,6 +4,7 @@
 
 #include "edgeitem.h"
 #include "entityeditdialog.h"
+#include "entityobstacleindex.h"
 #include "itemslog.h"
 #include "singlelinetextitem.h"
 #include "slotitem.h"
@@ -548,6 +549,11 @@ void EntityItem::mouseReleaseEvent(QGraphicsSceneMouseEvent *event)
     QGraphicsObject::mouseReleaseEvent(event);
     QGraphicsScene *s = scene();
     const bool discard = selectionHasInnerEdges(s);
+    // The boxes stay put from here on: one index answers the obstacle look-ups of every
+    // re-route below, and a search repeated for unchanged ends is answered from the edge's memo.
+    const bool fresh = s && !EdgeItem::obstacleIndexFor(s);
+    const EntityObstacleIndex obstacles(s, fresh ? EntityObstacleIndex::boxesOf(s) : QList<EntityItem *>());
+    const ObstacleIndexScope useObstacles(fresh ? &obstacles : EdgeItem::obstacleIndex());
     m_batchModeStarted = false;
     EdgeItem::setBatchMode(false);
 
