@@ -1,6 +1,7 @@
 #include "drawioreader.h"
 
 #include "boundedfile.h"
+#include "importids.h"
 
 #include <QFile>
 #include <QHash>
@@ -10,7 +11,6 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QStringView>
-#include <QUuid>
 #include <QXmlStreamReader>
 
 #include <algorithm>
@@ -32,11 +32,6 @@ double finiteNumber(QStringView text)
 double finiteOrZero(double value)
 {
     return std::isfinite(value) ? value : 0.0;
-}
-
-QString newId()
-{
-    return QUuid::createUuid().toString(QUuid::WithoutBraces);
 }
 
 // ---------------------------------------------------------------------------------
@@ -1089,10 +1084,11 @@ QJsonObject buildDrawioDiagramJson(const QList<DrawioCell> &cells)
     if (entities.isEmpty())
         return QJsonObject();
 
+    ImportIdSource ids;
     QHash<QString, QString> entityIdByTable;
     QJsonArray entityArray;
     for (const DrawioEntity &entity : std::as_const(entities)) {
-        const QString id = newId();
+        const QString id = ids.next();
         entityIdByTable.insert(entity.id, id);
         entityArray.append(entityObject(entity, id));
     }
@@ -1107,7 +1103,7 @@ QJsonObject buildDrawioDiagramJson(const QList<DrawioCell> &cells)
         if (from.isEmpty() || to.isEmpty())
             continue;
         QJsonObject edge;
-        edge.insert(QStringLiteral("id"), newId());
+        edge.insert(QStringLiteral("id"), ids.next());
         edge.insert(QStringLiteral("from"), entityIdByTable.value(from));
         edge.insert(QStringLiteral("to"), entityIdByTable.value(to));
         edge.insert(QStringLiteral("startCard"),

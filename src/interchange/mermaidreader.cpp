@@ -1,12 +1,12 @@
 #include "mermaidreader.h"
 
 #include "boundedfile.h"
+#include "importids.h"
 
 #include <QFile>
 #include <QJsonArray>
 #include <QRegularExpression>
 #include <QSet>
-#include <QUuid>
 
 #include <algorithm>
 #include <cmath>
@@ -67,13 +67,20 @@ int indexOfMermaidEntity(const MermaidEntityTable &table, const QString &key)
 }
 
 // Only the first entity carrying a key is found by it, as a front-to-back scan would.
+// Returns that entity; a key not met before is given to index, in the same hash step.
+static int firstEntityWithKey(MermaidEntityTable &table, const QString &key, int index)
+{
+    const qsizetype before = table.firstIndexByKey.size();
+    int &slot = table.firstIndexByKey[foldedKey(key)];
+    if (table.firstIndexByKey.size() != before)
+        slot = index;
+    return slot;
+}
+
 static void registerEntityKey(MermaidEntityTable &table, const QString &key, int index)
 {
-    if (key.isEmpty())
-        return;
-    const QString folded = foldedKey(key);
-    if (!table.firstIndexByKey.contains(folded))
-        table.firstIndexByKey.insert(folded, index);
+    if (!key.isEmpty())
+        firstEntityWithKey(table, key, index);
 }
 
 int findMermaidEntity(MermaidEntityTable &table, const QString &name, const QString &title)
@@ -84,8 +91,9 @@ int findMermaidEntity(MermaidEntityTable &table, const QString &name, const QStr
 
     // A named statement is resolved by its name alone: looking its title up as well would
     // merge a new entity into another one that merely shows the same title.
-    const int found = indexOfMermaidEntity(table, key);
-    if (found >= 0) {
+    const int index = int(table.entities.size());
+    const int found = firstEntityWithKey(table, key, index);
+    if (found != index) {
         MermaidEntity &entity = table.entities[found];
         if (!title.isEmpty()
             && (entity.alias.isEmpty()
@@ -99,10 +107,10 @@ int findMermaidEntity(MermaidEntityTable &table, const QString &name, const QStr
     MermaidEntity entity;
     entity.name = key;
     entity.alias = title.isEmpty() ? key : title;
-    const int index = int(table.entities.size());
     table.entities.append(entity);
-    registerEntityKey(table, entity.name, index);
-    registerEntityKey(table, entity.alias, index);
+    // The name's key went in with the lookup; an alias that folds to it adds nothing.
+    if (entity.alias.compare(key, Qt::CaseInsensitive) != 0)
+        registerEntityKey(table, entity.alias, index);
     return index;
 }
 
@@ -478,6 +486,9 @@ class StatementReader
 public:
     explicit StatementReader(const QString &body) : text(body), n(int(body.size()))
     {
+        // Growing the key table rehashes every key; text of bare words can hold an entity
+        // for every few dozen characters.
+        table.firstIndexByKey.reserve(std::min(n / 32, 1 << 20));
         lineStarts.append(0);
         for (int i = 0; i < n; ++i) {
             if (text.at(i) == u'\n')
@@ -909,23 +920,19 @@ static int foreignKeyScore(const QString &attributeKey, const QString &parentKey
     return 0;
 }
 
-static QString newId()
-{
-    return QUuid::createUuid().toString(QUuid::WithoutBraces);
-}
-
 QJsonObject buildMermaidDiagramJson(const QList<MermaidEntity> &entities,
                                     const QList<MermaidRelationship> &relationships)
 {
     const int entityCount = int(entities.size());
+    ImportIdSource ids;
     QStringList entityIds;
     entityIds.reserve(entityCount);
     for (int i = 0; i < entityCount; ++i)
-        entityIds.append(newId());
+        entityIds.append(ids.next());
     QStringList edgeIds;
     edgeIds.reserve(relationships.size());
     for (int i = 0; i < relationships.size(); ++i)
-        edgeIds.append(newId());
+        edgeIds.append(ids.next());
 
     auto validEntity = [&](int index) { return index >= 0 && index < entityCount; };
 

@@ -119,8 +119,10 @@ void TestDrawioDiagramBuilding::documentCarriesFreshIdsAndNoExtras()
     for (const QJsonValue &value : document.value("entities").toArray()) {
         const QJsonObject entity = value.toObject();
         const QString id = entity.value("id").toString();
-        QVERIFY(!QUuid::fromString(id).isNull());
-        QVERIFY(!id.startsWith(QLatin1Char('{')));
+        const QUuid uuid = QUuid::fromString(id);
+        QCOMPARE(uuid.toString(QUuid::WithoutBraces), id);
+        QCOMPARE(uuid.version(), QUuid::Random);
+        QCOMPARE(uuid.variant(), QUuid::DCE);
         entityIds.insert(id);
         QVERIFY(!entity.contains("kind"));
         for (const QJsonValue &row : entity.value("attributes").toArray()) {
@@ -133,6 +135,10 @@ void TestDrawioDiagramBuilding::documentCarriesFreshIdsAndNoExtras()
     QVERIFY(!QUuid::fromString(edge.value("id").toString()).isNull());
     QVERIFY(entityIds.contains(edge.value("from").toString()));
     QVERIFY(entityIds.contains(edge.value("to").toString()));
+    // Another import of the same file gets ids of its own.
+    const QJsonObject again = parseDrawioFile(fixture("reader_table_shape.drawio"));
+    for (const QJsonValue &value : again.value("entities").toArray())
+        QVERIFY(!entityIds.contains(value.toObject().value("id").toString()));
     QVERIFY(!edge.contains("points") && !edge.contains("fromSlot"));
 }
 
