@@ -2,6 +2,7 @@
 
 #include "boundedfile.h"
 #include "importids.h"
+#include "stringtable.h"
 
 #include <QFile>
 #include <QHash>
@@ -11,6 +12,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QStringView>
+#include <QVarLengthArray>
 #include <QXmlStreamReader>
 
 #include <algorithm>
@@ -24,6 +26,38 @@ namespace {
 // 0 so that positions stay usable and comparisons stay ordered.
 double finiteNumber(QStringView text)
 {
+    // Plain decimals such as "245.5" or "-30", nearly every number of a drawing, are read
+    // here: up to 15 digits make an exact integer and one division by an exact power of ten
+    // rounds once, so the result is the very double toDouble gives, at a fraction of the
+    // cost.
+    static constexpr double powersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7,
+                                             1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    qsizetype i = 0;
+    const bool negative = !text.isEmpty() && text.at(0) == u'-';
+    if (negative)
+        ++i;
+    qint64 mantissa = 0;
+    int digits = 0;
+    int fractionDigits = -1;
+    bool plain = i < text.size();
+    for (; plain && i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c >= u'0' && c <= u'9') {
+            mantissa = mantissa * 10 + (c - u'0');
+            if (++digits > 15)
+                plain = false;
+            if (fractionDigits >= 0)
+                ++fractionDigits;
+        } else if (c == u'.' && fractionDigits < 0 && digits > 0) {
+            fractionDigits = 0;
+        } else {
+            plain = false;
+        }
+    }
+    if (plain && fractionDigits != 0) {
+        const double value = double(mantissa) / powersOfTen[qMax(fractionDigits, 0)];
+        return negative ? -value : value;
+    }
     bool ok = false;
     const double value = text.toDouble(&ok);
     return ok && std::isfinite(value) ? value : 0.0;
@@ -115,6 +149,9 @@ struct StyleTraits
     bool partialRectangle = false;
     bool excludedFromTables = false; // row, partial rectangle, relationship, label or text
     bool table = false;
+    bool entityKind = false; // corvaKind names an entity or a table
+    bool entityView = false; // corvaKind is entity-view
+    int fontStyle = 0;
 };
 
 StyleTraits classifyStyle(const QString &text)
@@ -127,6 +164,55 @@ StyleTraits classifyStyle(const QString &text)
     traits.excludedFromTables = traits.row || traits.partialRectangle || relationshipShape(shape)
                                 || edgeLabelStyle(style);
     traits.table = tableStyle(style, shape);
+    const QString kind = styleValue(text, QStringLiteral("corvaKind"));
+    traits.entityKind = kind.startsWith(QLatin1String("entity")) || kind == QLatin1String("table");
+    traits.entityView = kind == QLatin1String("entity-view");
+    bool ok = false;
+    traits.fontStyle = styleValue(text, QStringLiteral("fontStyle")).toInt(&ok);
+    if (!ok)
+        traits.fontStyle = 0;
+    return traits;
+}
+
+// The traits of every cell, each distinct style classified once: a drawing repeats a
+// handful of styles over thousands of cells.
+QList<StyleTraits> classifyCells(const QList<DrawioCell> &cells)
+{
+    QList<StyleTraits> traits;
+    traits.reserve(cells.size());
+    QHash<QString, StyleTraits> byStyle;
+    // Cells take turns among a few styles (table, row, key, column): those are found by
+    // comparing, which is cheaper than hashing a long style.
+    struct Recent
+    {
+        QString style;
+        StyleTraits traits;
+    };
+    QVarLengthArray<Recent, 8> recent;
+    qsizetype replace = 0;
+    for (const DrawioCell &cell : cells) {
+        const Recent *match = nullptr;
+        for (const Recent &entry : recent) {
+            if (entry.style == cell.style) {
+                match = &entry;
+                break;
+            }
+        }
+        if (match) {
+            traits.append(match->traits);
+            continue;
+        }
+        auto known = byStyle.constFind(cell.style);
+        if (known == byStyle.constEnd())
+            known = byStyle.insert(cell.style, classifyStyle(cell.style));
+        traits.append(known.value());
+        if (recent.size() < 8) {
+            recent.append(Recent{cell.style, known.value()});
+        } else {
+            recent[replace] = Recent{cell.style, known.value()};
+            replace = (replace + 1) % 8;
+        }
+    }
     return traits;
 }
 
@@ -452,12 +538,41 @@ public:
     explicit CellIndex(const QList<DrawioCell> &cells)
         : cells_(cells), walkBudget_(qint64(cells.size()) * 16 + 100000)
     {
-        byId_.reserve(cells.size());
-        for (qsizetype i = 0; i < cells.size(); ++i) {
+        const qsizetype count = cells.size();
+        byId_.reserve(count);
+        bool repeatedIds = false;
+        for (qsizetype i = 0; i < count; ++i) {
+            bool added = false;
+            // A repeated id finds the later cell.
+            byId_.insertIfAbsent(cells.at(i).id, int(i), &added) = int(i);
+            repeatedIds = repeatedIds || !added;
+        }
+        if (repeatedIds) {
+            canonical_.reserve(count);
+            for (const DrawioCell &cell : cells)
+                canonical_.append(byId_.value(cell.id, -1));
+        }
+
+        // The non-edge cells under each cell their parent id finds, in list order, kept in
+        // one flat array: no list per parent, and asking for a cell's children is no lookup.
+        QList<qsizetype> parents(count, -1);
+        firstChild_.fill(0, count + 1);
+        for (qsizetype i = 0; i < count; ++i) {
             const DrawioCell &cell = cells.at(i);
-            byId_.insert(cell.id, i); // a repeated id finds the later cell
-            if (!cell.edge)
-                children_[cell.parent].append(i);
+            if (cell.edge)
+                continue;
+            const qsizetype parent = byId_.value(cell.parent, -1);
+            parents[i] = parent;
+            if (parent >= 0)
+                ++firstChild_[parent + 1];
+        }
+        for (qsizetype i = 0; i < count; ++i)
+            firstChild_[i + 1] += firstChild_[i];
+        children_.resize(firstChild_.at(count));
+        QList<qsizetype> next(firstChild_.cbegin(), firstChild_.cend() - 1);
+        for (qsizetype i = 0; i < count; ++i) {
+            if (parents.at(i) >= 0)
+                children_[next[parents.at(i)]++] = i;
         }
     }
 
@@ -465,21 +580,44 @@ public:
 
     const DrawioCell *find(const QString &id) const
     {
-        const auto it = byId_.constFind(id);
-        return it == byId_.constEnd() ? nullptr : &cells_.at(it.value());
+        const int *position = byId_.find(id);
+        return position ? &cells_.at(*position) : nullptr;
     }
 
     bool contains(const QString &id) const { return byId_.contains(id); }
 
-    // Positions of the non-edge cells whose parent is id, in list order.
-    const QList<qsizetype> &childrenOf(const QString &id) const
+    // Position of the cell id finds, -1 when none.
+    qsizetype positionOf(const QString &id) const { return byId_.value(id, -1); }
+
+    // Positions of the non-edge cells whose parent is the id of the cell at position, in
+    // list order.
+    QList<qsizetype> childrenOfCell(qsizetype position) const
     {
-        static const QList<qsizetype> none;
-        const auto it = children_.constFind(id);
-        return it == children_.constEnd() ? none : it.value();
+        const qsizetype owner = canonical_.isEmpty() ? position : canonical_.at(position);
+        return QList<qsizetype>(children_.cbegin() + firstChild_.at(owner),
+                                children_.cbegin() + firstChild_.at(owner + 1));
     }
 
-    bool hasChildren(const QString &id) const { return children_.contains(id); }
+    bool hasChildren(qsizetype position) const
+    {
+        const qsizetype owner = canonical_.isEmpty() ? position : canonical_.at(position);
+        return firstChild_.at(owner + 1) > firstChild_.at(owner);
+    }
+
+    // Positions of the non-edge cells whose parent is id, in list order, also for an id
+    // no cell carries.
+    QList<qsizetype> childrenOf(const QString &id) const
+    {
+        const qsizetype position = positionOf(id);
+        if (position >= 0)
+            return childrenOfCell(position);
+        QList<qsizetype> children;
+        for (qsizetype i = 0; i < cells_.size(); ++i) {
+            if (!cells_.at(i).edge && cells_.at(i).parent == id)
+                children.append(i);
+        }
+        return children;
+    }
 
     // Every step of a walk along parent or child links spends one unit of a budget that
     // normal drawings never come near. A crafted chain of tables, each a child of the
@@ -495,14 +633,16 @@ public:
 
 private:
     const QList<DrawioCell> &cells_;
-    QHash<QString, qsizetype> byId_;
-    QHash<QString, QList<qsizetype>> children_;
+    StringTable byId_;
+    QList<qsizetype> canonical_; // only when ids repeat: the position each cell's id finds
+    QList<qsizetype> firstChild_;
+    QList<qsizetype> children_;
     mutable qint64 walkBudget_ = 0;
 };
 
-bool isRowCell(const DrawioCell &cell, const StyleTraits &traits, const CellIndex &index)
+bool isRowCell(qsizetype position, const StyleTraits &traits, const CellIndex &index)
 {
-    return traits.row || (traits.partialRectangle && index.hasChildren(cell.id));
+    return traits.row || (traits.partialRectangle && index.hasChildren(position));
 }
 
 // Depth first over the descendants of cell, children ordered by y then x, each
@@ -512,8 +652,7 @@ void collectDescendantLabels(const DrawioCell &cell, qsizetype cellPosition,
                              const CellIndex &index, QStringList *labels)
 {
     const QList<DrawioCell> &cells = index.cells();
-    const auto sortedChildren = [&](const QString &id) {
-        QList<qsizetype> children = index.childrenOf(id);
+    const auto sorted = [&cells](QList<qsizetype> children) {
         if (children.size() > 1)
             std::stable_sort(children.begin(), children.end(), [&cells](qsizetype a, qsizetype b) {
             const double ay = finiteOrZero(cells.at(a).y);
@@ -534,7 +673,7 @@ void collectDescendantLabels(const DrawioCell &cell, qsizetype cellPosition,
     if (cellPosition >= 0)
         visited.insert(cellPosition);
     QList<Frame> stack;
-    stack.append(Frame{sortedChildren(cell.id), 0});
+    stack.append(Frame{sorted(index.childrenOf(cell.id)), 0});
     while (!stack.isEmpty()) {
         Frame &frame = stack.last();
         if (frame.next >= frame.children.size()) {
@@ -550,7 +689,7 @@ void collectDescendantLabels(const DrawioCell &cell, qsizetype cellPosition,
         const QString text = cellLabelText(cells.at(child));
         if (!text.isEmpty())
             labels->append(text);
-        QList<qsizetype> grandChildren = sortedChildren(cells.at(child).id);
+        QList<qsizetype> grandChildren = sorted(index.childrenOfCell(child));
         if (!grandChildren.isEmpty())
             stack.append(Frame{std::move(grandChildren), 0});
     }
@@ -688,16 +827,13 @@ QString findEnclosingTableId(const QString &id, const CellIndex &index,
 
 // mayBeTitle: the text is the table's topmost loose line, which may repeat the title; a row
 // is never skipped for carrying the title's text (a column named like its table).
-void addRow(DrawioEntity *entity, const QString &text, const DrawioCell &source, double sortKey,
-            bool mayBeTitle)
+void addRow(DrawioEntity *entity, const QString &text, const DrawioCell &source,
+            const StyleTraits &sourceTraits, double sortKey, bool mayBeTitle)
 {
     if (text.isEmpty() || (mayBeTitle && text.compare(entity->title, Qt::CaseInsensitive) == 0))
         return;
     DrawioRow row = parsePlainAttributeText(text, sortKey);
-    bool ok = false;
-    int fontStyle = styleValue(source.style, QStringLiteral("fontStyle")).toInt(&ok);
-    if (!ok)
-        fontStyle = 0;
+    const int fontStyle = sourceTraits.fontStyle;
     if (fontStyle & 4)
         row.isPrimaryKey = true;
     if (fontStyle & 2)
@@ -723,21 +859,22 @@ DrawioEntity buildEntity(const QString &tableId, const CellIndex &index,
                          const QList<StyleTraits> &traits)
 {
     const QList<DrawioCell> &cells = index.cells();
-    const DrawioCell &table = *index.find(tableId);
+    const qsizetype tablePosition = index.positionOf(tableId);
+    const DrawioCell &table = cells.at(tablePosition);
     DrawioEntity entity;
     entity.id = tableId;
     entity.title = firstLabelLine(table.value);
-    entity.isView = styleValue(table.style, QStringLiteral("corvaKind")) == QLatin1String("entity-view");
+    entity.isView = traits.at(tablePosition).entityView;
     const QPointF position = absolutePosition(table, index);
     entity.x = position.x();
     entity.y = position.y();
 
     QList<qsizetype> rowCells;
     QList<qsizetype> otherChildren;
-    for (const qsizetype child : index.childrenOf(tableId)) {
+    for (const qsizetype child : index.childrenOfCell(tablePosition)) {
         if (cells.at(child).id == tableId)
             continue;
-        if (isRowCell(cells.at(child), traits.at(child), index))
+        if (isRowCell(child, traits.at(child), index))
             rowCells.append(child);
         else
             otherChildren.append(child);
@@ -746,7 +883,7 @@ DrawioEntity buildEntity(const QString &tableId, const CellIndex &index,
     if (!rowCells.isEmpty()) {
         for (const qsizetype rowCell : rowCells) {
             const DrawioCell &cell = cells.at(rowCell);
-            addRow(&entity, cellTextWithDescendants(cell, rowCell, index), cell,
+            addRow(&entity, cellTextWithDescendants(cell, rowCell, index), cell, traits.at(rowCell),
                    finiteOrZero(cell.y), false);
         }
     } else {
@@ -766,7 +903,7 @@ DrawioEntity buildEntity(const QString &tableId, const CellIndex &index,
         bool topmost = true;
         for (const LineGroup &group : std::as_const(groups)) {
             addRow(&entity, group.texts.join(QLatin1Char(' ')), cells.at(group.firstCell),
-                   group.y, topmost);
+                   traits.at(group.firstCell), group.y, topmost);
             topmost = false;
         }
     }
@@ -967,9 +1104,6 @@ bool parseMxGraphXml(const QByteArray &xml, QList<DrawioCell> *cells)
     if (!cells)
         return false;
     cells->clear();
-    // About one record per mxCell element; reserving spares the moves of a growing list.
-    // Bounded, since the text need not be a model at all.
-    cells->reserve(std::min<qsizetype>(xml.count("<mxCell"), 1 << 18));
     QXmlStreamReader reader(xml);
     CellReader cellReader(reader, cells);
     if (!cellReader.readRoot())
@@ -1045,10 +1179,7 @@ QJsonObject buildDrawioDiagramJson(const QList<DrawioCell> &cells)
         tableOrder.append(id);
     };
 
-    QList<StyleTraits> traits;
-    traits.reserve(cells.size());
-    for (const DrawioCell &cell : cells)
-        traits.append(classifyStyle(cell.style));
+    const QList<StyleTraits> traits = classifyCells(cells);
 
     for (qsizetype i = 0; i < cells.size(); ++i) {
         const DrawioCell &cell = cells.at(i);
@@ -1058,13 +1189,12 @@ QJsonObject buildDrawioDiagramJson(const QList<DrawioCell> &cells)
             collectTableId(cell.id);
             continue;
         }
-        const QString kind = styleValue(cell.style, QStringLiteral("corvaKind"));
-        if (kind.startsWith(QLatin1String("entity")) || kind == QLatin1String("table"))
+        if (traits.at(i).entityKind)
             collectTableId(cell.id);
     }
     // Rows make their container a table whatever its style says.
     for (qsizetype i = 0; i < cells.size(); ++i) {
-        if (!cells.at(i).edge && isRowCell(cells.at(i), traits.at(i), index))
+        if (!cells.at(i).edge && isRowCell(i, traits.at(i), index))
             collectTableId(cells.at(i).parent);
     }
     // Nothing looks like a table: every top-level shape becomes one.

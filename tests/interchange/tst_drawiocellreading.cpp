@@ -2,6 +2,8 @@
 
 #include <QtTest>
 
+#include <cstring>
+
 namespace {
 
 QByteArray model(const QByteArray &rootContent)
@@ -29,6 +31,8 @@ private slots:
     void deepNestingIsCutOffWithoutCrashing();
     void nonFiniteGeometryReadsAsZero_data();
     void nonFiniteGeometryReadsAsZero();
+    void geometryNumbersReadAsToDoubleDoes_data();
+    void geometryNumbersReadAsToDoubleDoes();
     void placeholderChainIsBounded();
     void placeholderGrowthIsBoundedOverTheModel();
 };
@@ -241,6 +245,37 @@ void TestDrawioCellReading::nonFiniteGeometryReadsAsZero()
                             &cells));
     const DrawioCell &cell = cells.first();
     QCOMPARE((QList<double>{cell.x, cell.y, cell.width, cell.height}), (QList<double>{0, 0, 0, 0}));
+}
+
+// Plain decimals take a quicker road than other numbers; both must give the double
+// QString::toDouble gives, to the last bit.
+void TestDrawioCellReading::geometryNumbersReadAsToDoubleDoes_data()
+{
+    QTest::addColumn<QByteArray>("number");
+    for (const char *number : {"245.5", "-30", "0.1", "0.3", "1234.5678", "-0", "-0.0", "007.50",
+                               "123456789012345", "0.123456789012345", "1234567890123456",
+                               "9007199254740993", "0.30000000000000004", "5.", ".5", "1e3", "+7",
+                               " 12", "1,5", "-", "2.5e-3"}) {
+        QTest::newRow(number) << QByteArray(number);
+    }
+}
+
+void TestDrawioCellReading::geometryNumbersReadAsToDoubleDoes()
+{
+    QFETCH(QByteArray, number);
+    QList<DrawioCell> cells;
+    QVERIFY(parseMxGraphXml(model("<mxCell id=\"a\"><mxGeometry x=\"" + number + "\"/></mxCell>"), &cells));
+    bool ok = false;
+    double expected = QString::fromLatin1(number).toDouble(&ok);
+    if (!ok)
+        expected = 0;
+    // Bit for bit: QCOMPARE on doubles forgives the last digits.
+    const auto bits = [](double value) {
+        quint64 pattern = 0;
+        std::memcpy(&pattern, &value, sizeof pattern);
+        return pattern;
+    };
+    QCOMPARE(bits(cells.first().x), bits(expected));
 }
 
 // Thirty attributes, each holding the next one's placeholder twice: filled without
