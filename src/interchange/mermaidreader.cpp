@@ -67,14 +67,10 @@ int indexOfMermaidEntity(const MermaidEntityTable &table, const QString &key)
 }
 
 // Only the first entity carrying a key is found by it, as a front-to-back scan would.
-// Returns that entity; a key not met before is given to index, in the same hash step.
+// Returns that entity; a key not met before is given to index, in the same lookup.
 static int firstEntityWithKey(MermaidEntityTable &table, const QString &key, int index)
 {
-    const qsizetype before = table.firstIndexByKey.size();
-    int &slot = table.firstIndexByKey[foldedKey(key)];
-    if (table.firstIndexByKey.size() != before)
-        slot = index;
-    return slot;
+    return table.firstIndexByKey.insertIfAbsent(foldedKey(key), index);
 }
 
 static void registerEntityKey(MermaidEntityTable &table, const QString &key, int index)
@@ -940,6 +936,7 @@ QJsonObject buildMermaidDiagramJson(const QList<MermaidEntity> &entities,
     // parent's title or else the first row already flagged FK; a claimed row is not reused.
     QList<QList<bool>> foreignKey(entityCount);
     QList<QSet<int>> claimed(entityCount);
+    QList<QStringList> attributeKeys(entityCount);
     QHash<QPair<int, int>, QString> fkEdge;
     for (int e = 0; e < entityCount; ++e) {
         for (const MermaidAttribute &attribute : entities.at(e).attributes)
@@ -952,13 +949,20 @@ QJsonObject buildMermaidDiagramJson(const QList<MermaidEntity> &entities,
             continue;
         const QString parentKey = foreignKeyMatchKey(entities.at(parent).alias);
         const QList<MermaidAttribute> &attributes = entities.at(child).attributes;
+        // An entity is the child of many lines at times: its rows' keys are made once.
+        QStringList &keys = attributeKeys[child];
+        if (keys.isEmpty()) {
+            keys.reserve(attributes.size());
+            for (const MermaidAttribute &attribute : attributes)
+                keys.append(foreignKeyMatchKey(attribute.name));
+        }
         int best = -1;
         int bestScore = 0;
         int firstFlagged = -1;
         for (int a = 0; a < attributes.size(); ++a) {
             if (claimed.at(child).contains(a))
                 continue;
-            const int score = foreignKeyScore(foreignKeyMatchKey(attributes.at(a).name), parentKey);
+            const int score = foreignKeyScore(keys.at(a), parentKey);
             if (score > bestScore) {
                 bestScore = score;
                 best = a;

@@ -5,6 +5,8 @@
 #include <QList>
 #include <QString>
 
+#include "stringtable.h"
+
 // Reading Mermaid erDiagram text into the diagram exchange document. Everything here is
 // plain functions over plain data: safe on any thread, no widget or graphics object.
 
@@ -51,7 +53,7 @@ struct MermaidRelationship
 struct MermaidEntityTable
 {
     QList<MermaidEntity> entities;
-    QHash<QString, int> firstIndexByKey;
+    StringTable firstIndexByKey;
 };
 
 // Index of the first entity whose name or alias equals key, ignoring case; -1 if none.
