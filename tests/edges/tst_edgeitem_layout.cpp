@@ -58,6 +58,7 @@ private slots:
 
     void farBoxesTakeThePreferredPair();
     void blockedPreferredPairGivesWay();
+    void sideChoiceIsMadeAgainWhenBoxesChange();
     void selfRelationshipGoesLeftAndRight();
     void missingEntityLeavesEdgeAlone();
     void assignSlotsForSidesTakesAnchorsAndCentres();
@@ -120,6 +121,34 @@ void tst_EdgeItemLayout::blockedPreferredPairGivesWay()
     QVERIFY(expected.sides != (routing::SidePair{routing::RightSide, routing::LeftSide}));
     edge->evaluateSidePairs();
     QCOMPARE(sidesOf(edge), expected.sides);
+}
+
+void tst_EdgeItemLayout::sideChoiceIsMadeAgainWhenBoxesChange()
+{
+    // Over one obstacle index an edge remembers its choice; a moved end or a new index
+    // (other boxes) must not get the remembered one.
+    QGraphicsScene scene;
+    EntityItem *a = addBox(&scene, QStringLiteral("a"), QPointF(0, 0));
+    EntityItem *b = addBox(&scene, QStringLiteral("b"), QPointF(500, 0));
+    EdgeItem *edge = addEdge(&scene, a, b);
+    const routing::SidePair rightLeft{routing::RightSide, routing::LeftSide};
+    {
+        const EntityObstacleIndex index(&scene, {a, b});
+        const ObstacleIndexScope useIndex(&index);
+        edge->evaluateSidePairs();
+        QCOMPARE(sidesOf(edge), rightLeft);
+        b->setPos(-500, 0);
+        edge->evaluateSidePairs();
+        QCOMPARE(sidesOf(edge), (routing::SidePair{routing::LeftSide, routing::RightSide}));
+        b->setPos(500, 0);
+        edge->evaluateSidePairs();
+        QCOMPARE(sidesOf(edge), rightLeft);
+    }
+    EntityItem *wall = addBox(&scene, QStringLiteral("wall"), QPointF(a->sceneBoundingRect().right() + 60, -20), 14);
+    const EntityObstacleIndex index(&scene, {a, b, wall});
+    const ObstacleIndexScope useIndex(&index);
+    edge->evaluateSidePairs();
+    QVERIFY(sidesOf(edge) != rightLeft);
 }
 
 void tst_EdgeItemLayout::selfRelationshipGoesLeftAndRight()

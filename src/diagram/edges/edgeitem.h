@@ -212,6 +212,17 @@ private:
         QList<QPointF> route;
     };
     mutable SearchMemo m_searchMemo;
+    // The last side choice, for the two boxes it was made for over the obstacle index with
+    // this serial (0: none): the layout's crossing repair asks again over the same boxes.
+    struct SideMemo
+    {
+        quint64 indexSerial = 0;
+        QRectF fromRect;
+        QRectF toRect;
+        int fromSide = 0;
+        int toSide = 0;
+    };
+    SideMemo m_sideMemo;
 
     // Set while the cardinality menu runs its own event loop.
     bool m_menuRunning = false;

@@ -53,9 +53,15 @@ void EdgeItem::evaluateSidePairs()
     }
     const QRectF fromRect = from->sceneBoundingRect();
     const QRectF toRect = to->sceneBoundingRect();
-    const QList<QRectF> obstacles = obstaclesIn(routing::pairObstacleRegion(fromRect, toRect));
-    const routing::SidePairChoice choice = routing::chooseSidePair({fromRect, toRect, obstacles});
-    assignSlotsForSides(choice.sides.from, choice.sides.to);
+    const EntityObstacleIndex *index = obstacleIndexFor(scene());
+    const quint64 serial = index ? index->serial() : 0;
+    if (serial == 0 || m_sideMemo.indexSerial != serial || m_sideMemo.fromRect != fromRect
+        || m_sideMemo.toRect != toRect) {
+        const QList<QRectF> obstacles = obstaclesIn(routing::pairObstacleRegion(fromRect, toRect));
+        const routing::SidePairChoice choice = routing::chooseSidePair({fromRect, toRect, obstacles});
+        m_sideMemo = {serial, fromRect, toRect, choice.sides.from, choice.sides.to};
+    }
+    assignSlotsForSides(m_sideMemo.fromSide, m_sideMemo.toSide);
 }
 
 void EdgeItem::assignSlotsForSides(int fromSide, int toSide)
