@@ -51,6 +51,7 @@ private slots:
     void dragStepsLeaveTheSearchToTheRelease();
     void searchSteersClearOfDrawnLines();
     void longSearchPausesForItsCaller();
+    void repeatedSearchesSeeTheBoxesOfEach();
 };
 
 void tst_EdgeItemSearch::routeGoesAroundAWallOfBoxes()
@@ -213,6 +214,34 @@ void tst_EdgeItemSearch::longSearchPausesForItsCaller()
     const int before = pauses;
     routing::searchOrthogonalRoute(ends, field, area);
     QCOMPARE(pauses, before);
+}
+
+void tst_EdgeItemSearch::repeatedSearchesSeeTheBoxesOfEach()
+{
+    // Enough boxes for the search to keep their lines for the next one.
+    QList<QRectF> field;
+    for (int row = 0; row < 10; ++row) {
+        for (int column = 0; column < 10; ++column)
+            field.append(QRectF(column * 100.0, row * 100.0, 50, 50));
+    }
+    const routing::SearchEnds ends{QPointF(-40, 75), QPointF(-20, 75), routing::RightSide,
+                                   QPointF(1040, 875), QPointF(1020, 875), routing::LeftSide};
+    const QRectF area(-100, -100, 1200, 1200);
+    const routing::Route first = routing::searchOrthogonalRoute(ends, field, area);
+    QVERIFY(first.size() >= 4);
+
+    // The same boxes listed in another order: the same route.
+    QList<QRectF> reversed(field.crbegin(), field.crend());
+    QCOMPARE(routing::searchOrthogonalRoute(ends, reversed, area), first);
+
+    // One box more, across the corridor the first route takes: the route goes elsewhere.
+    const QRectF corridor = QRectF(first.at(1), first.at(2)).normalized();
+    QList<QRectF> more = field;
+    more.append(QRectF(corridor.center() - QPointF(20, 20), QSizeF(40, 40)));
+    const routing::Route around = routing::searchOrthogonalRoute(ends, more, area);
+    QVERIFY(around.size() >= 4);
+    QVERIFY(around != first);
+    QCOMPARE(routing::countObstacleHits(around, more), 0);
 }
 
 QTEST_MAIN(tst_EdgeItemSearch)

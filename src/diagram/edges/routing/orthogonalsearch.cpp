@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <deque>
 #include <limits>
 #include <queue>
 #include <utility>
@@ -139,27 +140,62 @@ private:
     std::vector<std::vector<int>> m_bands;
 };
 
+// Obstacle lists at least this long have their corner lines kept for later searches.
+constexpr qsizetype KeepFrom = 64;
+constexpr std::size_t KeptSets = 8;
+
+bool isFinite(const QRectF &r)
+{
+    return std::isfinite(r.x()) && std::isfinite(r.y()) && std::isfinite(r.width()) && std::isfinite(r.height());
+}
+
+// Exactly, not within QRectF's tolerance: the lines must be the very same.
+bool sameRect(const QRectF &a, const QRectF &b)
+{
+    return a.x() == b.x() && a.y() == b.y() && a.width() == b.width() && a.height() == b.height();
+}
+
+bool rectBefore(const QRectF &a, const QRectF &b)
+{
+    if (a.x() != b.x())
+        return a.x() < b.x();
+    if (a.y() != b.y())
+        return a.y() < b.y();
+    if (a.width() != b.width())
+        return a.width() < b.width();
+    return a.height() < b.height();
+}
+
+struct CornerLines
+{
+    QRectF area;
+    double margin = 0;
+    std::vector<QRectF> obstacles; // sorted by rectBefore
+    std::vector<Line> across;
+    std::vector<Line> upDown;
+};
+
 class VisibilityGraph
 {
 public:
-    VisibilityGraph(const QList<QRectF> &obstacles, const QRectF &area, const QList<QPointF> &points)
+    VisibilityGraph(const QList<QRectF> &obstacles, const QRectF &area, const SearchEnds &ends, double margin)
         : m_area(area)
     {
         m_blockers.reserve(obstacles.size());
         for (const QRectF &o : obstacles)
             m_blockers.push_back(blockerOf(o));
-        const BlockerBands rows(m_blockers, area.top(), area.height(), true);
-        const BlockerBands columns(m_blockers, area.left(), area.width(), false);
         std::vector<Line> across;
         std::vector<Line> upDown;
-        for (const QPointF &p : points) {
-            if (!area.contains(p) || isBlocked(p, rows))
+        cornerLines(obstacles, margin, across, upDown);
+        std::vector<int> all(m_blockers.size());
+        for (std::size_t i = 0; i < all.size(); ++i)
+            all[i] = int(i);
+        for (const QPointF &p : {ends.fromStub, ends.toStub}) {
+            if (!area.contains(p) || isBlocked(p, all))
                 continue;
-            across.push_back(reachAcross(p, rows));
-            upDown.push_back(reachUpDown(p, columns));
+            insertUnique(across, reachAcross(p, all));
+            insertUnique(upDown, reachUpDown(p, all));
         }
-        unique(across);
-        unique(upDown);
         connect(across, upDown);
     }
 
@@ -179,16 +215,60 @@ public:
     }
 
 private:
-    bool isBlocked(const QPointF &p, const BlockerBands &rows) const
+    // The lines from the corners of the obstacles grown by margin, sorted, each once. The
+    // search around many boxes runs again and again over the same boxes and area (every
+    // line of a load or an import that finds no way nearby), so the last few such sets are
+    // kept, between the nearer tries of other lines.
+    void cornerLines(const QList<QRectF> &obstacles, double margin, std::vector<Line> &across,
+                     std::vector<Line> &upDown) const
     {
-        const std::vector<int> &near = rows.at(p.y());
+        thread_local std::deque<CornerLines> kept; // the most recently used first
+        std::vector<QRectF> sorted;
+        const bool keep = obstacles.size() >= KeepFrom && std::all_of(obstacles.cbegin(), obstacles.cend(), isFinite);
+        if (keep) {
+            sorted.assign(obstacles.cbegin(), obstacles.cend());
+            std::sort(sorted.begin(), sorted.end(), rectBefore);
+            for (auto it = kept.begin(); it != kept.end(); ++it) {
+                if (sameRect(it->area, m_area) && it->margin == margin
+                    && std::equal(sorted.cbegin(), sorted.cend(), it->obstacles.cbegin(), it->obstacles.cend(),
+                                  sameRect)) {
+                    across = it->across;
+                    upDown = it->upDown;
+                    std::rotate(kept.begin(), it, it + 1);
+                    return;
+                }
+            }
+        }
+        const BlockerBands rows(m_blockers, m_area.top(), m_area.height(), true);
+        const BlockerBands columns(m_blockers, m_area.left(), m_area.width(), false);
+        for (const QRectF &o : obstacles) {
+            const QRectF r = o.adjusted(-margin, -margin, margin, margin);
+            for (const QPointF &p : {r.topLeft(), r.topRight(), r.bottomLeft(), r.bottomRight()}) {
+                if (!m_area.contains(p) || isBlocked(p, rows.at(p.y())))
+                    continue;
+                across.push_back(reachAcross(p, rows.at(p.y())));
+                upDown.push_back(reachUpDown(p, columns.at(p.x())));
+            }
+        }
+        unique(across);
+        unique(upDown);
+        if (keep) {
+            kept.push_front({m_area, margin, std::move(sorted), across, upDown});
+            if (kept.size() > KeptSets)
+                kept.pop_back();
+        }
+    }
+
+    bool isBlocked(const QPointF &p, const std::vector<int> &near) const
+    {
         return std::any_of(near.cbegin(), near.cend(), [&](int i) { return m_blockers[i].contains(p); });
     }
 
-    Line reachAcross(const QPointF &p, const BlockerBands &rows) const
+    // From p across as far as the blockers among near let it run.
+    Line reachAcross(const QPointF &p, const std::vector<int> &near) const
     {
         Line line{p.y(), m_area.left(), m_area.right()};
-        for (int i : rows.at(p.y())) {
+        for (int i : near) {
             const QRectF &b = m_blockers[i];
             if (b.top() > p.y() || b.bottom() < p.y())
                 continue;
@@ -200,10 +280,10 @@ private:
         return line;
     }
 
-    Line reachUpDown(const QPointF &p, const BlockerBands &columns) const
+    Line reachUpDown(const QPointF &p, const std::vector<int> &near) const
     {
         Line line{p.x(), m_area.top(), m_area.bottom()};
-        for (int i : columns.at(p.x())) {
+        for (int i : near) {
             const QRectF &b = m_blockers[i];
             if (b.left() > p.x() || b.right() < p.x())
                 continue;
@@ -213,6 +293,13 @@ private:
                 line.high = std::min(line.high, b.top());
         }
         return line;
+    }
+
+    static void insertUnique(std::vector<Line> &lines, const Line &line)
+    {
+        const auto it = std::lower_bound(lines.begin(), lines.end(), line);
+        if (it == lines.end() || !(*it == line))
+            lines.insert(it, line);
     }
 
     static void unique(std::vector<Line> &lines)
@@ -280,16 +367,6 @@ private:
     std::vector<QRectF> m_blockers;
     std::vector<Node> m_nodes;
 };
-
-QList<QPointF> interestingPoints(const QList<QRectF> &obstacles, const SearchEnds &ends, double margin)
-{
-    QList<QPointF> points{ends.fromStub, ends.toStub};
-    for (const QRectF &o : obstacles) {
-        const QRectF r = o.adjusted(-margin, -margin, margin, margin);
-        points << r.topLeft() << r.topRight() << r.bottomLeft() << r.bottomRight();
-    }
-    return points;
-}
 
 struct State
 {
@@ -540,7 +617,7 @@ Route searchOrthogonalRoute(const SearchEnds &ends, const QList<QRectF> &obstacl
         if (inside(blocker, ends.fromStub) || inside(blocker, ends.toStub))
             return {};
     }
-    const VisibilityGraph graph(obstacles, area, interestingPoints(obstacles, ends, costs.margin));
+    const VisibilityGraph graph(obstacles, area, ends, costs.margin);
     const int start = graph.nodeAt(ends.fromStub);
     const int goal = graph.nodeAt(ends.toStub);
     if (start < 0 || goal < 0)
