@@ -29,9 +29,8 @@ constexpr int ArmSkip = 2;
 constexpr double StraightCosine = 0.85;
 // Beyond these a connector is no drawing of lines (noise, a screenshot of a grid): it links
 // every box it meets, as lines are not followed through it.
-constexpr size_t MaxNetworkBoxes = 24;
-constexpr size_t MaxNetworkPixels = 400000;
-constexpr size_t MaxNetworkChains = 400;
+constexpr size_t MaxNetworkPixels = 2000000;
+constexpr size_t MaxNetworkChains = 5000;
 // A turn bending this much less than another is the way a rounded corner goes.
 constexpr double TurnMargin = 0.3;
 // Detours within this many pixels of each other are equal.
@@ -693,12 +692,20 @@ std::vector<ConnectorJoin> Network::joins() const
         const int length = int(m_chains[c].cells.size()) + 1;
         const Search ahead = search({int(c), true}, 0);
         const Search behind = search({int(c), false}, 0);
+        std::vector<int> aheadEnds;
+        std::vector<int> behindEnds;
+        for (int end = 0; end < ends; ++end) {
+            if (ahead.length[size_t(end)] >= 0)
+                aheadEnds.push_back(end);
+            if (behind.length[size_t(end)] >= 0)
+                behindEnds.push_back(end);
+        }
         int bestA = -1;
         int bestB = -1;
         double bestDetour = 0;
-        for (int a = 0; a < ends; ++a) {
-            for (int b = 0; b < ends && ahead.length[size_t(a)] >= 0; ++b) {
-                if (behind.length[size_t(b)] < 0 || m_ends[size_t(a)].box == m_ends[size_t(b)].box)
+        for (int a : aheadEnds) {
+            for (int b : behindEnds) {
+                if (m_ends[size_t(a)].box == m_ends[size_t(b)].box)
                     continue;
                 const double d = detour(a, b, ahead.length[size_t(a)] + behind.length[size_t(b)] - length);
                 if (bestA < 0 || d < bestDetour - DetourTolerance) {
@@ -724,7 +731,7 @@ std::vector<ConnectorJoin> connectorJoins(const TracedConnector &connector, cons
     const std::vector<int> met = contactBoxes(connector);
     if (met.size() < 2)
         return connector.bandBoxes.size() < 2 ? std::vector<ConnectorJoin>() : allPairs(connector.bandBoxes, connector);
-    if (met.size() == 2 || met.size() > MaxNetworkBoxes || connector.pixels.size() > MaxNetworkPixels)
+    if (met.size() == 2 || connector.pixels.size() > MaxNetworkPixels)
         return allPairs(met, connector);
     std::vector<ConnectorJoin> joins = Network(connector, boxes).joins();
     return joins.empty() ? allPairs(met, connector) : joins;

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <numeric>
 #include <vector>
 
 namespace {
@@ -18,6 +19,13 @@ constexpr int MinimumConnectorPixels = 18;
 // The smallest box mergeRectangles keeps.
 constexpr int MinimumBoxWidth = 36;
 constexpr int MinimumBoxHeight = 22;
+// A region filling less of its rectangle than this, whose rectangle overlaps another's, is
+// the background between a line and the box it loops around.
+constexpr double MaximumLoopFill = 0.7;
+// An empty compartment lines up with the box part above or below it within these pixels.
+constexpr int CompartmentSlack = 4;
+constexpr int CompartmentGap = 6;
+constexpr int MarkerReach = 7;
 // How much wider a connector's contact with one box must be than with the other to take
 // that end for the many end.
 constexpr int ForkSpreadMargin = 4;
@@ -101,6 +109,18 @@ void linkJoins(const std::vector<ConnectorJoin> &joins, QSet<QPair<int, int>> &l
     }
 }
 
+bool hasInkInside(const QImage &working, const QRectF &box)
+{
+    const QRect inside = clippedPixelRect(QRectF(box.x() + 4, box.y() + 4, box.width() - 8, box.height() - 8),
+                                          working.rect());
+    for (int y = inside.top(); y <= inside.bottom() && !inside.isEmpty(); ++y) {
+        const uchar *row = working.constScanLine(y);
+        if (std::find(row + inside.left(), row + inside.right() + 1, uchar(0)) != row + inside.right() + 1)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 QImage outsideMask(const QImage &working)
@@ -130,9 +150,11 @@ QImage outsideMask(const QImage &working)
     return maskImage(outside, width, height);
 }
 
-QList<QRect> findRegions(const QImage &mask, const QImage &excluded)
+QList<QRect> findRegions(const QImage &mask, const QImage &excluded, QList<int> *pixelCounts)
 {
     QList<QRect> regions;
+    if (pixelCounts)
+        pixelCounts->clear();
     if (mask.isNull() || !sameSize(mask, excluded))
         return regions;
     const int width = mask.width();
@@ -159,10 +181,89 @@ QList<QRect> findRegions(const QImage &mask, const QImage &excluded)
                       bounds.setTop(std::min(bounds.top(), y));
                       bounds.setBottom(std::max(bounds.bottom(), y));
                   });
-        if (pixels >= MinimumRegionPixels)
+        if (pixels >= MinimumRegionPixels) {
             regions.append(bounds);
+            if (pixelCounts)
+                pixelCounts->append(pixels);
+        }
     }
     return regions;
+}
+
+QList<QRect> withoutLoopRegions(const QList<QRect> &regions, const QList<int> &pixelCounts)
+{
+    const auto fill = [&](qsizetype i) {
+        const QRect &r = regions.at(i);
+        return double(pixelCounts.at(i)) / (double(r.width()) * double(r.height()));
+    };
+    std::vector<qsizetype> byLeft(size_t(regions.size()));
+    std::iota(byLeft.begin(), byLeft.end(), 0);
+    std::stable_sort(byLeft.begin(), byLeft.end(),
+                     [&](qsizetype a, qsizetype b) { return regions.at(a).left() < regions.at(b).left(); });
+    std::vector<bool> loop(size_t(regions.size()), false);
+    for (size_t i = 0; i < byLeft.size(); ++i) {
+        const qsizetype a = byLeft[i];
+        for (size_t j = i + 1; j < byLeft.size() && regions.at(byLeft[j]).left() <= regions.at(a).right(); ++j) {
+            const qsizetype b = byLeft[j];
+            const QRect &ra = regions.at(a);
+            const QRect &rb = regions.at(b);
+            if (!ra.intersects(rb) || ra.contains(rb) || rb.contains(ra))
+                continue;
+            const double fa = fill(a);
+            const double fb = fill(b);
+            if (fa < MaximumLoopFill && fa < fb)
+                loop[size_t(a)] = true;
+            else if (fb < MaximumLoopFill && fb < fa)
+                loop[size_t(b)] = true;
+        }
+    }
+    QList<QRect> kept;
+    for (qsizetype i = 0; i < regions.size(); ++i) {
+        if (!loop[size_t(i)])
+            kept.append(regions.at(i));
+    }
+    return kept;
+}
+
+QList<QRect> withoutStrayEmptyRegions(const QImage &working, const QList<QRect> &regions)
+{
+    std::vector<bool> inked(size_t(regions.size()));
+    std::vector<qsizetype> inkedByLeft;
+    for (qsizetype i = 0; i < regions.size(); ++i) {
+        const QRect &r = regions.at(i);
+        // Markers at the lines around a region reach a few pixels into it; text lies further in.
+        const int inset = std::clamp((std::min(r.width(), r.height()) - 3) / 2, 0, MarkerReach);
+        inked[size_t(i)] = hasInkInside(working, QRectF(r.adjusted(inset - 2, inset - 2, 2 - inset, 2 - inset)));
+        if (inked[size_t(i)])
+            inkedByLeft.push_back(i);
+    }
+    std::stable_sort(inkedByLeft.begin(), inkedByLeft.end(),
+                     [&](qsizetype a, qsizetype b) { return regions.at(a).left() < regions.at(b).left(); });
+    // An empty region beside a box with ink inside, and not lined up with it above or below,
+    // is closed off by lines that leave that box; an empty one on its own is a box.
+    const auto strayBesideABox = [&](const QRect &empty) {
+        bool beside = false;
+        const QRect near = empty.adjusted(-CompartmentGap, -CompartmentGap, CompartmentGap, CompartmentGap);
+        for (qsizetype i : inkedByLeft) {
+            const QRect &r = regions.at(i);
+            if (r.left() > near.right())
+                break;
+            if (!r.intersects(near))
+                continue;
+            const int gap = std::max(empty.top() - r.bottom(), r.top() - empty.bottom());
+            if (std::abs(r.left() - empty.left()) <= CompartmentSlack && std::abs(r.right() - empty.right()) <= CompartmentSlack
+                && gap >= 0 && gap <= CompartmentGap)
+                return false;
+            beside = true;
+        }
+        return beside;
+    };
+    QList<QRect> kept;
+    for (qsizetype i = 0; i < regions.size(); ++i) {
+        if (inked[size_t(i)] || !strayBesideABox(regions.at(i)))
+            kept.append(regions.at(i));
+    }
+    return kept;
 }
 
 QList<QRect> withoutEnclosingRegions(const QList<QRect> &regions)
@@ -201,21 +302,6 @@ QList<QRectF> regionCandidates(const QList<QRect> &regions)
     return candidates;
 }
 
-namespace {
-
-bool hasInkInside(const QImage &working, const QRectF &box)
-{
-    const QRect inside = clippedPixelRect(QRectF(box.x() + 4, box.y() + 4, box.width() - 8, box.height() - 8),
-                                          working.rect());
-    for (int y = inside.top(); y <= inside.bottom() && !inside.isEmpty(); ++y) {
-        const uchar *row = working.constScanLine(y);
-        if (std::find(row + inside.left(), row + inside.right() + 1, uchar(0)) != row + inside.right() + 1)
-            return true;
-    }
-    return false;
-}
-
-} // namespace
 
 QList<QRectF> coveringBoxes(const QImage &working, const QList<QRectF> &boxes)
 {
@@ -305,7 +391,10 @@ bool detectRasterBoxes(const QImage &picture, RecognizedDiagram &out)
     const QImage working = closeInk(inked);
     // A title band is joined to the body below it before the shape filter, which drops a band
     // far wider than high.
-    QList<QRectF> candidates = regionCandidates(withoutEnclosingRegions(findRegions(working, outsideMask(working))));
+    QList<int> pixelCounts;
+    const QList<QRect> regions = findRegions(working, outsideMask(working), &pixelCounts);
+    QList<QRectF> candidates = regionCandidates(
+        withoutEnclosingRegions(withoutStrayEmptyRegions(working, withoutLoopRegions(regions, pixelCounts))));
     joinStackedBoxes(candidates);
     const QList<QRectF> boxes = mergeRectangles(candidates);
     if (boxes.isEmpty())

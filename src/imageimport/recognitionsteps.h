@@ -168,7 +168,18 @@ QImage outsideMask(const QImage &working);
 
 // Bounding rectangles of the 4-connected regions of pixels non-zero in mask and zero in
 // excluded, of at least 280 pixels, in the order their first pixel is met row by row.
-QList<QRect> findRegions(const QImage &mask, const QImage &excluded);
+// With pixelCounts, each region's number of pixels is listed there too.
+QList<QRect> findRegions(const QImage &mask, const QImage &excluded, QList<int> *pixelCounts = nullptr);
+
+// The regions without those that only wrap around part of a box: a self relationship's line
+// leaves a box and comes back to it, closing off background that fills little of its own
+// rectangle, and that rectangle overlaps the box's regions without holding them.
+QList<QRect> withoutLoopRegions(const QList<QRect> &regions, const QList<int> &pixelCounts);
+
+// The regions without the empty ones that lie beside a box with ink inside without being
+// one of its compartments (lined up above or below it): background closed off by lines that
+// leave the box has nothing in it. An empty region on its own is kept: it is a box.
+QList<QRect> withoutStrayEmptyRegions(const QImage &working, const QList<QRect> &regions);
 
 // The regions without those whose rectangle holds another region: background closed off
 // by lines running around boxes, or a frame drawn around a group of them, is no box.

@@ -173,6 +173,9 @@ private slots:
     void regionsOf280PixelsCount();
     void enclosingRegions_data();
     void enclosingRegions();
+    void loopRegions_data();
+    void loopRegions();
+    void strayEmptyRegions();
     void connectors_data();
     void connectors();
     void forkMarksTheManyEnd_data();
@@ -223,6 +226,54 @@ void TestRasterBoxes::enclosingRegions()
     QFETCH(Regions, regions);
     QFETCH(Regions, kept);
     QCOMPARE(withoutEnclosingRegions(regions), kept);
+}
+
+void TestRasterBoxes::loopRegions_data()
+{
+    QTest::addColumn<Regions>("regions");
+    QTest::addColumn<QList<int>>("pixels");
+    QTest::addColumn<Regions>("kept");
+    const QRect box(100, 100, 200, 80);
+    // A self relationship's loop around the box's corner closes off an L of background.
+    const QRect loop(60, 80, 100, 140);
+    QTest::newRow("loop around a corner") << Regions{box, loop} << QList<int>{15000, 5000} << Regions{box};
+    QTest::newRow("overlapping, both filled") << Regions{box, loop} << QList<int>{15000, 12000} << Regions{box, loop};
+    QTest::newRow("sliver inside a box") << Regions{box, QRect(120, 150, 80, 4)} << QList<int>{14000, 320}
+                                         << Regions{box, QRect(120, 150, 80, 4)};
+    QTest::newRow("apart") << Regions{box, QRect(400, 100, 60, 60)} << QList<int>{15000, 1000}
+                           << Regions{box, QRect(400, 100, 60, 60)};
+}
+
+void TestRasterBoxes::loopRegions()
+{
+    QFETCH(Regions, regions);
+    QFETCH(QList<int>, pixels);
+    QFETCH(Regions, kept);
+    QCOMPARE(withoutLoopRegions(regions, pixels), kept);
+}
+
+// Background closed off by lines beside a box holds nothing, though the markers on its lines
+// reach into it; an empty compartment of a box lines up with the part holding the title, and
+// an empty box on its own stays a box.
+void TestRasterBoxes::strayEmptyRegions()
+{
+    QImage working = blankWorking(401, 301);
+    const QRect alone(302, 202, 46, 46);
+    outline(working, QRect(300, 200, 50, 50));
+    ink(working, 308, 208, 20, 4);  // outline's title mark, taken out again
+    for (int y = 208; y < 212; ++y)
+        std::fill(working.scanLine(y) + 308, working.scanLine(y) + 328, uchar(255));
+    const QRect title(22, 22, 96, 24);  // inside an outline at (20, 20), with its title mark
+    const QRect body(22, 48, 96, 50);
+    outline(working, QRect(20, 20, 100, 80));
+    ink(working, 20, 46, 100, 2);
+    // Lines leave the box's right border and close off a region next to it.
+    const QRect beside(122, 26, 46, 18);
+    ink(working, 120, 24, 50, 2);
+    ink(working, 120, 44, 50, 2);
+    ink(working, 168, 24, 2, 22);
+    ink(working, 122, 30, 5, 2);  // a bar on the box's border
+    QCOMPARE(withoutStrayEmptyRegions(working, {title, body, beside, alone}), (Regions{title, body, alone}));
 }
 
 void TestRasterBoxes::connectors_data()
