@@ -185,7 +185,8 @@ void runRasterRoute(const QString &path)
     const QList<QRectF> boxes =
         timed(QStringLiteral("mergeRectangles"), [&] { return mergeRectangles(regionCandidates(regions)); });
     bench::report(QStringLiteral("  regions, boxes"), QStringLiteral("%1, %2").arg(regions.size()).arg(boxes.size()));
-    timedText(working, boxes);
+    // Text is read from the picture before the closing, as the route reads it.
+    timedText(timed(QStringLiteral("thresholdImage"), [&] { return thresholdImage(picture); }), boxes);
     const QList<RecognizedLink> links =
         timed(QStringLiteral("connectors"), [&] { return traceConnectors(working, boxes); });
     bench::report(QStringLiteral("  links"), QString::number(links.size()));

@@ -295,10 +295,38 @@ QImage thresholdedCrop(const QImage &picture, const QRect &area)
     return crop;
 }
 
-} // namespace
+// The line with a few rows above and below, which hold the tops and tails of letters that
+// the line's rows may cut; rules and underlines are erased. The line's own rows are given
+// back in the copy's coordinates.
+QImage lineWithMargins(const QImage &binary, const QRect &area, QPair<int, int> *core)
+{
+    constexpr int Margin = 3;
+    const QRect grown = QRect(area.left(), area.top() - Margin, area.width(), area.height() + 2 * Margin)
+                            .intersected(binary.rect());
+    QImage line = binary.copy(grown);
+    const int first = area.top() - grown.top();
+    const int last = first + area.height() - 1;
+    const int longest = area.height() * 3 / 2;
+    const int lower = first + area.height() * 3 / 5;
+    for (int y = 0; y < line.height(); ++y) {
+        if (y >= first && y < lower)
+            continue;
+        uchar *row = line.scanLine(y);
+        for (int x = 0; x < line.width();) {
+            int end = x;
+            while (end < line.width() && row[end] == 0)
+                ++end;
+            if (end - x > longest)
+                std::fill(row + x, row + end, uchar(255));
+            x = std::max(end, x + 1);
+        }
+    }
+    *core = {first, last};
+    return line;
+}
 
-QString recognizeCharacters(const QImage &binary, const QRect &line, const GlyphTemplateSet &templates,
-                            TextHeights *heights)
+QString readLine(const QImage &binary, const QRect &line, const GlyphTemplateSet &templates, TextHeights *heights,
+                 GlyphTemplateCache *cells)
 {
     const QRect area = line.intersected(binary.rect());
     if (area.right() - area.left() < 3 || area.bottom() - area.top() < 4)
@@ -313,6 +341,15 @@ QString recognizeCharacters(const QImage &binary, const QRect &line, const Glyph
     const LineShape shape = shapeOfLine(components, heights ? *heights : TextHeights());
     if (heights && shape.heights.isKnown())
         *heights = shape.heights;
+
+    if (cells && shape.baseline >= 0 && shape.heights.isKnown()) {
+        QPair<int, int> core;
+        const QImage margins = lineWithMargins(binary, area, &core);
+        const CellReading reading = readEntityFontLine(margins, shape.baseline + core.first, core, shape.heights.small,
+                                                       shape.heights.tall, *cells);
+        if (!reading.text.isEmpty())
+            return cleanRecognizedText(reading.text);
+    }
 
     const int spaceGap = std::max(int(lineHeight * 0.45), 5);
     QString text;
@@ -337,6 +374,14 @@ QString recognizeCharacters(const QImage &binary, const QRect &line, const Glyph
     return cleanRecognizedText(text);
 }
 
+} // namespace
+
+QString recognizeCharacters(const QImage &binary, const QRect &line, const GlyphTemplateSet &templates,
+                            TextHeights *heights)
+{
+    return readLine(binary, line, templates, heights, nullptr);
+}
+
 QList<TextFragment> recognizeRegionText(const QImage &binary, const QList<QRectF> &boxes,
                                         GlyphTemplateCache *cache)
 {
@@ -350,7 +395,7 @@ QList<TextFragment> recognizeRegionText(const QImage &binary, const QList<QRectF
         if (!(inner.right() - inner.left() > 8 && inner.bottom() - inner.top() > 6))
             continue;
         for (const QRect &line : textLines(binary, inner)) {
-            const QString text = recognizeCharacters(binary, line, templates.templatesFor(line.height()), &heights);
+            const QString text = readLine(binary, line, templates.templatesFor(line.height()), &heights, &templates);
             if (text.isEmpty())
                 continue;
             fragments.append({QRectF(line), text});

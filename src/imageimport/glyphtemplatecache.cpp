@@ -12,3 +12,20 @@ const GlyphTemplateSet &GlyphTemplateCache::templatesFor(int pixelSize)
         found = m_sets.emplace(size, GlyphTemplateSet(buildGlyphTemplates(size))).first;
     return found->second;
 }
+
+const CellFace &GlyphTemplateCache::cellFace(int pixelSize, CellStyle style, int inkBelow)
+{
+    const std::tuple<int, int, int> key(pixelSize, int(style), inkBelow);
+    auto found = m_faces.find(key);
+    if (found == m_faces.end())
+        found = m_faces.emplace(key, CellFace(pixelSize, style, inkBelow)).first;
+    return found->second;
+}
+
+QPair<int, int> GlyphTemplateCache::cellHeights(int pixelSize)
+{
+    auto found = m_heights.find(pixelSize);
+    if (found == m_heights.end())
+        found = m_heights.emplace(pixelSize, cellFaceHeights(pixelSize)).first;
+    return found->second;
+}

@@ -242,8 +242,10 @@ QString recognizeCharacters(const QImage &binary, const QRect &line, const Glyph
 // The text lines of a box's inner rectangle: runs of at least 6 rows with enough ink.
 QList<QRect> textLines(const QImage &binary, const QRect &inner);
 
-// One fragment per recognised line of every box, box by box, top to bottom. The cache, when
-// given, keeps the template sets for the caller; otherwise the call keeps its own.
+// One fragment per recognised line of every box, box by box, top to bottom. Lines in the
+// application's own entity font are read cell by cell at their size; others glyph by glyph.
+// The cache, when given, keeps the template sets for the caller; otherwise the call keeps
+// its own.
 QList<TextFragment> recognizeRegionText(const QImage &binary, const QList<QRectF> &boxes,
                                         GlyphTemplateCache *cache = nullptr);
 

@@ -106,6 +106,30 @@ QImage wordInBox(const QString &family, int pixelSize, const QString &word, QRec
     return picture;
 }
 
+// A box as the application draws one: a title and a row in its entity font at 13 pixels,
+// dark grey on white, the row slanted for a foreign key, both beginning at a fraction of a
+// pixel (boxes and centred titles rarely lie on whole pixels).
+QImage entityFontBox(const QString &title, const QString &row, bool slanted, double offset, QRectF *box)
+{
+    QImage picture(260, 70, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    QFont font(QStringLiteral("JetBrains Mono"));
+    font.setPixelSize(13);
+    QPainter painter(&picture);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
+    painter.setPen(QPen(QColor(60, 60, 60), 1));
+    painter.drawRect(QRectF(4.5, 4.5, 250, 60));
+    painter.setPen(QColor(31, 35, 40));
+    painter.setFont(font);
+    painter.drawText(QPointF(40 + offset, 25), title);
+    font.setItalic(slanted);
+    painter.setFont(font);
+    painter.drawText(QPointF(14 + offset, 48), row);
+    painter.end();
+    *box = QRectF(4, 4, 252, 62);
+    return picture;
+}
+
 const QStringList RecognitionWords = {QStringLiteral("customer_id"), QStringLiteral("Orders"),
                                       QStringLiteral("created_at"), QStringLiteral("VARCHAR(255)"),
                                       QStringLiteral("order_line"), QStringLiteral("Customers")};
@@ -131,6 +155,8 @@ private slots:
     void renderedRectangles();
     void wordsAreRead();
     void cachedCellsMatchThePlainRule();
+    void entityFontLines_data();
+    void entityFontLines();
 };
 
 void TestGlyphRecognition::initTestCase()
@@ -358,6 +384,34 @@ void TestGlyphRecognition::cachedCellsMatchThePlainRule()
         }
     }
     QVERIFY(compared > 500);
+}
+
+void TestGlyphRecognition::entityFontLines_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("row");
+    QTest::addColumn<bool>("slanted");
+    QTest::addColumn<double>("offset");
+    // Letters that scaled cells confuse: r and n, m and n, l, t and (, e and o, i and z.
+    QTest::newRow("whole pixels") << "orders" << "modern_term varchar(120)" << false << 0.0;
+    QTest::newRow("a third of a pixel") << "line_item" << "title_total integer" << false << 0.3;
+    QTest::newRow("slanted row") << "customer" << "zone_index timestamp" << true << 0.55;
+    QTest::newRow("slanted row, most of a pixel") << "rental" << "rental_id bigint" << true << 0.8;
+}
+
+// Lines in the application's own entity font are read at the size and slant they are drawn in.
+void TestGlyphRecognition::entityFontLines()
+{
+    QFETCH(QString, title);
+    QFETCH(QString, row);
+    QFETCH(bool, slanted);
+    QFETCH(double, offset);
+    QRectF box;
+    const QImage binary = thresholdImage(entityFontBox(title, row, slanted, offset, &box));
+    const QList<TextFragment> lines = recognizeRegionText(binary, {box});
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines.at(0).text, title);
+    QCOMPARE(lines.at(1).text, row);
 }
 
 QTEST_MAIN(TestGlyphRecognition)
