@@ -4,6 +4,7 @@
 #include "importids.h"
 #include "stringtable.h"
 
+#include <QByteArrayView>
 #include <QFile>
 #include <QHash>
 #include <QJsonArray>
@@ -12,6 +13,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QStringView>
+#include <QThread>
 #include <QVarLengthArray>
 #include <QXmlStreamReader>
 
@@ -445,7 +447,221 @@ private:
     QList<DrawioCell> *cells_;
     qsizetype placeholderBudget_ = DrawioMaxPlaceholderGrowth;
     bool placeholdersExhausted_ = false;
+
+public:
+    // What filling placeholders has cost: the growth so far, and whether the budget ran out.
+    qsizetype placeholderGrowth() const { return DrawioMaxPlaceholderGrowth - placeholderBudget_; }
+    bool placeholdersExhausted() const { return placeholdersExhausted_; }
 };
+
+// ---------------------------------------------------------------------------------
+// Reading a large model on several threads
+//
+// The XML reader is most of the time of a large import. The top-level children of the
+// "root" element are independent, so a large root is cut between them into pieces that
+// are read at once, each wrapped in a root of its own, and their cells joined in order.
+// Whatever a plain byte scan cannot follow with certainty (a document type, another
+// encoding, a prefix, a root inside the root, an error in any piece, placeholders that
+// would have run out of their one budget) is read the ordinary way instead, so the cells
+// are always those the single reader finds.
+
+struct Markup
+{
+    enum Kind { Start, End, Empty, Other } kind = Other;
+    QByteArrayView name;
+    qsizetype end = 0; // just after the markup
+};
+
+// The markup at xml[pos] == '<'; false when it cannot be followed.
+bool scanMarkup(QByteArrayView xml, qsizetype pos, Markup *markup)
+{
+    const auto skipTo = [&](QByteArrayView closing, qsizetype from) {
+        const qsizetype at = xml.indexOf(closing, from);
+        markup->kind = Markup::Other;
+        markup->end = at < 0 ? -1 : at + closing.size();
+        return at >= 0;
+    };
+    const QByteArrayView rest = xml.sliced(pos);
+    if (rest.startsWith("<!--"))
+        return skipTo("-->", pos + 4);
+    if (rest.startsWith("<![CDATA["))
+        return skipTo("]]>", pos + 9);
+    if (rest.startsWith("<?"))
+        return skipTo("?>", pos + 2);
+    if (rest.startsWith("<!"))
+        return false; // a document type may declare entities
+    const bool closing = rest.startsWith("</");
+    qsizetype nameEnd = pos + (closing ? 2 : 1);
+    const qsizetype nameStart = nameEnd;
+    while (nameEnd < xml.size()) {
+        const char c = xml.at(nameEnd);
+        if (c == '>' || c == '/' || c == ' ' || c == '\t' || c == '\n' || c == '\r')
+            break;
+        ++nameEnd;
+    }
+    if (nameEnd == nameStart)
+        return false;
+    markup->name = xml.sliced(nameStart, nameEnd - nameStart);
+    char quote = 0;
+    for (qsizetype i = nameEnd; i < xml.size(); ++i) {
+        const char c = xml.at(i);
+        if (quote) {
+            if (c == quote)
+                quote = 0;
+        } else if (c == '"' || c == '\'') {
+            quote = c;
+        } else if (c == '>') {
+            markup->end = i + 1;
+            markup->kind = closing ? Markup::End : xml.at(i - 1) == '/' ? Markup::Empty : Markup::Start;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool isRootName(QByteArrayView name)
+{
+    const qsizetype colon = name.lastIndexOf(':');
+    return name.sliced(colon + 1) == "root";
+}
+
+// Byte offsets where the content of the first root element may be cut: its start, points
+// between its top-level children, and its end. Empty when it cannot be cut safely.
+QList<qsizetype> rootPieces(QByteArrayView xml, int pieces)
+{
+    qsizetype pos = 0;
+    Markup markup;
+    qsizetype contentBegin = -1;
+    while ((pos = xml.indexOf('<', pos)) >= 0) {
+        if (!scanMarkup(xml, pos, &markup))
+            return {};
+        pos = markup.end;
+        if (markup.kind != Markup::Start && markup.kind != Markup::Empty)
+            continue;
+        if (!isRootName(markup.name))
+            continue;
+        if (markup.kind == Markup::Empty || markup.name != "root")
+            return {};
+        contentBegin = pos;
+        break;
+    }
+    if (contentBegin < 0)
+        return {};
+
+    QList<qsizetype> candidates;
+    int depth = 0;
+    pos = contentBegin;
+    while ((pos = xml.indexOf('<', pos)) >= 0) {
+        if (!scanMarkup(xml, pos, &markup))
+            return {};
+        if (markup.kind != Markup::Other && isRootName(markup.name)) {
+            if (markup.kind == Markup::End && depth == 0 && markup.name == "root")
+                break;
+            return {};
+        }
+        if (depth == 0 && markup.kind != Markup::End)
+            candidates.append(pos);
+        if (markup.kind == Markup::Start)
+            ++depth;
+        else if (markup.kind == Markup::End && --depth < 0)
+            return {};
+        pos = markup.end;
+    }
+    if (pos < 0)
+        return {};
+    const qsizetype contentEnd = pos;
+
+    QList<qsizetype> cuts{contentBegin};
+    const qsizetype step = (contentEnd - contentBegin) / pieces;
+    for (const qsizetype candidate : std::as_const(candidates)) {
+        if (cuts.size() < pieces && candidate >= cuts.last() + step)
+            cuts.append(candidate);
+    }
+    cuts.append(contentEnd);
+    return cuts;
+}
+
+// Below this much model text, one reader is about as quick.
+constexpr qsizetype ThreadedModelBytes = qsizetype(2) * 1024 * 1024;
+
+// The cells of the first root, read in pieces on several threads; false when the text
+// is not one that may be cut (cells is then left empty).
+bool readRootInPieces(const QByteArray &xml, QList<DrawioCell> *cells)
+{
+    const int threads = std::min(QThread::idealThreadCount(), 4);
+    if (xml.size() < ThreadedModelBytes || threads < 2)
+        return false;
+    // The pieces are read as UTF-8: a document in another encoding, or one the reader
+    // fails before its root, is left to the single reader.
+    if (xml.startsWith("\xfe\xff") || xml.startsWith("\xff\xfe") || xml.startsWith('\0')
+        || (xml.size() > 1 && xml.at(1) == '\0'))
+        return false;
+    const QList<qsizetype> cuts = rootPieces(xml, threads);
+    if (cuts.size() < 3)
+        return false;
+    // The reader itself must reach that root without an error or a document type; the text
+    // up to the root's start tag is all it needs for that.
+    {
+        QXmlStreamReader probe(xml.first(cuts.first()));
+        bool atRoot = false;
+        while (!probe.atEnd() && !atRoot) {
+            const QXmlStreamReader::TokenType token = probe.readNext();
+            if (token == QXmlStreamReader::DTD)
+                return false;
+            atRoot = token == QXmlStreamReader::StartElement && probe.name() == QLatin1String("root");
+        }
+        const QStringView encoding = probe.documentEncoding();
+        if (!atRoot || probe.hasError()
+            || (!encoding.isEmpty() && encoding.compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) != 0))
+            return false;
+    }
+
+    struct Piece
+    {
+        QList<DrawioCell> cells;
+        qsizetype growth = 0;
+        bool readWhole = false;
+    };
+    QList<Piece> results(cuts.size() - 1);
+    const auto readPiece = [&xml, &cuts, &results](qsizetype index) {
+        const QByteArray text = "<root>" + xml.sliced(cuts.at(index), cuts.at(index + 1) - cuts.at(index))
+                                + "</root>";
+        QXmlStreamReader reader(text);
+        Piece &piece = results[index];
+        CellReader cellReader(reader, &piece.cells);
+        cellReader.readRoot();
+        piece.growth = cellReader.placeholderGrowth();
+        piece.readWhole = !reader.hasError() && !cellReader.placeholdersExhausted();
+    };
+    QList<QThread *> workers;
+    for (qsizetype i = 1; i < results.size(); ++i) {
+        workers.append(QThread::create(readPiece, i));
+        workers.last()->start();
+    }
+    readPiece(0);
+    for (QThread *worker : std::as_const(workers)) {
+        worker->wait();
+        delete worker;
+    }
+
+
+    qsizetype growth = 0;
+    qsizetype total = 0;
+    for (const Piece &piece : std::as_const(results)) {
+        if (!piece.readWhole)
+            return false;
+        growth += piece.growth;
+        total += piece.cells.size();
+    }
+    // One budget holds for the whole model: pieces that spent more together are read again
+    // by the single reader, which stops filling where the budget ends.
+    if (growth > DrawioMaxPlaceholderGrowth)
+        return false;
+    cells->reserve(total);
+    for (Piece &piece : results)
+        cells->append(std::move(piece.cells));
+    return true;
+}
 
 // ---------------------------------------------------------------------------------
 // File reading
@@ -1103,6 +1319,9 @@ bool parseMxGraphXml(const QByteArray &xml, QList<DrawioCell> *cells)
 {
     if (!cells)
         return false;
+    cells->clear();
+    if (readRootInPieces(xml, cells))
+        return !cells->isEmpty();
     cells->clear();
     QXmlStreamReader reader(xml);
     CellReader cellReader(reader, cells);

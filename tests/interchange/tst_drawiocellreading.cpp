@@ -11,6 +11,32 @@ QByteArray model(const QByteArray &rootContent)
     return "<mxGraphModel><root>" + rootContent + "</root></mxGraphModel>";
 }
 
+// One table of a large model, with the markup a plain scan of the text must step over:
+// a comment and CDATA holding tags, a processing instruction, ">" and "/>" inside quoted
+// values, an object wrapper with placeholders, nested cells and loose text.
+QByteArray modelBlock(int number, const QByteArray &entity = "Table")
+{
+    const QByteArray n = QByteArray::number(number);
+    QByteArray block = "\n<!-- <mxCell id=\"fake" + n + "\"/> </root> -->\n"
+        "<mxCell id=\"t" + n + "\" value=\"&" + entity + ";" + n + "\" style=\"shape=table;a=\'/>\'\" vertex=\"1\" parent=\"1\">"
+        "<mxGeometry x=\"" + n + ".5\" y=\"20\" width=\"200\" height=\"90\" as=\"geometry\"/></mxCell>\n"
+        "<?page " + n + " > ?>"
+        "<object id=\"o" + n + "\" label=\"%name% &gt; %type%\" name=\"col" + n + "\" type=\"INT\" pk=\"1\">"
+        "<mxCell vertex=\"1\" parent=\"t" + n + "\" style=\"text;\"><![CDATA[<root>]]></mxCell></object>\n"
+        "<mxCell id=\"r" + n + "\" parent=\"t" + n + "\" vertex=\"1\">loose text"
+        "<mxCell id=\"k" + n + "\" value=\"PK\" vertex=\"1\"/></mxCell>\n";
+    return block + QByteArray(1200, ' ');
+}
+
+QStringList cellLines(const QList<DrawioCell> &cells)
+{
+    QStringList lines;
+    for (const DrawioCell &cell : cells)
+        lines.append(QStringList{cell.id, cell.parent, cell.value, cell.style, QString::number(cell.x)}
+                         .join(QLatin1Char('|')));
+    return lines;
+}
+
 } // namespace
 
 class TestDrawioCellReading : public QObject
@@ -34,6 +60,8 @@ private slots:
     void geometryNumbersReadAsToDoubleDoes_data();
     void geometryNumbersReadAsToDoubleDoes();
     void placeholderChainIsBounded();
+    void largeModelsReadAsOneReaderReadsThem_data();
+    void largeModelsReadAsOneReaderReadsThem();
     void placeholderGrowthIsBoundedOverTheModel();
 };
 
@@ -276,6 +304,54 @@ void TestDrawioCellReading::geometryNumbersReadAsToDoubleDoes()
         return pattern;
     };
     QCOMPARE(bits(cells.first().x), bits(expected));
+}
+
+// Models of a few MiB are read in pieces on several threads; the cells must be those one
+// reader finds, block by block, also where the text stops a reader part way.
+void TestDrawioCellReading::largeModelsReadAsOneReaderReadsThem_data()
+{
+    QTest::addColumn<QByteArray>("between");   // markup put between block 1500 and 1501
+    QTest::addColumn<int>("blocksRead");        // blocks read before it stops, of 3000
+    QTest::addColumn<bool>("closed");           // the root and model are closed
+
+    QTest::newRow("whole") << QByteArray() << 3000 << true;
+    QTest::newRow("cut off") << QByteArray() << 1500 << false;
+    QTest::newRow("a root inside the root") << QByteArray("<group><root/></group>") << 1500 << true;
+    QTest::newRow("an undeclared prefix") << QByteArray("<x:mxCell id=\"x\"/>") << 1500 << true;
+    QTest::newRow("a stray end tag") << QByteArray("</group>") << 1500 << true;
+}
+
+void TestDrawioCellReading::largeModelsReadAsOneReaderReadsThem()
+{
+    QFETCH(QByteArray, between);
+    QFETCH(int, blocksRead);
+    QFETCH(bool, closed);
+
+    // The entity comes from the document type, which only the single reader may read.
+    for (const QByteArray &doctype : {QByteArray(), QByteArray("<!DOCTYPE m [<!ENTITY Entity \"Table\">]>")}) {
+        const QByteArray entity = doctype.isEmpty() ? "amp" : "Entity";
+        QByteArray text = doctype + "<mxGraphModel><root><mxCell id=\"0\"/><mxCell id=\"1\" parent=\"0\"/>";
+        QStringList expected{"0||||0", "1|0|||0"};
+        for (int block = 0; block < 3000; ++block) {
+            if (block == 1500)
+                text += between;
+            if (!closed && block == 1500)
+                break;
+            text += modelBlock(block, entity);
+            if (block < blocksRead) {
+                QList<DrawioCell> alone;
+                QVERIFY(parseMxGraphXml(doctype + model(modelBlock(block, entity)), &alone));
+                expected += cellLines(alone);
+            }
+        }
+        if (closed)
+            text += "</root></mxGraphModel>";
+        QVERIFY(text.size() > 2 * 1024 * 1024);
+
+        QList<DrawioCell> cells;
+        QVERIFY(parseMxGraphXml(text, &cells));
+        QCOMPARE(cellLines(cells), expected);
+    }
 }
 
 // Thirty attributes, each holding the next one's placeholder twice: filled without
