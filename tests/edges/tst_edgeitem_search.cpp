@@ -178,6 +178,14 @@ void tst_EdgeItemSearch::searchSteersClearOfDrawnLines()
     QVERIFY(clear.size() >= 4);
     QCOMPARE(side(clear), -taken);
 
+    // Lines routed again weigh where they now run, not where they ran.
+    routing::DrawnLines moved(drawn);
+    for (qsizetype i = 0; i < drawn.size(); ++i) {
+        const double x = drawn[i].first().x();
+        moved.replaceRoute(int(i), {QPointF(x, -taken * 105), QPointF(x, -taken * 500)});
+    }
+    QCOMPARE(side(routing::searchOrthogonalRoute(ends, wall, area, exact, &moved, -1)), taken);
+
     // A route's own lines are no reason to go elsewhere.
     const routing::DrawnLines own({{QPointF(200, taken * 105), QPointF(200, taken * 500)}});
     QCOMPARE(routing::searchOrthogonalRoute(ends, wall, area, exact, &own, 0), plain);

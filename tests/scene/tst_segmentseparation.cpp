@@ -70,6 +70,8 @@ private slots:
     void narrowChannelSpreadsTheTracksEvenly();
     void gapBetweenStaggeredBoxesIsLeftWithAJog();
     void tracksPressedAgainstABoxSpreadAwayFromIt();
+    void routesSharingTracksNamesTheLaterOfEachPair_data();
+    void routesSharingTracksNamesTheLaterOfEachPair();
     void segmentsStayOutOfBoxesAndBeforeTheirCorners_data();
     void segmentsStayOutOfBoxesAndBeforeTheirCorners();
     void firstAndLastSegmentsStay();
@@ -182,6 +184,27 @@ void tst_SegmentSeparation::tracksPressedAgainstABoxSpreadAwayFromIt()
     QCOMPARE(separated[0][1].x(), 176.0);
     QCOMPARE(separated[1][1].x(), 188.0);
     QCOMPARE(separated[2][1].x(), 200.0);
+}
+
+void tst_SegmentSeparation::routesSharingTracksNamesTheLaterOfEachPair_data()
+{
+    QTest::addColumn<QList<Route>>("routes");
+    QTest::addColumn<QList<int>>("later");
+    const Route a = verticalInner(100, 0, 200);
+    QTest::newRow("one line, 100 in common") << QList<Route>{a, verticalInner(100.4, 100, 300)} << QList<int>{1};
+    QTest::newRow("10 in common is not a run") << QList<Route>{a, verticalInner(100, 190, 300)} << QList<int>{};
+    QTest::newRow("0.6 apart") << QList<Route>{a, verticalInner(100.6, 50, 250)} << QList<int>{};
+    QTest::newRow("three on one line, each pair")
+        << QList<Route>{horizontalInner(50, 0, 300), a, horizontalInner(50, 100, 200), horizontalInner(50, 250, 400)}
+        << QList<int>{2, 3};
+    QTest::newRow("one route over itself") << QList<Route>{{{0, 0}, {0, 100}, {0, 50}, {20, 50}}} << QList<int>{};
+}
+
+void tst_SegmentSeparation::routesSharingTracksNamesTheLaterOfEachPair()
+{
+    QFETCH(QList<Route>, routes);
+    QFETCH(QList<int>, later);
+    QCOMPARE(routesSharingTracks(routes), later);
 }
 
 void tst_SegmentSeparation::segmentsStayOutOfBoxesAndBeforeTheirCorners_data()

@@ -19,6 +19,17 @@ DrawnRoutesScope::DrawnRoutesScope(const QList<EdgeItem *> &edges)
     currentScope = this;
 }
 
+DrawnRoutesScope::DrawnRoutesScope(const QList<EdgeItem *> &edges, const QList<routing::Route> &routes)
+    : m_lines(routes)
+    , m_previous(currentScope)
+{
+    for (qsizetype i = 0; i < edges.size(); ++i) {
+        if (edges[i])
+            m_index.insert(edges[i], int(i));
+    }
+    currentScope = this;
+}
+
 DrawnRoutesScope::~DrawnRoutesScope()
 {
     currentScope = m_previous;
@@ -27,6 +38,13 @@ DrawnRoutesScope::~DrawnRoutesScope()
 const DrawnRoutesScope *DrawnRoutesScope::current()
 {
     return currentScope;
+}
+
+void DrawnRoutesScope::update(const EdgeItem *edge)
+{
+    const int index = indexOf(edge);
+    if (index >= 0)
+        m_lines.replaceRoute(index, edge->points);
 }
 
 QList<routing::Route> DrawnRoutesScope::routesOf(const QList<EdgeItem *> &edges)

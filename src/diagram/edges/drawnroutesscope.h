@@ -15,6 +15,8 @@ class DrawnRoutesScope
 {
 public:
     explicit DrawnRoutesScope(const QList<EdgeItem *> &edges);
+    // The edges with the given routes, one per edge, in place of those they draw.
+    DrawnRoutesScope(const QList<EdgeItem *> &edges, const QList<routing::Route> &routes);
     ~DrawnRoutesScope();
     DrawnRoutesScope(const DrawnRoutesScope &) = delete;
     DrawnRoutesScope &operator=(const DrawnRoutesScope &) = delete;
@@ -23,6 +25,9 @@ public:
     static const DrawnRoutesScope *current();
 
     const routing::DrawnLines &lines() const { return m_lines; }
+    // The edge's route as it now stands replaces the one taken; nothing for an edge the
+    // scope was not made with.
+    void update(const EdgeItem *edge);
     // The edge's index among the routes; -1 for an edge the scope was not made with.
     int indexOf(const EdgeItem *edge) const { return m_index.value(edge, -1); }
 

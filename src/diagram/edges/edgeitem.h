@@ -65,6 +65,9 @@ public:
     // fewer than two points is ignored.
     void applyRoute(const QList<QPointF> &route);
     void rerouteIfSlotted();
+    // Searches a way around the boxes afresh, weighing the lines of the drawn-routes scope
+    // in use, and takes it when one is found.
+    void rerouteAroundLines();
     // The other entity boxes near the two ends, inset, as the router takes them.
     QList<QRectF> obstacleRects() const;
     // The other entity boxes of the scene that meet region, inset as obstacles, in

@@ -211,6 +211,17 @@ void EdgeItem::rerouteIfSlotted()
         applyRoute(computeRoute());
 }
 
+void EdgeItem::rerouteAroundLines()
+{
+    if (!from || !to || from == to || !fromSlot || !toSlot)
+        return;
+    // The last search weighed other lines, or none: it is not the answer now.
+    m_searchMemo = {};
+    const QList<QPointF> around = routeAroundBoxes();
+    if (around.size() >= 2)
+        applyRoute(around);
+}
+
 void EdgeItem::rerouteStraightWhenAligned()
 {
     if (!fromSlot || !toSlot || points.size() < 2)

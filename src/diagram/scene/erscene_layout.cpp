@@ -226,8 +226,34 @@ void separateParallelRoutes(const QList<QPointer<EdgeItem>> &edges, const QList<
     }
     // The separation works on copies of the routes and boxes, so it runs beside the event
     // loop; a box deleted meanwhile takes its edges, which the loop below then skips.
-    const QList<routing::Route> separated
+    QList<routing::Route> separated
         = turns.awaitWhileTurning([before, rects] { return layout::separateParallelSegments(before, rects); });
+    // Lines a channel has no room for stay on one another's track: the later of each two
+    // goes around the boxes again, keeping off the lines as routed, and the tracks are
+    // given out again.
+    const QList<int> crowded = layout::routesSharingTracks(separated);
+    if (!crowded.isEmpty()) {
+        QList<EdgeItem *> drawn;
+        drawn.reserve(edges.size());
+        for (const QPointer<EdgeItem> &edge : edges)
+            drawn.append(edge);
+        DrawnRoutesScope steerClear(drawn, before);
+        for (int i : crowded) {
+            EdgeItem *edge = edges[i];
+            if (!edge)
+                continue;
+            edge->rerouteAroundLines();
+            edge->forgetQueuedReroutes();
+            before[i] = edge->points;
+            steerClear.update(edge);
+            turns.whenDue();
+        }
+        // The others keep the tracks they were given.
+        QList<routing::Route> again = separated;
+        for (int i : crowded)
+            again[i] = before[i];
+        separated = turns.awaitWhileTurning([again, rects] { return layout::separateParallelSegments(again, rects); });
+    }
     for (qsizetype i = 0; i < edges.size(); ++i) {
         turns.whenDue();
         EdgeItem *edge = edges[i];

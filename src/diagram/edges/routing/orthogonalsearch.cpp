@@ -489,28 +489,25 @@ constexpr int MaxDrawnCells = 1 << 20;
 } // namespace
 
 DrawnLines::DrawnLines(const QList<Route> &routes)
+    : m_routeLines(std::size_t(routes.size()))
 {
-    double right = -HUGE_VAL;
-    double bottom = -HUGE_VAL;
+    for (qsizetype r = 0; r < routes.size(); ++r)
+        addLines(int(r), routes[r]);
     m_left = HUGE_VAL;
     m_top = HUGE_VAL;
-    for (qsizetype r = 0; r < routes.size(); ++r) {
-        const Route &route = routes[r];
-        for (qsizetype k = 0; k + 1 < route.size(); ++k) {
-            const QPointF &p = route[k];
-            const QPointF &q = route[k + 1];
-            if (!std::isfinite(p.x()) || !std::isfinite(p.y()) || !std::isfinite(q.x()) || !std::isfinite(q.y()))
-                continue;
-            if (std::abs(p.y() - q.y()) < 0.5 && std::abs(p.x() - q.x()) >= 0.5)
-                m_horizontal.push_back({p.y(), std::min(p.x(), q.x()), std::max(p.x(), q.x()), int(r)});
-            else if (std::abs(p.x() - q.x()) < 0.5 && std::abs(p.y() - q.y()) >= 0.5)
-                m_vertical.push_back({p.x(), std::min(p.y(), q.y()), std::max(p.y(), q.y()), int(r)});
-            else
-                continue;
-            m_left = std::min({m_left, p.x(), q.x()});
-            m_top = std::min({m_top, p.y(), q.y()});
-            right = std::max({right, p.x(), q.x()});
-            bottom = std::max({bottom, p.y(), q.y()});
+    double right = -HUGE_VAL;
+    double bottom = -HUGE_VAL;
+    for (const std::vector<Line> *lines : {&m_horizontal, &m_vertical}) {
+        const bool horizontal = lines == &m_horizontal;
+        for (const Line &line : *lines) {
+            const double x0 = horizontal ? line.low : line.at;
+            const double x1 = horizontal ? line.high : line.at;
+            const double y0 = horizontal ? line.at : line.low;
+            const double y1 = horizontal ? line.at : line.high;
+            m_left = std::min(m_left, x0);
+            m_top = std::min(m_top, y0);
+            right = std::max(right, x1);
+            bottom = std::max(bottom, y1);
         }
     }
     if (m_horizontal.empty() && m_vertical.empty())
@@ -524,6 +521,51 @@ DrawnLines::DrawnLines(const QList<Route> &routes)
     m_rows = int((bottom - m_top) / cell) + 1;
     fill(m_horizontalCells, m_horizontal, true);
     fill(m_verticalCells, m_vertical, false);
+}
+
+void DrawnLines::addLines(int route, const Route &points)
+{
+    for (qsizetype k = 0; k + 1 < points.size(); ++k) {
+        const QPointF &p = points[k];
+        const QPointF &q = points[k + 1];
+        if (!std::isfinite(p.x()) || !std::isfinite(p.y()) || !std::isfinite(q.x()) || !std::isfinite(q.y()))
+            continue;
+        if (std::abs(p.y() - q.y()) < 0.5 && std::abs(p.x() - q.x()) >= 0.5) {
+            m_routeLines[route].push_back(int(m_horizontal.size()));
+            m_horizontal.push_back({p.y(), std::min(p.x(), q.x()), std::max(p.x(), q.x()), route});
+        } else if (std::abs(p.x() - q.x()) < 0.5 && std::abs(p.y() - q.y()) >= 0.5) {
+            m_routeLines[route].push_back(-1 - int(m_vertical.size()));
+            m_vertical.push_back({p.x(), std::min(p.y(), q.y()), std::max(p.y(), q.y()), route});
+        }
+    }
+}
+
+void DrawnLines::place(std::size_t line, bool horizontal)
+{
+    const Line &l = horizontal ? m_horizontal[line] : m_vertical[line];
+    std::vector<std::vector<int>> &cells = horizontal ? m_horizontalCells : m_verticalCells;
+    if (horizontal) {
+        const int y = row(l.at);
+        for (int x = column(l.low); x <= column(l.high); ++x)
+            cells[std::size_t(y) * m_columns + x].push_back(int(line));
+    } else {
+        const int x = column(l.at);
+        for (int y = row(l.low); y <= row(l.high); ++y)
+            cells[std::size_t(y) * m_columns + x].push_back(int(line));
+    }
+}
+
+void DrawnLines::replaceRoute(int route, const Route &now)
+{
+    if (route < 0 || std::size_t(route) >= m_routeLines.size() || m_columns == 0)
+        return;
+    // A line taken out stays in its cells but lies nowhere: every test on it fails.
+    for (int i : m_routeLines[route])
+        (i >= 0 ? m_horizontal[std::size_t(i)] : m_vertical[std::size_t(-1 - i)]).at = std::nan("");
+    m_routeLines[route].clear();
+    addLines(route, now);
+    for (int i : m_routeLines[route])
+        place(std::size_t(i >= 0 ? i : -1 - i), i >= 0);
 }
 
 int DrawnLines::column(double x) const

@@ -44,6 +44,10 @@ public:
     // crosses inside, and how long it runs on one line with them.
     void measureStep(const QPointF &a, const QPointF &b, int own, int &crossings, double &shared) const;
 
+    // The route's lines as they now stand, for the searches after it was routed again.
+    // Lines beyond the first routes' bounds count in the grid's border cells.
+    void replaceRoute(int route, const Route &now);
+
 private:
     struct Line
     {
@@ -56,6 +60,8 @@ private:
     int row(double y) const;
     // Lines by grid cell, so that a step looks only at the lines around it.
     void fill(std::vector<std::vector<int>> &cells, const std::vector<Line> &lines, bool horizontal) const;
+    void addLines(int route, const Route &points);
+    void place(std::size_t line, bool horizontal);
 
     std::vector<Line> m_horizontal;
     std::vector<Line> m_vertical;
@@ -66,6 +72,8 @@ private:
     int m_rows = 0;
     std::vector<std::vector<int>> m_horizontalCells; // indices into m_horizontal
     std::vector<std::vector<int>> m_verticalCells;
+    // Per route, its lines: index i of a horizontal line, -1 - i of a vertical one.
+    std::vector<std::vector<int>> m_routeLines;
 };
 
 // While one lives, a long search calls pause every few milliseconds of its work, so that

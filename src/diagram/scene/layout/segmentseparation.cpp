@@ -1,5 +1,6 @@
 #include "segmentseparation.h"
 
+#include "layoutquality.h"
 #include "separationsolver.h"
 
 #include <algorithm>
@@ -635,6 +636,55 @@ private:
     QList<int> m_order;
 };
 
+// The runs' positions across, each group of runs joined through pairs solved on its own:
+// only the groups pressed out of their room take the solver's further attempts.
+std::vector<double> solveByComponent(const std::vector<Run> &runs, const std::vector<int> &order,
+                                     const std::vector<RunPair> &pairs)
+{
+    const int n = int(runs.size());
+    std::vector<int> parent(n);
+    std::iota(parent.begin(), parent.end(), 0);
+    const auto find = [&](int i) {
+        while (parent[i] != i)
+            i = parent[i] = parent[parent[i]];
+        return i;
+    };
+    for (const RunPair &p : pairs)
+        parent[std::max(find(p.first), find(p.second))] = std::min(find(p.first), find(p.second));
+    // Members of each group in the order across, and the pairs of each group.
+    std::vector<int> local(n);
+    std::vector<std::vector<int>> members(n);
+    for (int i : order) {
+        const int root = find(i);
+        local[i] = int(members[root].size());
+        members[root].push_back(i);
+    }
+    std::vector<std::vector<RunPair>> groupPairs(n);
+    for (const RunPair &p : pairs)
+        groupPairs[find(p.first)].push_back({local[p.first], local[p.second]});
+
+    std::vector<double> placed(n);
+    for (int i = 0; i < n; ++i)
+        placed[i] = runs[i].across;
+    for (int root = 0; root < n; ++root) {
+        const std::vector<int> &group = members[root];
+        if (group.size() < 2)
+            continue;
+        std::vector<Run> groupRuns;
+        groupRuns.reserve(group.size());
+        for (int i : group)
+            groupRuns.push_back(runs[i]);
+        std::vector<int> groupOrder(group.size());
+        std::iota(groupOrder.begin(), groupOrder.end(), 0);
+        std::vector<RunPair> &gp = groupPairs[root];
+        std::sort(gp.begin(), gp.end());
+        const std::vector<double> solved = TrackProblem(groupRuns, groupOrder, gp).solve();
+        for (std::size_t k = 0; k < group.size(); ++k)
+            placed[group[k]] = solved[k];
+    }
+    return placed;
+}
+
 // Moves a first or last segment but for its stub to across, with a jog between the two.
 void addJog(routing::Route &route, const Run &run, double across, bool vertical)
 {
@@ -695,7 +745,7 @@ bool separateAlong(QList<routing::Route> &routes, const BoxGrid &grid, bool vert
     for (std::size_t k = 0; k < order.size(); ++k)
         rank[order[k]] = int(k);
     const std::vector<RunPair> pairs = neighbourPairs(runs, rank);
-    const std::vector<double> placed = TrackProblem(runs, order, pairs).solve();
+    const std::vector<double> placed = solveByComponent(runs, order, pairs);
     // Inner runs only change coordinates; jogs and cuts add points, from a route's end
     // backwards so that the indices of those before still hold.
     bool moved = false;
@@ -762,6 +812,46 @@ QList<routing::Route> separateParallelSegments(const QList<routing::Route> &rout
             break;
     }
     return separated;
+}
+
+QList<int> routesSharingTracks(const QList<routing::Route> &routes)
+{
+    struct Piece
+    {
+        double across = 0;
+        double low = 0;
+        double high = 0;
+        int route = 0;
+    };
+    std::vector<int> later;
+    for (const bool vertical : {true, false}) {
+        std::vector<Piece> pieces;
+        for (qsizetype r = 0; r < routes.size(); ++r) {
+            const routing::Route &route = routes[r];
+            for (qsizetype k = 0; k + 1 < route.size(); ++k) {
+                const QPointF &p = route[k];
+                const QPointF &q = route[k + 1];
+                const double low = std::min(alongOf(p, vertical), alongOf(q, vertical));
+                const double high = std::max(alongOf(p, vertical), alongOf(q, vertical));
+                if (std::abs(acrossOf(q, vertical) - acrossOf(p, vertical)) < AxisTolerance && high - low > LongRun)
+                    pieces.push_back({acrossOf(p, vertical), low, high, int(r)});
+            }
+        }
+        std::sort(pieces.begin(), pieces.end(), [](const Piece &a, const Piece &b) {
+            return a.across != b.across ? a.across < b.across : a.route < b.route;
+        });
+        for (std::size_t i = 0; i < pieces.size(); ++i) {
+            for (std::size_t j = i + 1; j < pieces.size() && pieces[j].across - pieces[i].across <= AxisTolerance; ++j) {
+                const Piece &a = pieces[i];
+                const Piece &b = pieces[j];
+                if (a.route != b.route && std::min(a.high, b.high) - std::max(a.low, b.low) > LongRun)
+                    later.push_back(std::max(a.route, b.route));
+            }
+        }
+    }
+    std::sort(later.begin(), later.end());
+    later.erase(std::unique(later.begin(), later.end()), later.end());
+    return QList<int>(later.cbegin(), later.cend());
 }
 
 } // namespace layout

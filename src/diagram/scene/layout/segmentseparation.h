@@ -19,4 +19,8 @@ constexpr double TrackSpacing = 12;
 // routes give the same result.
 QList<routing::Route> separateParallelSegments(const QList<routing::Route> &routes, const QList<QRectF> &boxes);
 
+// Of each two routes with segments on one line (within 0.5) along more than LongRun, the
+// later one's index; ascending, each once.
+QList<int> routesSharingTracks(const QList<routing::Route> &routes);
+
 } // namespace layout
