@@ -415,8 +415,8 @@ void ERScene::autoLayout()
             repairCrossings(*this, edges, turns);
             clock.lap(QStringLiteral("crossing repair"));
 
-            // Among routes of equal worth, the side choice takes the one crossing fewer
-            // of the other edges' lines as they stand after the repair.
+            // The side choice also weighs the other edges' lines a route would cross, as
+            // they stand after the repair.
             EntityVisitSet changedSides;
             const DrawnRoutesScope weighCrossings(drawnEdges(edges));
             for (const QPointer<EdgeItem> &edge : std::as_const(edges)) {

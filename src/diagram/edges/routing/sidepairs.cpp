@@ -126,9 +126,14 @@ AutoRouteChoice chooseAutoRoute(const QRectF &fromRect, const QRectF &toRect, co
     const QList<QRectF> endRects{insetObstacleRect(fromRect), insetObstacleRect(toRect)};
     const AutoRouteContext scoring{obstacles, endRects, fromRect, toRect};
     AutoRouteChoice choice;
-    const auto score = [&](const Route &candidate, EntitySide fromSide, EntitySide toSide) {
+    // Crossings only add to a cost: a route that cannot get under beat without them is not
+    // worth counting them for.
+    const auto score = [&](const Route &candidate, EntitySide fromSide, EntitySide toSide,
+                           double beat = std::numeric_limits<double>::infinity()) {
         const double cost = scoreAutoRoute(scoring, candidate, fromSide, toSide);
-        return drawn ? cost + CrossedLineCost * countCrossedLines(candidate, *drawn, own) : cost;
+        if (!drawn || cost >= beat)
+            return cost;
+        return cost + CrossedLineCost * countCrossedLines(candidate, *drawn, own);
     };
 
     auto isClean = [&](const Route &candidate) {
@@ -148,7 +153,7 @@ AutoRouteChoice chooseAutoRoute(const QRectF &fromRect, const QRectF &toRect, co
 
     const Route onCurrentSides = route(current, fromAnchor, toAnchor);
     if (isClean(onCurrentSides)) {
-        const double c = score(onCurrentSides, current.from, current.to);
+        const double c = score(onCurrentSides, current.from, current.to, currentCost - 0.01);
         if (c + 0.01 < currentCost) {
             bestRoute = onCurrentSides;
             bestCost = c;
@@ -159,7 +164,7 @@ AutoRouteChoice chooseAutoRoute(const QRectF &fromRect, const QRectF &toRect, co
     if (preferred != current) {
         const Route candidate = route(preferred, std::nullopt, std::nullopt);
         if (isClean(candidate)) {
-            const double c = score(candidate, preferred.from, preferred.to);
+            const double c = score(candidate, preferred.from, preferred.to, bestCost - 8);
             if (c + 8 < bestCost) {
                 bestRoute = candidate;
                 bestSides = preferred;
@@ -176,7 +181,7 @@ AutoRouteChoice chooseAutoRoute(const QRectF &fromRect, const QRectF &toRect, co
             const Route candidate = route(sides, std::nullopt, std::nullopt);
             if (!isClean(candidate))
                 continue;
-            const double c = score(candidate, i, j);
+            const double c = score(candidate, i, j, bestCost - 12);
             if (c + 12 < bestCost) {
                 bestRoute = candidate;
                 bestSides = sides;
