@@ -66,6 +66,7 @@ private slots:
     void doesNotOfferAClaimedRowTwice();
     void defaultsThePrimaryKey();
     void foreignKeyEdgesJoinTheRowsEntity();
+    void manyEntitiesKeepTheirOrderAndRows();
 };
 
 void TestMermaidDocument::writesTheDocumentShape()
@@ -251,6 +252,51 @@ void TestMermaidDocument::foreignKeyEdgesJoinTheRowsEntity()
             }
         }
     }
+}
+
+// Enough rows for the objects to be made in runs on several threads, most of them in the
+// first entities, as a text of repeated short names gives them.
+void TestMermaidDocument::manyEntitiesKeepTheirOrderAndRows()
+{
+    QList<MermaidEntity> entities;
+    for (int e = 0; e < 40000; ++e) {
+        MermaidEntity entity;
+        entity.name = entity.alias = QStringLiteral("e%1").arg(e);
+        const int rows = e < 10 ? 5000 : e % 3;
+        for (int a = 0; a < rows; ++a) {
+            MermaidAttribute attribute;
+            attribute.name = QStringLiteral("e%1_c%2").arg(e).arg(a);
+            attribute.type = QStringLiteral("int");
+            entity.attributes.append(attribute);
+        }
+        entities.append(entity);
+    }
+    entities[39998].attributes[0].isForeignKey = true;
+    MermaidRelationship relationship;
+    relationship.fromEntity = 7;
+    relationship.toEntity = 39998;
+    const QJsonObject document = buildMermaidDiagramJson(entities, {relationship});
+
+    const QJsonArray objects = document.value("entities").toArray();
+    QCOMPARE(objects.size(), entities.size());
+    QStringList mismatches;
+    for (int e = 0; e < objects.size(); ++e) {
+        const QJsonObject object = objects.at(e).toObject();
+        const QJsonArray rows = object.value("attributes").toArray();
+        QStringList names;
+        for (const QJsonValue &row : rows)
+            names.append(row.toObject().value("name").toString());
+        QStringList expected;
+        for (const MermaidAttribute &attribute : entities.at(e).attributes)
+            expected.append(attribute.name);
+        if (object.value("title").toString() != entities.at(e).alias || names != expected
+            || object.value("x").toDouble() != (e % 200) * 320 + 60 || object.value("y").toDouble() != (e / 200) * 240 + 60)
+            mismatches.append(entities.at(e).alias);
+    }
+    QCOMPARE(mismatches, QStringList());
+    const QJsonObject keyRow = objects.at(39998).toObject().value("attributes").toArray().first().toObject();
+    QCOMPARE(keyRow.value("fkEdgeId").toString(),
+             document.value("edges").toArray().first().toObject().value("id").toString());
 }
 
 QTEST_GUILESS_MAIN(TestMermaidDocument)
