@@ -198,7 +198,14 @@ WordReading readCells(CellMatcher &matcher, double first, int right, double pitc
         const double origin = first + k * pitch;
         if (origin > right)
             break;
-        const CellFit cell = matcher.fit(origin);
+        // Each letter may settle a quarter pixel either way of the word's grid: the grey of
+        // its edges after thresholding does not always follow its exact position.
+        CellFit cell = matcher.fit(origin);
+        for (double nudge : {-0.25, 0.25}) {
+            const CellFit other = matcher.fit(origin + nudge);
+            if (other.differing < cell.differing)
+                cell = other;
+        }
         reading.text.append(cell.character);
         reading.differing += cell.differing;
         reading.inked += cell.inked;
