@@ -22,6 +22,8 @@ constexpr int EndMergeDistance = 12;
 constexpr int SpurLength = 8;
 // Junctions this close together are one: the thinned crossing of two thick lines.
 constexpr int JunctionMergeLength = 4;
+// The arcs of a circle marker between the junctions on it are at most this long.
+constexpr int RingArcLength = 20;
 // How far along a line its direction at a junction is measured.
 constexpr int ArmSample = 12;
 constexpr int ArmSkip = 2;
@@ -523,6 +525,33 @@ void Network::mergeJunctions()
         const int a = findRoot(m_nodeParent, chain.from);
         const int b = findRoot(m_nodeParent, chain.to);
         chain.removed = true;
+        if (a != b)
+            m_nodeParent[size_t(std::max(a, b))] = std::min(a, b);
+    }
+    // A small ring of short lines between junctions is a circle marker the line runs through:
+    // it is one junction, or a line entering it would run round the ring.
+    std::vector<int> group(m_nodeParent.size());
+    std::iota(group.begin(), group.end(), 0);
+    std::vector<uchar> ring(m_nodeParent.size(), 0);
+    const auto isArc = [&](const Chain &chain) {
+        return !chain.removed && !isEnd(chain.from) && !isEnd(chain.to) && int(chain.cells.size()) <= RingArcLength;
+    };
+    for (const Chain &chain : m_chains) {
+        if (!isArc(chain))
+            continue;
+        const int a = findRoot(group, findRoot(m_nodeParent, chain.from));
+        const int b = findRoot(group, findRoot(m_nodeParent, chain.to));
+        if (a == b)
+            ring[size_t(a)] = 1;
+        else
+            group[size_t(std::max(a, b))] = std::min(a, b);
+    }
+    for (Chain &chain : m_chains) {
+        if (!isArc(chain) || !ring[size_t(findRoot(group, findRoot(m_nodeParent, chain.from)))])
+            continue;
+        chain.removed = true;
+        const int a = findRoot(m_nodeParent, chain.from);
+        const int b = findRoot(m_nodeParent, chain.to);
         if (a != b)
             m_nodeParent[size_t(std::max(a, b))] = std::min(a, b);
     }

@@ -413,6 +413,6 @@ bool detectRasterBoxes(const QImage &picture, RecognizedDiagram &out)
         // The hook reads the picture itself; boxes are in the pixels of the working image.
         recognizeBoxTexts(out.entities, hooked, picture.size(), QRectF(QPointF(0, 0), QSizeF(working.size())));
     }
-    out.links = traceConnectors(working, boxes);
+    out.links = traceConnectors(joinDashes(working, boxes), boxes);
     return true;
 }

@@ -193,6 +193,11 @@ QList<QRectF> regionCandidates(const QList<QRect> &regions);
 // are separate connectors, and boxes whose borders lie close are not linked for that.
 QList<RecognizedLink> traceConnectors(const QImage &working, const QList<QRectF> &boxes);
 
+// The working image with the gaps of dashed lines outside the boxes inked: from each end of
+// a short piece of ink, the next piece or a box's border straight ahead within a few pixels
+// is joined to it.
+QImage joinDashes(const QImage &working, const QList<QRectF> &boxes);
+
 // The boxes whose border is kept out of connectors: those with ink inside (a title, rows).
 // A box with nothing inside is as likely background closed off where lines cross, whose
 // "border" is the lines themselves.

@@ -180,6 +180,8 @@ private slots:
     void connectors();
     void forkMarksTheManyEnd_data();
     void forkMarksTheManyEnd();
+    void dashedLines_data();
+    void dashedLines();
     void connectorStageMatchesThePlainLoop();
     void linksAreBounded();
     void picturesWithoutBoxes_data();
@@ -448,6 +450,51 @@ void TestRasterBoxes::forkMarksTheManyEnd()
     QCOMPARE(links.size(), qsizetype(1));
     QCOMPARE(links.first().oneIndex, oneIndex);
     QCOMPARE(links.first().manyIndex, manyIndex);
+}
+
+void TestRasterBoxes::dashedLines_data()
+{
+    QTest::addColumn<QImage>("working");
+    QTest::addColumn<Rects>("boxes");
+    QTest::addColumn<Pairs>("links");
+    const QRect a(20, 20, 100, 80);
+    const QRect b(250, 150, 100, 80);
+    const QRect beside(250, 20, 100, 80);
+    // Dashes 9 pixels long with gaps of 6, as a view's link comes out of the closing passes.
+    const auto dashes = [](QImage &working, const QPoint &from, const QPoint &to) {
+        const QPoint step((to.x() > from.x()) - (to.x() < from.x()), (to.y() > from.y()) - (to.y() < from.y()));
+        int i = 0;
+        for (QPoint p = from; p != to; p += step, ++i) {
+            if (i % 15 < 9)
+                ink(working, p.x(), p.y(), 2, 2);
+        }
+    };
+    QImage straight = blankWorking(401, 301);
+    outline(straight, a);
+    outline(straight, beside);
+    dashes(straight, QPoint(120, 60), QPoint(250, 60));
+    QTest::newRow("straight") << straight << Rects{QRectF(a), QRectF(beside)} << Pairs{{0, 1}};
+    QImage cornered = blankWorking(401, 301);
+    outline(cornered, a);
+    outline(cornered, b);
+    dashes(cornered, QPoint(120, 60), QPoint(300, 60));
+    dashes(cornered, QPoint(300, 60), QPoint(300, 150));
+    QTest::newRow("round a corner") << cornered << Rects{QRectF(a), QRectF(b)} << Pairs{{0, 1}};
+    // Marks scattered in the open are no line.
+    QImage scattered = blankWorking(401, 301);
+    outline(scattered, a);
+    outline(scattered, b);
+    for (int i = 0; i < 6; ++i)
+        ink(scattered, 150 + i * 17, 110 + (i % 2) * 14, 6, 3);
+    QTest::newRow("scattered marks") << scattered << Rects{QRectF(a), QRectF(b)} << Pairs{};
+}
+
+void TestRasterBoxes::dashedLines()
+{
+    QFETCH(QImage, working);
+    QFETCH(Pairs, links);
+    QFETCH(Rects, boxes);
+    QCOMPARE(unorderedPairsOf(traceConnectors(joinDashes(working, boxes), boxes)), links);
 }
 
 void TestRasterBoxes::connectorStageMatchesThePlainLoop()
