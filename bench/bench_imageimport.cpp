@@ -181,14 +181,24 @@ void runRasterRoute(const QString &path)
     bench::report(QStringLiteral("  picture"), QStringLiteral("%1 x %2").arg(picture.width()).arg(picture.height()));
     const QImage working = timed(QStringLiteral("binarizeImage"), [&] { return binarizeImage(picture); });
     const QImage outside = timed(QStringLiteral("outside fill"), [&] { return outsideMask(working); });
-    const QList<QRect> regions = timed(QStringLiteral("findRegions"), [&] { return findRegions(working, outside); });
-    const QList<QRectF> boxes =
-        timed(QStringLiteral("mergeRectangles"), [&] { return mergeRectangles(regionCandidates(regions)); });
+    QList<int> pixelCounts;
+    const QList<QRect> regions =
+        timed(QStringLiteral("findRegions"), [&] { return findRegions(working, outside, &pixelCounts); });
+    // The regions the route keeps: no loops beside boxes, no empty strays, no enclosures.
+    const QList<QRect> kept = timed(QStringLiteral("region filters"), [&] {
+        return withoutEnclosingRegions(withoutStrayEmptyRegions(working, withoutLoopRegions(regions, pixelCounts)));
+    });
+    const QList<QRectF> boxes = timed(QStringLiteral("mergeRectangles"), [&] {
+        QList<QRectF> candidates = regionCandidates(kept);
+        joinStackedBoxes(candidates);
+        return mergeRectangles(candidates);
+    });
     bench::report(QStringLiteral("  regions, boxes"), QStringLiteral("%1, %2").arg(regions.size()).arg(boxes.size()));
     // Text is read from the picture before the closing, as the route reads it.
     timedText(timed(QStringLiteral("thresholdImage"), [&] { return thresholdImage(picture); }), boxes);
+    const QImage joined = timed(QStringLiteral("joinDashes"), [&] { return joinDashes(working, boxes); });
     const QList<RecognizedLink> links =
-        timed(QStringLiteral("connectors"), [&] { return traceConnectors(working, boxes); });
+        timed(QStringLiteral("connectors"), [&] { return traceConnectors(joined, boxes); });
     bench::report(QStringLiteral("  links"), QString::number(links.size()));
     RecognizedDiagram diagram;
     const bool found = timed(QStringLiteral("detectRasterBoxes, whole route (target 20000)"),
