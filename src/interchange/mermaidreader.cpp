@@ -491,13 +491,19 @@ public:
             if (text.at(i) == u'\n')
                 lineStarts.append(i + 1);
         }
+        unreadMarks.fill(false, lineStarts.size());
     }
 
     // Marks the line holding pos as one that could not be read (0-based, in the body).
     void markUnread(int pos)
     {
         const auto after = std::upper_bound(lineStarts.cbegin(), lineStarts.cend(), qMax(0, pos));
-        unreadLines.insert(int(after - lineStarts.cbegin()) - 1);
+        const int line = int(after - lineStarts.cbegin()) - 1;
+        if (!unreadMarks.at(line)) {
+            unreadMarks[line] = true;
+            ++unreadLines;
+            firstUnread = firstUnread < 0 ? line : qMin(firstUnread, line);
+        }
     }
 
     void run(int pos)
@@ -519,7 +525,10 @@ public:
 
     MermaidEntityTable table;
     QList<MermaidRelationship> relationships;
-    QSet<int> unreadLines;
+    // Lines not read, marked once each: a text of garbage marks most of its lines.
+    QList<bool> unreadMarks;
+    int unreadLines = 0;
+    int firstUnread = -1;
 
 private:
     int lineEnd(int pos) const
@@ -872,11 +881,8 @@ bool readMermaidText(const QString &text, QList<MermaidEntity> *entities,
         return false;
     }
     if (report) {
-        report->unreadLines = int(reader.unreadLines.size());
-        report->firstUnreadLine = reader.unreadLines.isEmpty()
-                                      ? 0
-                                      : firstLine + *std::min_element(reader.unreadLines.cbegin(),
-                                                                      reader.unreadLines.cend());
+        report->unreadLines = reader.unreadLines;
+        report->firstUnreadLine = reader.firstUnread < 0 ? 0 : firstLine + reader.firstUnread;
     }
     if (entities)
         *entities = std::move(reader.table.entities);
