@@ -56,6 +56,7 @@ private slots:
     void nestedBatchKeepsTheOuterOne();
     void nestedTimerHoldKeepsTheOuterOne();
     void nestedObstacleIndexKeepsTheOuterOne();
+    void hubDragRoutesAsTheSceneWalkDoes_data();
     void hubDragRoutesAsTheSceneWalkDoes();
 
 private:
@@ -289,18 +290,28 @@ void tst_EdgeItemRerouting::nestedObstacleIndexKeepsTheOuterOne()
     edgetest::clearScene(&other);
 }
 
+void tst_EdgeItemRerouting::hubDragRoutesAsTheSceneWalkDoes_data()
+{
+    QTest::addColumn<int>("rings");
+    // Past 64 edges a drag step keeps clear of the boxes near the two ends only.
+    QTest::newRow("12 edges") << 1;
+    QTest::newRow("72 edges, near the ends while dragged") << 6;
+}
+
 void tst_EdgeItemRerouting::hubDragRoutesAsTheSceneWalkDoes()
 {
+    QFETCH(int, rings);
     // A hub with spokes all round, some behind walls, dragged with one of the walls far
     // enough for slots to change sides. The drag steps and the release answer obstacle
     // look-ups from an index; every route must be the one the walk over the scene gives.
     EntityItem *hub = addBox(m_scene, "hub", QPointF(0, 0));
     QList<EdgeItem *> edges;
-    for (int i = 0; i < 12; ++i) {
-        const double angle = i * 6.283185307179586 / 12;
-        const QPointF at(700 * std::cos(angle), 500 * std::sin(angle));
+    for (int i = 0; i < 12 * rings; ++i) {
+        const double angle = (i % 12) * 6.283185307179586 / 12 + (i / 12) * 0.09;
+        const double reach = 1 + (i / 12) * 0.6;
+        const QPointF at(700 * reach * std::cos(angle), 500 * reach * std::sin(angle));
         EntityItem *spoke = addBox(m_scene, QStringLiteral("spoke_%1").arg(i), at);
-        if (i % 3 == 0)
+        if (i % 3 == 0 && i < 12)
             addBox(m_scene, QStringLiteral("wall_%1").arg(i), at * 0.55)->setSelected(i == 3);
         edges.append(addEdge(m_scene, spoke, hub));
     }
@@ -340,7 +351,8 @@ void tst_EdgeItemRerouting::hubDragRoutesAsTheSceneWalkDoes()
         edgetest::sendSceneMouse(m_scene, QEvent::GraphicsSceneMouseMove, at, Qt::LeftButton, Qt::LeftButton);
         EdgeItem::flushPendingReroutes();
         const QList<QList<QPointF>> quick = routes();
-        QCOMPARE(walked(true), quick);
+        if (rings == 1)
+            QCOMPARE(walked(true), quick);
     }
     edgetest::sendSceneMouse(m_scene, QEvent::GraphicsSceneMouseRelease, at, Qt::LeftButton, Qt::NoButton);
     QVERIFY(!EdgeItem::isBatchMode());

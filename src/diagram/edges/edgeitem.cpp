@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QPainterPath>
 #include <QPen>
+#include <QPointer>
 #include <QHash>
 #include <QTimer>
 #include <QUuid>
@@ -20,6 +21,8 @@
 namespace {
 
 constexpr int RerouteIntervalMs = 33;
+// More quick re-routes than this in one shot are a drag of a hub or of a large selection.
+constexpr qsizetype ManyQuickReroutes = 64;
 
 // Edges waiting for a re-route, in the order they were first asked for, so that two runs
 // serve them alike. Removing an edge leaves a hole that serving skips.
@@ -44,6 +47,8 @@ public:
     }
 
     bool contains(EdgeItem *edge) const { return m_index.contains(edge); }
+    // How many edges still wait.
+    qsizetype size() const { return m_index.size(); }
 
     // The scene of the first edge still waiting that is in one.
     const QGraphicsScene *firstScene() const
@@ -102,6 +107,10 @@ struct RerouteControls
     QList<EdgeQueue *> beingServed;
     QTimer *rerouteTimer = nullptr;
     bool rerouteTimerHeld = false;
+    // The boxes of the scene being dragged in, topmost first, taken at the batch's first
+    // quick re-route: the scene lists them only by sorting every row and slot.
+    const QGraphicsScene *boxesScene = nullptr;
+    QList<QPointer<EntityItem>> boxes;
 };
 
 RerouteControls &controls()
@@ -122,6 +131,28 @@ QTimer *rerouteTimer()
                          &EdgeItem::flushPendingReroutes, Qt::DirectConnection);
     }
     return c.rerouteTimer;
+}
+
+// The boxes of scene, topmost first, as the batch took them; while a batch lasts boxes
+// are moved, not added or restacked.
+QList<EntityItem *> batchBoxes(const QGraphicsScene *scene)
+{
+    RerouteControls &c = controls();
+    if (c.boxesScene != scene || c.batchHolds == 0) {
+        c.boxes.clear();
+        const QList<EntityItem *> boxes = EntityObstacleIndex::boxesOf(scene);
+        for (EntityItem *box : boxes)
+            c.boxes.append(box);
+        c.boxesScene = c.batchHolds > 0 ? scene : nullptr;
+        return boxes;
+    }
+    QList<EntityItem *> boxes;
+    boxes.reserve(c.boxes.size());
+    for (const QPointer<EntityItem> &box : std::as_const(c.boxes)) {
+        if (box && box->scene() == scene)
+            boxes.append(box);
+    }
+    return boxes;
 }
 
 // Serves every edge of queue one at a time, so an edge destroyed meanwhile (it removes
@@ -289,6 +320,8 @@ void EdgeItem::setBatchMode(bool on)
         c.rerouteTimer->stop();
         flushPendingReroutes();
     }
+    c.boxesScene = nullptr;
+    c.boxes.clear();
     if (c.discardPendingReroutes)
         c.deferredReroutes.clear();
     else
@@ -346,8 +379,11 @@ void EdgeItem::flushPendingReroutes()
     EdgeQueue &pending = controls().pendingReroutes;
     const QGraphicsScene *scene = pending.firstScene();
     const bool fresh = scene && !obstacleIndexFor(scene);
-    const EntityObstacleIndex index(scene, fresh ? EntityObstacleIndex::boxesOf(scene) : QList<EntityItem *>());
+    const EntityObstacleIndex index(scene, fresh ? batchBoxes(scene) : QList<EntityItem *>());
     const ObstacleIndexScope useIndex(fresh ? &index : obstacleIndex());
+    // The edges of a hub would each weigh every box on their way: during the drag they
+    // keep clear of the boxes near their ends only.
+    const FlagGuard nearEnds(s_nearEndsOnly, s_nearEndsOnly || pending.size() > ManyQuickReroutes);
     serveAll(pending, [](EdgeItem *edge) { edge->rerouteStraightWhenAligned(); });
 }
 

@@ -199,6 +199,9 @@ private:
     // Set while the quick re-routes of a drag run: routes then skip the search around
     // boxes.
     static bool s_routeSearchHeld;
+    // Set while the quick re-routes of a drag with many edges run: each route then steers
+    // clear of the boxes around its two ends only, and the release routes it in full.
+    static bool s_nearEndsOnly;
 
     // The last search around boxes, for the ends it was made for, over the obstacle index
     // with this serial (0: none); the layout routes most edges more than once over fixed

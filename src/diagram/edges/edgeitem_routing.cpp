@@ -21,12 +21,15 @@ namespace {
 constexpr double AxisTolerance = 0.5;
 constexpr double CornerRadius = 10;
 constexpr double CorridorMargin = 2;
+// How far around its two boxes a quick re-route of a drag with many edges looks for boxes.
+constexpr double NearEndsReach = 160;
 
 bool fullObstacleWalk = false;
 
 } // namespace
 
 bool EdgeItem::s_routeSearchHeld = false;
+bool EdgeItem::s_nearEndsOnly = false;
 
 namespace {
 
@@ -88,7 +91,18 @@ QList<QRectF> EdgeItem::obstacleRects() const
     // Only boxes near the two ends can change the route; asking the scene's index for them
     // spares the walk over every row and slot of a large diagram.
     const edgeroute::EdgeEnds ends = endsOf(*this);
-    return obstaclesIn(routing::pairObstacleRegion(ends.fromRect, ends.toRect, ends.fromAnchor, ends.toAnchor));
+    const QList<QRectF> obstacles =
+        obstaclesIn(routing::pairObstacleRegion(ends.fromRect, ends.toRect, ends.fromAnchor, ends.toAnchor));
+    if (!s_nearEndsOnly)
+        return obstacles;
+    const QRectF nearFrom = ends.fromRect.adjusted(-NearEndsReach, -NearEndsReach, NearEndsReach, NearEndsReach);
+    const QRectF nearTo = ends.toRect.adjusted(-NearEndsReach, -NearEndsReach, NearEndsReach, NearEndsReach);
+    QList<QRectF> near;
+    for (const QRectF &o : obstacles) {
+        if (o.intersects(nearFrom) || o.intersects(nearTo))
+            near.append(o);
+    }
+    return near;
 }
 
 QList<QRectF> EdgeItem::obstaclesIn(const QRectF &region) const

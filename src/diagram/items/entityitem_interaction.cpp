@@ -16,6 +16,7 @@
 #include <QGraphicsView>
 #include <QMenu>
 #include <QPointer>
+#include <QSet>
 #include <QtDebug>
 
 // --- title ----------------------------------------------------------------------------------
@@ -550,22 +551,34 @@ void EntityItem::mouseReleaseEvent(QGraphicsSceneMouseEvent *event)
     QGraphicsScene *s = scene();
     const bool discard = selectionHasInnerEdges(s);
     // The boxes stay put from here on: one index answers the obstacle look-ups of every
-    // re-route below, and a search repeated for unchanged ends is answered from the edge's memo.
+    // re-route below.
     const bool fresh = s && !EdgeItem::obstacleIndexFor(s);
     const EntityObstacleIndex obstacles(s, fresh ? EntityObstacleIndex::boxesOf(s) : QList<EntityItem *>());
     const ObstacleIndexScope useObstacles(fresh ? &obstacles : EdgeItem::obstacleIndex());
-    m_batchModeStarted = false;
-    EdgeItem::setBatchMode(false);
 
     // Each edge once, in the order of the moved boxes and of each box's edge list.
     const QList<EntityItem *> moved = selectedEntityItems(s);
     QList<QPointer<EdgeItem>> movedEdges;
+    QSet<EdgeItem *> listed;
     for (EntityItem *entity : moved) {
         for (EdgeItem *edge : qAsConst(entity->edges)) {
-            if (edge && !movedEdges.contains(edge))
+            if (edge && !listed.contains(edge)) {
+                listed.insert(edge);
                 movedEdges.append(edge);
+            }
         }
     }
+    // Routed below once their slots face the right way; a full re-route at the end of the
+    // batch as well would be thrown away.
+    if (!discard) {
+        for (const QPointer<EdgeItem> &edge : qAsConst(movedEdges)) {
+            if (edge->from != edge->to && !edge->manualRoute)
+                edge->forgetQueuedReroutes();
+        }
+    }
+    m_batchModeStarted = false;
+    EdgeItem::setBatchMode(false);
+
     for (const QPointer<EdgeItem> &edge : qAsConst(movedEdges)) {
         if (edge && edge->from != edge->to)
             edge->reassignSlotsIfSideChanged();
