@@ -56,6 +56,8 @@ private slots:
     void sceneRectGrowsAroundItems();
     void gridFromTilesPaintsAsLines_data();
     void gridFromTilesPaintsAsLines();
+    void viewportSkipsItsFillOnlyUnderOpaqueBackground_data();
+    void viewportSkipsItsFillOnlyUnderOpaqueBackground();
     void sceneRectGrowsAsAroundEveryItem_data();
     void sceneRectGrowsAsAroundEveryItem();
     void gridStandsEveryTwentyUnits();
@@ -514,6 +516,59 @@ void tst_ERScene::gridFromTilesPaintsAsLines()
     QCOMPARE(tiles.size(), lines.size());
     QVERIFY(tiles == lines);
     QVERIFY(tiles.pixelColor(10, 10) != QColor(Qt::black));
+}
+
+void tst_ERScene::viewportSkipsItsFillOnlyUnderOpaqueBackground_data()
+{
+    QTest::addColumn<double>("zoom");
+    QTest::addColumn<int>("alpha");     // of the background override; -1 for the theme's own
+    QTest::addColumn<int>("thenAlpha"); // the override changed to before the second paint
+    QTest::newRow("theme background, cells from a tile") << 1.0 << -1 << -1;
+    QTest::newRow("theme background, lines at zoom 1.37") << 1.37 << -1 << -1;
+    QTest::newRow("opaque override") << 0.75 << 255 << 255;
+    QTest::newRow("translucent override") << 1.0 << 90 << 90;
+    QTest::newRow("opaque, then translucent") << 1.0 << 255 << 90;
+    QTest::newRow("translucent, then opaque") << 1.37 << 90 << 255;
+}
+
+// The viewport leaves out its own fill where the scene covers every pixel: what shows is
+// the same as with the fill, and nothing of what lay there before shows through.
+void tst_ERScene::viewportSkipsItsFillOnlyUnderOpaqueBackground()
+{
+    QFETCH(double, zoom);
+    QFETCH(int, alpha);
+    QFETCH(int, thenAlpha);
+    ERScene scene;
+    auto *box = new QGraphicsRectItem(0, 0, 120, 80);
+    box->setBrush(Qt::darkCyan);
+    scene.addItem(box);
+    ERView view;
+    view.setScene(&scene);
+    view.resize(403, 301);
+    view.setZoom(zoom);
+    view.horizontalScrollBar()->setValue(view.horizontalScrollBar()->value() + 7);
+    const auto setOverride = [&](int a) {
+        scene.backgroundOverrideEnabled = a >= 0;
+        scene.backgroundOverrideColor = QColor(200, 120, 40, std::max(a, 0));
+    };
+    // Over magenta, so that a pixel nobody painted shows.
+    const auto render = [&] {
+        QImage image(view.viewport()->size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::magenta);
+        view.viewport()->render(&image);
+        return image;
+    };
+    setOverride(alpha);
+    render();
+    setOverride(thenAlpha);
+    const QImage painted = render();
+    QCOMPARE(view.viewport()->testAttribute(Qt::WA_OpaquePaintEvent), thenAlpha < 0 || thenAlpha == 255);
+
+    // The same view painted as a plain viewport paints: its fill first.
+    view.viewport()->setAttribute(Qt::WA_OpaquePaintEvent, false);
+    const QImage filled = render();
+    QCOMPARE(painted.size(), filled.size());
+    QVERIFY(painted == filled);
 }
 
 void tst_ERScene::sceneRectGrowsAsAroundEveryItem_data()

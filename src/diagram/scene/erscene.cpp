@@ -442,9 +442,10 @@ void ERScene::resetTransientStateSilently()
 
 namespace {
 
-// Fills rect with the background and draws the grid lines that stand in it.
+// Fills rect with the background and draws the grid lines that stand in it. The lines
+// start no earlier than linesFrom (for a caller that clips away what lies before it).
 void paintGridArea(QPainter *painter, const QRectF &rect, const QColor &background, const QColor &grid,
-                   bool withGrid)
+                   bool withGrid, const QPointF &linesFrom = QPointF(-qInf(), -qInf()))
 {
     painter->fillRect(rect, background);
     if (!withGrid)
@@ -472,13 +473,13 @@ void paintGridArea(QPainter *painter, const QRectF &rect, const QColor &backgrou
         const double x = x0 + double(i) * ERScene::GridSize;
         if (!(x < right))
             break;
-        lines.append(QLineF(x, top, x, bottom));
+        lines.append(QLineF(x, std::max(top, linesFrom.y()), x, bottom));
     }
     for (int i = 0;; ++i) {
         const double y = y0 + double(i) * ERScene::GridSize;
         if (!(y < bottom))
             break;
-        lines.append(QLineF(left, y, right, y));
+        lines.append(QLineF(std::max(left, linesFrom.x()), y, right, y));
     }
     painter->setPen(QPen(grid));
     painter->drawLines(lines.constData(), int(lines.size()));
@@ -552,16 +553,25 @@ bool ERScene::paintGridFromTile(QPainter *painter, const QRectF &rect, const QCo
 
     // The lines stop short of the rectangle's right and bottom edges; a line standing
     // just beyond them is not drawn, and the strips along them are painted line by line.
+    // Lines across a strip start a cell before it, their start clipped away: drawn from
+    // the far side of the rectangle they would be rasterised over its whole length.
     const double strip = (2.0 + std::ceil(scale)) / scale;
     const QRectF rightStrip(rect.right() - strip, rect.top(), strip, rect.height());
     const QRectF bottomStrip(rect.left(), rect.bottom() - strip, rect.width(), strip);
     for (const QRectF &edge : {rightStrip, bottomStrip}) {
         painter->save();
         painter->setClipRect(edge, Qt::IntersectClip);
-        paintGridArea(painter, rect, background, grid, true);
+        paintGridArea(painter, rect, background, grid, true, edge.topLeft() - QPointF(GridSize, GridSize));
         painter->restore();
     }
     return true;
+}
+
+bool ERScene::paintsOpaqueBackground() const
+{
+    const QColor background
+        = backgroundOverrideEnabled ? backgroundOverrideColor : ThemeManager::instance()->colors().background;
+    return background.alpha() == 255;
 }
 
 void ERScene::drawBackground(QPainter *painter, const QRectF &rect)

@@ -132,6 +132,9 @@ public:
     // pixels; off, it is always drawn line by line (to compare the two).
     static void setGridTilesEnabled(bool on) { s_gridTiles = on; }
 
+    // Whether drawBackground covers every pixel it is asked for with an opaque colour.
+    bool paintsOpaqueBackground() const;
+
 signals:
     void textStyleDialogRequested();
     void groupStyleDialogRequested();

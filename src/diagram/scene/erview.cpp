@@ -1,5 +1,6 @@
 #include "erview.h"
 
+#include "erscene.h"
 #include "singlelinetextitem.h"
 
 #include <QDropEvent>
@@ -7,6 +8,7 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPointingDevice>
 #include <QScrollBar>
 #include <QWheelEvent>
@@ -266,6 +268,23 @@ bool ERView::focusNextPrevChild(bool next)
 }
 
 // --- explorer drops --------------------------------------------------------------------------
+
+// An opaque scene background covers the whole viewport, so the viewport's own fill under
+// it is skipped: at 4K that fill costs as much as the rest of a repaint. The choice holds
+// from one paint to the next; a paint that finds it stale fills as the viewport would.
+void ERView::paintEvent(QPaintEvent *event)
+{
+    const auto *erScene = qobject_cast<const ERScene *>(scene());
+    const bool covered = erScene && erScene->paintsOpaqueBackground() && backgroundBrush().style() == Qt::NoBrush;
+    QWidget *area = viewport();
+    if (!covered && area->testAttribute(Qt::WA_OpaquePaintEvent)) {
+        QPainter painter(area);
+        painter.fillRect(area->rect(), area->palette().brush(area->backgroundRole()));
+    }
+    QGraphicsView::paintEvent(event);
+    if (area->testAttribute(Qt::WA_OpaquePaintEvent) != covered)
+        area->setAttribute(Qt::WA_OpaquePaintEvent, covered);
+}
 
 bool ERView::viewportEvent(QEvent *event)
 {

@@ -71,6 +71,7 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     bool focusNextPrevChild(bool next) override;
     bool viewportEvent(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     // The scene's focus item when it is an in-place editor that is editing.
