@@ -30,14 +30,7 @@ void layoutStall()
     QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
 
     bench::ShownScene shown;
-    diagramgenerator::DiagramPlan plan;
-    plan.columns = 50;
-    plan.rows = 40;
-    plan.views = 100;
-    plan.edges = 3000;
-    plan.selfRelationships = 30;
-    plan.viewLinks = 100;
-    plan.seed = 20261211;
+    const diagramgenerator::DiagramPlan plan = diagramgenerator::largeDiagramPlan(20261211);
     // The edges are left unrouted: the layout routes every one of them anyway.
     diagramgenerator::buildDiagram(&shown.scene, plan);
     shown.waitForPaint();

@@ -66,14 +66,7 @@ double median(QList<double> values)
 QJsonObject generatedDocument(int *routedOnLoad)
 {
     ERScene scene;
-    diagramgenerator::DiagramPlan plan;
-    plan.columns = 50;
-    plan.rows = 40;
-    plan.views = 100;
-    plan.edges = 3000;
-    plan.selfRelationships = 30;
-    plan.viewLinks = 100;
-    plan.seed = 20261210;
+    const diagramgenerator::DiagramPlan plan = diagramgenerator::largeDiagramPlan(20261210);
     const diagramgenerator::Diagram diagram = diagramgenerator::buildDiagram(&scene, plan);
     // Lets the scene rectangle grow around the boxes before the router asks the index.
     QCoreApplication::processEvents();

@@ -2,6 +2,7 @@
 
 #include "boundedfile.h"
 #include "importids.h"
+#include "parallelruns.h"
 #include "stringtable.h"
 
 #include <QByteArrayView>
@@ -633,16 +634,7 @@ bool readRootInPieces(const QByteArray &xml, QList<DrawioCell> *cells)
         piece.growth = cellReader.placeholderGrowth();
         piece.readWhole = !reader.hasError() && !cellReader.placeholdersExhausted();
     };
-    QList<QThread *> workers;
-    for (qsizetype i = 1; i < results.size(); ++i) {
-        workers.append(QThread::create(readPiece, i));
-        workers.last()->start();
-    }
-    readPiece(0);
-    for (QThread *worker : std::as_const(workers)) {
-        worker->wait();
-        delete worker;
-    }
+    runInParallel(int(results.size()), readPiece);
 
 
     qsizetype growth = 0;

@@ -2,6 +2,7 @@
 
 #include "boundedfile.h"
 #include "importids.h"
+#include "parallelruns.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -1039,16 +1040,7 @@ QJsonObject buildMermaidDiagramJson(const QList<MermaidEntity> &entities,
         for (int e = runStarts.at(run); e < runStarts.at(run + 1); ++e)
             objects[e] = entityObject(e);
     };
-    QList<QThread *> workers;
-    for (int run = 1; run < threads; ++run) {
-        workers.append(QThread::create(makeRun, run));
-        workers.last()->start();
-    }
-    makeRun(0);
-    for (QThread *worker : std::as_const(workers)) {
-        worker->wait();
-        delete worker;
-    }
+    runInParallel(threads, makeRun);
     QJsonArray entityArray;
     for (QJsonObject &object : objects) {
         entityArray.append(object);

@@ -42,4 +42,19 @@ struct Diagram
 // foreign-key rows and without a route.
 Diagram buildDiagram(QGraphicsScene *scene, const DiagramPlan &plan);
 
+// The large diagram the load and layout benches share: 2,000 boxes in a 50 x 40 grid (100
+// of them views), 3,000 edges with 30 self relationships and 100 view links.
+inline DiagramPlan largeDiagramPlan(std::uint64_t seed)
+{
+    DiagramPlan plan;
+    plan.columns = 50;
+    plan.rows = 40;
+    plan.views = 100;
+    plan.edges = 3000;
+    plan.selfRelationships = 30;
+    plan.viewLinks = 100;
+    plan.seed = seed;
+    return plan;
+}
+
 } // namespace diagramgenerator
