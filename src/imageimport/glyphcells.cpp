@@ -345,6 +345,9 @@ constexpr int MostSizesTried = 3;
 // thicker; the level that fits a picture's first lines is kept for the others.
 constexpr int InkLevels[] = {112, 128, 144};
 constexpr int MiddleInk = 128;
+// Lines of one picture differ in colour (a title on its band, rows on the body), and the
+// picture's one threshold leaves some of them heavier: each line is also read a level darker.
+constexpr int HeavierInk = 32;
 
 bool heightsAgree(QPair<int, int> face, int smallHeight, int tallHeight)
 {
@@ -378,6 +381,10 @@ CellReading readEntityFontLine(const QImage &line, int baseline, QPair<int, int>
     const int known = cache.lastCellSize;
     if (known > 0 && heightsAgree(cache.cellHeights(known), smallHeight, tallHeight)) {
         CellReading reading = readAt(known, cache.lastCellInk);
+        CellReading heavier = readCellLine(line, baseline, core,
+                                           cache.cellFace(known, CellStyle::Upright, cache.lastCellInk + HeavierInk));
+        if (heavier.differing < reading.differing)
+            reading = std::move(heavier);
         return reading.misfit <= AcceptedAtKnownSize ? reading : CellReading{QString(), reading.misfit, reading.differing};
     }
     // Pictures in other fonts give up the search after a few lines.
