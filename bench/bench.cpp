@@ -1,12 +1,23 @@
 #include "bench.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFontDatabase>
+#include <QLoggingCategory>
 #include <QMap>
 #include <QTextStream>
+#include <QWidget>
+#include <QWindow>
 
 #include <algorithm>
 #include <cstdio>
 #include <vector>
+
+static void initBenchBundle()
+{
+    Q_INIT_RESOURCE(velmora);
+}
 
 namespace bench {
 
@@ -63,6 +74,27 @@ double peakRssMiB()
                        .section(QLatin1Char(' '), 0, 0).toDouble() / 1024.0;
     }
     return 0;
+}
+
+void loadBundledFontsQuietly()
+{
+    static const bool done = [] {
+        initBenchBundle();
+        QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/resources/fonts/Inter-Regular.otf"));
+        QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/resources/fonts/JetBrainsMono-Regular.ttf"));
+        QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
+        return true;
+    }();
+    Q_UNUSED(done);
+}
+
+void showExposed(QWidget &window)
+{
+    window.show();
+    QElapsedTimer exposing;
+    exposing.start();
+    while (!(window.windowHandle() && window.windowHandle()->isExposed()) && exposing.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
 }
 
 } // namespace bench

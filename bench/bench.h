@@ -9,6 +9,8 @@
 
 #include <functional>
 
+class QWidget;
+
 namespace bench {
 
 using Workload = std::function<void()>;
@@ -47,6 +49,13 @@ protected:
         return QObject::eventFilter(watched, event);
     }
 };
+
+// Loads the bundled Inter and JetBrains Mono fonts as the application does and silences
+// the items' debug lines, once per process: the figures are about the work, not the terminal.
+void loadBundledFontsQuietly();
+
+// Shows the window and turns the event loop until it is exposed (at most 5 s).
+void showExposed(QWidget &window);
 
 // Peak resident set size of this process in MiB (from /proc/self/status).
 double peakRssMiB();

@@ -9,30 +9,11 @@
 #include "entityitem.h"
 
 #include <QCoreApplication>
-#include <QFontDatabase>
-#include <QLoggingCategory>
 #include <QMouseEvent>
 
 #include <cmath>
 
-static void initDragBundle()
-{
-    Q_INIT_RESOURCE(velmora);
-}
-
 namespace {
-
-void prepare()
-{
-    static const bool done = [] {
-        initDragBundle();
-        QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/resources/fonts/Inter-Regular.otf"));
-        QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/resources/fonts/JetBrainsMono-Regular.ttf"));
-        QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
-        return true;
-    }();
-    Q_UNUSED(done);
-}
 
 double elapsedMs(const QElapsedTimer &timer)
 {
@@ -113,7 +94,7 @@ DragFigures dragBox(bench::ShownScene &shown, EntityItem *box, int steps, int dx
 
 void drag4k()
 {
-    prepare();
+    bench::loadBundledFontsQuietly();
     bench::ShownScene shown(QSize(3840, 2160));
     EntityItem *centre = newBox(shown.scene, QStringLiteral("centre"), QPointF(1200, 800));
     for (int i = 0; i < 20; ++i) {
@@ -134,7 +115,7 @@ void drag4k()
 
 void nudge10000()
 {
-    prepare();
+    bench::loadBundledFontsQuietly();
     bench::ShownScene shown;
     diagramgenerator::DiagramPlan plan;
     plan.columns = 100;
@@ -160,7 +141,7 @@ void nudge10000()
 
 void hubDrag()
 {
-    prepare();
+    bench::loadBundledFontsQuietly();
     bench::ShownScene shown;
     EntityItem *hub = newBox(shown.scene, QStringLiteral("hub"), QPointF(0, 0));
     QList<EntityItem *> spokes;

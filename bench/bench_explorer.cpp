@@ -34,7 +34,6 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QTreeView>
-#include <QWindow>
 
 #include <algorithm>
 #include <vector>
@@ -55,11 +54,7 @@ bool writeProject(const ProjectItem &project, const QString &path)
 void showWindow(MainWindow &window)
 {
     window.resize(1280, 800);
-    window.show();
-    QElapsedTimer exposing;
-    exposing.start();
-    while (!(window.windowHandle() && window.windowHandle()->isExposed()) && exposing.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    bench::showExposed(window);
     QCoreApplication::processEvents();
 }
 

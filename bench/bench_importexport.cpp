@@ -17,7 +17,6 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QTemporaryDir>
-#include <QWindow>
 
 using namespace Qt::StringLiterals;
 
@@ -43,16 +42,6 @@ diagramgenerator::DiagramPlan largePlan()
     plan.views = 40;
     plan.edges = 3000;
     return plan;
-}
-
-void showWindow(MainWindow &window)
-{
-    window.resize(1600, 1000);
-    window.show();
-    QElapsedTimer exposing;
-    exposing.start();
-    while (!(window.windowHandle() && window.windowHandle()->isExposed()) && exposing.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
 }
 
 // Triggers the action and returns the milliseconds until the overlay is down.
@@ -86,7 +75,8 @@ void exportPdfSvg()
     FilePrompts prompts;
     const UiPrompts::Override answering(&prompts);
     MainWindow window;
-    showWindow(window);
+    window.resize(1600, 1000);
+    bench::showExposed(window);
     ERScene *scene = sceneOf(window);
     const diagramgenerator::Diagram diagram = diagramgenerator::buildDiagram(scene, largePlan());
     QCoreApplication::processEvents();
@@ -122,7 +112,8 @@ void importAdopt()
 
     const UiPrompts::Override answering(&prompts);
     MainWindow window;
-    showWindow(window);
+    window.resize(1600, 1000);
+    bench::showExposed(window);
     reportAgainst(u"Import from Mermaid, action to idle"_s, runAction(window, "actionImport_from_Mermaid"), 5000);
     bench::report(u"items on the scene"_s, QString::number(sceneOf(window)->items().size()));
 }

@@ -14,34 +14,15 @@
 
 #include <QFile>
 #include <QEventLoop>
-#include <QFontDatabase>
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QLoggingCategory>
 #include <QRandomGenerator>
 #include <QThread>
 #include <QTemporaryDir>
 
 #include <iterator>
 
-static void initImportBundle()
-{
-    Q_INIT_RESOURCE(velmora);
-}
-
 namespace {
-
-void prepare()
-{
-    static const bool done = [] {
-        initImportBundle();
-        QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/resources/fonts/Inter-Regular.otf"));
-        QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/resources/fonts/JetBrainsMono-Regular.ttf"));
-        QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
-        return true;
-    }();
-    Q_UNUSED(done);
-}
 
 // 1,000 tables of 12 rows and 1,500 relationships between near and far tables, each
 // child with a foreign-key row named after its parent.
@@ -139,7 +120,7 @@ void reportShownImport(Parse parse, ImportFunction import, const QString &path, 
 
 void mermaidShown()
 {
-    prepare();
+    bench::loadBundledFontsQuietly();
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("tables.mmd"));
     writeMermaidFile(thousandTables(), path, nullptr);
@@ -154,7 +135,7 @@ void mermaidShown()
 
 void drawioShown()
 {
-    prepare();
+    bench::loadBundledFontsQuietly();
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("tables.drawio"));
     writeDrawioFile(thousandTables(), path, nullptr);

@@ -10,24 +10,14 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFontDatabase>
 #include <QJsonDocument>
-#include <QLoggingCategory>
 #include <QSaveFile>
-
-static void initLayoutStallBundle()
-{
-    Q_INIT_RESOURCE(velmora);
-}
 
 namespace {
 
 void layoutStall()
 {
-    initLayoutStallBundle();
-    QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/resources/fonts/Inter-Regular.otf"));
-    QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/resources/fonts/JetBrainsMono-Regular.ttf"));
-    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
+    bench::loadBundledFontsQuietly();
 
     bench::ShownScene shown;
     const diagramgenerator::DiagramPlan plan = diagramgenerator::largeDiagramPlan(20261211);

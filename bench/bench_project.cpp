@@ -16,7 +16,6 @@
 #include <QLabel>
 #include <QSaveFile>
 #include <QTemporaryDir>
-#include <QWindow>
 #include <QThread>
 
 #include <algorithm>
@@ -140,11 +139,7 @@ void projectOpenSave()
     const UiPrompts::Override answering(&prompts);
 
     MainWindow window;
-    window.show();
-    QElapsedTimer exposing;
-    exposing.start();
-    while (!(window.windowHandle() && window.windowHandle()->isExposed()) && exposing.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    bench::showExposed(window);
 
     constexpr int runs = 5;
     std::vector<Run> opens;

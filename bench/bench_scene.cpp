@@ -16,39 +16,18 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFontDatabase>
 #include <QGraphicsDropShadowEffect>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLoggingCategory>
 #include <QPainter>
 #include <QSaveFile>
 
 #include <algorithm>
 #include <memory>
 
-static void initSceneBundle()
-{
-    Q_INIT_RESOURCE(velmora);
-}
-
 namespace {
-
-void prepare()
-{
-    static const bool done = [] {
-        initSceneBundle();
-        QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/resources/fonts/Inter-Regular.otf"));
-        QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/resources/fonts/JetBrainsMono-Regular.ttf"));
-        // The items narrate every read and write in debug lines; the figures are about
-        // the work, not the terminal.
-        QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
-        return true;
-    }();
-    Q_UNUSED(done);
-}
 
 double elapsedMs(QElapsedTimer &timer)
 {
@@ -135,7 +114,7 @@ void writeDocumentIfAsked(const char *variable, const QString &label, const QJso
 VELMORA_BENCH("scene-load-save",
               "2,000 entities and 3,000 edges, half with stored routes: load < 2 s, toJson < 0.5 s",
               [] {
-    prepare();
+    bench::loadBundledFontsQuietly();
     int routedOnLoad = 0;
     const QJsonObject generated = cachedDocument(&routedOnLoad);
     writeDocumentIfAsked("VELMORA_BENCH_SCENE_DOC", QStringLiteral("document"), generated);
@@ -222,7 +201,7 @@ VELMORA_BENCH("scene-load-shown",
               "the 2,000-box, 3,000-edge document loaded into a scene shown in a 1600x1000 view: "
               "< 1 s, no stall > 100 ms",
               [] {
-    prepare();
+    bench::loadBundledFontsQuietly();
     int routedOnLoad = 0;
     const QJsonObject document = cachedDocument(&routedOnLoad);
 
@@ -273,7 +252,7 @@ VELMORA_BENCH("scene-load-shown",
 });
 
 VELMORA_BENCH("scene-pulse", "one selection pulse tick with 1,000 selected boxes", [] {
-    prepare();
+    bench::loadBundledFontsQuietly();
     ERScene scene;
     diagramgenerator::DiagramPlan plan;
     plan.columns = 40;

@@ -23,7 +23,6 @@
 #include <QLoggingCategory>
 #include <QSaveFile>
 #include <QTemporaryDir>
-#include <QWindow>
 
 #include <algorithm>
 #include <vector>
@@ -133,11 +132,7 @@ void clickSharedTable()
     const UiPrompts::Override answering(&prompts);
 
     MainWindow window;
-    window.show();
-    QElapsedTimer exposing;
-    exposing.start();
-    while (!(window.windowHandle() && window.windowHandle()->isExposed()) && exposing.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    bench::showExposed(window);
     auto *spinner = window.findChild<BusySpinnerWidget *>();
     window.findChild<QAction *>(u"action_Open"_s)->trigger();
     while (spinner->isBusy())

@@ -18,13 +18,11 @@
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QGraphicsView>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QWindow>
 
 #include <functional>
 #include <memory>
@@ -113,11 +111,7 @@ struct Shown
         : answering(std::make_unique<UiPrompts::Override>(&prompts))
     {
         window.resize(1600, 1000);
-        window.show();
-        QElapsedTimer exposing;
-        exposing.start();
-        while (!(window.windowHandle() && window.windowHandle()->isExposed()) && exposing.elapsed() < 5000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        bench::showExposed(window);
         scene = qobject_cast<ERScene *>(window.findChild<QGraphicsView *>(u"view"_s)->scene());
     }
 
