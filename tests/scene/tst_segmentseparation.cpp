@@ -3,6 +3,10 @@
 
 #include <QTest>
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
 using namespace layout;
 using routing::Route;
 
@@ -57,6 +61,18 @@ QList<Route> staircase()
     return routes;
 }
 
+// Where the route's vertical segment that spans y lies across; NaN when none does.
+double trackAt(const Route &route, double y)
+{
+    for (qsizetype k = 0; k + 1 < route.size(); ++k) {
+        const QPointF &p = route[k];
+        const QPointF &q = route[k + 1];
+        if (p.x() == q.x() && std::min(p.y(), q.y()) <= y && y <= std::max(p.y(), q.y()))
+            return p.x();
+    }
+    return std::numeric_limits<double>::quiet_NaN();
+}
+
 } // namespace
 
 class tst_SegmentSeparation : public QObject
@@ -67,6 +83,8 @@ private slots:
     void closeOrSharedSegmentsMoveApart_data();
     void closeOrSharedSegmentsMoveApart();
     void threeLinesInOneChannelGetTracksInCrossingFreeOrder();
+    void linesOnOneTrackTakeTheSidesTheyPartTo_data();
+    void linesOnOneTrackTakeTheSidesTheyPartTo();
     void narrowChannelSpreadsTheTracksEvenly();
     void gapBetweenStaggeredBoxesIsLeftWithAJog();
     void tracksPressedAgainstABoxSpreadAwayFromIt();
@@ -129,6 +147,67 @@ void tst_SegmentSeparation::threeLinesInOneChannelGetTracksInCrossingFreeOrder()
         QCOMPARE(trackOf(0), 188.0);
         QCOMPARE(trackOf(1), 200.0);
         QCOMPARE(trackOf(2), 212.0);
+        const LayoutQuality q = measureLayout(channel(250), asEdges(separated));
+        QCOMPARE(q.sharedRuns, 0);
+        QCOMPARE(q.crossings, 0);
+    }
+}
+
+void tst_SegmentSeparation::linesOnOneTrackTakeTheSidesTheyPartTo_data()
+{
+    // Three lines down the channel at x = 200 between y = 0 and 400.
+    QTest::addColumn<QList<Route>>("routes");
+    QTest::addColumn<QList<int>>("leftToRight");
+
+    QList<Route> opposite;
+    QList<Route> nested;
+    QList<Route> together;
+    for (int i = 0; i < 3; ++i) {
+        const double d = 10 * i;
+        opposite.append({{-50, -20 - d}, {200, -20 - d}, {200, 420 - d}, {450, 420 - d}});
+        nested.append({{-50, -40 + d}, {200, -40 + d}, {200, 440 - d}, {-50, 440 - d}});
+        // One corner in and one out for all three; they part where each leaves the line
+        // above and the line below the channel.
+        const double in = -50 - 2 * d;
+        const double out = 300 - 2 * d;
+        together.append({{in, -100}, {in, -20}, {200, -20}, {200, 420}, {out, 420}, {out, 500}});
+    }
+    // Each leaves the channel earlier than the one before on both ends: first to the
+    // left at the top, last to the right at the bottom.
+    QTest::newRow("to opposite sides, staggered") << opposite << QList<int>{0, 1, 2};
+    // Each leaves to the left at both ends, the last one first: it is the innermost.
+    QTest::newRow("to the same side, nested") << nested << QList<int>{2, 1, 0};
+    // Route 0 leaves the top line first, upwards, and the bottom line last, downwards: it
+    // takes the outside of both corners.
+    QTest::newRow("turning together, parting later") << together << QList<int>{2, 1, 0};
+    // Routes 0 and 1 part at the top corner to opposite sides; route 2 leaves first at the
+    // top, to the left, and last at the bottom.
+    QTest::newRow("parting at one corner")
+        << QList<Route>{{{-50, -20}, {200, -20}, {200, 420}, {450, 420}},
+                        {{450, -20}, {200, -20}, {200, 410}, {450, 410}},
+                        {{-50, -10}, {200, -10}, {200, 430}, {-50, 430}}}
+        << QList<int>{2, 0, 1};
+}
+
+void tst_SegmentSeparation::linesOnOneTrackTakeTheSidesTheyPartTo()
+{
+    QFETCH(QList<Route>, routes);
+    QFETCH(QList<int>, leftToRight);
+    // The order must not come from the order the routes are given in.
+    for (const bool reversed : {false, true}) {
+        QList<Route> given = routes;
+        if (reversed)
+            std::reverse(given.begin(), given.end());
+        QList<Route> separated = separateParallelSegments(given, channel(250));
+        if (reversed)
+            std::reverse(separated.begin(), separated.end());
+        for (int k = 0; k + 1 < leftToRight.size(); ++k) {
+            const double left = trackAt(separated[leftToRight[k]], 200);
+            const double right = trackAt(separated[leftToRight[k + 1]], 200);
+            QVERIFY2(left < right, qPrintable(QStringLiteral("route %1 at %2, route %3 at %4")
+                                                  .arg(leftToRight[k]).arg(left)
+                                                  .arg(leftToRight[k + 1]).arg(right)));
+        }
         const LayoutQuality q = measureLayout(channel(250), asEdges(separated));
         QCOMPARE(q.sharedRuns, 0);
         QCOMPARE(q.crossings, 0);

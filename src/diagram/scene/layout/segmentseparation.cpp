@@ -62,6 +62,10 @@ struct Run
     double maxAcross = 0;
     int turnLow = 0;  // -1, 0 or +1: where the route goes on past the low end, across
     int turnHigh = 0;
+    // The route's point at the low or high end where it goes on beyond the run; -1 at the
+    // route's end, a cut or a jog.
+    qsizetype cornerLow = -1;
+    qsizetype cornerHigh = -1;
     // A piece of a cut segment: its low or high end is a cut, not a corner of the route.
     bool cutLow = false;
     bool cutHigh = false;
@@ -286,9 +290,11 @@ std::vector<Run> cutNarrowRun(const Run &run, const RunEnds &ends, const BoxGrid
                 low.high = at;
                 low.cutHigh = true;
                 low.turnHigh = 0;
+                low.cornerHigh = -1;
                 high.low = at;
                 high.cutLow = true;
                 high.turnLow = 0;
+                high.cornerLow = -1;
                 if (!fitRoom(low, ends, grid, vertical) || !fitRoom(high, ends, grid, vertical))
                     continue;
                 const double gain = cappedRoom(low) + cappedRoom(high) - 2 * std::max(0.0, cappedRoom(piece));
@@ -333,6 +339,10 @@ std::vector<Run> collectRuns(const QList<routing::Route> &routes, const BoxGrid 
             const int turnQ = s + 2 < n ? turnTowards(run.across, route[s + 2], vertical) : 0;
             run.turnLow = pLow ? turnP : turnQ;
             run.turnHigh = pLow ? turnQ : turnP;
+            const qsizetype cornerP = s > 0 ? s : -1;
+            const qsizetype cornerQ = s + 2 < n ? s + 1 : -1;
+            run.cornerLow = pLow ? cornerP : cornerQ;
+            run.cornerHigh = pLow ? cornerQ : cornerP;
             run.minAcross = run.across - MaxShift;
             run.maxAcross = run.across + MaxShift;
 
@@ -343,6 +353,7 @@ std::vector<Run> collectRuns(const QList<routing::Route> &routes, const BoxGrid 
                 // The stub stays on the line; only the rest turns off it, so the stub sorts
                 // between the runs that leave the line to either side.
                 stub.turnLow = stub.turnHigh = 0;
+                stub.cornerLow = stub.cornerHigh = -1;
                 runs.push_back(stub);
             }
             RunEnds ends;
@@ -373,10 +384,172 @@ std::vector<Run> collectRuns(const QList<routing::Route> &routes, const BoxGrid 
     return runs;
 }
 
+// A route followed from one end of a run on, away from the run.
+struct Walk
+{
+    const routing::Route *route = nullptr; // null: the end is a cut, a jog or the route's end
+    qsizetype at = 0;
+    int step = 0;
+    double end = 0; // how far along the walk the run ends, when there is no route to follow
+};
+
+QPointF axisStep(const QPointF &from, const QPointF &to)
+{
+    const QPointF d = to - from;
+    if (std::abs(d.x()) < AxisTolerance && std::abs(d.y()) < AxisTolerance)
+        return {};
+    return std::abs(d.x()) >= std::abs(d.y()) ? QPointF(d.x() > 0 ? 1 : -1, 0) : QPointF(0, d.y() > 0 ? 1 : -1);
+}
+
+double dot(const QPointF &a, const QPointF &b)
+{
+    return a.x() * b.x() + a.y() * b.y();
+}
+
+// +1 when v points to one side of the heading t, -1 to the other, 0 when v is null. Two
+// lines side by side keep their sides of each other through every corner they turn together.
+int sideOfHeading(const QPointF &t, const QPointF &v)
+{
+    const double c = t.x() * v.y() - t.y() * v.x();
+    return c > 0 ? 1 : c < 0 ? -1 : 0;
+}
+
+// Moves the walk on along t to the point where its route turns and returns the direction
+// it turns to; null where it ends or folds back.
+QPointF toNextTurn(Walk &w, const QPointF &t)
+{
+    if (!w.route)
+        return {};
+    const routing::Route &route = *w.route;
+    for (;;) {
+        const qsizetype next = w.at + w.step;
+        if (next < 0 || next >= route.size())
+            return {};
+        const QPointF d = axisStep(route[w.at], route[next]);
+        if (!d.isNull() && d != t)
+            return d == -t ? QPointF() : d;
+        w.at = next;
+    }
+}
+
+double reached(const Walk &w, const QPointF &t)
+{
+    return w.route ? dot((*w.route)[w.at], t) : w.end;
+}
+
+// Where two lines on one line heading t part: the side of b that a lies on, as
+// sideOfHeading gives it, and the corner where they part. A line that turns off first
+// lies on the side it turns to; two that turn together at one corner are followed on. 0
+// when one ends first or at the same place.
+std::pair<int, QPointF> whereLinesPart(Walk a, Walk b, QPointF t)
+{
+    constexpr int MaxCorners = 64; // no route turns this often; a bound all the same
+    for (int corner = 0; corner < MaxCorners; ++corner) {
+        const QPointF ta = toNextTurn(a, t);
+        const QPointF tb = toNextTurn(b, t);
+        const double ea = reached(a, t);
+        const double eb = reached(b, t);
+        if (ea < eb - AxisTolerance)
+            return {sideOfHeading(t, ta), a.route ? (*a.route)[a.at] : QPointF()};
+        if (eb < ea - AxisTolerance)
+            return {-sideOfHeading(t, tb), b.route ? (*b.route)[b.at] : QPointF()};
+        if (ta.isNull() || tb.isNull())
+            return {0, {}};
+        if (ta != tb)
+            return {sideOfHeading(t, ta), (*a.route)[a.at]};
+        t = ta;
+    }
+    return {0, {}};
+}
+
+Walk walkFrom(const Run &r, bool high, const QList<routing::Route> &routes)
+{
+    Walk w;
+    const qsizetype corner = high ? r.cornerHigh : r.cornerLow;
+    if (corner < 0) {
+        w.end = high ? r.high : -r.low;
+        return w;
+    }
+    w.route = &routes[r.route];
+    w.at = corner;
+    // The run's other point is the one before the corner on the way out.
+    w.step = corner == r.segment ? -1 : 1;
+    return w;
+}
+
+bool lessPoint(const QPointF &a, const QPointF &b)
+{
+    return a.x() != b.x() ? a.x() < b.x() : a.y() < b.y();
+}
+
+// -1 when run a should lie below run b across so that their lines do not cross past the
+// ends of the run, +1 above, 0 when either will do. Where the two ends ask for opposite
+// sides a crossing is due anyway: the corner where the lines part first, in a fixed order
+// of points, decides, so that every run the two lines share decides alike.
+int sideAcross(const Run &a, const Run &b, const QList<routing::Route> &routes, bool vertical)
+{
+    const QPointF along = vertical ? QPointF(0, 1) : QPointF(1, 0);
+    const QPointF across = vertical ? QPointF(1, 0) : QPointF(0, 1);
+    std::pair<int, QPointF> side[2];
+    for (const bool high : {false, true}) {
+        const QPointF t = high ? along : -along;
+        const std::pair<int, QPointF> part
+            = whereLinesPart(walkFrom(a, high, routes), walkFrom(b, high, routes), t);
+        side[high] = {part.first * sideOfHeading(t, across), part.second};
+    }
+    if (side[0].first == 0 || side[0].first == side[1].first)
+        return side[1].first;
+    if (side[1].first == 0)
+        return side[0].first;
+    return lessPoint(side[1].second, side[0].second) ? side[1].first : side[0].first;
+}
+
+// The runs of one line (within 0.5), given in a fallback order, in an order across in
+// which each two that overlap lie on the side sideAcross asks for where that is possible
+// (a line that asks for both sides of another through others gives way where it asks
+// least); otherwise in the fallback order.
+void orderOnOneLine(std::vector<int>::iterator first, std::vector<int>::iterator last, const std::vector<Run> &runs,
+                    const QList<routing::Route> &routes, bool vertical)
+{
+    const std::vector<int> given(first, last);
+    const std::size_t n = given.size();
+    std::vector<std::vector<int>> after(n);
+    std::vector<int> before(n, 0);
+    for (std::size_t i = 0; i < n; ++i) {
+        const Run &a = runs[given[i]];
+        for (std::size_t j = i + 1; j < n; ++j) {
+            const Run &b = runs[given[j]];
+            if (a.route == b.route || std::min(a.high, b.high) - std::max(a.low, b.low) <= AxisTolerance)
+                continue;
+            const int side = sideAcross(a, b, routes, vertical);
+            if (side < 0) {
+                after[i].push_back(int(j));
+                ++before[j];
+            } else if (side > 0) {
+                after[j].push_back(int(i));
+                ++before[i];
+            }
+        }
+    }
+    std::vector<bool> placed(n, false);
+    for (std::size_t k = 0; k < n; ++k) {
+        // The first in the fallback order with nothing left to go before it; on a cycle,
+        // the one with least.
+        std::size_t next = n;
+        for (std::size_t i = 0; i < n; ++i) {
+            if (!placed[i] && (next == n || before[i] < before[next]))
+                next = i;
+        }
+        placed[next] = true;
+        for (int j : after[next])
+            --before[j];
+        *(first + k) = given[next];
+    }
+}
+
 // Runs in order across; runs on one line (within 0.5) ordered by where their routes go on
-// past each end: a route that leaves the shared line earlier towards one side runs on that
-// side, so that it does not cross the others to get there.
-std::vector<int> orderAcross(const std::vector<Run> &runs)
+// past each end, so that they do not cross to get there.
+std::vector<int> orderAcross(const std::vector<Run> &runs, const QList<routing::Route> &routes, bool vertical)
 {
     std::vector<int> order(runs.size());
     std::iota(order.begin(), order.end(), 0);
@@ -385,12 +558,18 @@ std::vector<int> orderAcross(const std::vector<Run> &runs)
         std::size_t end = start + 1;
         while (end < order.size() && runs[order[end]].across - runs[order[start]].across < AxisTolerance)
             ++end;
+        if (end - start < 2) {
+            start = end;
+            continue;
+        }
         double low = runs[order[start]].low;
         double high = runs[order[start]].high;
         for (std::size_t k = start; k < end; ++k) {
             low = std::min(low, runs[order[k]].low);
             high = std::max(high, runs[order[k]].high);
         }
+        // The fallback: a route that leaves the line earlier towards one side runs on
+        // that side.
         const double big = high - low + 1;
         const auto key = [&](const Run &r) {
             return r.turnLow * (big + (r.low - low)) + r.turnHigh * (big + (high - r.high));
@@ -402,6 +581,7 @@ std::vector<int> orderAcross(const std::vector<Run> &runs)
                 return ka < kb;
             return runs[a].route < runs[b].route;
         });
+        orderOnOneLine(order.begin() + start, order.begin() + end, runs, routes, vertical);
         start = end;
     }
     return order;
@@ -740,7 +920,7 @@ bool separateAlong(QList<routing::Route> &routes, const BoxGrid &grid, bool vert
     const std::vector<Run> runs = collectRuns(routes, grid, vertical, mayCut);
     if (runs.size() < 2)
         return false;
-    const std::vector<int> order = orderAcross(runs);
+    const std::vector<int> order = orderAcross(runs, routes, vertical);
     std::vector<int> rank(runs.size());
     for (std::size_t k = 0; k < order.size(); ++k)
         rank[order[k]] = int(k);
