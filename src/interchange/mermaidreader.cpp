@@ -924,6 +924,63 @@ static int foreignKeyScore(const QString &attributeKey, const QString &parentKey
     return 0;
 }
 
+namespace {
+
+// Objects with one set of keys, made from a prepared object: a copy shares its keys and
+// has each value set in place. QJsonObject::insert searches and shifts the keys each time
+// and was most of the time spent on a text of a million entities.
+class JsonObjectShape
+{
+public:
+    // keys[i] is in the shape when bit i of present is set.
+    explicit JsonObjectShape(const QList<QLatin1String> &keys, quint32 present = ~0u)
+    {
+        for (int i = 0; i < keys.size(); ++i) {
+            if (present & (1u << i))
+                prototype_.insert(keys.at(i), QJsonValue());
+        }
+        for (int i = 0; i < keys.size(); ++i) {
+            places_.append(present & (1u << i)
+                               ? prototype_.constFind(keys.at(i)) - prototype_.constBegin()
+                               : -1);
+        }
+    }
+
+    QJsonObject object() const { return prototype_; }
+
+    // The value of keys[key] in an object made by object(); the key must be present.
+    QJsonValueRef value(QJsonObject &object, int key) const
+    {
+        return object.begin()[places_.at(key)];
+    }
+
+private:
+    QJsonObject prototype_;
+    QList<qsizetype> places_;
+};
+
+enum EntityKey { EntityId, EntityTitle, EntityX, EntityY, EntityAttributes };
+enum RowKey { RowName, RowType, RowPrimary, RowUnique, RowForeign, RowFkEdge, RowComment };
+
+const QList<QLatin1String> &entityKeys()
+{
+    static const QList<QLatin1String> keys{
+        QLatin1String("id"), QLatin1String("title"), QLatin1String("x"), QLatin1String("y"),
+        QLatin1String("attributes")};
+    return keys;
+}
+
+const QList<QLatin1String> &rowKeys()
+{
+    static const QList<QLatin1String> keys{
+        QLatin1String("name"),        QLatin1String("type"),         QLatin1String("isPrimaryKey"),
+        QLatin1String("isUniqueKey"), QLatin1String("isForeignKey"), QLatin1String("fkEdgeId"),
+        QLatin1String("comment")};
+    return keys;
+}
+
+} // namespace
+
 QJsonObject buildMermaidDiagramJson(const QList<MermaidEntity> &entities,
                                     const QList<MermaidRelationship> &relationships)
 {
@@ -987,6 +1044,14 @@ QJsonObject buildMermaidDiagramJson(const QList<MermaidEntity> &entities,
     }
 
     const int columns = qMax(1, int(std::ceil(std::sqrt(double(entityCount)))));
+    const JsonObjectShape entityShape(entityKeys());
+    // A row holds an edge id and a comment only when it has them: one shape for each case.
+    const auto rowShapeWith = [](bool fkEdge, bool comment) {
+        return JsonObjectShape(rowKeys(), 0x1fu | (fkEdge ? 1u << RowFkEdge : 0u)
+                                              | (comment ? 1u << RowComment : 0u));
+    };
+    const JsonObjectShape rowShapes[2][2] = {{rowShapeWith(false, false), rowShapeWith(false, true)},
+                                             {rowShapeWith(true, false), rowShapeWith(true, true)}};
     const auto entityObject = [&](int e) {
         const MermaidEntity &entity = entities.at(e);
         bool hasPrimaryKey = false;
@@ -996,27 +1061,27 @@ QJsonObject buildMermaidDiagramJson(const QList<MermaidEntity> &entities,
         QJsonArray attributeArray;
         for (int a = 0; a < entity.attributes.size(); ++a) {
             const MermaidAttribute &attribute = entity.attributes.at(a);
-            QJsonObject row;
-            row.insert(QStringLiteral("name"), attribute.name);
-            row.insert(QStringLiteral("type"), attribute.type);
-            row.insert(QStringLiteral("isPrimaryKey"),
-                       attribute.isPrimaryKey || (a == 0 && !hasPrimaryKey));
-            row.insert(QStringLiteral("isUniqueKey"), attribute.isUniqueKey);
-            row.insert(QStringLiteral("isForeignKey"), bool(foreignKey.at(e).at(a)));
             const QString edgeId = fkEdge.value(qMakePair(e, a));
+            const JsonObjectShape &shape = rowShapes[!edgeId.isEmpty()][!attribute.comment.isEmpty()];
+            QJsonObject row = shape.object();
+            shape.value(row, RowName) = attribute.name;
+            shape.value(row, RowType) = attribute.type;
+            shape.value(row, RowPrimary) = attribute.isPrimaryKey || (a == 0 && !hasPrimaryKey);
+            shape.value(row, RowUnique) = attribute.isUniqueKey;
+            shape.value(row, RowForeign) = bool(foreignKey.at(e).at(a));
             if (!edgeId.isEmpty())
-                row.insert(QStringLiteral("fkEdgeId"), edgeId);
+                shape.value(row, RowFkEdge) = edgeId;
             if (!attribute.comment.isEmpty())
-                row.insert(QStringLiteral("comment"), attribute.comment);
+                shape.value(row, RowComment) = attribute.comment;
             attributeArray.append(row);
         }
 
-        QJsonObject object;
-        object.insert(QStringLiteral("id"), entityIds.at(e));
-        object.insert(QStringLiteral("title"), entity.alias);
-        object.insert(QStringLiteral("x"), double((e % columns) * 320 + 60));
-        object.insert(QStringLiteral("y"), double((e / columns) * 240 + 60));
-        object.insert(QStringLiteral("attributes"), attributeArray);
+        QJsonObject object = entityShape.object();
+        entityShape.value(object, EntityId) = entityIds.at(e);
+        entityShape.value(object, EntityTitle) = entity.alias;
+        entityShape.value(object, EntityX) = double((e % columns) * 320 + 60);
+        entityShape.value(object, EntityY) = double((e / columns) * 240 + 60);
+        entityShape.value(object, EntityAttributes) = attributeArray;
         return object;
     };
     // Each entity's object depends on nothing another one makes: a text of many entities

@@ -65,6 +65,8 @@ private slots:
     void choosesForeignKeyRows();
     void doesNotOfferAClaimedRowTwice();
     void defaultsThePrimaryKey();
+    void writesEachValueUnderItsKey_data();
+    void writesEachValueUnderItsKey();
     void foreignKeyEdgesJoinTheRowsEntity();
     void manyEntitiesKeepTheirOrderAndRows();
 };
@@ -214,6 +216,45 @@ void TestMermaidDocument::doesNotOfferAClaimedRowTwice()
         {relationship(0, 2), relationship(1, 2)});
     QCOMPARE(rowOf(flagged, 2, 1).value("fkEdgeId").toString(), edgeId(flagged, 0));
     QCOMPARE(rowOf(flagged, 2, 2).value("fkEdgeId").toString(), edgeId(flagged, 1));
+}
+
+void TestMermaidDocument::writesEachValueUnderItsKey_data()
+{
+    QTest::addColumn<bool>("foreignKeyEdge");
+    QTest::addColumn<QString>("comment");
+
+    QTest::newRow("plain row") << false << QString();
+    QTest::newRow("comment") << false << "kept";
+    QTest::newRow("foreign-key edge") << true << QString();
+    QTest::newRow("foreign-key edge and comment") << true << "kept";
+}
+
+void TestMermaidDocument::writesEachValueUnderItsKey()
+{
+    QFETCH(bool, foreignKeyEdge);
+    QFETCH(QString, comment);
+
+    MermaidAttribute ref = row("ref", foreignKeyEdge ? "FK UK" : "UK");
+    ref.type = QStringLiteral("uuid");
+    ref.comment = comment;
+    const QJsonObject document =
+        buildMermaidDiagramJson({entity("P"), entity("C", {ref, row("n")})}, {relationship(0, 1)});
+
+    QJsonObject expected{{"name", "ref"},        {"type", "uuid"},
+                         {"isPrimaryKey", true}, {"isUniqueKey", true},
+                         {"isForeignKey", foreignKeyEdge}};
+    if (foreignKeyEdge)
+        expected.insert("fkEdgeId", edgeId(document, 0));
+    if (!comment.isEmpty())
+        expected.insert("comment", comment);
+    QCOMPARE(rowOf(document, 1, 0), expected);
+    QCOMPARE(rowOf(document, 1, 1), (QJsonObject{{"name", "n"},           {"type", "int"},
+                                                 {"isPrimaryKey", false}, {"isUniqueKey", false},
+                                                 {"isForeignKey", false}}));
+
+    const QJsonObject parent = document.value("entities").toArray().at(0).toObject();
+    QCOMPARE(parent, (QJsonObject{{"id", parent.value("id")}, {"title", "P"}, {"x", 60.0},
+                                  {"y", 60.0}, {"attributes", QJsonArray()}}));
 }
 
 void TestMermaidDocument::defaultsThePrimaryKey()
