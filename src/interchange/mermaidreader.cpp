@@ -105,10 +105,10 @@ int findMermaidEntity(MermaidEntityTable &table, const QString &name, const QStr
     MermaidEntity entity;
     entity.name = key;
     entity.alias = title.isEmpty() ? key : title;
-    table.entities.append(entity);
     // The name's key went in with the lookup; an alias that folds to it adds nothing.
     if (entity.alias.compare(key, Qt::CaseInsensitive) != 0)
         registerEntityKey(table, entity.alias, index);
+    table.entities.append(std::move(entity));
     return index;
 }
 
@@ -344,6 +344,30 @@ QString parseMermaidAlias(const QString &text, int &pos, bool *closed)
     return alias;
 }
 
+// A marker is PK, FK or UK in either case. Only ASCII letters upper-case to these, so
+// the letters are compared as they stand instead of upper-casing every word of a line.
+static void markAttributeKey(QStringView marker, MermaidAttribute &attribute)
+{
+    if (marker.size() != 2 || (marker.at(1) != u'K' && marker.at(1) != u'k'))
+        return;
+    switch (marker.at(0).unicode()) {
+    case u'P':
+    case u'p':
+        attribute.isPrimaryKey = true;
+        break;
+    case u'F':
+    case u'f':
+        attribute.isForeignKey = true;
+        break;
+    case u'U':
+    case u'u':
+        attribute.isUniqueKey = true;
+        break;
+    default:
+        break;
+    }
+}
+
 bool parseMermaidAttributeLine(const QString &line, MermaidAttribute &attribute)
 {
     int pos = 0;
@@ -375,15 +399,8 @@ bool parseMermaidAttributeLine(const QString &line, MermaidAttribute &attribute)
         if (word.isEmpty())
             break;
         // Markers are separated by commas with or without blanks: "PK,FK", "PK , UK".
-        const QStringList markers = word.toUpper().split(u',', Qt::SkipEmptyParts);
-        for (const QString &marker : markers) {
-            if (marker == QLatin1String("PK"))
-                attribute.isPrimaryKey = true;
-            else if (marker == QLatin1String("FK"))
-                attribute.isForeignKey = true;
-            else if (marker == QLatin1String("UK"))
-                attribute.isUniqueKey = true;
-        }
+        for (const QStringView marker : QStringView(word).split(u',', Qt::SkipEmptyParts))
+            markAttributeKey(marker, attribute);
     }
     return !attribute.name.isEmpty();
 }
@@ -394,19 +411,22 @@ bool matchCardinalitySymbol(const QString &text, int &pos, int &card)
 {
     static const struct
     {
-        const char *symbol;
+        char16_t first;
+        char16_t second;
         int card;
     } symbols[] = {
-        {"||", MermaidCardinality::One},        {"|o", MermaidCardinality::ZeroOrOne},
-        {"o|", MermaidCardinality::ZeroOrOne},  {"}|", MermaidCardinality::Many},
-        {"|{", MermaidCardinality::Many},       {"}o", MermaidCardinality::ZeroOrMany},
-        {"o{", MermaidCardinality::ZeroOrMany},
+        {u'|', u'|', MermaidCardinality::One},       {u'|', u'o', MermaidCardinality::ZeroOrOne},
+        {u'o', u'|', MermaidCardinality::ZeroOrOne}, {u'}', u'|', MermaidCardinality::Many},
+        {u'|', u'{', MermaidCardinality::Many},      {u'}', u'o', MermaidCardinality::ZeroOrMany},
+        {u'o', u'{', MermaidCardinality::ZeroOrMany},
     };
     skipMermaidComments(text, pos);
     if (pos + 2 > text.size())
         return false;
+    const char16_t first = text.at(pos).unicode();
+    const char16_t second = text.at(pos + 1).unicode();
     for (const auto &entry : symbols) {
-        if (startsWithAt(text, pos, QLatin1String(entry.symbol))) {
+        if (entry.first == first && entry.second == second) {
             card = entry.card;
             pos += 2;
             return true;
@@ -436,6 +456,11 @@ bool matchCardinalityWord(const QString &text, int &pos, int &card)
     };
     skipMermaidComments(text, pos);
     const int n = int(text.size());
+    // Every word starts with one of these; no other character folds to one of them, so a
+    // token starting otherwise (most of a text) is not compared with each word.
+    static const QLatin1String firstLetters("oOzZmM10");
+    if (pos >= n || !firstLetters.contains(text.at(pos)))
+        return false;
     for (const auto &entry : words) {
         const QLatin1String word(entry.word);
         if (!startsWithAt(text, pos, word, Qt::CaseInsensitive))
