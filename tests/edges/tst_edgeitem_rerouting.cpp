@@ -361,6 +361,13 @@ void tst_EdgeItemRerouting::hubDragRoutesAsTheSceneWalkDoes()
     QVERIFY(std::any_of(edges.cbegin(), edges.cend(), [](const EdgeItem *edge) { return edge->points.size() > 4; }));
     const QList<QList<QPointF>> released = routes();
     QCOMPARE(walked(false), released);
+
+    // Whatever the drag did with the scene's index, the scene finds each line where it now runs.
+    QCOMPARE(m_scene->itemIndexMethod(), QGraphicsScene::BspTreeIndex);
+    for (const EdgeItem *edge : std::as_const(edges)) {
+        const QPointF middle = (edge->points.at(0) + edge->points.at(1)) / 2;
+        QVERIFY(m_scene->items(QRectF(middle - QPointF(1, 1), QSizeF(2, 2))).contains(edge));
+    }
 }
 
 QTEST_MAIN(tst_EdgeItemRerouting)

@@ -51,7 +51,7 @@ public:
     qsizetype size() const { return m_index.size(); }
 
     // The scene of the first edge still waiting that is in one.
-    const QGraphicsScene *firstScene() const
+    QGraphicsScene *firstScene() const
     {
         for (qsizetype i = m_next; i < m_order.size(); ++i) {
             if (m_order.at(i) && m_order.at(i)->scene())
@@ -111,6 +111,8 @@ struct RerouteControls
     // quick re-route: the scene lists them only by sorting every row and slot.
     const QGraphicsScene *boxesScene = nullptr;
     QList<QPointer<EntityItem>> boxes;
+    // The scene whose item index the batch turned off, to be turned on again at its end.
+    QPointer<QGraphicsScene> unindexedScene;
 };
 
 RerouteControls &controls()
@@ -326,6 +328,9 @@ void EdgeItem::setBatchMode(bool on)
         c.deferredReroutes.clear();
     else
         flushDeferredReroutes();
+    if (c.unindexedScene)
+        c.unindexedScene->setItemIndexMethod(QGraphicsScene::BspTreeIndex);
+    c.unindexedScene = nullptr;
     c.discardPendingReroutes = false;
     c.largeSelectionMove = false;
 }
@@ -376,14 +381,23 @@ void EdgeItem::flushPendingReroutes()
     // Nothing moves while the queue is served, so one index answers every obstacle look-up
     // (an index already in use for the scene is kept); asking the scene instead collects
     // every row and slot on each edge's way, a thousand slots for each edge of a hub.
-    EdgeQueue &pending = controls().pendingReroutes;
-    const QGraphicsScene *scene = pending.firstScene();
+    RerouteControls &c = controls();
+    EdgeQueue &pending = c.pendingReroutes;
+    QGraphicsScene *scene = pending.firstScene();
     const bool fresh = scene && !obstacleIndexFor(scene);
     const EntityObstacleIndex index(scene, fresh ? batchBoxes(scene) : QList<EntityItem *>());
     const ObstacleIndexScope useIndex(fresh ? &index : obstacleIndex());
     // The edges of a hub would each weigh every box on their way: during the drag they
     // keep clear of the boxes near their ends only.
-    const FlagGuard nearEnds(s_nearEndsOnly, s_nearEndsOnly || pending.size() > ManyQuickReroutes);
+    const bool many = pending.size() > ManyQuickReroutes;
+    const FlagGuard nearEnds(s_nearEndsOnly, s_nearEndsOnly || many);
+    // Every step moves each of these edges in the scene's tree of areas, and a long edge
+    // sits in thousands of its cells: the scene goes without the tree until the batch ends.
+    if (many && scene && c.batchHolds > 0 && !c.unindexedScene
+        && scene->itemIndexMethod() == QGraphicsScene::BspTreeIndex) {
+        c.unindexedScene = scene;
+        scene->setItemIndexMethod(QGraphicsScene::NoIndex);
+    }
     serveAll(pending, [](EdgeItem *edge) { edge->rerouteStraightWhenAligned(); });
 }
 
