@@ -28,6 +28,20 @@ void addWall(QGraphicsScene *scene, double x, double top, double bottom)
                          {QStringLiteral("a")});
 }
 
+// count boxes on a circle around centre, each over its neighbours: a wall without a way
+// through, unless the box at gapAt is left out (-1 for none).
+QList<QRectF> ringOfBoxes(const QPointF &centre, double radius, int count, int gapAt)
+{
+    QList<QRectF> ring;
+    for (int k = 0; k < count; ++k) {
+        const double angle = k * 6.283185307179586 / count;
+        if (k != gapAt)
+            ring.append(QRectF(centre + radius * QPointF(std::cos(angle), std::sin(angle)) - QPointF(75, 35),
+                               QSizeF(150, 70)));
+    }
+    return ring;
+}
+
 bool meetsItsSlots(const EdgeItem *edge, const QList<QPointF> &route)
 {
     return route.size() >= 2 && QLineF(route.first(), edge->fromSlot->center()).length() <= 0.5
@@ -52,6 +66,9 @@ private slots:
     void searchSteersClearOfDrawnLines();
     void longSearchPausesForItsCaller();
     void repeatedSearchesSeeTheBoxesOfEach();
+    void walledInStubGivesUpWithoutSearching_data();
+    void walledInStubGivesUpWithoutSearching();
+    void walledInBoxKeepsTheBestCandidateWithoutSearching();
 };
 
 void tst_EdgeItemSearch::routeGoesAroundAWallOfBoxes()
@@ -250,6 +267,90 @@ void tst_EdgeItemSearch::repeatedSearchesSeeTheBoxesOfEach()
     QVERIFY(around.size() >= 4);
     QVERIFY(around != first);
     QCOMPARE(routing::countObstacleHits(around, more), 0);
+}
+
+void tst_EdgeItemSearch::walledInStubGivesUpWithoutSearching_data()
+{
+    QTest::addColumn<bool>("fromWalledIn");
+    QTest::addColumn<int>("gapAt");
+    QTest::newRow("to walled in") << false << -1;
+    QTest::newRow("from walled in") << true << -1;
+    QTest::newRow("to behind a gap") << false << 20;
+    QTest::newRow("from behind a gap") << true << 20;
+}
+
+void tst_EdgeItemSearch::walledInStubGivesUpWithoutSearching()
+{
+    QFETCH(bool, fromWalledIn);
+    QFETCH(int, gapAt);
+    // A field of jittered boxes with a ring of overlapping boxes in a clearing at its
+    // middle; one stub inside the ring, the other at the field's corner.
+    const QPointF centre(1500, 1200);
+    QList<QRectF> boxes = ringOfBoxes(centre, 300, 32, gapAt);
+    for (int row = 0; row < 30; ++row) {
+        for (int column = 0; column < 30; ++column) {
+            const QRectF box(column * 100.0 + (row * 37 + column * 11) % 40, row * 80.0 + (column * 23 + row * 7) % 30,
+                             60, 40);
+            if (QLineF(box.center(), centre).length() > 480)
+                boxes.append(box);
+        }
+    }
+    const QPointF inside = centre + QPointF(0, 40);
+    const QPointF corner(-20, -30);
+    routing::SearchEnds ends{corner - QPointF(10, 0), corner, routing::RightSide,
+                             inside - QPointF(10, 0), inside, routing::RightSide};
+    if (fromWalledIn)
+        ends = {inside - QPointF(10, 0), inside, routing::RightSide, corner - QPointF(10, 0), corner, routing::RightSide};
+    const QRectF area(-100, -100, 3300, 2600);
+
+    int pauses = 0;
+    routing::Route route;
+    {
+        const routing::SearchPause pause([&] { ++pauses; });
+        route = routing::searchOrthogonalRoute(ends, boxes, area);
+    }
+    if (gapAt < 0) {
+        QVERIFY(route.isEmpty());
+        // Given up before looking over the field, which takes many pauses.
+        QCOMPARE(pauses, 0);
+    } else {
+        QVERIFY(route.size() >= 4);
+        QCOMPARE(routing::countObstacleHits(route, boxes), 0);
+    }
+}
+
+void tst_EdgeItemSearch::walledInBoxKeepsTheBestCandidateWithoutSearching()
+{
+    // The hub of a star inside a ring of overlapping boxes, one spoke out among other boxes.
+    QGraphicsScene scene;
+    EntityItem *hub = edgetest::addBox(&scene, "hub", QPointF(0, 0));
+    EntityItem *spoke = edgetest::addBox(&scene, "spoke", QPointF(1500, 1100));
+    const QPointF centre = hub->sceneBoundingRect().center();
+    int k = 0;
+    for (const QRectF &r : ringOfBoxes(centre, 380, 40, -1))
+        edgetest::addBox(&scene, QStringLiteral("ring_%1").arg(k++), r.topLeft());
+    for (int row = -3; row <= 6; ++row) {
+        for (int column = -3; column <= 6; ++column) {
+            const QPointF at(column * 320.0, row * 260.0);
+            if (QLineF(at, centre).length() > 700 && QLineF(at, QPointF(1500, 1100)).length() > 300)
+                edgetest::addBox(&scene, QStringLiteral("field_%1").arg(k++), at);
+        }
+    }
+    EdgeItem *edge = edgetest::addEdge(&scene, spoke, hub, false);
+    const edgeroute::EdgeEnds ends{edge->fromSlot->center(), edge->toSlot->center(), int(edge->fromSlot->side()),
+                                   int(edge->toSlot->side()), spoke->sceneBoundingRect(), hub->sceneBoundingRect()};
+
+    int pauses = 0;
+    QList<QPointF> route;
+    {
+        const routing::SearchPause pause([&] { ++pauses; });
+        route = edge->computeRoute();
+    }
+    // The candidate shapes run through the ring and no way around is found.
+    QVERIFY(edgeroute::runsThroughBoxes(route, ends, edge->obstacleRects()));
+    QCOMPARE(route, edgeroute::entityRoute(ends, edge->obstacleRects()));
+    QCOMPARE(pauses, 0);
+    edgetest::clearScene(&scene);
 }
 
 QTEST_MAIN(tst_EdgeItemSearch)

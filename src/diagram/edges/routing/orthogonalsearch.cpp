@@ -95,6 +95,110 @@ struct Node
     std::array<int, DirectionCount> next{-1, -1, -1, -1};
 };
 
+// Whether a coordinate of a node is that of the point looked for; a plain distance test,
+// cheaper than the fuzzy comparison.
+bool nearlyAt(double at, double p)
+{
+    return std::abs(at - p) <= 1e-9 * (1 + std::abs(p));
+}
+
+// The graph's nodes lie where a line across meets a line up and down, and its steps run
+// along the lines: two stubs that no chain of crossing lines joins have no path between
+// them. A flood over the lines from both stubs in turn finds that out once the side shut
+// in a pocket runs dry, long before a search from the other side has looked at every state
+// outside. Lines are taken in sorted order, so the answer is the same every time.
+class StubFlood
+{
+public:
+    enum Outcome { Joined, WalledOff, Unknown };
+
+    StubFlood(const std::vector<Line> &across, const std::vector<Line> &upDown)
+        : m_across(across)
+        , m_upDown(upDown)
+        , m_side(across.size() + upDown.size(), 0)
+    {
+    }
+
+    // Unknown when telling would take more than budget line tests: the search then decides.
+    Outcome run(const QPointF &from, const QPointF &to, std::size_t budget)
+    {
+        m_budget = budget;
+        if (seed(from, 0) || seed(to, 1))
+            return Joined;
+        std::array<std::size_t, 2> head{0, 0};
+        for (;;) {
+            for (int side = 0; side < 2; ++side) {
+                if (head[side] == m_queue[side].size())
+                    return WalledOff;
+                const Outcome outcome = spread(m_queue[side][head[side]++], side);
+                if (outcome != WalledOff)
+                    return outcome;
+            }
+        }
+    }
+
+private:
+    // Marks the line for side; true when the other side has reached it already.
+    bool reach(std::size_t line, int side)
+    {
+        const std::uint8_t mark = std::uint8_t(side + 1);
+        if (m_side[line] == 0) {
+            m_side[line] = mark;
+            m_queue[side].push_back(line);
+            return false;
+        }
+        return m_side[line] != mark;
+    }
+
+    // Every line a node at p could lie on: the lines that pass within the distance at which
+    // the graph takes a node for p.
+    bool seed(const QPointF &p, int side)
+    {
+        const double slackX = 1e-9 * (1 + std::abs(p.x()));
+        const double slackY = 1e-9 * (1 + std::abs(p.y()));
+        const auto atLeast = [](const Line &l, double at) { return l.at < at; };
+        for (auto it = std::lower_bound(m_across.cbegin(), m_across.cend(), p.y() - slackY, atLeast);
+             it != m_across.cend() && it->at <= p.y() + slackY; ++it) {
+            if (nearlyAt(it->at, p.y()) && it->low <= p.x() + slackX && p.x() - slackX <= it->high
+                && reach(std::size_t(it - m_across.cbegin()), side))
+                return true;
+        }
+        for (auto it = std::lower_bound(m_upDown.cbegin(), m_upDown.cend(), p.x() - slackX, atLeast);
+             it != m_upDown.cend() && it->at <= p.x() + slackX; ++it) {
+            if (nearlyAt(it->at, p.x()) && it->low <= p.y() + slackY && p.y() - slackY <= it->high
+                && reach(m_across.size() + std::size_t(it - m_upDown.cbegin()), side))
+                return true;
+        }
+        return false;
+    }
+
+    // Reaches the lines crossing line, the way the graph joins them; WalledOff stands for
+    // nothing found yet.
+    Outcome spread(std::size_t line, int side)
+    {
+        const bool isAcross = line < m_across.size();
+        const Line &l = isAcross ? m_across[line] : m_upDown[line - m_across.size()];
+        const std::vector<Line> &others = isAcross ? m_upDown : m_across;
+        const std::size_t offset = isAcross ? m_across.size() : 0;
+        const auto first = std::lower_bound(others.cbegin(), others.cend(), l.low,
+                                            [](const Line &o, double at) { return o.at < at; });
+        for (auto it = first; it != others.cend() && it->at <= l.high; ++it) {
+            if (m_budget == 0)
+                return Unknown;
+            --m_budget;
+            if (it->low <= l.at && l.at <= it->high && reach(offset + std::size_t(it - others.cbegin()), side))
+                return Joined;
+        }
+        return WalledOff;
+    }
+
+    const std::vector<Line> &m_across;
+    const std::vector<Line> &m_upDown;
+    std::vector<std::uint8_t> m_side; // 0 unreached, else 1 + the side that reached it
+    std::array<std::vector<std::size_t>, 2> m_queue;
+    std::size_t m_budget = 0;
+};
+
 // Blockers by horizontal band and by vertical band of the area, so that a line looks only
 // at the blockers across its own band.
 class BlockerBands
@@ -142,6 +246,9 @@ private:
 // Obstacle lists at least this long have their corner lines kept for later searches.
 constexpr qsizetype KeepFrom = 64;
 constexpr std::size_t KeptSets = 8;
+// Line tests a flood between the stubs may take per line before it leaves the question to
+// the search: about what joining the lines into the graph costs.
+constexpr std::size_t FloodBudgetPerLine = 64;
 
 bool isFinite(const QRectF &r)
 {
@@ -195,19 +302,30 @@ public:
             insertUnique(across, reachAcross(p, all));
             insertUnique(upDown, reachUpDown(p, all));
         }
+        // Lines out of order (a coordinate not finite) cannot be looked up.
+        const bool ordered = isFinite(area) && isFinite(QRectF(ends.fromStub, ends.toStub))
+            && std::all_of(obstacles.cbegin(), obstacles.cend(), isFinite);
+        if (ordered) {
+            StubFlood flood(across, upDown);
+            m_walledOff = flood.run(ends.fromStub, ends.toStub, FloodBudgetPerLine * (across.size() + upDown.size()))
+                == StubFlood::WalledOff;
+            if (m_walledOff)
+                return;
+        }
         connect(across, upDown);
     }
 
     const std::vector<Node> &nodes() const { return m_nodes; }
 
+    // No chain of lines joins the two stubs; the graph then has no nodes.
+    bool walledOff() const { return m_walledOff; }
+
     // The node at p; -1 when p is no node.
     int nodeAt(const QPointF &p) const
     {
-        // A plain distance test first: the fuzzy comparison costs far more, over every node.
-        const auto near = [](double a, double b) { return std::abs(a - b) <= 1e-9 * (1 + std::abs(b)); };
         for (std::size_t i = 0; i < m_nodes.size(); ++i) {
             const QPointF &at = m_nodes[i].at;
-            if (near(at.x(), p.x()) && near(at.y(), p.y()) && at == p)
+            if (nearlyAt(at.x(), p.x()) && nearlyAt(at.y(), p.y()) && at == p)
                 return int(i);
         }
         return -1;
@@ -365,6 +483,7 @@ private:
     QRectF m_area;
     std::vector<QRectF> m_blockers;
     std::vector<Node> m_nodes;
+    bool m_walledOff = false;
 };
 
 struct State
@@ -719,6 +838,8 @@ Route searchOrthogonalRoute(const SearchEnds &ends, const QList<QRectF> &obstacl
             return {};
     }
     const VisibilityGraph graph(obstacles, area, ends, costs.margin);
+    if (graph.walledOff())
+        return {};
     const int start = graph.nodeAt(ends.fromStub);
     const int goal = graph.nodeAt(ends.toStub);
     if (start < 0 || goal < 0)
