@@ -11,6 +11,7 @@
 #include "entityobstacleindex.h"
 #include "forcelayout.h"
 #include "hublayout.h"
+#include "layoutquality.h"
 #include "scenelayout.h"
 #include "segmentseparation.h"
 #include "slotarrangement.h"
@@ -21,6 +22,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QHash>
+#include <QLoggingCategory>
 #include <QMap>
 #include <QPointer>
 #include <QScopedValueRollback>
@@ -33,6 +35,10 @@
 #include <future>
 
 namespace {
+
+// Debug lines give the quality figures after each stage; measuring costs a sweep over every
+// segment, so it is done only when they are on.
+Q_LOGGING_CATEGORY(lcLayout, "velmora.layout", QtWarningMsg)
 
 constexpr double MinNodeWidth = 40;
 constexpr double MinNodeHeight = 30;
@@ -155,18 +161,40 @@ void sortLongestFirst(QList<QPointer<EdgeItem>> &edges)
         edges[i] = keyed[i].edge;
 }
 
+void logRoutesQuality(const char *stage, const QList<routing::Route> &routes)
+{
+    if (!lcLayout().isDebugEnabled())
+        return;
+    QList<layout::QualityEdge> measured;
+    measured.reserve(routes.size());
+    for (const routing::Route &route : routes)
+        measured.append({route, -1, -1});
+    const layout::LayoutQuality q = layout::measureLayout({}, measured);
+    qCDebug(lcLayout).nospace().noquote()
+        << stage << ": " << q.crossings << " crossings, " << q.sharedRunEdgePairs << " line pairs sharing a run";
+}
+
 class StageClock
 {
 public:
-    StageClock() { m_timer.start(); }
+    explicit StageClock(const QGraphicsScene *scene) : m_scene(scene) { m_timer.start(); }
     void lap(const QString &stage)
     {
         m_times.append({stage, m_timer.nsecsElapsed() / 1e6});
+        if (lcLayout().isDebugEnabled()) {
+            const layout::LayoutQuality q = scenelayout::measureScene(m_scene);
+            qCDebug(lcLayout).nospace().noquote()
+                << "after " << stage << ": " << q.crossings << " crossings, " << q.sharedRunEdgePairs
+                << " line pairs sharing a run, " << q.segmentBoxHits << " segments through boxes, "
+                << q.boxOverlaps << " overlapping boxes, area ratio " << layout::areaRatio(q);
+        }
+        // The measuring is not the stage's time.
         m_timer.restart();
     }
     QList<scenelayout::StageTime> times() const { return m_times; }
 
 private:
+    const QGraphicsScene *m_scene;
     QElapsedTimer m_timer;
     QList<scenelayout::StageTime> m_times;
 };
@@ -234,7 +262,9 @@ void separateParallelRoutes(const QList<QPointer<EdgeItem>> &edges, const QList<
     // given out again. Each re-route weighs every drawn line it passes, and the second
     // solve costs as much as the first: past MostCrowdedReroutes lines (a dense grid of
     // 2,000 boxes crowds 1,100, which took 28 s more) the tracks stay as first given.
+    logRoutesQuality("first separation", separated);
     const QList<int> crowded = layout::routesSharingTracks(separated);
+    qCDebug(lcLayout) << "lines crowded onto a shared track:" << crowded.size();
     if (!crowded.isEmpty() && crowded.size() <= MostCrowdedReroutes) {
         QList<EdgeItem *> drawn;
         drawn.reserve(edges.size());
@@ -255,7 +285,9 @@ void separateParallelRoutes(const QList<QPointer<EdgeItem>> &edges, const QList<
         QList<routing::Route> again = separated;
         for (int i : crowded)
             again[i] = before[i];
+        logRoutesQuality("before the second separation", before);
         separated = turns.awaitWhileTurning([again, rects] { return layout::separateParallelSegments(again, rects); });
+        logRoutesQuality("second separation", separated);
     }
     for (qsizetype i = 0; i < edges.size(); ++i) {
         turns.whenDue();
@@ -319,7 +351,7 @@ void ERScene::autoLayout()
     }
     QScopedValueRollback<bool> rebuilding(m_structuralChange, true);
     ViewFreeze freeze(this);
-    StageClock clock;
+    StageClock clock(this);
     EventTurns turns;
 
     QList<QPointer<EntityItem>> entities;
@@ -434,6 +466,7 @@ void ERScene::autoLayout()
                 turns.whenDue();
             }
         }
+        clock.lap(QStringLiteral("side choice"));
         {
             // A line that must go around boxes keeps off the others' lines where it can.
             const DrawnRoutesScope steerClear(drawnEdges(edges));
