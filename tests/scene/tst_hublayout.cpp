@@ -16,6 +16,7 @@ class tst_HubLayout : public QObject
 private slots:
     void hubWithEightLeavesStandsBetweenTwoColumns();
     void twoEqualHubsStandSymmetric();
+    void hubsLeaveRoomForTheGroupsBetweenThem();
     void chainBetweenTwoHubsSplitsAtTheMiddle();
     void groupsOnTheRightAreMirrored();
     void layeredGroupPutsColumnsLeftOfAttachedMembers();
@@ -74,6 +75,42 @@ void tst_HubLayout::twoEqualHubsStandSymmetric()
     // The dispatcher finds both hubs and gives the same result.
     layoutComponentForceDirected(forForces, links);
     QVERIFY(samePositions(forForces, list));
+}
+
+void tst_HubLayout::hubsLeaveRoomForTheGroupsBetweenThem()
+{
+    // Hubs 0 and 1, each with six chains of three boxes (hub 0: 2-19, hub 1: 20-37): the
+    // groups are wider than the gap between two hubs. Each hub's groups keep to the side
+    // of the hub they were laid beside instead of being pushed in among the other hub's.
+    const int chains = 6;
+    const int length = 3;
+    QList<LayoutNode> list = nodes(2 + 2 * chains * length, 160, 90);
+    QList<LayoutLink> links;
+    for (int hub : {0, 1}) {
+        for (int c = 0; c < chains; ++c) {
+            const int first = 2 + (hub * chains + c) * length;
+            links.append({hub, first});
+            links += chain(first, length);
+        }
+    }
+    const NeighbourLists neighbours = buildNeighbourLists(list, links);
+    layoutComponentGrid(list, neighbours, links, {0, 1});
+
+    QVERIFY(allClear(list, 0, 0));
+    const double hub0 = list[0].centreX;
+    const double hub1 = list[1].centreX;
+    QVERIFY(hub0 < hub1);
+    double rightOfHub0 = hub0;
+    double leftOfHub1 = hub1;
+    for (int m = 2; m < list.size(); ++m) {
+        const LayoutNode &node = list[m];
+        const bool ofHub0 = m < 2 + chains * length;
+        if (ofHub0 && node.centreX > hub0)
+            rightOfHub0 = std::max(rightOfHub0, node.centreX + node.width / 2);
+        if (!ofHub0 && node.centreX < hub1)
+            leftOfHub1 = std::min(leftOfHub1, node.centreX - node.width / 2);
+    }
+    QVERIFY2(rightOfHub0 < leftOfHub1, qPrintable(QStringLiteral("%1 >= %2").arg(rightOfHub0).arg(leftOfHub1)));
 }
 
 void tst_HubLayout::chainBetweenTwoHubsSplitsAtTheMiddle()

@@ -196,21 +196,6 @@ void layoutComponentGrid(QList<LayoutNode> &nodes, const NeighbourLists &neighbo
         return a < b;
     });
 
-    // The hub row, centred on x = 0.
-    double x = 0;
-    for (qsizetype k = 0; k < sortedHubs.size(); ++k) {
-        LayoutNode &hub = nodes[sortedHubs[k]];
-        if (k > 0) {
-            const LayoutNode &previous = nodes[sortedHubs[k - 1]];
-            x = previous.centreX + previous.width / 2 + HubGap + hub.width / 2;
-        }
-        hub.centreX = x;
-        hub.centreY = 0;
-    }
-    const double shift = -(nodes[sortedHubs.first()].centreX + nodes[sortedHubs.last()].centreX) / 2;
-    for (int hub : sortedHubs)
-        nodes[hub].centreX += shift;
-
     std::vector<int> localIndex(n, -1);
     const QList<QList<int>> groups = hubLayoutGroups(neighbours, sortedHubs);
 
@@ -257,6 +242,33 @@ void layoutComponentGrid(QList<LayoutNode> &nodes, const NeighbourLists &neighbo
         list.append(std::move(block));
         height += list.last().height + (list.size() >= 2 ? BlockGap : 0);
     }
+    // The hub row, centred on x = 0. Each two hubs leave room for the groups placed
+    // between them, so that one hub's groups do not fall on the next one's.
+    const auto sideWidth = [&](int hub, bool left) {
+        const auto it = sides.constFind(hub);
+        if (it == sides.cend())
+            return 0.0;
+        double width = 0;
+        for (const LayoutGroupBlock &block : left ? it->left : it->right)
+            width = std::max(width, block.width);
+        return width > 0 ? width + BesideHub : 0.0;
+    };
+    double x = 0;
+    for (qsizetype k = 0; k < sortedHubs.size(); ++k) {
+        LayoutNode &hub = nodes[sortedHubs[k]];
+        if (k > 0) {
+            const LayoutNode &previous = nodes[sortedHubs[k - 1]];
+            const double between
+                = std::max(HubGap, sideWidth(sortedHubs[k - 1], false) + BlockGap + sideWidth(sortedHubs[k], true));
+            x = previous.centreX + previous.width / 2 + between + hub.width / 2;
+        }
+        hub.centreX = x;
+        hub.centreY = 0;
+    }
+    const double shift = -(nodes[sortedHubs.first()].centreX + nodes[sortedHubs.last()].centreX) / 2;
+    for (int hub : sortedHubs)
+        nodes[hub].centreX += shift;
+
     for (int hub : sortedHubs) {
         auto it = sides.find(hub);
         if (it == sides.end())
