@@ -477,6 +477,12 @@ void SingleLineTextItem::setFocusFrameVisible(bool on)
 
 void SingleLineTextItem::invalidateBounds()
 {
+    // Bounds no one has read since the last change were announced then, and whatever
+    // keeps them (index, views, parent) reads them afresh; announcing again would only
+    // shape the text to report a rectangle nothing has seen. A cell being built is set up
+    // in several steps and is measured once.
+    if (!m_boundsValid)
+        return;
     prepareGeometryChange();
     m_boundsValid = false;
 }
