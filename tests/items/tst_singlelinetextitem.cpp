@@ -17,6 +17,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextLayout>
 
 #include <memory>
 
@@ -142,6 +143,10 @@ private slots:
     void shownCellPaintsAsItsDocument();
     void documentOnlyWhenNeeded_data();
     void documentOnlyWhenNeeded();
+    void cellsSharingATextMeasureInTheirOwnFont_data();
+    void cellsSharingATextMeasureInTheirOwnFont();
+    void measuresFollowTheApplicationFont();
+    void indexFollowsChangesMadeUnmeasured();
     void idlePaintingStaysIdle();
     void destroyedWhilePopupShown();
     void popupsDoNotPileUp();
@@ -615,6 +620,99 @@ void tst_SingleLineTextItem::shownCellPaintsAsItsDocument()
         edited.save(testsupport::outputDir(QStringLiteral("tst_singlelinetextitem")) + QStringLiteral("/cell_with_document.png"));
     }
     QCOMPARE(edited, shown);
+}
+
+namespace {
+
+qreal laidOutAdvance(const QString &text, const QFont &font)
+{
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    line.setLineWidth(1e6);
+    layout.endLayout();
+    return line.horizontalAdvance();
+}
+
+} // namespace
+
+void tst_SingleLineTextItem::cellsSharingATextMeasureInTheirOwnFont_data()
+{
+    QTest::addColumn<QFont>("other");
+    const QFont base(QStringLiteral("Sans Serif"), 10);
+    QFont bold = base;
+    bold.setWeight(QFont::Bold);
+    QFont larger = base;
+    larger.setPointSize(14);
+    QFont spaced = base;
+    spaced.setLetterSpacing(QFont::AbsoluteSpacing, 3);
+    QTest::newRow("bold") << bold;
+    QTest::newRow("larger") << larger;
+    QTest::newRow("letter spacing") << spaced;
+    QTest::newRow("monospace") << QFont(testsupport::registerBundledMonoFont(), 10);
+}
+
+// Cells of one text in two fonts, made in turn, each measure as a layout in their font.
+void tst_SingleLineTextItem::cellsSharingATextMeasureInTheirOwnFont()
+{
+    QFETCH(QFont, other);
+    const QFont base(QStringLiteral("Sans Serif"), 10);
+    const QString text = QStringLiteral("customer_id");
+    QVERIFY(laidOutAdvance(text, base) != laidOutAdvance(text, other));
+    QGraphicsScene scene;
+    for (const QFont &font : {base, other, base, other}) {
+        auto *cell = new SingleLineTextItem;
+        scene.addItem(cell);
+        cell->setFont(font);
+        cell->setPlainText(text);
+        QCOMPARE(cell->naturalWidth(), laidOutAdvance(text, font));
+    }
+}
+
+// A font left to the application's resolves anew once the application font changes.
+void tst_SingleLineTextItem::measuresFollowTheApplicationFont()
+{
+    const QFont before = QGuiApplication::font();
+    const QString text = QStringLiteral("created_at");
+    QGraphicsScene scene;
+    auto *first = new SingleLineTextItem;
+    scene.addItem(first);
+    first->setFont(QFont());
+    first->setPlainText(text);
+    const qreal width = first->naturalWidth();
+
+    QGuiApplication::setFont(QFont(testsupport::registerBundledMonoFont(), before.pointSize() + 9));
+    auto *second = new SingleLineTextItem;
+    scene.addItem(second);
+    second->setFont(QFont());
+    second->setPlainText(text);
+    const qreal expected = laidOutAdvance(text, QFont());
+    const qreal measured = second->naturalWidth();
+    QGuiApplication::setFont(before);
+    QVERIFY(expected > width);
+    QCOMPARE(measured, expected);
+}
+
+// Text and font changed one after the other, with no one reading the bounds between them,
+// still move the cell's place in the scene's index to its new extent.
+void tst_SingleLineTextItem::indexFollowsChangesMadeUnmeasured()
+{
+    QGraphicsScene scene;
+    scene.setItemIndexMethod(QGraphicsScene::BspTreeIndex);
+    scene.setSceneRect(0, 0, 2000, 200);
+    auto *cell = new SingleLineTextItem;
+    scene.addItem(cell);
+    cell->setFont(QFont(testsupport::registerBundledMonoFont(), 10));
+    cell->setPlainText(QStringLiteral("id"));
+    const QPointF beyond(cell->boundingRect().right() + 200, cell->boundingRect().center().y());
+    QVERIFY(!scene.items(beyond).contains(cell));
+
+    cell->setPlainText(QStringLiteral("a column name long enough to reach far to the right"));
+    cell->setFont(QFont(testsupport::registerBundledMonoFont(), 12));
+    QVERIFY(scene.items(beyond).contains(cell));
 }
 
 void tst_SingleLineTextItem::documentOnlyWhenNeeded_data()

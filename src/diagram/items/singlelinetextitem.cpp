@@ -13,6 +13,9 @@
 #include <QFontMetricsF>
 #include <QGraphicsSceneMouseEvent>
 #include <QGraphicsView>
+#include <QGuiApplication>
+#include <QHash>
+#include <QThread>
 #include <QKeyEvent>
 #include <QLineF>
 #include <QListView>
@@ -25,6 +28,9 @@
 #include <QTextLayout>
 
 #include <algorithm>
+#include <atomic>
+#include <iterator>
+#include <vector>
 #include <climits>
 #include <cmath>
 
@@ -35,6 +41,94 @@ constexpr int MaxVisibleCompletions = 10;
 constexpr int MinPopupWidth = 220;
 // Line width that never wraps and never aligns: what measuring an unwrapped line needs.
 constexpr qreal UnboundedLineWidth = INT_MAX / 256;
+
+// What one unwrapped line of a text measures in a font. The natural width takes in the
+// overhang of a slanted last glyph; the advance, what the row layout goes by, does not.
+struct LineMeasure
+{
+    QSizeF size;
+    qreal advance = 0.0;
+};
+
+// Measures are shared by text and font: the cells of a large diagram repeat a few texts
+// ("id", "int") thousands of times, and shaping each again is most of building a box.
+// Bounded, per thread, and dropped when the fonts on offer or the application font change,
+// since either can change what a font resolves to.
+class LineMeasures
+{
+public:
+    LineMeasure measure(const QString &text, const QFont &font);
+
+private:
+    struct OfFont
+    {
+        QFont font;
+        QHash<QString, LineMeasure> byText;
+    };
+    static constexpr qsizetype MaxTexts = 20000;
+    static constexpr qsizetype MaxFonts = 32;
+    std::vector<OfFont> m_fonts;
+    qsizetype m_texts = 0;
+    quint64 m_generation = 0;
+};
+
+std::atomic<quint64> s_fontGeneration{1};
+
+// Sees the application font change, which the application receives as an event.
+class ApplicationFontWatch : public QObject
+{
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == qGuiApp && event->type() == QEvent::ApplicationFontChange)
+            ++s_fontGeneration;
+        return false;
+    }
+};
+
+void followFontChanges()
+{
+    // Set up once, on the application's thread, where fonts change.
+    static bool following = false;
+    if (following || !qGuiApp || QThread::currentThread() != qGuiApp->thread())
+        return;
+    following = true;
+    QObject::connect(qGuiApp, &QGuiApplication::fontDatabaseChanged, [] { ++s_fontGeneration; });
+    qGuiApp->installEventFilter(new ApplicationFontWatch(qGuiApp));
+}
+
+LineMeasure layOutAndMeasure(const QString &text, const QFont &font);
+
+LineMeasure LineMeasures::measure(const QString &text, const QFont &font)
+{
+    followFontChanges();
+    const quint64 generation = s_fontGeneration.load();
+    if (generation != m_generation || m_texts >= MaxTexts || m_fonts.size() >= MaxFonts) {
+        m_fonts.clear();
+        m_texts = 0;
+        m_generation = generation;
+    }
+    auto of = std::find_if(m_fonts.begin(), m_fonts.end(),
+                           [&font](const OfFont &entry) { return entry.font == font; });
+    if (of == m_fonts.end()) {
+        m_fonts.push_back({font, {}});
+        of = std::prev(m_fonts.end());
+    }
+    const auto found = of->byText.constFind(text);
+    if (found != of->byText.cend())
+        return found.value();
+    const LineMeasure measured = layOutAndMeasure(text, font);
+    of->byText.insert(text, measured);
+    ++m_texts;
+    return measured;
+}
+
+LineMeasure measureLine(const QString &text, const QFont &font)
+{
+    thread_local LineMeasures measures;
+    return measures.measure(text, font);
+}
 
 // Sets a flag for the lifetime of the scope and restores what it was.
 class FlagScope
@@ -159,6 +253,13 @@ QTextLine layOutOneLine(QTextLayout &layout, Qt::Alignment alignment, qreal widt
     line.setPosition(QPointF(0.0, 0.0));
     layout.endLayout();
     return line;
+}
+
+LineMeasure layOutAndMeasure(const QString &text, const QFont &font)
+{
+    QTextLayout layout(text, font);
+    const QTextLine line = layOutOneLine(layout, Qt::Alignment(), UnboundedLineWidth);
+    return {QSizeF(line.naturalTextWidth(), line.height()), line.horizontalAdvance()};
 }
 
 bool isReturn(const QKeyEvent *event)
@@ -374,12 +475,9 @@ void SingleLineTextItem::setTextWidth(qreal width)
 QSizeF SingleLineTextItem::lineSize() const
 {
     if (!m_lineSizeValid) {
-        QTextLayout layout(rawText(), font());
-        const QTextLine line = layOutOneLine(layout, Qt::Alignment(), UnboundedLineWidth);
-        // The natural width takes in the overhang of a slanted last glyph; the advance,
-        // what the row layout goes by, does not.
-        m_lineSize = QSizeF(line.naturalTextWidth(), line.height());
-        m_lineAdvance = line.horizontalAdvance();
+        const LineMeasure measure = measureLine(rawText(), font());
+        m_lineSize = measure.size;
+        m_lineAdvance = measure.advance;
         m_lineSizeValid = true;
     }
     return m_lineSize;
