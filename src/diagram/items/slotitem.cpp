@@ -5,6 +5,9 @@
 #include "thememanager.h"
 
 #include <QBrush>
+#include <QCursor>
+#include <QGraphicsScene>
+#include <QGraphicsView>
 #include <QGraphicsSceneMouseEvent>
 #include <QLineF>
 #include <QPen>
@@ -158,9 +161,28 @@ void SlotItem::clampToParentRect()
     moveToIfApart(clampedPoint(parentRect(), pos()));
 }
 
+// As isUnderMouse(), which strokes the outline for every slot asked; a hub's re-routes ask
+// for thousands of slots far from the pointer, and the outline lies within the bounding rect.
+bool SlotItem::isPointerOver() const
+{
+    const QGraphicsScene *s = scene();
+    if (!s)
+        return false;
+    const QPoint cursor = QCursor::pos();
+    // A hair wider: a cosmetic pen's outline reaches a trace past the rect.
+    const QRectF reach = boundingRect().adjusted(-1, -1, 1, 1);
+    const QList<QGraphicsView *> views = s->views();
+    for (const QGraphicsView *view : views) {
+        const QPointF at = mapFromScene(view->mapToScene(view->mapFromGlobal(cursor)));
+        if (reach.contains(at) && contains(at))
+            return true;
+    }
+    return false;
+}
+
 void SlotItem::updateOpacity()
 {
-    setOpacity(m_revealed || m_highlighted || isUnderMouse() ? 1.0 : HiddenOpacity);
+    setOpacity(m_revealed || m_highlighted || isPointerOver() ? 1.0 : HiddenOpacity);
 }
 
 void SlotItem::applyRestingLook()

@@ -58,6 +58,7 @@ private:
     void moveToIfApart(const QPointF &target);
     void applyRestingLook();
     void updateOpacity();
+    bool isPointerOver() const;
 
     EdgeItem *m_edge = nullptr;
     QPointF m_pressOffset;
