@@ -505,6 +505,15 @@ struct State
 class OpenStates
 {
 public:
+    // Takes storage's room, emptied, for its heap.
+    explicit OpenStates(std::vector<State> &&storage)
+        : m_heap(std::move(storage))
+    {
+        m_heap.clear();
+    }
+    // The heap's room, for the next search.
+    std::vector<State> release() { return std::move(m_heap); }
+
     bool empty() const { return m_heap.empty(); }
 
     void push(const State &state)
@@ -554,6 +563,18 @@ private:
     std::vector<State> m_heap;
 };
 
+// The arrays of a search, kept by each thread for its next one: a search among many boxes
+// fills arrays of megabytes, which freed and taken again would come back from the system
+// as fresh pages, one fault each, for every search.
+struct SearchArrays
+{
+    std::vector<double> best;
+    std::vector<double> stepCosts;
+    std::vector<int> parent;
+    std::vector<State> open;
+};
+thread_local SearchArrays keptArrays;
+
 // The cheapest path of nodes from start to goal; empty when none leads there.
 std::vector<int> cheapestPath(const VisibilityGraph &graph, int start, int goal, const SearchEnds &ends,
                               const SearchCosts &costs, const DrawnLines *drawn, int own)
@@ -597,12 +618,17 @@ std::vector<int> cheapestPath(const VisibilityGraph &graph, int start, int goal,
         return greed * (std::abs(d.x()) + std::abs(d.y()) + (count - 1) * bendCost);
     };
 
-    std::vector<double> best(nodes.size() * DirectionCount, std::numeric_limits<double>::infinity());
+    // Taken, not shared: a search started from inside the pause makes arrays of its own.
+    SearchArrays arrays = std::exchange(keptArrays, {});
+    std::vector<double> &best = arrays.best;
+    best.assign(nodes.size() * DirectionCount, std::numeric_limits<double>::infinity());
     // With lines to weigh, each step weighed once, however many ways of arriving at its
     // start the search tries.
-    std::vector<double> stepCosts(drawn ? best.size() : 0, -1);
-    std::vector<int> parent(best.size(), -1);
-    OpenStates open;
+    std::vector<double> &stepCosts = arrays.stepCosts;
+    stepCosts.assign(drawn ? best.size() : 0, -1);
+    std::vector<int> &parent = arrays.parent;
+    parent.assign(best.size(), -1);
+    OpenStates open(std::move(arrays.open));
     const int first = start * DirectionCount + leaving;
     best[first] = 0;
     open.push({remaining(start, leaving), 0, first});
@@ -654,6 +680,8 @@ std::vector<int> cheapestPath(const VisibilityGraph &graph, int start, int goal,
     for (int id = bestEnd; id >= 0; id = parent[id])
         path.push_back(id / DirectionCount);
     std::reverse(path.begin(), path.end());
+    arrays.open = open.release();
+    keptArrays = std::move(arrays);
     return path;
 }
 
