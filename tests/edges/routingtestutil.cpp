@@ -2,6 +2,7 @@
 
 #include "routescoring.h"
 
+#include <QLocale>
 #include <QPainter>
 
 #include <algorithm>
@@ -150,6 +151,16 @@ QImage renderSidePairSheet(const QString &title, const QRectF &fromRect, const Q
         painter.restore();
     }
     return image;
+}
+
+QString routeToText(const routing::Route &route)
+{
+    QStringList points;
+    for (const QPointF &p : route) {
+        points << QString::number(p.x(), 'g', QLocale::FloatingPointShortest) + QLatin1Char(' ')
+                + QString::number(p.y(), 'g', QLocale::FloatingPointShortest);
+    }
+    return points.join(QLatin1String(", "));
 }
 
 } // namespace routingtest

@@ -53,6 +53,9 @@ struct PairRoute
 
 QString sideName(routing::EntitySide side);
 
+// "x y, x y, ..." with the shortest text that reads back as the same double.
+QString routeToText(const routing::Route &route);
+
 // A 4 x 4 sheet, one panel per side pair: boxes, obstacles and the route with rounded
 // corners.
 QImage renderSidePairSheet(const QString &title, const QRectF &fromRect, const QRectF &toRect,

@@ -12,6 +12,7 @@
 #include <QTest>
 
 using namespace routing;
+using routingtest::routeToText;
 
 namespace {
 
@@ -88,17 +89,6 @@ QList<PairResult> routeAllPairs(const GoldenCase &c)
         }
     }
     return results;
-}
-
-// "x y, x y, ..." with the shortest text that reads back as the same double.
-QString routeToText(const Route &route)
-{
-    QStringList points;
-    for (const QPointF &p : route) {
-        points << QString::number(p.x(), 'g', QLocale::FloatingPointShortest) + QLatin1Char(' ')
-                + QString::number(p.y(), 'g', QLocale::FloatingPointShortest);
-    }
-    return points.join(QLatin1String(", "));
 }
 
 Route routeFromText(const QString &text)

@@ -14,6 +14,7 @@
 #include <cmath>
 
 using namespace routing;
+using routingtest::routeToText;
 using routingtest::SeededRandom;
 
 namespace {
@@ -77,16 +78,6 @@ SearchLayout generateLayout(int seed)
         }
     }
     return layout;
-}
-
-QString routeToText(const Route &route)
-{
-    QStringList points;
-    for (const QPointF &p : route) {
-        points << QString::number(p.x(), 'g', QLocale::FloatingPointShortest) + QLatin1Char(' ')
-                + QString::number(p.y(), 'g', QLocale::FloatingPointShortest);
-    }
-    return points.join(QLatin1String(", "));
 }
 
 // The routes of all side pairs of one layout, in the order from side, then to side.
