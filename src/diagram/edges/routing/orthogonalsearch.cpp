@@ -731,8 +731,12 @@ DrawnLines::DrawnLines(const QList<Route> &routes)
     m_cell = cell;
     m_columns = int((right - m_left) / cell) + 1;
     m_rows = int((bottom - m_top) / cell) + 1;
-    fill(m_horizontalCells, m_horizontal, true);
-    fill(m_verticalCells, m_vertical, false);
+    m_horizontalCells.assign(std::size_t(m_columns) * m_rows, {});
+    m_verticalCells.assign(std::size_t(m_columns) * m_rows, {});
+    for (std::size_t i = 0; i < m_horizontal.size(); ++i)
+        place(i, true);
+    for (std::size_t i = 0; i < m_vertical.size(); ++i)
+        place(i, false);
 }
 
 void DrawnLines::addLines(int route, const Route &points)
@@ -788,23 +792,6 @@ int DrawnLines::column(double x) const
 int DrawnLines::row(double y) const
 {
     return int(std::clamp((y - m_top) / m_cell, 0.0, double(m_rows - 1)));
-}
-
-void DrawnLines::fill(std::vector<std::vector<int>> &cells, const std::vector<Line> &lines, bool horizontal) const
-{
-    cells.assign(std::size_t(m_columns) * m_rows, {});
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const Line &line = lines[i];
-        if (horizontal) {
-            const int y = row(line.at);
-            for (int x = column(line.low); x <= column(line.high); ++x)
-                cells[std::size_t(y) * m_columns + x].push_back(int(i));
-        } else {
-            const int x = column(line.at);
-            for (int y = row(line.low); y <= row(line.high); ++y)
-                cells[std::size_t(y) * m_columns + x].push_back(int(i));
-        }
-    }
 }
 
 void DrawnLines::measureStep(const QPointF &a, const QPointF &b, int own, int &crossings, double &shared) const

@@ -58,9 +58,8 @@ private:
     };
     int column(double x) const;
     int row(double y) const;
-    // Lines by grid cell, so that a step looks only at the lines around it.
-    void fill(std::vector<std::vector<int>> &cells, const std::vector<Line> &lines, bool horizontal) const;
     void addLines(int route, const Route &points);
+    // Lines by grid cell, so that a step looks only at the lines around it.
     void place(std::size_t line, bool horizontal);
 
     std::vector<Line> m_horizontal;

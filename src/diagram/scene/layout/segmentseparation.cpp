@@ -647,6 +647,30 @@ std::vector<RunPair> neighbourPairs(const std::vector<Run> &runs, const std::vec
 // The runs' positions across: each pair a gap apart (two runs that stay where they are
 // keep at most the distance they have), each movable run within its room. Variables are
 // the runs followed by two walls per run that hold its room.
+// Runs joined into groups; each group is named by its smallest member.
+class RunGroups
+{
+public:
+    explicit RunGroups(int count) : m_parent(std::size_t(count)) { std::iota(m_parent.begin(), m_parent.end(), 0); }
+
+    int find(int i)
+    {
+        while (m_parent[i] != i)
+            i = m_parent[i] = m_parent[m_parent[i]];
+        return i;
+    }
+
+    void join(int a, int b)
+    {
+        const int ra = find(a);
+        const int rb = find(b);
+        m_parent[std::max(ra, rb)] = std::min(ra, rb);
+    }
+
+private:
+    std::vector<int> m_parent;
+};
+
 class TrackProblem
 {
 public:
@@ -758,18 +782,13 @@ private:
     bool narrowPressedGaps(const std::vector<double> &placed)
     {
         const int n = int(m_runs.size());
-        std::vector<int> chain(n);
-        std::iota(chain.begin(), chain.end(), 0);
-        const auto find = [&](int i) {
-            while (chain[i] != i)
-                i = chain[i] = chain[chain[i]];
-            return i;
-        };
+        RunGroups chain(n);
+        const auto find = [&](int i) { return chain.find(i); };
         for (std::size_t p = 0; p < m_pairs.size(); ++p) {
             const int a = m_pairs[p].first;
             const int b = m_pairs[p].second;
             if (placed[b] - placed[a] <= m_gaps[p] + Give)
-                chain[std::max(find(a), find(b))] = std::min(find(a), find(b));
+                chain.join(a, b);
         }
         std::vector<bool> squeezed(n, false);
         bool any = false;
@@ -822,15 +841,10 @@ std::vector<double> solveByComponent(const std::vector<Run> &runs, const std::ve
                                      const std::vector<RunPair> &pairs)
 {
     const int n = int(runs.size());
-    std::vector<int> parent(n);
-    std::iota(parent.begin(), parent.end(), 0);
-    const auto find = [&](int i) {
-        while (parent[i] != i)
-            i = parent[i] = parent[parent[i]];
-        return i;
-    };
+    RunGroups groups(n);
+    const auto find = [&](int i) { return groups.find(i); };
     for (const RunPair &p : pairs)
-        parent[std::max(find(p.first), find(p.second))] = std::min(find(p.first), find(p.second));
+        groups.join(p.first, p.second);
     // Members of each group in the order across, and the pairs of each group.
     std::vector<int> local(n);
     std::vector<std::vector<int>> members(n);
