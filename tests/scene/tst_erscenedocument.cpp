@@ -4,6 +4,7 @@
 #include "edgeitem.h"
 #include "erscene.h"
 #include "groupitem.h"
+#include "routebatch.h"
 #include "slotitem.h"
 #include "testsupport.h"
 #include "textitem.h"
@@ -38,6 +39,8 @@ private slots:
     void viewLinkWrittenWithKindAndReadBack();
     void storedRouteKeptWhileRouteLessEdgeRouted();
     void routeLessEdgesGetTheRoutesTheyWereWrittenWith();
+    void loadRoutesSameOnAnyNumberOfThreads_data();
+    void loadRoutesSameOnAnyNumberOfThreads();
 
     void entityWithoutUsableIdGetsUuid_data();
     void entityWithoutUsableIdGetsUuid();
@@ -330,6 +333,72 @@ void tst_ERSceneDocument::routeLessEdgesGetTheRoutesTheyWereWrittenWith()
         ++compared;
     }
     QVERIFY(compared > 100);
+}
+
+namespace {
+
+// A generated diagram written without any route, so that the load routes every edge; long
+// lines among many boxes make it search around them.
+QJsonObject routeLessGeneratedDocument()
+{
+    ERScene written;
+    diagramgenerator::DiagramPlan plan;
+    plan.columns = 16;
+    plan.rows = 12;
+    plan.views = 8;
+    plan.edges = 300;
+    plan.selfRelationships = 6;
+    plan.viewLinks = 8;
+    plan.seed = 29;
+    diagramgenerator::buildDiagram(&written, plan);
+    QJsonObject document = written.toJson();
+    QJsonArray edges = document.value("edges").toArray();
+    for (qsizetype i = 0; i < edges.size(); ++i) {
+        QJsonObject edge = edges.at(i).toObject();
+        edge.remove("points");
+        edges.replace(i, edge);
+    }
+    document.insert("edges", edges);
+    return document;
+}
+
+QHash<QString, QList<QPointF>> routesLoadedOn(int threads, const QJsonObject &document)
+{
+    RouteBatch::setThreadCount(threads);
+    const auto restore = qScopeGuard([] { RouteBatch::setThreadCount(0); });
+    ERScene scene;
+    if (!scene.loadFromJson(document))
+        return {};
+    QHash<QString, QList<QPointF>> routes;
+    for (EdgeItem *edge : itemsOf<EdgeItem>(scene))
+        routes.insert(edge->id, edge->points);
+    return routes;
+}
+
+} // namespace
+
+void tst_ERSceneDocument::loadRoutesSameOnAnyNumberOfThreads_data()
+{
+    QTest::addColumn<int>("threads");
+    QTest::newRow("2 threads") << 2;
+    QTest::newRow("3 threads") << 3;
+    QTest::newRow("8 threads") << 8;
+}
+
+void tst_ERSceneDocument::loadRoutesSameOnAnyNumberOfThreads()
+{
+    // Whichever thread works a route out, and in whatever order they finish, each edge
+    // gets the route of a load on one thread.
+    QFETCH(int, threads);
+    const QJsonObject document = routeLessGeneratedDocument();
+    const QHash<QString, QList<QPointF>> alone = routesLoadedOn(1, document);
+    QCOMPARE(alone.size(), 300);
+    const QHash<QString, QList<QPointF>> shared = routesLoadedOn(threads, document);
+    QCOMPARE(shared.size(), alone.size());
+    for (auto it = alone.cbegin(); it != alone.cend(); ++it) {
+        QVERIFY2(it.value().size() >= 2, qPrintable(it.key()));
+        QVERIFY2(shared.value(it.key()) == it.value(), qPrintable(it.key()));
+    }
 }
 
 void tst_ERSceneDocument::entityWithoutUsableIdGetsUuid_data()

@@ -9,6 +9,8 @@
 #include <QPointF>
 #include <QString>
 
+#include <functional>
+
 QT_BEGIN_NAMESPACE
 class QMenu;
 class QStyleOptionGraphicsItem;
@@ -17,6 +19,10 @@ QT_END_NAMESPACE
 class EntityItem;
 class EntityObstacleIndex;
 class SlotItem;
+
+namespace edgeroute {
+struct EdgeEnds;
+}
 
 // The graphics item of one relationship: a line between a connection slot on the from
 // box and one on the to box. The fields are read and written directly by the router,
@@ -59,6 +65,16 @@ public:
     QList<QPointF> computeRoute() const;
     // The loop of a self relationship by the sides of its two slots; empty without slots.
     QList<QPointF> computeSlotRoute() const;
+    // The ends of the route between two different boxes as they stand; false for a self
+    // relationship or without both boxes and both slots.
+    bool routeEnds(edgeroute::EdgeEnds &ends) const;
+    // What updatePath draws for an edge with these ends when the other boxes are those
+    // obstaclesIn gives and no drawn lines are weighed; empty when what is drawn stays.
+    // Reads no item, so it may run on any thread.
+    static QList<QPointF> drawnRouteBetween(const edgeroute::EdgeEnds &ends,
+                                            const std::function<QList<QRectF>(const QRectF &)> &obstaclesIn,
+                                            bool nearEndsOnly, bool searchHeld);
+    static bool isNearEndsOnly() { return s_nearEndsOnly; }
     // How many self relationships of the box come before this one; -1 for other edges.
     int selfLoopIndex() const;
     // Makes route the drawn route once it fits the slots, else routes afresh. A route of

@@ -15,6 +15,7 @@
 #include <QLineF>
 
 #include <cmath>
+#include <functional>
 
 namespace {
 
@@ -62,6 +63,56 @@ bool meetsSlots(const QList<QPointF> &route, const QPointF &fromAnchor, const QP
         && QLineF(route.last(), toAnchor).length() <= AxisTolerance && routing::isRectilinearRoute(route);
 }
 
+// Only boxes near the two ends can change the route; asking the index for them spares the
+// walk over every row and slot of a large diagram.
+QList<QRectF> obstaclesNearEnds(const edgeroute::EdgeEnds &ends, const edgeroute::ObstacleQuery &obstaclesIn,
+                                bool nearEndsOnly)
+{
+    const QList<QRectF> obstacles =
+        obstaclesIn(routing::pairObstacleRegion(ends.fromRect, ends.toRect, ends.fromAnchor, ends.toAnchor));
+    if (!nearEndsOnly)
+        return obstacles;
+    const QRectF nearFrom = ends.fromRect.adjusted(-NearEndsReach, -NearEndsReach, NearEndsReach, NearEndsReach);
+    const QRectF nearTo = ends.toRect.adjusted(-NearEndsReach, -NearEndsReach, NearEndsReach, NearEndsReach);
+    QList<QRectF> near;
+    for (const QRectF &o : obstacles) {
+        if (o.intersects(nearFrom) || o.intersects(nearTo))
+            near.append(o);
+    }
+    return near;
+}
+
+// The route between two different boxes: a candidate shape, or when that runs through a
+// box, the way around the boxes that around finds.
+QList<QPointF> routeBetweenBoxes(const edgeroute::EdgeEnds &ends, const edgeroute::ObstacleQuery &obstaclesIn,
+                                 bool nearEndsOnly, bool searchHeld, const std::function<QList<QPointF>()> &around)
+{
+    const QList<QRectF> obstacles = obstaclesNearEnds(ends, obstaclesIn, nearEndsOnly);
+    const QList<QPointF> route = edgeroute::entityRoute(ends, obstacles);
+    if (searchHeld || !edgeroute::runsThroughBoxes(route, ends, obstacles))
+        return route;
+    // The candidate shapes stay near the two boxes; a line blocked farther on goes around.
+    const QList<QPointF> found = around();
+    return found.size() >= 2 ? found : route;
+}
+
+// What is drawn of route (of at least two points) between two different boxes: the route
+// when it meets the two slots, else the one worked out afresh, else a one-corner route.
+// Empty when there is nothing to draw; what is drawn then stays.
+QList<QPointF> routeToDraw(const QList<QPointF> &route, const QPointF &fromAnchor, const QPointF &toAnchor,
+                           const std::function<QList<QPointF>()> &afresh,
+                           const std::function<QList<QPointF>()> &oneCorner)
+{
+    QList<QPointF> cleaned = routing::removeCollinearPoints(route);
+    if (meetsSlots(cleaned, fromAnchor, toAnchor))
+        return cleaned;
+    cleaned = afresh();
+    if (!routing::isRectilinearRoute(cleaned))
+        cleaned = oneCorner();
+    // Without both boxes there is nothing to route afresh.
+    return cleaned.size() >= 2 ? cleaned : QList<QPointF>();
+}
+
 } // namespace
 
 void EdgeItem::setFullObstacleWalk(bool on)
@@ -88,21 +139,8 @@ QList<QRectF> EdgeItem::obstacleRects() const
 {
     if (!isRoutable(*this))
         return {};
-    // Only boxes near the two ends can change the route; asking the scene's index for them
-    // spares the walk over every row and slot of a large diagram.
-    const edgeroute::EdgeEnds ends = endsOf(*this);
-    const QList<QRectF> obstacles =
-        obstaclesIn(routing::pairObstacleRegion(ends.fromRect, ends.toRect, ends.fromAnchor, ends.toAnchor));
-    if (!s_nearEndsOnly)
-        return obstacles;
-    const QRectF nearFrom = ends.fromRect.adjusted(-NearEndsReach, -NearEndsReach, NearEndsReach, NearEndsReach);
-    const QRectF nearTo = ends.toRect.adjusted(-NearEndsReach, -NearEndsReach, NearEndsReach, NearEndsReach);
-    QList<QRectF> near;
-    for (const QRectF &o : obstacles) {
-        if (o.intersects(nearFrom) || o.intersects(nearTo))
-            near.append(o);
-    }
-    return near;
+    return obstaclesNearEnds(endsOf(*this), [this](const QRectF &region) { return obstaclesIn(region); },
+                             s_nearEndsOnly);
 }
 
 QList<QRectF> EdgeItem::obstaclesIn(const QRectF &region) const
@@ -131,14 +169,31 @@ QList<QPointF> EdgeItem::computeRoute() const
     // The quick re-route reaches here for self relationships too; they keep their loop.
     if (from == to)
         return computeSlotRoute();
-    const edgeroute::EdgeEnds ends = endsOf(*this);
-    const QList<QRectF> obstacles = obstacleRects();
-    const QList<QPointF> route = edgeroute::entityRoute(ends, obstacles);
-    if (s_routeSearchHeld || !edgeroute::runsThroughBoxes(route, ends, obstacles))
-        return route;
-    // The candidate shapes stay near the two boxes; a line blocked farther on goes around.
-    const QList<QPointF> around = routeAroundBoxes();
-    return around.size() >= 2 ? around : route;
+    return routeBetweenBoxes(
+        endsOf(*this), [this](const QRectF &region) { return obstaclesIn(region); }, s_nearEndsOnly,
+        s_routeSearchHeld, [this] { return routeAroundBoxes(); });
+}
+
+bool EdgeItem::routeEnds(edgeroute::EdgeEnds &ends) const
+{
+    if (!isRoutable(*this) || from == to)
+        return false;
+    ends = endsOf(*this);
+    return true;
+}
+
+QList<QPointF> EdgeItem::drawnRouteBetween(const edgeroute::EdgeEnds &ends, const edgeroute::ObstacleQuery &obstaclesIn,
+                                           bool nearEndsOnly, bool searchHeld)
+{
+    const QList<QPointF> computed =
+        routeBetweenBoxes(ends, obstaclesIn, nearEndsOnly, searchHeld,
+                          [&] { return edgeroute::routeAroundBoxes(ends, obstaclesIn); });
+    if (computed.size() < 2)
+        return {};
+    // Worked out afresh the route comes out the same.
+    return routeToDraw(
+        computed, ends.fromAnchor, ends.toAnchor, [&] { return computed; },
+        [&] { return edgeroute::oneCornerRoute(ends); });
 }
 
 QList<QPointF> EdgeItem::routeAroundBoxes() const
@@ -203,20 +258,15 @@ void EdgeItem::applyRoute(const QList<QPointF> &route)
 {
     if (route.size() < 2)
         return;
-    QList<QPointF> cleaned = routing::removeCollinearPoints(route);
-    if (fromSlot && toSlot && from != to) {
-        const QPointF fromAnchor = fromSlot->center();
-        const QPointF toAnchor = toSlot->center();
-        if (!meetsSlots(cleaned, fromAnchor, toAnchor)) {
-            cleaned = computeRoute();
-            if (!routing::isRectilinearRoute(cleaned) && isRoutable(*this))
-                cleaned = edgeroute::oneCornerRoute(endsOf(*this));
-            // Without both boxes there is nothing to route afresh; keep what is drawn.
-            if (cleaned.size() < 2)
-                return;
-        }
+    if (!fromSlot || !toSlot || from == to) {
+        applyRoundedPath(routing::removeCollinearPoints(route));
+        return;
     }
-    applyRoundedPath(cleaned);
+    const QList<QPointF> drawn = routeToDraw(
+        route, fromSlot->center(), toSlot->center(), [this] { return computeRoute(); },
+        [this] { return isRoutable(*this) ? edgeroute::oneCornerRoute(endsOf(*this)) : QList<QPointF>(); });
+    if (drawn.size() >= 2)
+        applyRoundedPath(drawn);
 }
 
 void EdgeItem::rerouteIfSlotted()

@@ -43,7 +43,6 @@ EntityObstacleIndex::EntityObstacleIndex(const QGraphicsScene *scene, const QLis
         m_items.append(entity);
         m_rects.append(rect);
     }
-    m_seen.assign(m_rects.size(), 0);
     if (m_bounds.isNull())
         return;
     double cell = CellSize;
@@ -84,6 +83,12 @@ QList<EntityItem *> EntityObstacleIndex::boxesOf(const QGraphicsScene *scene)
 QList<QRectF> EntityObstacleIndex::obstaclesIn(const QRectF &region, const QGraphicsItem *skipA,
                                                const QGraphicsItem *skipB) const
 {
+    return obstaclesIn(region, skipA, skipB, m_marks);
+}
+
+QList<QRectF> EntityObstacleIndex::obstaclesIn(const QRectF &region, const QGraphicsItem *skipA,
+                                               const QGraphicsItem *skipB, Marks &marks) const
+{
     QList<QRectF> obstacles;
     const auto keep = [&](qsizetype i) {
         if (m_items[i] != skipA && m_items[i] != skipB)
@@ -98,9 +103,9 @@ QList<QRectF> EntityObstacleIndex::obstaclesIn(const QRectF &region, const QGrap
     // Boxes whose rectangle is not finite are in no cell; look at them every time.
     std::vector<int> found = m_unplaced;
     if (!m_bounds.isNull() && meets(region, m_bounds)) {
-        if (++m_stamp == 0) {
-            std::fill(m_seen.begin(), m_seen.end(), 0u);
-            m_stamp = 1;
+        if (marks.seen.size() != std::size_t(m_rects.size()) || ++marks.stamp == 0) {
+            marks.seen.assign(m_rects.size(), 0u);
+            marks.stamp = 1;
         }
         // Clamped as doubles first: a far region must not overflow the conversion.
         const auto column = [&](double x) {
@@ -112,9 +117,9 @@ QList<QRectF> EntityObstacleIndex::obstaclesIn(const QRectF &region, const QGrap
         for (int y = row(region.top()); y <= row(region.bottom()); ++y) {
             for (int x = column(region.left()); x <= column(region.right()); ++x) {
                 for (int i : m_cells[std::size_t(y) * m_columns + x]) {
-                    if (m_seen[i] == m_stamp)
+                    if (marks.seen[i] == marks.stamp)
                         continue;
-                    m_seen[i] = m_stamp;
+                    marks.seen[i] = marks.stamp;
                     if (meets(region, m_rects[i]))
                         found.push_back(i);
                 }

@@ -35,6 +35,22 @@ public:
     // finite.
     QList<QRectF> obstaclesIn(const QRectF &region, const QGraphicsItem *skipA, const QGraphicsItem *skipB) const;
 
+    // What a look-up marks the boxes it has seen with. The index keeps one for the thread
+    // that made it; a look-up from another thread brings its own, so that several threads
+    // may ask one index at once.
+    class Marks
+    {
+    public:
+        Marks() = default;
+
+    private:
+        friend class EntityObstacleIndex;
+        std::vector<unsigned> seen;
+        unsigned stamp = 0;
+    };
+    QList<QRectF> obstaclesIn(const QRectF &region, const QGraphicsItem *skipA, const QGraphicsItem *skipB,
+                              Marks &marks) const;
+
 private:
     static constexpr double CellSize = 512;
 
@@ -48,8 +64,7 @@ private:
     int m_rows = 0;
     std::vector<std::vector<int>> m_cells;
     std::vector<int> m_unplaced; // boxes whose rectangle is not finite
-    mutable std::vector<unsigned> m_seen;
-    mutable unsigned m_stamp = 0;
+    mutable Marks m_marks;
 };
 
 // Obstacle look-ups of every edge of the index's scene go to index while the scope lives;

@@ -8,6 +8,7 @@
 #include "entityviewedgeitem.h"
 #include "groupitem.h"
 #include "orthogonalsearch.h"
+#include "routebatch.h"
 #include "slotitem.h"
 #include "textitem.h"
 #include "thememanager.h"
@@ -994,8 +995,22 @@ void ERScene::routeEdgesWithoutStoredRoute(const LoadedItems &loaded)
         }
     };
     const routing::SearchPause turnDuringSearch(turnWhenDue);
-    for (const QPointer<EdgeItem> &edge : loaded.edges) {
-        if (edge && edge->points.size() <= 1)
+    // The routes depend on the boxes alone, not on each other: worked out on several
+    // threads, they are drawn afterwards in document order.
+    RouteBatch batch(obstacleIndex);
+    QList<int> places;
+    places.reserve(loaded.edges.size());
+    for (const QPointer<EdgeItem> &edge : loaded.edges)
+        places.append(edge && edge->points.size() <= 1 ? batch.add(edge) : -1);
+    batch.run(turnWhenDue);
+    for (qsizetype i = 0; i < loaded.edges.size(); ++i) {
+        EdgeItem *edge = loaded.edges.at(i).data();
+        // Drawn meanwhile, or deleted, as the event loop turned.
+        if (!edge || edge->points.size() > 1)
+            continue;
+        if (places.at(i) >= 0)
+            batch.apply(places.at(i));
+        else
             edge->updatePath();
         turnWhenDue();
     }
