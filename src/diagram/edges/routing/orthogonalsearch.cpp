@@ -281,12 +281,19 @@ struct CornerLines
     std::vector<Line> upDown;
 };
 
+// The node array of a graph, kept by each thread for its next graph: one among many boxes
+// holds megabytes, which grown afresh on a worker thread would come back from the system as
+// fresh pages at every search.
+thread_local std::vector<Node> keptNodes;
+
 class VisibilityGraph
 {
 public:
     VisibilityGraph(const QList<QRectF> &obstacles, const QRectF &area, const SearchEnds &ends, double margin)
         : m_area(area)
+        , m_nodes(std::exchange(keptNodes, {}))
     {
+        m_nodes.clear();
         m_blockers.reserve(obstacles.size());
         for (const QRectF &o : obstacles)
             m_blockers.push_back(blockerOf(o));
@@ -314,6 +321,15 @@ public:
         }
         connect(across, upDown);
     }
+
+    ~VisibilityGraph()
+    {
+        // Taken, not shared: a search started from inside the pause makes a graph of its own.
+        if (m_nodes.capacity() > keptNodes.capacity())
+            keptNodes = std::move(m_nodes);
+    }
+    VisibilityGraph(const VisibilityGraph &) = delete;
+    VisibilityGraph &operator=(const VisibilityGraph &) = delete;
 
     const std::vector<Node> &nodes() const { return m_nodes; }
 
