@@ -14,6 +14,7 @@
 #include <QImage>
 #include <QLoggingCategory>
 #include <QPainter>
+#include <QPointer>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -52,6 +53,8 @@ private slots:
     void clearSceneIgnoresReentrantCall();
     void clearSceneKeepsForeignKeyRows();
     void destroyingPopulatedSceneWarnsNothing();
+    void clearSceneLeavesWhatIsNotTheDiagram_data();
+    void clearSceneLeavesWhatIsNotTheDiagram();
 
     void sceneRectGrowsAroundItems();
     void gridFromTilesPaintsAsLines_data();
@@ -451,6 +454,44 @@ void tst_ERScene::destroyingPopulatedSceneWarnsNothing()
         delete scene;
     }
     QVERIFY2(warnings.caught().isEmpty(), qPrintable(warnings.caught().join('\n')));
+}
+
+void tst_ERScene::clearSceneLeavesWhatIsNotTheDiagram_data()
+{
+    QTest::addColumn<bool>("holdsBox");
+    QTest::newRow("an item of its own") << false;
+    QTest::newRow("an item holding a box") << true;
+}
+
+void tst_ERScene::clearSceneLeavesWhatIsNotTheDiagram()
+{
+    // Boxes and edges go; an item the diagram does not own leaves the scene whole, and a
+    // box it holds goes with the rest of the diagram.
+    QFETCH(bool, holdsBox);
+    ERScene scene;
+    EntityItem *a = addBox(&scene, QStringLiteral("a"), {{"id", "int", true}});
+    EntityItem *b = addBox(&scene, QStringLiteral("b"), {{"id", "int", true}}, QPointF(300, 0));
+    QPointer<EdgeItem> edge = scene.createEdge(a, b, true);
+    QPointer<EntityItem> first = a;
+    QPointer<EntityItem> second = b;
+    QGraphicsRectItem foreign(0, 0, 40, 40);
+    auto *marker = new QGraphicsRectItem(5, 5, 10, 10, &foreign);
+    scene.addItem(&foreign);
+    if (holdsBox)
+        b->setParentItem(&foreign);
+    QVERIFY(edge);
+
+    {
+        scenetest::WarningCatcher warnings;
+        scene.clearScene();
+        QCOMPARE(warnings.caught().size(), 1);
+    }
+    QVERIFY(scene.items().isEmpty());
+    QVERIFY(!edge);
+    QVERIFY(!first);
+    QVERIFY(!second);
+    QCOMPARE(foreign.scene(), nullptr);
+    QCOMPARE(foreign.childItems(), QList<QGraphicsItem *>{marker});
 }
 
 void tst_ERScene::sceneRectGrowsAroundItems()

@@ -82,6 +82,19 @@ bool isDiagramItemType(int type)
         || type == DiagramItemType::TextItem || type == DiagramItemType::GroupItem;
 }
 
+// A part of the diagram that something outside the diagram holds, with no part of the
+// diagram between them.
+bool isOutermostDiagramItemHeldElsewhere(const QGraphicsItem *item)
+{
+    if (!item->parentItem() || !isDiagramItemType(item->type()))
+        return false;
+    for (const QGraphicsItem *holder = item->parentItem(); holder; holder = holder->parentItem()) {
+        if (isDiagramItemType(holder->type()))
+            return false;
+    }
+    return true;
+}
+
 // A new edge of the kind its ends call for, not yet in a scene; a view at either end gives
 // the view link, which makes no foreign keys of its own.
 EdgeItem *newEdge(EntityItem *from, EntityItem *to, bool createFKs)
@@ -367,48 +380,45 @@ void ERScene::removeDiagramItems(bool detachLeftovers)
     }
     qCDebug(lcScene) << "clearScene: edges:" << edgeItems.size() << "entities:" << entityItems.size();
 
+    // Edges and boxes let go of each other first, so that they can then go in any order.
+    // Tearing the scene down is not deleting relationships: the rows stay.
     for (EdgeItem *edge : std::as_const(edgeItems)) {
         if (edge->from)
             edge->from->removeEdge(edge);
         if (edge->to)
             edge->to->removeEdge(edge);
-    }
-    // Tearing the scene down is not deleting relationships: the rows stay.
-    for (EdgeItem *edge : std::as_const(edgeItems))
         edge->removeForeignKeysOnDelete = false;
-    for (EdgeItem *edge : std::as_const(edgeItems)) {
-        if (edge->scene() == this) {
-            removeItem(edge);
-            delete edge;
-        }
+        edge->from = nullptr;
+        edge->to = nullptr;
+        edge->fromSlot = nullptr;
+        edge->toSlot = nullptr;
     }
     for (EntityItem *entity : std::as_const(entityItems)) {
-        if (entity->scene() != this)
-            continue;
         for (SlotItem *slot : std::as_const(entity->slotItems)) {
             if (slot)
                 slot->setEdge(nullptr);
         }
-        removeItem(entity);
-        delete entity;
-    }
-    for (QGraphicsItem *item : std::as_const(annotations)) {
-        if (item->scene() == this) {
-            removeItem(item);
-            delete item;
-        }
     }
 
-    if (detachLeftovers) {
-        const QList<QGraphicsItem *> remaining = items();
-        if (!remaining.isEmpty()) {
-            qWarning() << "clearScene: remaining items after cleanup:" << remaining.size();
-            for (QGraphicsItem *item : remaining) {
-                if (item->scene() == this)
-                    removeItem(item);
-            }
-        }
+    // A part of the diagram held by something else goes on its own; what is not part of
+    // the diagram is not ours to delete, and leaves the scene when a load reuses it.
+    QList<QGraphicsItem *> leftovers;
+    QList<QGraphicsItem *> heldElsewhere;
+    for (QGraphicsItem *item : all) {
+        if (!item->parentItem() && !isDiagramItemType(item->type()))
+            leftovers.append(item);
+        else if (isOutermostDiagramItemHeldElsewhere(item))
+            heldElsewhere.append(item);
     }
+    qDeleteAll(heldElsewhere);
+    if (detachLeftovers && !leftovers.isEmpty()) {
+        qWarning() << "clearScene: remaining items after cleanup:" << leftovers.size();
+        for (QGraphicsItem *item : std::as_const(leftovers))
+            removeItem(item);
+    }
+    // Removing items one by one from a scene of thousands moves its item list each time;
+    // the scene's own clear empties the list first.
+    clear();
     qCDebug(lcScene) << "clearScene: completed";
 }
 
