@@ -52,6 +52,8 @@ private slots:
     void fixtureSurvivesWriteReadWrite();
     void loadedStackingFollowsDocument();
     void hugeSpreadLoadsIntoBoundedSceneRect();
+    void loadedSceneFindsWhatAWalkOverItsItemsFinds_data();
+    void loadedSceneFindsWhatAWalkOverItsItemsFinds();
     void loadSaveAndClearLogNothing();
 };
 
@@ -633,6 +635,63 @@ void tst_ERSceneDocument::hugeSpreadLoadsIntoBoundedSceneRect()
     QImage image(160, 160, QImage::Format_ARGB32);
     QPainter painter(&image);
     scene.render(&painter, QRectF(0, 0, 160, 160), rect);
+}
+
+void tst_ERSceneDocument::loadedSceneFindsWhatAWalkOverItsItemsFinds_data()
+{
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("edges");
+    QTest::newRow("a few boxes") << 3 << 2 << 4;
+    QTest::newRow("a hundred boxes") << 10 << 10 << 60;
+}
+
+void tst_ERSceneDocument::loadedSceneFindsWhatAWalkOverItsItemsFinds()
+{
+    // The load puts the item index back sized to the items it made; every look-up must
+    // still find what a walk over all items finds, in the same order.
+    QFETCH(int, columns);
+    QFETCH(int, rows);
+    QFETCH(int, edges);
+    ERScene written;
+    diagramgenerator::DiagramPlan plan;
+    plan.columns = columns;
+    plan.rows = rows;
+    plan.views = 1;
+    plan.edges = edges;
+    plan.selfRelationships = 1;
+    plan.viewLinks = 1;
+    plan.seed = 5;
+    diagramgenerator::buildDiagram(&written, plan);
+
+    ERScene scene;
+    QVERIFY(scene.loadFromJson(written.toJson()));
+    QCOMPARE(scene.itemIndexMethod(), QGraphicsScene::BspTreeIndex);
+    const QRectF bounds = scene.itemsBoundingRect();
+    QList<QRectF> areas;
+    QList<QPointF> points;
+    for (int i = 0; i <= 12; ++i) {
+        for (int j = 0; j <= 12; ++j) {
+            const QPointF point(bounds.left() + bounds.width() * i / 12.0 + 0.5,
+                                bounds.top() + bounds.height() * j / 12.0 + 0.5);
+            points.append(point);
+            areas.append(QRectF(point, QSizeF(bounds.width() / 7.0, bounds.height() / 9.0)));
+        }
+    }
+    areas.append(bounds);
+    QList<QList<QGraphicsItem *>> indexed;
+    for (const QPointF &point : std::as_const(points))
+        indexed.append(scene.items(point));
+    for (const QRectF &area : std::as_const(areas))
+        indexed.append(scene.items(area));
+    QVERIFY(!indexed.constLast().isEmpty());
+
+    scene.setItemIndexMethod(QGraphicsScene::NoIndex);
+    for (qsizetype i = 0; i < points.size(); ++i)
+        QVERIFY2(scene.items(points.at(i)) == indexed.at(i), qPrintable(QString::number(i)));
+    for (qsizetype i = 0; i < areas.size(); ++i)
+        QVERIFY2(scene.items(areas.at(i)) == indexed.at(points.size() + i),
+                 qPrintable(QString::number(i)));
 }
 
 void tst_ERSceneDocument::loadSaveAndClearLogNothing()
