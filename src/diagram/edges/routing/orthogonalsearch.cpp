@@ -7,7 +7,10 @@
 #include <cmath>
 #include <cstdint>
 #include <deque>
+#include <future>
 #include <limits>
+#include <memory>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -243,9 +246,10 @@ private:
     std::vector<std::vector<int>> m_bands;
 };
 
-// Obstacle lists at least this long have their corner lines kept for later searches.
+// Obstacle lists at least this long have their corner lines kept for later searches; the
+// threads of a load share the sets, and the nearer tries of each push in between.
 constexpr qsizetype KeepFrom = 64;
-constexpr std::size_t KeptSets = 8;
+constexpr std::size_t KeptSets = 32;
 // Line tests a flood between the stubs may take per line before it leaves the question to
 // the search: about what joining the lines into the graph costs.
 constexpr std::size_t FloodBudgetPerLine = 64;
@@ -274,12 +278,82 @@ bool rectBefore(const QRectF &a, const QRectF &b)
 
 struct CornerLines
 {
-    QRectF area;
-    double margin = 0;
-    std::vector<QRectF> obstacles; // sorted by rectBefore
     std::vector<Line> across;
     std::vector<Line> upDown;
 };
+
+// The corner line sets of the last few searches among many boxes, shared by every thread:
+// the lines of a load that find no way nearby all search among all boxes, and the threads
+// routing them wait for the one set one of them makes instead of each making its own.
+class KeptCornerLines
+{
+public:
+    using Lines = std::shared_ptr<const CornerLines>;
+
+    // The set kept for the area, margin and obstacles (sorted by rectBefore); else the one
+    // make gives, kept for the next searches.
+    Lines find(const QRectF &area, double margin, std::vector<QRectF> &&obstacles,
+               const std::function<CornerLines()> &make)
+    {
+        std::promise<Lines> made;
+        std::shared_future<Lines> found;
+        quint64 mine = 0;
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            for (auto it = m_kept.begin(); it != m_kept.end(); ++it) {
+                if (sameRect(it->area, area) && it->margin == margin
+                    && std::equal(obstacles.cbegin(), obstacles.cend(), it->obstacles.cbegin(), it->obstacles.cend(),
+                                  sameRect)) {
+                    found = it->lines;
+                    std::rotate(m_kept.begin(), it, it + 1);
+                    break;
+                }
+            }
+            if (!found.valid()) {
+                mine = ++m_made;
+                m_kept.push_front({area, margin, std::move(obstacles), made.get_future().share(), mine});
+                if (m_kept.size() > KeptSets)
+                    m_kept.pop_back();
+            }
+        }
+        // Made by another thread, perhaps still being made.
+        if (found.valid())
+            return found.get();
+        try {
+            Lines lines = std::make_shared<const CornerLines>(make());
+            made.set_value(lines);
+            return lines;
+        } catch (...) {
+            // Those waiting meanwhile fail as this search does; later ones make the set anew.
+            made.set_exception(std::current_exception());
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_kept.erase(std::remove_if(m_kept.begin(), m_kept.end(),
+                                        [mine](const Entry &entry) { return entry.serial == mine; }),
+                         m_kept.end());
+            throw;
+        }
+    }
+
+private:
+    struct Entry
+    {
+        QRectF area;
+        double margin = 0;
+        std::vector<QRectF> obstacles;
+        std::shared_future<Lines> lines;
+        quint64 serial = 0;
+    };
+
+    std::mutex m_mutex;
+    std::deque<Entry> m_kept; // the most recently used first
+    quint64 m_made = 0;
+};
+
+KeptCornerLines &keptCornerLines()
+{
+    static KeptCornerLines kept;
+    return kept;
+}
 
 // The node array of a graph, kept by each thread for its next graph: one among many boxes
 // holds megabytes, which grown afresh on a worker thread would come back from the system as
@@ -355,23 +429,25 @@ private:
     void cornerLines(const QList<QRectF> &obstacles, double margin, std::vector<Line> &across,
                      std::vector<Line> &upDown) const
     {
-        thread_local std::deque<CornerLines> kept; // the most recently used first
-        std::vector<QRectF> sorted;
         const bool keep = obstacles.size() >= KeepFrom && std::all_of(obstacles.cbegin(), obstacles.cend(), isFinite);
-        if (keep) {
-            sorted.assign(obstacles.cbegin(), obstacles.cend());
-            std::sort(sorted.begin(), sorted.end(), rectBefore);
-            for (auto it = kept.begin(); it != kept.end(); ++it) {
-                if (sameRect(it->area, m_area) && it->margin == margin
-                    && std::equal(sorted.cbegin(), sorted.cend(), it->obstacles.cbegin(), it->obstacles.cend(),
-                                  sameRect)) {
-                    across = it->across;
-                    upDown = it->upDown;
-                    std::rotate(kept.begin(), it, it + 1);
-                    return;
-                }
-            }
+        if (!keep) {
+            makeCornerLines(obstacles, margin, across, upDown);
+            return;
         }
+        std::vector<QRectF> sorted(obstacles.cbegin(), obstacles.cend());
+        std::sort(sorted.begin(), sorted.end(), rectBefore);
+        const KeptCornerLines::Lines lines = keptCornerLines().find(m_area, margin, std::move(sorted), [&] {
+            CornerLines made;
+            makeCornerLines(obstacles, margin, made.across, made.upDown);
+            return made;
+        });
+        across = lines->across;
+        upDown = lines->upDown;
+    }
+
+    void makeCornerLines(const QList<QRectF> &obstacles, double margin, std::vector<Line> &across,
+                         std::vector<Line> &upDown) const
+    {
         const BlockerBands rows(m_blockers, m_area.top(), m_area.height(), true);
         const BlockerBands columns(m_blockers, m_area.left(), m_area.width(), false);
         for (const QRectF &o : obstacles) {
@@ -385,11 +461,6 @@ private:
         }
         unique(across);
         unique(upDown);
-        if (keep) {
-            kept.push_front({m_area, margin, std::move(sorted), across, upDown});
-            if (kept.size() > KeptSets)
-                kept.pop_back();
-        }
     }
 
     bool isBlocked(const QPointF &p, const std::vector<int> &near) const
