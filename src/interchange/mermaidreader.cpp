@@ -68,48 +68,73 @@ int indexOfMermaidEntity(const MermaidEntityTable &table, const QString &key)
     return table.firstIndexByKey.value(foldedKey(key), -1);
 }
 
+namespace {
+
+// A statement's mention of an entity, with the folded keys and their hashes made where the
+// statement is read, so that the one thread that fills the table only probes it.
+struct EntityMention
+{
+    EntityMention() = default;
+    EntityMention(const QString &name, const QString &title) : name(name), title(title)
+    {
+        const QString &text = keyText();
+        key = foldedKey(text);
+        hash = StringTable::hashOf(key);
+        // A title that is the key's text adds no key of its own.
+        if (!title.isEmpty() && title != text) {
+            titleKey = foldedKey(title);
+            titleHash = StringTable::hashOf(titleKey);
+        }
+    }
+
+    const QString &keyText() const { return name.isEmpty() ? title : name; }
+
+    QString name;
+    QString title;
+    QString key;
+    size_t hash = 0;
+    QString titleKey; // empty when the title is empty or is the key's text
+    size_t titleHash = 0;
+};
+
 // Only the first entity carrying a key is found by it, as a front-to-back scan would.
-// Returns that entity; a key not met before is given to index, in the same lookup.
-static int firstEntityWithKey(MermaidEntityTable &table, const QString &key, int index)
+int resolveMention(MermaidEntityTable &table, const EntityMention &mention)
 {
-    return table.firstIndexByKey.insertIfAbsent(foldedKey(key), index);
-}
-
-static void registerEntityKey(MermaidEntityTable &table, const QString &key, int index)
-{
-    if (!key.isEmpty())
-        firstEntityWithKey(table, key, index);
-}
-
-int findMermaidEntity(MermaidEntityTable &table, const QString &name, const QString &title)
-{
-    const QString key = name.isEmpty() ? title : name;
-    if (key.isEmpty())
+    const QString &text = mention.keyText();
+    if (text.isEmpty())
         return -1;
 
     // A named statement is resolved by its name alone: looking its title up as well would
     // merge a new entity into another one that merely shows the same title.
     const int index = int(table.entities.size());
-    const int found = firstEntityWithKey(table, key, index);
+    const int found = table.firstIndexByKey.insertIfAbsent(mention.key, mention.hash, index);
     if (found != index) {
         MermaidEntity &entity = table.entities[found];
-        if (!title.isEmpty()
+        if (!mention.title.isEmpty()
             && (entity.alias.isEmpty()
                 || entity.alias.compare(entity.name, Qt::CaseInsensitive) == 0)) {
-            entity.alias = title;
-            registerEntityKey(table, title, found);
+            entity.alias = mention.title;
+            if (!mention.titleKey.isEmpty())
+                table.firstIndexByKey.insertIfAbsent(mention.titleKey, mention.titleHash, found);
         }
         return found;
     }
 
     MermaidEntity entity;
-    entity.name = key;
-    entity.alias = title.isEmpty() ? key : title;
+    entity.name = text;
+    entity.alias = mention.title.isEmpty() ? text : mention.title;
     // The name's key went in with the lookup; an alias that folds to it adds nothing.
-    if (entity.alias.compare(key, Qt::CaseInsensitive) != 0)
-        registerEntityKey(table, entity.alias, index);
+    if (!mention.titleKey.isEmpty() && entity.alias.compare(text, Qt::CaseInsensitive) != 0)
+        table.firstIndexByKey.insertIfAbsent(mention.titleKey, mention.titleHash, index);
     table.entities.append(std::move(entity));
     return index;
+}
+
+} // namespace
+
+int findMermaidEntity(MermaidEntityTable &table, const QString &name, const QString &title)
+{
+    return resolveMention(table, EntityMention(name, title));
 }
 
 // --- Scanner steps -------------------------------------------------------------------
@@ -504,59 +529,80 @@ QString mermaidRightCardinalitySymbol(int card)
 
 namespace {
 
-class StatementReader
+struct RelationshipParts
+{
+    int startCard = 0;
+    int endCard = 0;
+    QString label;
+    QString labelKey;
+    bool identifying = true;
+};
+
+// One statement as read, before the entity table is asked: what it mentions, the rows of
+// its block, the relationship it states and where it has text that could not be read. The
+// ends are running counts into the lists of its run.
+struct Statement
+{
+    int at = 0; // where the statement starts, past blanks and comments
+    int mentionsEnd = 0;
+    int attributesEnd = 0;
+    int marksEnd = 0;
+    int relationship = -1; // into the run's relationships; its entities are the two mentions
+};
+
+struct StatementRun
+{
+    QList<Statement> statements;
+    QList<EntityMention> mentions;
+    QList<MermaidAttribute> attributes;
+    QList<int> marks; // positions whose lines could not be read
+    QList<RelationshipParts> relationships;
+    int end = 0; // where the next statement starts, at or beyond the run's limit
+};
+
+// Reads statements from a position on. What it reads depends on the text alone, never on
+// what an earlier statement declared, so runs of one text can be read on several threads.
+class StatementScanner
 {
 public:
-    explicit StatementReader(const QString &body) : text(body), n(int(body.size()))
+    StatementScanner(const QString &body, StatementRun &run)
+        : text(body), n(int(body.size())), run(run)
     {
-        // Growing the key table rehashes every key; text of bare words can hold an entity
-        // for every few dozen characters.
-        table.firstIndexByKey.reserve(std::min(n / 32, 1 << 20));
-        lineStarts.append(0);
-        for (int i = 0; i < n; ++i) {
-            if (text.at(i) == u'\n')
-                lineStarts.append(i + 1);
-        }
-        unreadMarks.fill(false, lineStarts.size());
     }
 
-    // Marks the line holding pos as one that could not be read (0-based, in the body).
-    void markUnread(int pos)
-    {
-        const auto after = std::upper_bound(lineStarts.cbegin(), lineStarts.cend(), qMax(0, pos));
-        const int line = int(after - lineStarts.cbegin()) - 1;
-        if (!unreadMarks.at(line)) {
-            unreadMarks[line] = true;
-            ++unreadLines;
-            firstUnread = firstUnread < 0 ? line : qMin(firstUnread, line);
-        }
-    }
-
-    void run(int pos)
+    // Reads the statements that start before limit.
+    void scan(int pos, int limit)
     {
         while (true) {
             skipMermaidComments(text, pos);
-            if (pos >= n)
+            if (pos >= n || pos >= limit) {
+                run.end = pos;
                 return;
+            }
+            run.statements.append(Statement{pos, 0, 0, 0, -1});
             if (isDirectionStatement(pos)) {
                 pos += 9;
                 skipMermaidBlanks(text, pos);
                 while (pos < n && !isBlank(text.at(pos)))
                     ++pos;
-                continue;
+            } else {
+                pos = readStatement(pos);
             }
-            pos = readStatement(pos);
+            Statement &statement = run.statements.last();
+            statement.mentionsEnd = int(run.mentions.size());
+            statement.attributesEnd = int(run.attributes.size());
+            statement.marksEnd = int(run.marks.size());
         }
     }
 
-    MermaidEntityTable table;
-    QList<MermaidRelationship> relationships;
-    // Lines not read, marked once each: a text of garbage marks most of its lines.
-    QList<bool> unreadMarks;
-    int unreadLines = 0;
-    int firstUnread = -1;
-
 private:
+    void markUnread(int pos) { run.marks.append(pos); }
+
+    void mention(const QString &name, const QString &title)
+    {
+        run.mentions.append(EntityMention(name, title));
+    }
+
     int lineEnd(int pos) const
     {
         const int end = int(text.indexOf(u'\n', pos));
@@ -606,7 +652,7 @@ private:
         const QString alias = parseMermaidAlias(text, pos, &closed);
         if (!closed) {
             markUnread(start);
-            findMermaidEntity(table, name, name);
+            mention(name, name);
             return lineEnd(pos);
         }
         const QString title = alias.isEmpty() ? name : alias;
@@ -618,13 +664,15 @@ private:
         }
 
         skipMermaidComments(text, pos);
-        if (pos < n && text.at(pos) == u'{')
-            return readEntityBlock(findMermaidEntity(table, name, title), pos + 1);
+        if (pos < n && text.at(pos) == u'{') {
+            mention(name, title);
+            return readEntityBlock(pos + 1);
+        }
 
         return readRelationship(name, title, start, pos);
     }
 
-    int readEntityBlock(int entityIndex, int pos)
+    int readEntityBlock(int pos)
     {
         const int opening = pos - 1;
         QString line;
@@ -632,7 +680,7 @@ private:
         auto flushLine = [&] {
             MermaidAttribute attribute;
             if (parseMermaidAttributeLine(line, attribute))
-                table.entities[entityIndex].attributes.append(attribute);
+                run.attributes.append(std::move(attribute));
             else if (!line.trimmed().isEmpty())
                 markUnread(lineAt);
             line.clear();
@@ -732,7 +780,7 @@ private:
             p = pos;
             symbolForm = false;
             if (!matchCardinalityWord(text, p, startCard)) {
-                findMermaidEntity(table, name, title);
+                mention(name, title);
                 return p;
             }
         }
@@ -741,7 +789,7 @@ private:
         // not read, so a line cut short leaves no entity named after its punctuation.
         if (!matchConnector(p, identifying)) {
             markUnread(start);
-            findMermaidEntity(table, name, title);
+            mention(name, title);
             return lineEnd(afterFirst);
         }
         int endCard = 0;
@@ -749,32 +797,155 @@ private:
                                            : matchCardinalityWord(text, p, endCard);
         if (!secondCard) {
             markUnread(start);
-            findMermaidEntity(table, name, title);
+            mention(name, title);
             return lineEnd(afterFirst);
         }
         bool closed = true;
         const QString secondName = readMermaidName(text, p, &closed);
         if (!closed) {
             markUnread(start);
-            findMermaidEntity(table, name, title);
+            mention(name, title);
             return lineEnd(p);
         }
         if (secondName.isEmpty()) {
             markUnread(start);
-            findMermaidEntity(table, name, title);
+            mention(name, title);
             return lineEnd(afterFirst);
         }
         const QString secondAlias = parseMermaidAlias(text, p, &closed);
         if (!closed) {
             markUnread(start);
-            findMermaidEntity(table, name, title);
+            mention(name, title);
             return lineEnd(p);
         }
         const QString secondTitle = secondAlias.isEmpty() ? secondName : secondAlias;
-        const QString label = readLabel(p);
 
-        int from = findMermaidEntity(table, name, title);
-        int to = findMermaidEntity(table, secondName, secondTitle);
+        RelationshipParts parts;
+        parts.label = readLabel(p);
+        parts.labelKey = foldedKey(parts.label);
+        parts.startCard = startCard;
+        parts.endCard = endCard;
+        parts.identifying = identifying;
+        mention(name, title);
+        mention(secondName, secondTitle);
+        run.statements.last().relationship = int(run.relationships.size());
+        run.relationships.append(std::move(parts));
+        return p;
+    }
+
+    const QString &text;
+    const int n;
+    StatementRun &run;
+};
+
+// Texts shorter than this are read on the calling thread alone.
+constexpr int ParallelReadLength = 1 << 20;
+
+// Fills the entity table from the statements of a body, read in runs on several threads
+// and taken in text order, so the table is the one a single front-to-back read makes.
+class StatementReader
+{
+public:
+    explicit StatementReader(const QString &body) : text(body), n(int(body.size()))
+    {
+        lineStarts.append(0);
+        for (int i = 0; i < n; ++i) {
+            if (text.at(i) == u'\n')
+                lineStarts.append(i + 1);
+        }
+        unreadMarks.fill(false, lineStarts.size());
+    }
+
+    // Marks the line holding pos as one that could not be read (0-based, in the body).
+    void markUnread(int pos)
+    {
+        const auto after = std::upper_bound(lineStarts.cbegin(), lineStarts.cend(), qMax(0, pos));
+        const int line = int(after - lineStarts.cbegin()) - 1;
+        if (!unreadMarks.at(line)) {
+            unreadMarks[line] = true;
+            ++unreadLines;
+            firstUnread = firstUnread < 0 ? line : qMin(firstUnread, line);
+        }
+    }
+
+    // Each run starts at a line start and is read as if a statement began there. Where it
+    // did not, the run before has read on past that line to a statement start; the run is
+    // taken from that start on when it met it too, and read again from there otherwise.
+    void run(int pos, int runCount)
+    {
+        if (runCount <= 0)
+            runCount = n >= ParallelReadLength ? std::clamp(QThread::idealThreadCount(), 1, 8) : 1;
+        QList<int> starts{pos};
+        for (int k = 1; k < runCount; ++k) {
+            const int wanted = qMax(starts.last() + 1, int(pos + qint64(n - pos) * k / runCount));
+            const auto line = std::lower_bound(lineStarts.cbegin(), lineStarts.cend(), wanted);
+            starts.append(line == lineStarts.cend() ? n : *line);
+        }
+        starts.append(n);
+        QList<StatementRun> runs(runCount);
+        runInParallel(runCount, [&](int k) {
+            StatementScanner(text, runs[k]).scan(starts.at(k), starts.at(k + 1));
+        });
+
+        qsizetype mentions = 0;
+        for (const StatementRun &run : std::as_const(runs))
+            mentions += run.mentions.size();
+        table.entities.reserve(mentions);
+        table.firstIndexByKey.reserve(std::min(mentions, qsizetype(1) << 22));
+
+        for (int k = 0; k < runCount; ++k) {
+            skipMermaidComments(text, pos);
+            if (pos >= n)
+                break;
+            if (pos >= starts.at(k + 1))
+                continue;
+            StatementRun &run = runs[k];
+            const auto met = std::lower_bound(run.statements.cbegin(), run.statements.cend(), pos,
+                                              [](const Statement &s, int at) { return s.at < at; });
+            if (met != run.statements.cend() && met->at == pos) {
+                take(run, int(met - run.statements.cbegin()));
+            } else {
+                run = StatementRun();
+                StatementScanner(text, run).scan(pos, starts.at(k + 1));
+                take(run, 0);
+            }
+            pos = run.end;
+            run = StatementRun();
+        }
+    }
+
+    MermaidEntityTable table;
+    QList<MermaidRelationship> relationships;
+    // Lines not read, marked once each: a text of garbage marks most of its lines.
+    QList<bool> unreadMarks;
+    int unreadLines = 0;
+    int firstUnread = -1;
+
+private:
+    // Applies the statements of a run from the first-th on, in order.
+    void take(StatementRun &run, int first)
+    {
+        int mention = first > 0 ? run.statements.at(first - 1).mentionsEnd : 0;
+        int attribute = first > 0 ? run.statements.at(first - 1).attributesEnd : 0;
+        int mark = first > 0 ? run.statements.at(first - 1).marksEnd : 0;
+        for (int s = first; s < run.statements.size(); ++s) {
+            const Statement &statement = run.statements.at(s);
+            int found[2] = {-1, -1};
+            for (int m = 0; mention < statement.mentionsEnd; ++mention, ++m)
+                found[m] = resolveMention(table, run.mentions.at(mention));
+            for (; attribute < statement.attributesEnd; ++attribute)
+                table.entities[found[0]].attributes.append(std::move(run.attributes[attribute]));
+            for (; mark < statement.marksEnd; ++mark)
+                markUnread(run.marks.at(mark));
+            if (statement.relationship >= 0)
+                addRelationship(found[0], found[1], run.relationships[statement.relationship]);
+        }
+    }
+
+    void addRelationship(int from, int to, RelationshipParts &parts)
+    {
+        int startCard = parts.startCard;
+        int endCard = parts.endCard;
         const bool manyFirst = startCard == MermaidCardinality::Many
                                || startCard == MermaidCardinality::ZeroOrMany;
         const bool oneSecond = endCard == MermaidCardinality::One
@@ -787,22 +958,21 @@ private:
         // the label of an earlier line; another label is another relationship.
         const QPair<int, int> pair(qMin(from, to), qMax(from, to));
         const auto known = labelsByPair.constFind(pair);
-        const QString labelKey = foldedKey(label);
-        if (known != labelsByPair.constEnd() && (label.isEmpty() || known->contains(labelKey)))
-            return p;
-        labelsByPair[pair].insert(labelKey);
+        if (known != labelsByPair.constEnd()
+            && (parts.label.isEmpty() || known->contains(parts.labelKey)))
+            return;
+        labelsByPair[pair].insert(parts.labelKey);
 
         MermaidRelationship relationship;
         relationship.from = table.entities.at(from).alias;
         relationship.to = table.entities.at(to).alias;
         relationship.startCard = startCard;
         relationship.endCard = endCard;
-        relationship.label = label;
-        relationship.identifying = identifying;
+        relationship.label = std::move(parts.label);
+        relationship.identifying = parts.identifying;
         relationship.fromEntity = from;
         relationship.toEntity = to;
         relationships.append(relationship);
-        return p;
     }
 
     const QString &text;
@@ -817,8 +987,10 @@ QString normalizedText(const QString &text, int *removedLines)
     *removedLines = 0;
     QString s = text;
     s.remove(QChar(0xFEFF));
-    s.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    s.replace(u'\r', u'\n');
+    if (s.contains(u'\r')) {
+        s.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+        s.replace(u'\r', u'\n');
+    }
 
     if (s.startsWith(QLatin1String("---"))) {
         const int end = int(s.indexOf(QLatin1String("\n---"), 3));
@@ -833,10 +1005,26 @@ QString normalizedText(const QString &text, int *removedLines)
     return s;
 }
 
+// The first match of a pattern whose matches all have one length. A match that ends
+// before the end of a leading part of the text is the first in the whole text too, and
+// looking there first spares checking the whole of a long text before the search.
+QRegularExpressionMatch firstMatch(const QRegularExpression &pattern, const QString &s)
+{
+    constexpr int Lead = 4096;
+    if (s.size() > Lead) {
+        const QRegularExpressionMatch early = pattern.match(s.left(Lead));
+        if (early.hasMatch() && early.capturedEnd() < Lead)
+            return early;
+    }
+    return pattern.match(s);
+}
+
 // Text no Mermaid file holds: control characters other than blanks, and the replacement
 // character that bytes which are not UTF-8 decode to.
 bool isUnreadableCharacter(QChar c)
 {
+    if (c.unicode() >= 0x20 && c.unicode() < 0x7f)
+        return false; // printable ASCII, most of any text
     return c == QChar::ReplacementCharacter
            || (c.category() == QChar::Other_Control && !c.isSpace());
 }
@@ -865,7 +1053,7 @@ void blankUnreadableLines(QString &body, StatementReader &reader)
 
 bool readMermaidText(const QString &text, QList<MermaidEntity> *entities,
                      QList<MermaidRelationship> *relationships, QString *error,
-                     MermaidReadReport *report)
+                     MermaidReadReport *report, int runCount)
 {
     static const QRegularExpression fence = [] {
         QRegularExpression re(QStringLiteral("```(?:mermaid|erDiagram)[^\\n]*\\n([\\s\\S]*?)```"),
@@ -883,13 +1071,17 @@ bool readMermaidText(const QString &text, QList<MermaidEntity> *entities,
     int firstLine = 1;
     QString s = normalizedText(text, &firstLine);
     ++firstLine;
-    const QRegularExpressionMatch fenced = fence.match(s);
+    // The pattern takes a while to find no fence in a long text; a search for its
+    // backticks does not.
+    const QRegularExpressionMatch fenced = s.contains(u'`') && s.contains(QLatin1String("```"))
+                                               ? fence.match(s)
+                                               : QRegularExpressionMatch();
     if (fenced.hasMatch()) {
         firstLine += int(QStringView(s).left(fenced.capturedStart(1)).count(u'\n'));
         s = fenced.captured(1);
     }
 
-    const QRegularExpressionMatch found = keyword.match(s);
+    const QRegularExpressionMatch found = firstMatch(keyword, s);
     if (!found.hasMatch()) {
         setError(error, QStringLiteral("No Mermaid erDiagram was found in the file."));
         return false;
@@ -901,7 +1093,7 @@ bool readMermaidText(const QString &text, QList<MermaidEntity> *entities,
     // it indexes stay the same, since blanking keeps every character's place.
     StatementReader reader(body);
     blankUnreadableLines(body, reader);
-    reader.run(9);
+    reader.run(9, runCount);
     if (reader.table.entities.isEmpty()) {
         setError(error, QStringLiteral("The Mermaid file does not define any ER entities."));
         return false;
@@ -1011,10 +1203,8 @@ QJsonObject buildMermaidDiagramJson(const QList<MermaidEntity> &entities,
 {
     const int entityCount = int(entities.size());
     ImportIdSource ids;
-    QStringList entityIds;
-    entityIds.reserve(entityCount);
-    for (int i = 0; i < entityCount; ++i)
-        entityIds.append(ids.next());
+    // Entity ids are made with their objects, on the threads that make them.
+    QStringList entityIds(entityCount);
     QStringList edgeIds;
     edgeIds.reserve(relationships.size());
     for (int i = 0; i < relationships.size(); ++i)
@@ -1077,7 +1267,7 @@ QJsonObject buildMermaidDiagramJson(const QList<MermaidEntity> &entities,
     };
     const JsonObjectShape rowShapes[2][2] = {{rowShapeWith(false, false), rowShapeWith(false, true)},
                                              {rowShapeWith(true, false), rowShapeWith(true, true)}};
-    const auto entityObject = [&](int e) {
+    const auto entityObject = [&](int e, const QString &id) {
         const MermaidEntity &entity = entities.at(e);
         bool hasPrimaryKey = false;
         for (const MermaidAttribute &attribute : entity.attributes)
@@ -1102,7 +1292,7 @@ QJsonObject buildMermaidDiagramJson(const QList<MermaidEntity> &entities,
         }
 
         QJsonObject object = entityShape.object();
-        entityShape.value(object, EntityId) = entityIds.at(e);
+        entityShape.value(object, EntityId) = id;
         entityShape.value(object, EntityTitle) = entity.alias;
         entityShape.value(object, EntityX) = double((e % columns) * 320 + 60);
         entityShape.value(object, EntityY) = double((e / columns) * 240 + 60);
@@ -1116,7 +1306,7 @@ QJsonObject buildMermaidDiagramJson(const QList<MermaidEntity> &entities,
     qint64 work = 0;
     for (const MermaidEntity &entity : entities)
         work += entity.attributes.size() + 1;
-    const int threads = work >= 50000 ? std::clamp(QThread::idealThreadCount(), 1, 4) : 1;
+    const int threads = work >= 50000 ? std::clamp(QThread::idealThreadCount(), 1, 8) : 1;
     QList<int> runStarts{0};
     qint64 done = 0;
     for (int e = 0; e < entityCount && runStarts.size() < threads; ++e) {
@@ -1126,9 +1316,14 @@ QJsonObject buildMermaidDiagramJson(const QList<MermaidEntity> &entities,
     }
     while (runStarts.size() <= threads)
         runStarts.append(entityCount);
+    QString *const idOf = entityIds.data();
+    QJsonObject *const objectOf = objects.data();
     const auto makeRun = [&](int run) {
-        for (int e = runStarts.at(run); e < runStarts.at(run + 1); ++e)
-            objects[e] = entityObject(e);
+        ImportIdSource runIds;
+        for (int e = runStarts.at(run); e < runStarts.at(run + 1); ++e) {
+            idOf[e] = runIds.next();
+            objectOf[e] = entityObject(e, idOf[e]);
+        }
     };
     runInParallel(threads, makeRun);
     QJsonArray entityArray;

@@ -98,10 +98,12 @@ struct MermaidReadReport
 
 // Reads a whole file text (any line ends, front matter, Markdown fence) into records.
 // False with one of the reader's failure sentences in *error when error is not null; on
-// success, *report (when given) says what could not be read.
+// success, *report (when given) says what could not be read. A long text is read in runs
+// on several threads; runCount (when above 0) sets how many, and any count gives the same
+// records.
 bool readMermaidText(const QString &text, QList<MermaidEntity> *entities,
                      QList<MermaidRelationship> *relationships, QString *error,
-                     MermaidReadReport *report = nullptr);
+                     MermaidReadReport *report = nullptr, int runCount = 0);
 
 // Key for matching a foreign-key row name against its parent's title.
 QString foreignKeyMatchKey(const QString &name);

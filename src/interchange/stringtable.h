@@ -28,9 +28,14 @@ public:
     // The value of key; when key is not in the table yet it is added with value first.
     int &insertIfAbsent(const QString &key, int value, bool *added = nullptr)
     {
+        return insertIfAbsent(key, hashOf(key), value, added);
+    }
+
+    // The same, with the key's hash made beforehand by hashOf(), as on another thread.
+    int &insertIfAbsent(const QString &key, size_t hash, int value, bool *added = nullptr)
+    {
         if ((keys_.size() + 1) * 2 > slots_.size())
             rebuild(capacityFor(keys_.size() + 1));
-        const size_t hash = hashOf(key);
         qsizetype slot = qsizetype(hash) & mask();
         for (;; slot = (slot + 1) & mask()) {
             const quint64 entry = slots_.at(slot);
@@ -74,8 +79,9 @@ public:
 
     bool contains(QStringView key) const { return find(key) != nullptr; }
 
-private:
     static size_t hashOf(QStringView key) { return qHash(key, QHashSeed::globalSeed()); }
+
+private:
     static quint32 tagOf(quint64 value) { return quint32(value >> 32); }
     static quint64 makeEntry(size_t hash, qsizetype index)
     {

@@ -13,7 +13,8 @@
 
 // The document a text reads into is pinned down whole, as the reader made it before it was
 // made faster: the fixtures and texts of garbage by a digest of the document, the texts
-// that try the entity lookup, aliases and relationship order by the document itself.
+// that try the entity lookup, aliases and relationship order by the document itself. A text
+// read in runs on several threads gives the document of one front-to-back read.
 class TestMermaidSameDocument : public QObject
 {
     Q_OBJECT
@@ -23,19 +24,21 @@ private slots:
     void keepsTheDocumentOfEachText();
     void readsTrickyTextsAsBefore_data();
     void readsTrickyTextsAsBefore();
+    void readsTheSameInAnyNumberOfRuns_data();
+    void readsTheSameInAnyNumberOfRuns();
 };
 
 namespace {
 
 // Ids are random: each is replaced by the place of its entity or edge, so two reads of one
 // text give the same bytes. The report of unread lines goes with the document.
-QByteArray canonicalRead(const QString &text)
+QByteArray canonicalRead(const QString &text, int runCount = 0)
 {
     QList<MermaidEntity> entities;
     QList<MermaidRelationship> relationships;
     QString error;
     MermaidReadReport report;
-    if (!readMermaidText(text, &entities, &relationships, &error, &report))
+    if (!readMermaidText(text, &entities, &relationships, &error, &report, runCount))
         return "error: " + error.toUtf8();
     QJsonObject document = buildMermaidDiagramJson(entities, relationships);
 
@@ -168,6 +171,7 @@ void TestMermaidSameDocument::keepsTheDocumentOfEachText()
     QFETCH(QString, text);
     QFETCH(QByteArray, digest);
     QCOMPARE(digestOf(canonicalRead(text)), digest);
+    QCOMPARE(digestOf(canonicalRead(text, 4)), digest);
 }
 
 void TestMermaidSameDocument::readsTrickyTextsAsBefore_data()
@@ -196,6 +200,13 @@ void TestMermaidSameDocument::readsTrickyTextsAsBefore_data()
         << "erDiagram\nA ||--\nB {\n  x\n  int y\n}\n\"open\nC[\"alias\nD ||--o{ \"E\nF\x01 ||--|| G\n"
            "H { int a"
         << QByteArray(R"({"edges":[],"entities":[{"attributes":[],"id":"e0","title":"A","x":60,"y":60},{"attributes":[{"isForeignKey":false,"isPrimaryKey":true,"isUniqueKey":false,"name":"y","type":"int"}],"id":"e1","title":"B","x":380,"y":60},{"attributes":[],"id":"e2","title":"C","x":700,"y":60},{"attributes":[],"id":"e3","title":"D","x":60,"y":300},{"attributes":[{"isForeignKey":false,"isPrimaryKey":true,"isUniqueKey":false,"name":"a","type":"int"}],"id":"e4","title":"H","x":380,"y":300}],"type":"er-diagram","unread":[7,2],"version":"1.0"})");
+    QTest::newRow("the keyword past a long lead, after a near miss")
+        << QString(4086, u'x') + " erDiagrams\nA\nerDiagram\nB ||--o{ C : x"
+        << QByteArray(R"({"edges":[{"endCard":3,"from":"e0","id":"r0","label":"x","startCard":0,"to":"e1"}],"entities":[{"attributes":[],"id":"e0","title":"B","x":60,"y":60},{"attributes":[],"id":"e1","title":"C","x":380,"y":60}],"type":"er-diagram","unread":[0,0],"version":"1.0"})");
+    QTest::newRow("carriage returns, a byte order mark and a fence far down")
+        << QString(u'\xfeff') + QStringLiteral("note\r\n").repeated(1000)
+               + "```mermaid\r\nerDiagram\r\nA ||--o{ B : x\r\n```\r\nC"
+        << QByteArray(R"({"edges":[{"endCard":3,"from":"e0","id":"r0","label":"x","startCard":0,"to":"e1"}],"entities":[{"attributes":[],"id":"e0","title":"A","x":60,"y":60},{"attributes":[],"id":"e1","title":"B","x":380,"y":60}],"type":"er-diagram","unread":[0,0],"version":"1.0"})");
 }
 
 void TestMermaidSameDocument::readsTrickyTextsAsBefore()
@@ -203,6 +214,41 @@ void TestMermaidSameDocument::readsTrickyTextsAsBefore()
     QFETCH(QString, text);
     QFETCH(QByteArray, document);
     QCOMPARE(canonicalRead(text), document);
+}
+
+void TestMermaidSameDocument::readsTheSameInAnyNumberOfRuns_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("runCount");
+
+    // Runs start at line starts inside blocks, aliases, directives and relationships that
+    // span lines, and at lines that a statement before them has already read.
+    const struct
+    {
+        int length;
+        quint32 seed;
+    } texts[] = {{3000, 4}, {50000, 5}, {400000, 6}};
+    for (const auto &text : texts) {
+        for (const int runs : {2, 3, 7, 16, 61}) {
+            QTest::addRow("garbage, %d characters, seed %u, %d runs", text.length, text.seed, runs)
+                << garbage(text.length, text.seed) << runs;
+        }
+    }
+    const QString blocks = QStringLiteral("erDiagram\nA {\n  int a\n\n  int b\n}\n%%{ x\n\n}%%\nB\n"
+                                          "||--o{\n\nA : x\nC[\"c\"] {\n  int c\n}\nc ||--|| a\nD {\n"
+                                          "  string open \"}\n}\n");
+    for (const int runs : {2, 5, 9, 40, 200})
+        QTest::addRow("blocks, directives and lines split anywhere, %d runs", runs) << blocks << runs;
+    QTest::newRow("a block that never closes")
+        << QStringLiteral("erDiagram\nA {\n") + QStringLiteral("  int a\n  B ||--o{ C\n").repeated(500)
+        << 8;
+}
+
+void TestMermaidSameDocument::readsTheSameInAnyNumberOfRuns()
+{
+    QFETCH(QString, text);
+    QFETCH(int, runCount);
+    QCOMPARE(canonicalRead(text, runCount), canonicalRead(text, 1));
 }
 
 QTEST_GUILESS_MAIN(TestMermaidSameDocument)
