@@ -7,23 +7,16 @@
 // QUuid::createUuid().toString(QUuid::WithoutBraces) gives: random (version 4), lower-case
 // hex. The system source is asked once for a seed, not once per id: on an import of a
 // million names that was a large share of the time.
-class ImportIdSource
-{
-public:
-    ImportIdSource()
-    {
-        quint32 seed[8];
-        QRandomGenerator::system()->fillRange(seed);
-        random_ = QRandomGenerator64(seed);
-    }
 
-    QString next()
+// An id's random bits: a text of a million entities keeps these instead of a million
+// strings, and makes each text when it is written.
+struct ImportId
+{
+    quint64 high = 0;
+    quint64 low = 0;
+
+    QString toString() const
     {
-        // One call for both halves: each call into the generator costs as much as the rest.
-        quint64 bits[2];
-        random_.fillRange(bits);
-        const quint64 high = bits[0];
-        const quint64 low = bits[1];
         static const char16_t digits[] = u"0123456789abcdef";
         QString id(36, Qt::Uninitialized);
         char16_t *out = reinterpret_cast<char16_t *>(id.data());
@@ -42,6 +35,27 @@ public:
         put(low, 12);
         return id;
     }
+};
+
+class ImportIdSource
+{
+public:
+    ImportIdSource()
+    {
+        quint32 seed[8];
+        QRandomGenerator::system()->fillRange(seed);
+        random_ = QRandomGenerator64(seed);
+    }
+
+    ImportId nextId()
+    {
+        // One call for both halves: each call into the generator costs as much as the rest.
+        quint64 bits[2];
+        random_.fillRange(bits);
+        return ImportId{bits[0], bits[1]};
+    }
+
+    QString next() { return nextId().toString(); }
 
 private:
     QRandomGenerator64 random_;

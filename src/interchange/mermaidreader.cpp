@@ -70,62 +70,48 @@ int indexOfMermaidEntity(const MermaidEntityTable &table, const QString &key)
 
 namespace {
 
-// A statement's mention of an entity, with the folded keys and their hashes made where the
-// statement is read, so that the one thread that fills the table only probes it.
-struct EntityMention
+// A folded key with its hash, made where a statement is read, so that the one thread that
+// fills the table only probes it.
+struct FoldedKey
 {
-    EntityMention() = default;
-    EntityMention(const QString &name, const QString &title) : name(name), title(title)
-    {
-        const QString &text = keyText();
-        key = foldedKey(text);
-        hash = StringTable::hashOf(key);
-        // A title that is the key's text adds no key of its own.
-        if (!title.isEmpty() && title != text) {
-            titleKey = foldedKey(title);
-            titleHash = StringTable::hashOf(titleKey);
-        }
-    }
+    FoldedKey() = default;
+    explicit FoldedKey(const QString &text) : key(foldedKey(text)), hash(StringTable::hashOf(key)) {}
 
-    const QString &keyText() const { return name.isEmpty() ? title : name; }
-
-    QString name;
-    QString title;
     QString key;
     size_t hash = 0;
-    QString titleKey; // empty when the title is empty or is the key's text
-    size_t titleHash = 0;
 };
 
 // Only the first entity carrying a key is found by it, as a front-to-back scan would.
-int resolveMention(MermaidEntityTable &table, const EntityMention &mention)
+// text is the statement's name, or its title when it has no name; titleKey is empty when
+// the title is empty or is text itself, which adds no key of its own.
+int resolveEntity(MermaidEntityTable &table, const QString &text, const FoldedKey &key,
+                  const QString &title, const FoldedKey &titleKey)
 {
-    const QString &text = mention.keyText();
     if (text.isEmpty())
         return -1;
 
     // A named statement is resolved by its name alone: looking its title up as well would
     // merge a new entity into another one that merely shows the same title.
     const int index = int(table.entities.size());
-    const int found = table.firstIndexByKey.insertIfAbsent(mention.key, mention.hash, index);
+    const int found = table.firstIndexByKey.insertIfAbsent(key.key, key.hash, index);
     if (found != index) {
         MermaidEntity &entity = table.entities[found];
-        if (!mention.title.isEmpty()
+        if (!title.isEmpty()
             && (entity.alias.isEmpty()
                 || entity.alias.compare(entity.name, Qt::CaseInsensitive) == 0)) {
-            entity.alias = mention.title;
-            if (!mention.titleKey.isEmpty())
-                table.firstIndexByKey.insertIfAbsent(mention.titleKey, mention.titleHash, found);
+            entity.alias = title;
+            if (!titleKey.key.isEmpty())
+                table.firstIndexByKey.insertIfAbsent(titleKey.key, titleKey.hash, found);
         }
         return found;
     }
 
     MermaidEntity entity;
     entity.name = text;
-    entity.alias = mention.title.isEmpty() ? text : mention.title;
+    entity.alias = title.isEmpty() ? text : title;
     // The name's key went in with the lookup; an alias that folds to it adds nothing.
-    if (!mention.titleKey.isEmpty() && entity.alias.compare(text, Qt::CaseInsensitive) != 0)
-        table.firstIndexByKey.insertIfAbsent(mention.titleKey, mention.titleHash, index);
+    if (!titleKey.key.isEmpty() && entity.alias.compare(text, Qt::CaseInsensitive) != 0)
+        table.firstIndexByKey.insertIfAbsent(titleKey.key, titleKey.hash, index);
     table.entities.append(std::move(entity));
     return index;
 }
@@ -134,7 +120,9 @@ int resolveMention(MermaidEntityTable &table, const EntityMention &mention)
 
 int findMermaidEntity(MermaidEntityTable &table, const QString &name, const QString &title)
 {
-    return resolveMention(table, EntityMention(name, title));
+    const QString &text = name.isEmpty() ? title : name;
+    return resolveEntity(table, text, FoldedKey(text), title,
+                         !title.isEmpty() && title != text ? FoldedKey(title) : FoldedKey());
 }
 
 // --- Scanner steps -------------------------------------------------------------------
@@ -538,6 +526,13 @@ struct RelationshipParts
     bool identifying = true;
 };
 
+// The line holding pos (0-based) of a text whose line starts are given.
+int lineAt(const QList<int> &lineStarts, int pos)
+{
+    const auto after = std::upper_bound(lineStarts.cbegin(), lineStarts.cend(), qMax(0, pos));
+    return int(after - lineStarts.cbegin()) - 1;
+}
+
 // One statement as read, before the entity table is asked: what it mentions, the rows of
 // its block, the relationship it states and where it has text that could not be read. The
 // ends are running counts into the lists of its run.
@@ -550,29 +545,59 @@ struct Statement
     int relationship = -1; // into the run's relationships; its entities are the two mentions
 };
 
+// A statement's mention of an entity by its name. Most carry no title of their own, and a
+// text of garbage holds millions of them: the titles are kept aside.
+struct EntityMention
+{
+    QString name;
+    FoldedKey key;
+    int title = -1; // into the run's titles; -1 when the title is the name
+};
+
+struct MentionTitle
+{
+    QString title;
+    FoldedKey key;
+};
+
 struct StatementRun
 {
     QList<Statement> statements;
     QList<EntityMention> mentions;
+    QList<MentionTitle> titles;
     QList<MermaidAttribute> attributes;
-    QList<int> marks; // positions whose lines could not be read
+    QList<int> marks; // lines that could not be read
     QList<RelationshipParts> relationships;
     int end = 0; // where the next statement starts, at or beyond the run's limit
 };
+
+} // namespace
+
+Q_DECLARE_TYPEINFO(EntityMention, Q_RELOCATABLE_TYPE);
+Q_DECLARE_TYPEINFO(MentionTitle, Q_RELOCATABLE_TYPE);
+Q_DECLARE_TYPEINFO(RelationshipParts, Q_RELOCATABLE_TYPE);
+Q_DECLARE_TYPEINFO(Statement, Q_PRIMITIVE_TYPE);
+
+namespace {
 
 // Reads statements from a position on. What it reads depends on the text alone, never on
 // what an earlier statement declared, so runs of one text can be read on several threads.
 class StatementScanner
 {
 public:
-    StatementScanner(const QString &body, StatementRun &run)
-        : text(body), n(int(body.size())), run(run)
+    StatementScanner(const QString &body, const QList<int> &lineStarts, StatementRun &run)
+        : text(body), n(int(body.size())), lineStarts(lineStarts), run(run)
     {
     }
 
     // Reads the statements that start before limit.
     void scan(int pos, int limit)
     {
+        // Texts of garbage hold a statement every few dozen characters; reserving spares
+        // the lists' regrowth.
+        const qsizetype expected = qMax(0, limit - pos) / 32;
+        run.statements.reserve(expected);
+        run.mentions.reserve(expected);
         while (true) {
             skipMermaidComments(text, pos);
             if (pos >= n || pos >= limit) {
@@ -596,11 +621,17 @@ public:
     }
 
 private:
-    void markUnread(int pos) { run.marks.append(pos); }
+    void markUnread(int pos) { run.marks.append(lineAt(lineStarts, pos)); }
 
+    // name is never empty here.
     void mention(const QString &name, const QString &title)
     {
-        run.mentions.append(EntityMention(name, title));
+        int titleIndex = -1;
+        if (title != name) {
+            titleIndex = int(run.titles.size());
+            run.titles.append(MentionTitle{title, FoldedKey(title)});
+        }
+        run.mentions.append(EntityMention{name, FoldedKey(name), titleIndex});
     }
 
     int lineEnd(int pos) const
@@ -835,6 +866,7 @@ private:
 
     const QString &text;
     const int n;
+    const QList<int> &lineStarts;
     StatementRun &run;
 };
 
@@ -857,10 +889,10 @@ public:
     }
 
     // Marks the line holding pos as one that could not be read (0-based, in the body).
-    void markUnread(int pos)
+    void markUnread(int pos) { markLineUnread(lineAt(lineStarts, pos)); }
+
+    void markLineUnread(int line)
     {
-        const auto after = std::upper_bound(lineStarts.cbegin(), lineStarts.cend(), qMax(0, pos));
-        const int line = int(after - lineStarts.cbegin()) - 1;
         if (!unreadMarks.at(line)) {
             unreadMarks[line] = true;
             ++unreadLines;
@@ -884,7 +916,7 @@ public:
         starts.append(n);
         QList<StatementRun> runs(runCount);
         runInParallel(runCount, [&](int k) {
-            StatementScanner(text, runs[k]).scan(starts.at(k), starts.at(k + 1));
+            StatementScanner(text, lineStarts, runs[k]).scan(starts.at(k), starts.at(k + 1));
         });
 
         qsizetype mentions = 0;
@@ -906,7 +938,7 @@ public:
                 take(run, int(met - run.statements.cbegin()));
             } else {
                 run = StatementRun();
-                StatementScanner(text, run).scan(pos, starts.at(k + 1));
+                StatementScanner(text, lineStarts, run).scan(pos, starts.at(k + 1));
                 take(run, 0);
             }
             pos = run.end;
@@ -925,18 +957,28 @@ private:
     // Applies the statements of a run from the first-th on, in order.
     void take(StatementRun &run, int first)
     {
+        // How many mentions ahead the key table's slot is asked for.
+        constexpr int LookAhead = 16;
         int mention = first > 0 ? run.statements.at(first - 1).mentionsEnd : 0;
         int attribute = first > 0 ? run.statements.at(first - 1).attributesEnd : 0;
         int mark = first > 0 ? run.statements.at(first - 1).marksEnd : 0;
         for (int s = first; s < run.statements.size(); ++s) {
             const Statement &statement = run.statements.at(s);
             int found[2] = {-1, -1};
-            for (int m = 0; mention < statement.mentionsEnd; ++mention, ++m)
-                found[m] = resolveMention(table, run.mentions.at(mention));
+            for (int m = 0; mention < statement.mentionsEnd; ++mention, ++m) {
+                if (mention + LookAhead < run.mentions.size())
+                    table.firstIndexByKey.prefetch(run.mentions.at(mention + LookAhead).key.hash);
+                const EntityMention &named = run.mentions.at(mention);
+                found[m] = named.title < 0
+                               ? resolveEntity(table, named.name, named.key, named.name, FoldedKey())
+                               : resolveEntity(table, named.name, named.key,
+                                               run.titles.at(named.title).title,
+                                               run.titles.at(named.title).key);
+            }
             for (; attribute < statement.attributesEnd; ++attribute)
                 table.entities[found[0]].attributes.append(std::move(run.attributes[attribute]));
             for (; mark < statement.marksEnd; ++mark)
-                markUnread(run.marks.at(mark));
+                markLineUnread(run.marks.at(mark));
             if (statement.relationship >= 0)
                 addRelationship(found[0], found[1], run.relationships[statement.relationship]);
         }
@@ -1204,7 +1246,7 @@ QJsonObject buildMermaidDiagramJson(const QList<MermaidEntity> &entities,
     const int entityCount = int(entities.size());
     ImportIdSource ids;
     // Entity ids are made with their objects, on the threads that make them.
-    QStringList entityIds(entityCount);
+    QList<ImportId> entityIds(entityCount);
     QStringList edgeIds;
     edgeIds.reserve(relationships.size());
     for (int i = 0; i < relationships.size(); ++i)
@@ -1316,13 +1358,13 @@ QJsonObject buildMermaidDiagramJson(const QList<MermaidEntity> &entities,
     }
     while (runStarts.size() <= threads)
         runStarts.append(entityCount);
-    QString *const idOf = entityIds.data();
+    ImportId *const idOf = entityIds.data();
     QJsonObject *const objectOf = objects.data();
     const auto makeRun = [&](int run) {
         ImportIdSource runIds;
         for (int e = runStarts.at(run); e < runStarts.at(run + 1); ++e) {
-            idOf[e] = runIds.next();
-            objectOf[e] = entityObject(e, idOf[e]);
+            idOf[e] = runIds.nextId();
+            objectOf[e] = entityObject(e, idOf[e].toString());
         }
     };
     runInParallel(threads, makeRun);
@@ -1339,8 +1381,8 @@ QJsonObject buildMermaidDiagramJson(const QList<MermaidEntity> &entities,
             continue;
         QJsonObject edge;
         edge.insert(QStringLiteral("id"), edgeIds.at(r));
-        edge.insert(QStringLiteral("from"), entityIds.at(relationship.fromEntity));
-        edge.insert(QStringLiteral("to"), entityIds.at(relationship.toEntity));
+        edge.insert(QStringLiteral("from"), entityIds.at(relationship.fromEntity).toString());
+        edge.insert(QStringLiteral("to"), entityIds.at(relationship.toEntity).toString());
         edge.insert(QStringLiteral("startCard"), relationship.startCard);
         edge.insert(QStringLiteral("endCard"), relationship.endCard);
         if (!relationship.label.isEmpty())

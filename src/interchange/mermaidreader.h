@@ -35,6 +35,9 @@ struct MermaidEntity
     QList<MermaidAttribute> attributes;
 };
 
+Q_DECLARE_TYPEINFO(MermaidAttribute, Q_RELOCATABLE_TYPE);
+Q_DECLARE_TYPEINFO(MermaidEntity, Q_RELOCATABLE_TYPE);
+
 struct MermaidRelationship
 {
     QString from; // display titles when the line was read
