@@ -1256,14 +1256,20 @@ QJsonObject buildMermaidDiagramJson(const QList<MermaidEntity> &entities,
 
     // Foreign keys: each relationship marks one row of its child, the best match for the
     // parent's title or else the first row already flagged FK; a claimed row is not reused.
-    QList<QList<bool>> foreignKey(entityCount);
-    QList<QSet<int>> claimed(entityCount);
-    QList<QStringList> attributeKeys(entityCount);
-    QHash<QPair<int, int>, QString> fkEdge;
-    for (int e = 0; e < entityCount; ++e) {
-        for (const MermaidAttribute &attribute : entities.at(e).attributes)
-            foreignKey[e].append(attribute.isForeignKey);
+    // The rows of all entities are numbered in one run: a text of a million entities has
+    // few rows, and a list per entity cost more than the rows themselves.
+    QList<int> firstRow(entityCount + 1, 0);
+    for (int e = 0; e < entityCount; ++e)
+        firstRow[e + 1] = firstRow.at(e) + int(entities.at(e).attributes.size());
+    QList<bool> foreignKey;
+    foreignKey.reserve(firstRow.last());
+    for (const MermaidEntity &entity : entities) {
+        for (const MermaidAttribute &attribute : entity.attributes)
+            foreignKey.append(attribute.isForeignKey);
     }
+    QSet<int> claimed;
+    QHash<int, QStringList> attributeKeys;
+    QHash<QPair<int, int>, QString> fkEdge;
     for (int r = 0; r < relationships.size(); ++r) {
         const int child = relationships.at(r).toEntity;
         const int parent = relationships.at(r).fromEntity;
@@ -1282,21 +1288,21 @@ QJsonObject buildMermaidDiagramJson(const QList<MermaidEntity> &entities,
         int bestScore = 0;
         int firstFlagged = -1;
         for (int a = 0; a < attributes.size(); ++a) {
-            if (claimed.at(child).contains(a))
+            if (claimed.contains(firstRow.at(child) + a))
                 continue;
             const int score = foreignKeyScore(keys.at(a), parentKey);
             if (score > bestScore) {
                 bestScore = score;
                 best = a;
             }
-            if (firstFlagged < 0 && foreignKey.at(child).at(a))
+            if (firstFlagged < 0 && foreignKey.at(firstRow.at(child) + a))
                 firstFlagged = a;
         }
         const int chosen = bestScore >= 8 ? best : firstFlagged;
         if (chosen < 0)
             continue;
-        foreignKey[child][chosen] = true;
-        claimed[child].insert(chosen);
+        foreignKey[firstRow.at(child) + chosen] = true;
+        claimed.insert(firstRow.at(child) + chosen);
         fkEdge.insert(qMakePair(child, chosen), edgeIds.at(r));
     }
 
@@ -1325,7 +1331,7 @@ QJsonObject buildMermaidDiagramJson(const QList<MermaidEntity> &entities,
             shape.value(row, RowType) = attribute.type;
             shape.value(row, RowPrimary) = attribute.isPrimaryKey || (a == 0 && !hasPrimaryKey);
             shape.value(row, RowUnique) = attribute.isUniqueKey;
-            shape.value(row, RowForeign) = bool(foreignKey.at(e).at(a));
+            shape.value(row, RowForeign) = bool(foreignKey.at(firstRow.at(e) + a));
             if (!edgeId.isEmpty())
                 shape.value(row, RowFkEdge) = edgeId;
             if (!attribute.comment.isEmpty())
