@@ -915,8 +915,9 @@ public:
         }
         starts.append(n);
         QList<StatementRun> runs(runCount);
+        StatementRun *const runOf = runs.data();
         runInParallel(runCount, [&](int k) {
-            StatementScanner(text, lineStarts, runs[k]).scan(starts.at(k), starts.at(k + 1));
+            StatementScanner(text, lineStarts, runOf[k]).scan(starts.at(k), starts.at(k + 1));
         });
 
         qsizetype mentions = 0;
