@@ -1,5 +1,6 @@
 // How a relationship edge draws: its bounding shapes, the crow's-foot markers at exact
-// distances from the ends, the view link's arrow head, and a gallery to look at.
+// distances from the ends, the view link's arrow head, a line mostly out of view, and a
+// gallery to look at.
 #include "edgeitem.h"
 #include "edgetestutil.h"
 #include "entityitem.h"
@@ -9,11 +10,14 @@
 #include "thememanager.h"
 
 #include <QGraphicsScene>
+#include <QGraphicsView>
 #include <QImage>
 #include <QPainter>
 #include <QPointer>
 #include <QStyleOptionGraphicsItem>
 #include <QtTest>
+
+#include <cmath>
 
 using edgetest::addBox;
 using edgetest::addEdge;
@@ -32,6 +36,25 @@ QImage paintEdge(EdgeItem *edge, bool selected)
     QStyleOptionGraphicsItem option;
     if (selected)
         option.state |= QStyle::State_Selected;
+    edge->paint(&painter, &option, nullptr);
+    return image;
+}
+
+// The part of the edge's item coordinates in view, painted at scale onto an image of its
+// size, as a view does, with exposed as the exposed rectangle.
+QImage paintInView(EdgeItem *edge, const QRectF &view, double scale, const QRectF &exposed)
+{
+    QImage image((view.size() * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(ThemeManager::instance()->colors().background);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(scale, scale);
+    painter.translate(-view.topLeft());
+    QStyleOptionGraphicsItem option;
+    option.state = QStyle::State_Enabled;
+    if (edge->isSelected())
+        option.state |= QStyle::State_Selected;
+    option.exposedRect = exposed;
     edge->paint(&painter, &option, nullptr);
     return image;
 }
@@ -68,6 +91,10 @@ private slots:
     void viewArrowPointsIntoTable_data();
     void viewArrowPointsIntoTable();
     void removingTableKeyKeepsViewLink();
+    void lineOutOfViewPaintsTheSamePixels_data();
+    void lineOutOfViewPaintsTheSamePixels();
+    void partOfSceneShowsTheSamePixels_data();
+    void partOfSceneShowsTheSamePixels();
     void gallery_data();
     void gallery();
 
@@ -243,6 +270,146 @@ void tst_EdgeItemPainting::removingTableKeyKeepsViewLink()
     QCOMPARE(table->attributeName(0), QStringLiteral("name"));
     QVERIFY(link);
     QVERIFY(table->edges.contains(link.data()));
+}
+
+void tst_EdgeItemPainting::lineOutOfViewPaintsTheSamePixels_data()
+{
+    QTest::addColumn<QList<QPointF>>("route");
+    QTest::addColumn<QRectF>("view");
+    QTest::addColumn<double>("scale");
+    QTest::addColumn<bool>("selected");
+    QTest::addColumn<bool>("highlighted");
+    QTest::addColumn<int>("card");
+
+    const QRectF view(0, 0, 400, 100);
+    const QList<QPointF> across{ { -3000, -2000 }, { -3000, 50 }, { 3000, 50 }, { 3000, 2000 } };
+    const QList<QPointF> endingInside{ { -3000, -2000 }, { -3000, 50 }, { 200, 50 } };
+    // Half a pen width outside the left edge: its antialiased rim reaches the first column.
+    const QList<QPointF> besideEdge{ { -0.6, -3000 }, { -0.6, 50 }, { 3000, 50 }, { 3000, 3000 } };
+    const QList<QPointF> cornerOutside{ { -3000, -0.5 }, { -0.5, -0.5 }, { -0.5, 3000 } };
+    const QList<QPointF> stairs{ { -900, -700 }, { -900, 20 }, { 120, 20 }, { 120, 80 }, { 900, 80 }, { 900, 900 } };
+    // Ends out of view whose markers reach into it.
+    const QList<QPointF> markerOutside{ { 3000, -2000 }, { 3000, 50 }, { -24, 50 } };
+    const QList<QPointF> markerAbove{ { 200, -24 }, { 200, 3000 } };
+    QTest::newRow("across the view") << across << view << 1.0 << false << false << 1;
+    QTest::newRow("ending inside") << endingInside << view << 1.0 << false << false << 1;
+    QTest::newRow("beside the edge") << besideEdge << view << 1.0 << false << false << 1;
+    QTest::newRow("corner just outside") << cornerOutside << view << 1.0 << false << false << 1;
+    QTest::newRow("stairs through the view") << stairs << view << 1.0 << false << false << 1;
+    QTest::newRow("selected") << across << view << 1.0 << true << false << 1;
+    QTest::newRow("selected corner just outside") << cornerOutside << view << 1.0 << true << false << 1;
+    QTest::newRow("highlighted") << across << view << 1.0 << false << true << 1;
+    QTest::newRow("highlighted beside the edge") << besideEdge << view << 1.0 << false << true << 1;
+    QTest::newRow("zoomed in beside the edge") << besideEdge << QRectF(0, 0, 100, 25) << 4.0 << false << false << 1;
+    QTest::newRow("zoomed in corner") << cornerOutside << QRectF(0, 0, 100, 25) << 4.0 << false << false << 1;
+    QTest::newRow("zoomed out") << stairs << QRectF(-400, -100, 4000, 1000) << 0.1 << false << false << 1;
+    QTest::newRow("many marker just outside") << markerOutside << view << 1.0 << false << false << 1;
+    QTest::newRow("zero or one marker just outside") << markerOutside << view << 1.0 << false << false << 2;
+    QTest::newRow("zero or many marker above") << markerAbove << view << 1.0 << true << false << 3;
+    QTest::newRow("zoomed out across") << across << QRectF(-500, 0, 4000, 1000) << 0.1 << false << false << 1;
+}
+
+void tst_EdgeItemPainting::lineOutOfViewPaintsTheSamePixels()
+{
+    QFETCH(QList<QPointF>, route);
+    QFETCH(QRectF, view);
+    QFETCH(double, scale);
+    QFETCH(bool, selected);
+    QFETCH(bool, highlighted);
+    QFETCH(int, card);
+
+    auto *edge = new EdgeItem(nullptr, nullptr, false);
+    m_scene->addItem(edge);
+    edge->applyRoundedPath(route);
+    edge->startCard = card;
+    edge->endCard = card;
+    edge->setSelected(selected);
+    edge->highlighted = highlighted;
+    edge->applyPen();
+    QCOMPARE(edge->isSelected(), selected);
+
+    // Painted only where exposed, and painted whole as an item without the exposed area is.
+    const QImage inView = paintInView(edge, view, scale, view);
+    const QImage whole = paintInView(edge, view, scale, edge->boundingRect());
+    const QString name = QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('_'));
+    const QString dir = testsupport::outputDir("tst_edgeitem_painting");
+    QVERIFY(inView.save(dir + QStringLiteral("/out_of_view_%1.png").arg(name)));
+    if (inView != whole)
+        QVERIFY(whole.save(dir + QStringLiteral("/out_of_view_%1_whole.png").arg(name)));
+
+    const QColor background = ThemeManager::instance()->colors().background;
+    bool inked = false;
+    for (int y = 0; y < whole.height() && !inked; ++y) {
+        for (int x = 0; x < whole.width() && !inked; ++x)
+            inked = whole.pixelColor(x, y) != background;
+    }
+    QVERIFY2(inked, "the line passes through the view");
+    QVERIFY2(inView == whole, "every pixel is the same");
+}
+
+void tst_EdgeItemPainting::partOfSceneShowsTheSamePixels_data()
+{
+    QTest::addColumn<bool>("throughView");
+    QTest::addColumn<double>("scale");
+    QTest::newRow("scene rendered") << false << 1.0;
+    QTest::newRow("scene rendered zoomed in") << false << 3.0;
+    QTest::newRow("view") << true << 1.0;
+    QTest::newRow("view zoomed out") << true << 0.3;
+}
+
+// A hub of long edges, part of it shown by a view or rendered from the scene: the edges
+// leave out what is out of view only where that changes no pixel.
+void tst_EdgeItemPainting::partOfSceneShowsTheSamePixels()
+{
+    QFETCH(bool, throughView);
+    QFETCH(double, scale);
+
+    EntityItem *hub = addBox(m_scene, "hub", QPointF(0, 0));
+    QList<EdgeItem *> edges;
+    for (int i = 0; i < 12; ++i) {
+        const double angle = i * 6.283185307179586 / 12;
+        const double reach = i % 2 == 0 ? 1.0 : 0.4; // near ones turn within the picture
+        EntityItem *spoke = addBox(m_scene, QStringLiteral("spoke_%1").arg(i),
+                                   QPointF(1400 * reach * std::cos(angle), 900 * reach * std::sin(angle)));
+        EdgeItem *edge = addEdge(m_scene, spoke, hub);
+        edge->startCard = i % 4;
+        edges.append(edge);
+    }
+    edges.first()->setSelected(true);
+    QCoreApplication::processEvents();
+
+    const QRectF shown(-260, -180, 700, 420);
+    const auto picture = [&] {
+        QImage image((shown.size() * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        if (throughView) {
+            QGraphicsView view(m_scene);
+            view.setRenderHint(QPainter::Antialiasing);
+            view.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+            view.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+            view.setFrameShape(QFrame::NoFrame);
+            view.resize(image.size());
+            view.setTransform(QTransform::fromScale(scale, scale));
+            view.centerOn(shown.center());
+            view.viewport()->render(&image);
+        } else {
+            QPainter painter(&image);
+            painter.setRenderHint(QPainter::Antialiasing);
+            m_scene->render(&painter, QRectF(QPointF(), image.size()), shown);
+        }
+        return image;
+    };
+    const QImage leavingOut = picture();
+    for (EdgeItem *edge : std::as_const(edges))
+        edge->setFlag(QGraphicsItem::ItemUsesExtendedStyleOption, false);
+    const QImage whole = picture();
+
+    const QString name = QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('_'));
+    const QString dir = testsupport::outputDir("tst_edgeitem_painting");
+    QVERIFY(leavingOut.save(dir + QStringLiteral("/part_of_%1.png").arg(name)));
+    if (leavingOut != whole)
+        QVERIFY(whole.save(dir + QStringLiteral("/part_of_%1_whole.png").arg(name)));
+    QVERIFY2(leavingOut == whole, "every pixel is the same");
 }
 
 void tst_EdgeItemPainting::gallery_data()

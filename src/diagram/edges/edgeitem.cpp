@@ -183,6 +183,8 @@ EdgeItem::EdgeItem(EntityItem *fromBox, EntityItem *toBox, bool createFKs)
     setZValue(-1.0);
     setFlag(ItemIsSelectable, true);
     setAcceptHoverEvents(true);
+    // Painting reads the exposed area to leave out the parts of a long line out of view.
+    setFlag(ItemUsesExtendedStyleOption, true);
 
     if (from && to) {
         from->addEdge(this);
