@@ -80,8 +80,8 @@ SearchLayout generateLayout(int seed)
     return layout;
 }
 
-// The routes of all side pairs of one layout, in the order from side, then to side.
-QStringList searchAllPairs(const SearchLayout &layout)
+// The route of one side pair of a layout.
+QString searchPair(const SearchLayout &layout, EntitySide fromSide, EntitySide toSide)
 {
     const QRectF fromRect = layout.boxes.at(layout.from);
     const QRectF toRect = layout.boxes.at(layout.to);
@@ -94,23 +94,27 @@ QStringList searchAllPairs(const SearchLayout &layout)
     }
     obstacles << insetObstacleRect(fromRect) << insetObstacleRect(toRect);
     const DrawnLines drawn(layout.drawn);
+    SearchEnds ends;
+    ends.fromSide = fromSide;
+    ends.toSide = toSide;
+    ends.fromAnchor = anchorOnSide(fromRect, fromSide, toRect.center());
+    ends.toAnchor = anchorOnSide(toRect, toSide, fromRect.center());
+    const double stub = stubLength(fromSide, toSide, fromRect, toRect);
+    ends.fromStub = ends.fromAnchor + stub * sideDirection(fromSide);
+    ends.toStub = ends.toAnchor + stub * sideDirection(toSide);
+    const QRectF near = (fromRect | toRect | QRectF(ends.fromStub, ends.toStub).normalized());
+    const QRectF area = layout.nearOnly ? near.adjusted(-160, -160, 160, 160) : everything.adjusted(-48, -48, 48, 48);
+    return routeToText(searchOrthogonalRoute(ends, obstacles, area, SearchCosts{},
+                                             layout.drawn.isEmpty() ? nullptr : &drawn, -1));
+}
+
+// The routes of all side pairs of one layout, in the order from side, then to side.
+QStringList searchAllPairs(const SearchLayout &layout)
+{
     QStringList routes;
     for (EntitySide fromSide = LeftSide; fromSide <= BottomSide; ++fromSide) {
-        for (EntitySide toSide = LeftSide; toSide <= BottomSide; ++toSide) {
-            SearchEnds ends;
-            ends.fromSide = fromSide;
-            ends.toSide = toSide;
-            ends.fromAnchor = anchorOnSide(fromRect, fromSide, toRect.center());
-            ends.toAnchor = anchorOnSide(toRect, toSide, fromRect.center());
-            const double stub = stubLength(fromSide, toSide, fromRect, toRect);
-            ends.fromStub = ends.fromAnchor + stub * sideDirection(fromSide);
-            ends.toStub = ends.toAnchor + stub * sideDirection(toSide);
-            const QRectF near = (fromRect | toRect | QRectF(ends.fromStub, ends.toStub).normalized());
-            const QRectF area = layout.nearOnly ? near.adjusted(-160, -160, 160, 160)
-                                                : everything.adjusted(-48, -48, 48, 48);
-            routes << routeToText(searchOrthogonalRoute(ends, obstacles, area, SearchCosts{},
-                                                        layout.drawn.isEmpty() ? nullptr : &drawn, -1));
-        }
+        for (EntitySide toSide = LeftSide; toSide <= BottomSide; ++toSide)
+            routes << searchPair(layout, fromSide, toSide);
     }
     return routes;
 }
@@ -135,6 +139,8 @@ private slots:
     void initTestCase();
     void routesMatchRecorded_data();
     void routesMatchRecorded();
+    void keptLinesRouteAsAFreshSearch_data();
+    void keptLinesRouteAsAFreshSearch();
 
 private:
     QJsonArray m_recorded;
@@ -178,6 +184,59 @@ void tst_RoutingSearch::routesMatchRecorded()
     for (int i = 0; i < routes.size(); ++i) {
         QVERIFY2(digest(routes.at(i)) == expected.at(i).toString(),
                  qPrintable(QStringLiteral("sides %1 -> %2 now: %3").arg(i / 4).arg(i % 4).arg(routes.at(i))));
+    }
+}
+
+void tst_RoutingSearch::keptLinesRouteAsAFreshSearch_data()
+{
+    QTest::addColumn<bool>("gap");
+    QTest::newRow("closed ring") << false;
+    QTest::newRow("ring with a gap") << true;
+}
+
+// A box inside a ring of overlapping boxes and four outside it. A search among many boxes
+// keeps their lines for the next search over the same boxes, which tells from them whether
+// any chain of lines joins the two ends: its route, or none, is that of the first search.
+void tst_RoutingSearch::keptLinesRouteAsAFreshSearch()
+{
+    QFETCH(bool, gap);
+    SearchLayout ring;
+    ring.boxes.append(QRectF(-75, -35, 150, 70));
+    for (int i = 0; i < 80; ++i) {
+        if (gap && (i < 2 || i > 77))
+            continue;
+        const double angle = i * 6.283185307179586 / 80;
+        ring.boxes.append(QRectF(700 * std::cos(angle) - 75, 500 * std::sin(angle) - 35, 150, 70));
+    }
+    const int outside = int(ring.boxes.size());
+    for (const QPointF &at : {QPointF(1300, 0), QPointF(-1300, 40), QPointF(60, 900), QPointF(-40, -900)})
+        ring.boxes.append(QRectF(at.x() - 75, at.y() - 35, 150, 70));
+    QList<QPair<int, int>> pairs;
+    for (int k = outside; k < ring.boxes.size(); ++k)
+        pairs.append({0, k});
+    pairs.append({outside, outside + 1});
+    pairs.append({outside + 3, outside + 2});
+
+    for (qsizetype i = 0; i < pairs.size(); ++i) {
+        int routed = 0;
+        for (EntitySide fromSide = LeftSide; fromSide <= BottomSide; ++fromSide) {
+            for (EntitySide toSide = LeftSide; toSide <= BottomSide; ++toSide) {
+                // A far box of its own makes the boxes of each search below new to the search.
+                SearchLayout layout = ring;
+                layout.boxes.append(QRectF(2000 + 40 * i + 3 * fromSide, 1500 + 30 * toSide + (gap ? 7 : 0), 150, 70));
+                layout.from = pairs.at(i).first;
+                layout.to = pairs.at(i).second;
+                const QString first = searchPair(layout, fromSide, toSide);
+                QCOMPARE(searchPair(layout, fromSide, toSide), first);
+                if (first != routeToText({}))
+                    ++routed;
+            }
+        }
+        // From inside a closed ring there is no way out; every other pair has one.
+        if (pairs.at(i).first == 0 && !gap)
+            QCOMPARE(routed, 0);
+        else
+            QVERIFY(routed > 0);
     }
 }
 

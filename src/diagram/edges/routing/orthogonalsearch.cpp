@@ -276,11 +276,229 @@ bool rectBefore(const QRectF &a, const QRectF &b)
     return a.height() < b.height();
 }
 
+// Whether a line across and a line up and down meet, as the graph joins them.
+bool crossing(const Line &across, const Line &upDown)
+{
+    return across.low <= upDown.at && upDown.at <= across.high && upDown.low <= across.at
+        && across.at <= upDown.high;
+}
+
+// The lines of others whose coordinate lies within [low, high], others sorted.
+std::pair<std::vector<Line>::const_iterator, std::vector<Line>::const_iterator>
+linesAt(const std::vector<Line> &others, double low, double high)
+{
+    const auto first = std::lower_bound(others.cbegin(), others.cend(), low,
+                                        [](const Line &o, double at) { return o.at < at; });
+    auto last = first;
+    while (last != others.cend() && last->at <= high)
+        ++last;
+    return {first, last};
+}
+
+// Which lines a chain of crossings joins; each line a number, merged by union.
+class LineGroups
+{
+public:
+    explicit LineGroups(std::size_t count)
+        : m_parent(count)
+    {
+        for (std::size_t i = 0; i < count; ++i)
+            m_parent[i] = int(i);
+    }
+
+    int find(int line)
+    {
+        while (m_parent[std::size_t(line)] != line) {
+            m_parent[std::size_t(line)] = m_parent[std::size_t(m_parent[std::size_t(line)])];
+            line = m_parent[std::size_t(line)];
+        }
+        return line;
+    }
+
+    void join(int a, int b)
+    {
+        a = find(a);
+        b = find(b);
+        if (a != b)
+            m_parent[std::size_t(std::max(a, b))] = std::min(a, b);
+    }
+
+private:
+    std::vector<int> m_parent;
+};
+
 struct CornerLines
 {
+    CornerLines() = default;
+    CornerLines(CornerLines &&other) noexcept
+        : across(std::move(other.across))
+        , upDown(std::move(other.upDown))
+    {
+    }
+
     std::vector<Line> across;
     std::vector<Line> upDown;
+
+    // For every line (across first, then up and down), the first line of those a chain of
+    // crossings joins it to; worked out once, by the first search that asks.
+    const std::vector<int> &groups() const
+    {
+        std::call_once(m_grouped, [this] { groupLines(); });
+        return m_group;
+    }
+
+private:
+    void groupLines() const
+    {
+        LineGroups groups(across.size() + upDown.size());
+        for (std::size_t i = 0; i < across.size(); ++i) {
+            const Line &h = across[i];
+            const auto [first, last] = linesAt(upDown, h.low, h.high);
+            for (auto it = first; it != last; ++it) {
+                if (crossing(h, *it))
+                    groups.join(int(i), int(across.size() + std::size_t(it - upDown.cbegin())));
+            }
+        }
+        m_group.resize(across.size() + upDown.size());
+        for (std::size_t i = 0; i < m_group.size(); ++i)
+            m_group[i] = groups.find(int(i));
+    }
+
+    mutable std::once_flag m_grouped;
+    mutable std::vector<int> m_group;
 };
+
+// Whether the lines of a kept set with the stubs' own lines added join the two stubs,
+// exactly as a flood over all of them tells it, from the set's groups: only the stubs'
+// lines must be joined afresh.
+class StubJoin
+{
+public:
+    StubJoin(const CornerLines &lines, const std::vector<Line> &stubAcross, const std::vector<Line> &stubUpDown)
+        : m_lines(lines)
+    {
+        const int count = int(lines.across.size() + lines.upDown.size());
+        for (const Line &l : stubAcross)
+            m_across.push_back({l, keyOf(l, lines.across, 0, count + int(m_across.size()))});
+        for (const Line &l : stubUpDown)
+            m_upDown.push_back(
+                {l, keyOf(l, lines.upDown, int(lines.across.size()), count + 2 + int(m_upDown.size()))});
+        for (const Stub &s : m_across) {
+            const auto [first, last] = linesAt(lines.upDown, s.line.low, s.line.high);
+            for (auto it = first; it != last; ++it) {
+                if (crossing(s.line, *it))
+                    m_links.push_back({s.key, lines.groups()[lines.across.size() + std::size_t(it - lines.upDown.cbegin())]});
+            }
+            for (const Stub &t : m_upDown) {
+                if (crossing(s.line, t.line))
+                    m_links.push_back({s.key, t.key});
+            }
+        }
+        for (const Stub &s : m_upDown) {
+            const auto [first, last] = linesAt(lines.across, s.line.low, s.line.high);
+            for (auto it = first; it != last; ++it) {
+                if (crossing(*it, s.line))
+                    m_links.push_back({s.key, lines.groups()[std::size_t(it - lines.across.cbegin())]});
+            }
+        }
+    }
+
+    bool joins(const QPointF &from, const QPointF &to)
+    {
+        const std::vector<int> fromKeys = seeds(from);
+        const std::vector<int> toKeys = seeds(to);
+        if (fromKeys.empty() || toKeys.empty())
+            return false;
+        std::vector<int> keys;
+        for (const auto &[a, b] : m_links) {
+            keys.push_back(a);
+            keys.push_back(b);
+        }
+        keys.insert(keys.end(), fromKeys.cbegin(), fromKeys.cend());
+        keys.insert(keys.end(), toKeys.cbegin(), toKeys.cend());
+        std::sort(keys.begin(), keys.end());
+        keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+        const auto index = [&](int key) {
+            return int(std::lower_bound(keys.cbegin(), keys.cend(), key) - keys.cbegin());
+        };
+        LineGroups groups(keys.size());
+        for (const auto &[a, b] : m_links)
+            groups.join(index(a), index(b));
+        for (int f : fromKeys) {
+            for (int t : toKeys) {
+                if (groups.find(index(f)) == groups.find(index(t)))
+                    return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    struct Stub
+    {
+        Line line;
+        int key; // the group of the same line of the set, else a number of its own
+    };
+
+    // A stub's line that is a line of the set already stands for that line's group.
+    int keyOf(const Line &line, const std::vector<Line> &lines, int offset, int own) const
+    {
+        const auto it = std::lower_bound(lines.cbegin(), lines.cend(), line);
+        if (it != lines.cend() && *it == line)
+            return m_lines.groups()[std::size_t(offset) + std::size_t(it - lines.cbegin())];
+        for (const std::vector<Stub> *stubs : {&m_across, &m_upDown}) {
+            for (const Stub &s : *stubs) {
+                if (s.line == line && (stubs == &m_across) == (offset == 0))
+                    return s.key;
+            }
+        }
+        return own;
+    }
+
+    // The keys of every line a node at p could lie on, as the flood seeds them.
+    std::vector<int> seeds(const QPointF &p) const
+    {
+        const double slackX = 1e-9 * (1 + std::abs(p.x()));
+        const double slackY = 1e-9 * (1 + std::abs(p.y()));
+        const auto onAcross = [&](const Line &l) {
+            return nearlyAt(l.at, p.y()) && l.low <= p.x() + slackX && p.x() - slackX <= l.high;
+        };
+        const auto onUpDown = [&](const Line &l) {
+            return nearlyAt(l.at, p.x()) && l.low <= p.y() + slackY && p.y() - slackY <= l.high;
+        };
+        std::vector<int> keys;
+        const auto [af, al] = linesAt(m_lines.across, p.y() - slackY, p.y() + slackY);
+        for (auto it = af; it != al; ++it) {
+            if (onAcross(*it))
+                keys.push_back(m_lines.groups()[std::size_t(it - m_lines.across.cbegin())]);
+        }
+        const auto [uf, ul] = linesAt(m_lines.upDown, p.x() - slackX, p.x() + slackX);
+        for (auto it = uf; it != ul; ++it) {
+            if (onUpDown(*it))
+                keys.push_back(m_lines.groups()[m_lines.across.size() + std::size_t(it - m_lines.upDown.cbegin())]);
+        }
+        for (const Stub &s : m_across) {
+            if (onAcross(s.line))
+                keys.push_back(s.key);
+        }
+        for (const Stub &s : m_upDown) {
+            if (onUpDown(s.line))
+                keys.push_back(s.key);
+        }
+        return keys;
+    }
+
+    const CornerLines &m_lines;
+    std::vector<Stub> m_across;
+    std::vector<Stub> m_upDown;
+    std::vector<std::pair<int, int>> m_links;
+};
+
+// The node array of a graph, kept by each thread for its next graph: one among many boxes
+// holds megabytes, which grown afresh on a worker thread would come back from the system as
+// fresh pages at every search.
+thread_local std::vector<Node> keptNodes;
+
 
 // The corner line sets of the last few searches among many boxes, shared by every thread:
 // the lines of a load that find no way nearby all search among all boxes, and the threads
@@ -291,9 +509,9 @@ public:
     using Lines = std::shared_ptr<const CornerLines>;
 
     // The set kept for the area, margin and obstacles (sorted by rectBefore); else the one
-    // make gives, kept for the next searches.
+    // make gives, kept for the next searches. kept tells whether the set was there already.
     Lines find(const QRectF &area, double margin, std::vector<QRectF> &&obstacles,
-               const std::function<CornerLines()> &make)
+               const std::function<CornerLines()> &make, bool &kept)
     {
         std::promise<Lines> made;
         std::shared_future<Lines> found;
@@ -317,7 +535,8 @@ public:
             }
         }
         // Made by another thread, perhaps still being made.
-        if (found.valid())
+        kept = found.valid();
+        if (kept)
             return found.get();
         try {
             Lines lines = std::make_shared<const CornerLines>(make());
@@ -355,11 +574,6 @@ KeptCornerLines &keptCornerLines()
     return kept;
 }
 
-// The node array of a graph, kept by each thread for its next graph: one among many boxes
-// holds megabytes, which grown afresh on a worker thread would come back from the system as
-// fresh pages at every search.
-thread_local std::vector<Node> keptNodes;
-
 class VisibilityGraph
 {
 public:
@@ -373,20 +587,39 @@ public:
             m_blockers.push_back(blockerOf(o));
         std::vector<Line> across;
         std::vector<Line> upDown;
-        cornerLines(obstacles, margin, across, upDown);
+        bool reused = false;
+        const KeptCornerLines::Lines kept = cornerLines(obstacles, margin, across, upDown, reused);
         std::vector<int> all(m_blockers.size());
         for (std::size_t i = 0; i < all.size(); ++i)
             all[i] = int(i);
+        std::vector<Line> stubAcross;
+        std::vector<Line> stubUpDown;
         for (const QPointF &p : {ends.fromStub, ends.toStub}) {
             if (!area.contains(p) || isBlocked(p, all))
                 continue;
-            insertUnique(across, reachAcross(p, all));
-            insertUnique(upDown, reachUpDown(p, all));
+            stubAcross.push_back(reachAcross(p, all));
+            stubUpDown.push_back(reachUpDown(p, all));
         }
         // Lines out of order (a coordinate not finite) cannot be looked up.
         const bool ordered = isFinite(area) && isFinite(QRectF(ends.fromStub, ends.toStub))
             && std::all_of(obstacles.cbegin(), obstacles.cend(), isFinite);
-        if (ordered) {
+        // A set asked for again is grouped once: every later search over it tells a
+        // walled-off stub from the groups, without a flood, and copies no line for it.
+        const bool grouped = ordered && kept && reused;
+        if (grouped) {
+            m_walledOff = !StubJoin(*kept, stubAcross, stubUpDown).joins(ends.fromStub, ends.toStub);
+            if (m_walledOff)
+                return;
+        }
+        if (kept) {
+            across = kept->across;
+            upDown = kept->upDown;
+        }
+        for (const Line &l : stubAcross)
+            insertUnique(across, l);
+        for (const Line &l : stubUpDown)
+            insertUnique(upDown, l);
+        if (ordered && !grouped) {
             StubFlood flood(across, upDown);
             m_walledOff = flood.run(ends.fromStub, ends.toStub, FloodBudgetPerLine * (across.size() + upDown.size()))
                 == StubFlood::WalledOff;
@@ -425,24 +658,27 @@ private:
     // The lines from the corners of the obstacles grown by margin, sorted, each once. The
     // search around many boxes runs again and again over the same boxes and area (every
     // line of a load or an import that finds no way nearby), so the last few such sets are
-    // kept, between the nearer tries of other lines.
-    void cornerLines(const QList<QRectF> &obstacles, double margin, std::vector<Line> &across,
-                     std::vector<Line> &upDown) const
+    // kept, between the nearer tries of other lines. A kept set is handed back as it is,
+    // reused telling whether an earlier search kept it; other sets go into across and upDown.
+    KeptCornerLines::Lines cornerLines(const QList<QRectF> &obstacles, double margin, std::vector<Line> &across,
+                                       std::vector<Line> &upDown, bool &reused) const
     {
+        reused = false;
         const bool keep = obstacles.size() >= KeepFrom && std::all_of(obstacles.cbegin(), obstacles.cend(), isFinite);
         if (!keep) {
             makeCornerLines(obstacles, margin, across, upDown);
-            return;
+            return {};
         }
         std::vector<QRectF> sorted(obstacles.cbegin(), obstacles.cend());
         std::sort(sorted.begin(), sorted.end(), rectBefore);
-        const KeptCornerLines::Lines lines = keptCornerLines().find(m_area, margin, std::move(sorted), [&] {
-            CornerLines made;
-            makeCornerLines(obstacles, margin, made.across, made.upDown);
-            return made;
-        });
-        across = lines->across;
-        upDown = lines->upDown;
+        return keptCornerLines().find(
+            m_area, margin, std::move(sorted),
+            [&] {
+                CornerLines made;
+                makeCornerLines(obstacles, margin, made.across, made.upDown);
+                return made;
+            },
+            reused);
     }
 
     void makeCornerLines(const QList<QRectF> &obstacles, double margin, std::vector<Line> &across,
