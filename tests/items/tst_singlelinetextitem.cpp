@@ -13,6 +13,7 @@
 #include <QListView>
 #include <QPainter>
 #include <QSignalSpy>
+#include <QFontMetricsF>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -146,6 +147,8 @@ private slots:
     void cellsSharingATextMeasureInTheirOwnFont_data();
     void cellsSharingATextMeasureInTheirOwnFont();
     void measuresFollowTheApplicationFont();
+    void metricsAdvanceFollowsTextAndFont_data();
+    void metricsAdvanceFollowsTextAndFont();
     void indexFollowsChangesMadeUnmeasured();
     void idlePaintingStaysIdle();
     void destroyedWhilePopupShown();
@@ -673,6 +676,47 @@ void tst_SingleLineTextItem::cellsSharingATextMeasureInTheirOwnFont()
 }
 
 // A font left to the application's resolves anew once the application font changes.
+void tst_SingleLineTextItem::metricsAdvanceFollowsTextAndFont_data()
+{
+    QTest::addColumn<int>("change");
+    QTest::newRow("text") << 0;
+    QTest::newRow("font") << 1;
+    QTest::newRow("text typed into the document") << 2;
+}
+
+// The kept advance is the font metrics' own after a change of text or font, also one made
+// in the cell's document.
+void tst_SingleLineTextItem::metricsAdvanceFollowsTextAndFont()
+{
+    QFETCH(int, change);
+    QGraphicsScene scene;
+    auto *cell = new SingleLineTextItem;
+    scene.addItem(cell);
+    cell->setFont(QFont(testsupport::registerBundledMonoFont(), 10));
+    cell->setPlainText(QStringLiteral("orders"));
+    const auto measured = [cell] {
+        return QFontMetricsF(cell->font()).horizontalAdvance(cell->toPlainText());
+    };
+    QCOMPARE(cell->metricsAdvance(), measured());
+    const qreal before = cell->metricsAdvance();
+
+    QFont larger = cell->font();
+    larger.setPointSize(16);
+    switch (change) {
+    case 0:
+        cell->setPlainText(QStringLiteral("order_lines"));
+        break;
+    case 1:
+        cell->setFont(larger);
+        break;
+    default:
+        cell->document()->setPlainText(QStringLiteral("order_lines"));
+        break;
+    }
+    QVERIFY(cell->metricsAdvance() != before);
+    QCOMPARE(cell->metricsAdvance(), measured());
+}
+
 void tst_SingleLineTextItem::measuresFollowTheApplicationFont()
 {
     const QFont before = QGuiApplication::font();

@@ -43,9 +43,16 @@ QColor resolved(const QColor &override, const QColor &paletteColor)
 
 QFont EntityItem::entityFont(bool bold)
 {
-    QFont font(entityFontFamily(), 10);
-    font.setWeight(bold ? QFont::Bold : QFont::Normal);
-    return font;
+    // Made once per thread (a font is not to be shared between threads): every cell of
+    // every box asks for one.
+    const auto make = [](bool boldFont) {
+        QFont font(entityFontFamily(), 10);
+        font.setWeight(boldFont ? QFont::Bold : QFont::Normal);
+        return font;
+    };
+    thread_local const QFont plain = make(false);
+    thread_local const QFont heavy = make(true);
+    return bold ? heavy : plain;
 }
 
 QString defaultKeyTypeForScene(QObject *scene)
@@ -366,9 +373,8 @@ void EntityItem::placeRows(const QList<QPair<qreal, qreal>> &widths)
     }
 
     if (titleText_) {
-        const QFontMetricsF fm(titleText_->font());
-        const qreal advance = fm.horizontalAdvance(titleText_->toPlainText());
-        const qreal h = fm.height();
+        const qreal advance = titleText_->metricsAdvance();
+        const qreal h = QFontMetricsF(titleText_->font()).height();
         titleText_->setPos(qMax((rect.width() - advance) * 0.5, CellInset),
                            qMax((HeaderHeight - h) * 0.5, 2.0));
     }

@@ -530,6 +530,18 @@ qreal SingleLineTextItem::naturalWidth() const
     return m_lineAdvance;
 }
 
+qreal SingleLineTextItem::metricsAdvance() const
+{
+    const QString text = toPlainText();
+    const QFont itemFont = font();
+    if (m_metricsAdvance < 0.0 || text != m_metricsText || itemFont != m_metricsFont) {
+        m_metricsAdvance = QFontMetricsF(itemFont).horizontalAdvance(text);
+        m_metricsText = text;
+        m_metricsFont = itemFont;
+    }
+    return m_metricsAdvance;
+}
+
 void SingleLineTextItem::setUnderlined(bool on)
 {
     m_underlined = on;

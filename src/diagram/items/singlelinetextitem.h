@@ -61,6 +61,9 @@ public:
     Qt::Alignment alignment() const { return m_alignment; }
     // Advance of the plain text in the item's font.
     qreal naturalWidth() const;
+    // The plain text's advance as the item's font metrics give it, kept while the text and
+    // the font stay the same: a box places its title by it at every layout pass.
+    qreal metricsAdvance() const;
 
     // Underlines the text up to its last non-blank character.
     void setUnderlined(bool on);
@@ -182,6 +185,9 @@ private:
     mutable QSizeF m_lineSize;
     mutable qreal m_lineAdvance = 0.0;
     mutable bool m_lineSizeValid = false;
+    mutable QString m_metricsText;
+    mutable QFont m_metricsFont;
+    mutable qreal m_metricsAdvance = -1.0;
     // What the document holds once it exists; until then the cell's own state.
     bool m_hasDocument = false;
     QString m_text;
