@@ -10,6 +10,7 @@
 #include "textitem.h"
 
 #include <QFile>
+#include <QGraphicsRectItem>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -54,6 +55,7 @@ private slots:
     void hugeSpreadLoadsIntoBoundedSceneRect();
     void loadedSceneFindsWhatAWalkOverItsItemsFinds_data();
     void loadedSceneFindsWhatAWalkOverItsItemsFinds();
+    void loadedSceneLooksOnlyNearTheAreaAskedAbout();
     void loadSaveAndClearLogNothing();
 };
 
@@ -692,6 +694,47 @@ void tst_ERSceneDocument::loadedSceneFindsWhatAWalkOverItsItemsFinds()
     for (qsizetype i = 0; i < areas.size(); ++i)
         QVERIFY2(scene.items(areas.at(i)) == indexed.at(points.size() + i),
                  qPrintable(QString::number(i)));
+}
+
+// An item that counts how often its bounds are asked for.
+class BoundsProbe : public QGraphicsRectItem
+{
+public:
+    using QGraphicsRectItem::QGraphicsRectItem;
+    QRectF boundingRect() const override
+    {
+        ++asked;
+        return QGraphicsRectItem::boundingRect();
+    }
+    mutable int asked = 0;
+};
+
+void tst_ERSceneDocument::loadedSceneLooksOnlyNearTheAreaAskedAbout()
+{
+    // The index the load puts back spans the scene rectangle: a look-up in one corner of a
+    // large diagram does not weigh an item in the far corner.
+    ERScene written;
+    diagramgenerator::DiagramPlan plan;
+    plan.columns = 12;
+    plan.rows = 10;
+    plan.views = 1;
+    plan.edges = 20;
+    plan.selfRelationships = 1;
+    plan.viewLinks = 1;
+    plan.seed = 9;
+    diagramgenerator::buildDiagram(&written, plan);
+
+    ERScene scene;
+    QVERIFY(scene.loadFromJson(written.toJson()));
+    const QRectF bounds = scene.itemsBoundingRect();
+    BoundsProbe probe(0, 0, 10, 10);
+    probe.setPos(bounds.bottomRight() - QPointF(20, 20));
+    scene.addItem(&probe);
+    QVERIFY(!scene.items(probe.sceneBoundingRect()).isEmpty()); // the index takes the probe in
+    probe.asked = 0;
+    QVERIFY(!scene.items(QRectF(bounds.topLeft(), QSizeF(50, 50))).contains(&probe));
+    QCOMPARE(probe.asked, 0);
+    scene.removeItem(&probe);
 }
 
 void tst_ERSceneDocument::loadSaveAndClearLogNothing()

@@ -137,8 +137,13 @@ public:
         // Without an index the count is a copy of a list; with one it would sort them all.
         const qsizetype itemCount = m_scene->items().size();
         m_scene->setItemIndexMethod(m_previous);
-        if (m_previous == QGraphicsScene::BspTreeIndex)
-            m_scene->setBspTreeDepth(indexDepthFor(itemCount));
+        if (m_previous != QGraphicsScene::BspTreeIndex)
+            return;
+        m_scene->setBspTreeDepth(indexDepthFor(itemCount));
+        // A new index learns the scene rectangle only from this signal; without it the
+        // tree spans an empty rectangle, every item lands in the same few leaves, and a
+        // paint or a look-up walks them all.
+        emit m_scene->sceneRectChanged(m_scene->sceneRect());
     }
     IndexMethodRollback(const IndexMethodRollback &) = delete;
     IndexMethodRollback &operator=(const IndexMethodRollback &) = delete;
@@ -366,8 +371,9 @@ void ERScene::clearScene()
 void ERScene::removeDiagramItems(bool detachLeftovers)
 {
     qCDebug(lcScene) << "clearScene: starting";
-    SignalBlock blocked(this);
+    // The index comes back after the signals, which it needs to learn the scene rectangle.
     IndexMethodRollback noIndex(this, QGraphicsScene::NoIndex);
+    SignalBlock blocked(this);
 
     resetTransientState();
     clearFocus();
@@ -469,8 +475,8 @@ void ERScene::resetTransientStateSilently()
 {
     if (bulkOperation)
         return;
-    SignalBlock blocked(this);
     IndexMethodRollback noIndex(this, QGraphicsScene::NoIndex);
+    SignalBlock blocked(this);
     resetTransientState();
 }
 
