@@ -202,48 +202,93 @@ private:
     std::size_t m_budget = 0;
 };
 
+// QRectF::contains, edges included, written out so that the test over every blocker of a
+// search costs no call.
+inline bool containsPoint(const QRectF &r, const QPointF &p)
+{
+    double l = r.x();
+    double right = r.x();
+    if (r.width() < 0)
+        l += r.width();
+    else
+        right += r.width();
+    if (l == right || p.x() < l || p.x() > right)
+        return false;
+    double t = r.y();
+    double b = r.y();
+    if (r.height() < 0)
+        t += r.height();
+    else
+        b += r.height();
+    return t != b && !(p.y() < t || p.y() > b);
+}
+
+// Numbers of blockers, as a band holds them.
+struct BlockerList
+{
+    const int *first = nullptr;
+    const int *last = nullptr;
+
+    const int *begin() const { return first; }
+    const int *end() const { return last; }
+};
+
+BlockerList listOf(const std::vector<int> &blockers)
+{
+    return {blockers.data(), blockers.data() + blockers.size()};
+}
+
 // Blockers by horizontal band and by vertical band of the area, so that a line looks only
-// at the blockers across its own band.
+// at the blockers across its own band. The bands lie one after the other in one array: a
+// search among many boxes makes thousands of bands, which as arrays of their own cost more
+// to make than to look through.
 class BlockerBands
 {
 public:
     BlockerBands(const std::vector<QRectF> &blockers, double from, double extent, bool across)
-        : m_blockers(blockers)
-        , m_from(from)
-        , m_across(across)
+        : m_from(from)
     {
         m_band = std::max(MinBand, extent / MaxBands);
-        const int count = int(extent / m_band) + 1;
-        m_bands.resize(std::size_t(count));
-        for (std::size_t i = 0; i < blockers.size(); ++i) {
-            const QRectF &b = blockers[i];
-            const double low = across ? b.top() : b.left();
-            const double high = across ? b.bottom() : b.right();
-            if (!(high >= low))
-                continue; // not finite
-            for (int k = band(low); k <= band(high); ++k)
-                m_bands[std::size_t(k)].push_back(int(i));
-        }
+        m_count = int(extent / m_band) + 1;
+        m_starts.assign(std::size_t(m_count) + 1, 0);
+        const auto eachBand = [&](auto take) {
+            for (std::size_t i = 0; i < blockers.size(); ++i) {
+                const QRectF &b = blockers[i];
+                const double low = across ? b.top() : b.left();
+                const double high = across ? b.bottom() : b.right();
+                if (!(high >= low))
+                    continue; // not finite
+                for (int k = band(low); k <= band(high); ++k)
+                    take(std::size_t(k), int(i));
+            }
+        };
+        eachBand([&](std::size_t k, int) { ++m_starts[k + 1]; });
+        for (std::size_t k = 1; k < m_starts.size(); ++k)
+            m_starts[k] += m_starts[k - 1];
+        m_blockers.resize(std::size_t(m_starts.back()));
+        std::vector<int> next(m_starts.cbegin(), m_starts.cend() - 1);
+        eachBand([&](std::size_t k, int i) { m_blockers[std::size_t(next[k]++)] = i; });
     }
 
     // The blockers whose band holds the coordinate at (y for bands across, x for bands up
     // and down).
-    const std::vector<int> &at(double at) const { return m_bands[std::size_t(band(at))]; }
+    BlockerList at(double at) const
+    {
+        const std::size_t k = std::size_t(band(at));
+        return {m_blockers.data() + m_starts[k], m_blockers.data() + m_starts[k + 1]};
+    }
 
 private:
     static constexpr double MinBand = 32;
     static constexpr double MaxBands = 4096;
 
-    int band(double at) const
-    {
-        return int(std::clamp((at - m_from) / m_band, 0.0, double(m_bands.size() - 1)));
-    }
+    int band(double at) const { return int(std::clamp((at - m_from) / m_band, 0.0, double(m_count - 1))); }
 
-    const std::vector<QRectF> &m_blockers;
     double m_from = 0;
     double m_band = MinBand;
-    bool m_across = true;
-    std::vector<std::vector<int>> m_bands;
+    int m_count = 1;
+    std::vector<int> m_starts;   // where each band begins in m_blockers, and the end
+    std::vector<int> m_blockers; // the numbers of the blockers of every band in turn
 };
 
 // Obstacle lists at least this long have their corner lines kept for later searches; the
@@ -595,10 +640,10 @@ public:
         std::vector<Line> stubAcross;
         std::vector<Line> stubUpDown;
         for (const QPointF &p : {ends.fromStub, ends.toStub}) {
-            if (!area.contains(p) || isBlocked(p, all))
+            if (!area.contains(p) || isBlocked(p, listOf(all)))
                 continue;
-            stubAcross.push_back(reachAcross(p, all));
-            stubUpDown.push_back(reachUpDown(p, all));
+            stubAcross.push_back(reachAcross(p, listOf(all)));
+            stubUpDown.push_back(reachUpDown(p, listOf(all)));
         }
         // Lines out of order (a coordinate not finite) cannot be looked up.
         const bool ordered = isFinite(area) && isFinite(QRectF(ends.fromStub, ends.toStub))
@@ -699,13 +744,13 @@ private:
         unique(upDown);
     }
 
-    bool isBlocked(const QPointF &p, const std::vector<int> &near) const
+    bool isBlocked(const QPointF &p, BlockerList near) const
     {
-        return std::any_of(near.cbegin(), near.cend(), [&](int i) { return m_blockers[i].contains(p); });
+        return std::any_of(near.begin(), near.end(), [&](int i) { return containsPoint(m_blockers[i], p); });
     }
 
     // From p across as far as the blockers among near let it run.
-    Line reachAcross(const QPointF &p, const std::vector<int> &near) const
+    Line reachAcross(const QPointF &p, BlockerList near) const
     {
         Line line{p.y(), m_area.left(), m_area.right()};
         for (int i : near) {
@@ -720,7 +765,7 @@ private:
         return line;
     }
 
-    Line reachUpDown(const QPointF &p, const std::vector<int> &near) const
+    Line reachUpDown(const QPointF &p, BlockerList near) const
     {
         Line line{p.x(), m_area.top(), m_area.bottom()};
         for (int i : near) {
