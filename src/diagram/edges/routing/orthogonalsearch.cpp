@@ -107,8 +107,8 @@ bool nearlyAt(double at, double p)
 
 // The graph's nodes lie where a line across meets a line up and down, and its steps run
 // along the lines: two stubs that no chain of crossing lines joins have no path between
-// them. A flood over the lines from both stubs in turn finds that out once the side shut
-// in a pocket runs dry, long before a search from the other side has looked at every state
+// them. A flood over the lines from both stubs finds that out once the side shut in a
+// pocket runs dry, long before a search from the other side has looked at every state
 // outside. Lines are taken in sorted order, so the answer is the same every time.
 class StubFlood
 {
@@ -130,13 +130,14 @@ public:
             return Joined;
         std::array<std::size_t, 2> head{0, 0};
         for (;;) {
-            for (int side = 0; side < 2; ++side) {
-                if (head[side] == m_queue[side].size())
-                    return WalledOff;
-                const Outcome outcome = spread(m_queue[side][head[side]++], side);
-                if (outcome != WalledOff)
-                    return outcome;
-            }
+            if (head[0] == m_queue[0].size() || head[1] == m_queue[1].size())
+                return WalledOff;
+            // The side that has reached fewer lines spreads: a pocket runs dry after its own
+            // few short lines, while the lines outside, long and crossing many, wait.
+            const int side = m_queue[1].size() < m_queue[0].size() ? 1 : 0;
+            const Outcome outcome = spread(m_queue[side][head[side]++], side);
+            if (outcome != WalledOff)
+                return outcome;
         }
     }
 
