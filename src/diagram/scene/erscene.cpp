@@ -45,6 +45,8 @@ constexpr int PulseIntervalMs = 40;
 constexpr double PulsePeriodMs = 2000.0;
 constexpr double TwoPi = 6.283185307179586;
 constexpr qreal SceneRectMargin = 300.0;
+// The order Qt's own item look-ups ask for when the order does not matter: no sorting.
+constexpr Qt::SortOrder UnsortedOrder = Qt::SortOrder(-1);
 // A load lets the event loop turn after the first this many boxes and edges, and then
 // every TurnIntervalMs milliseconds, so that the window stays alive during a long load.
 // Each turn walks the dirty state of every item on the scene: turns by the count would
@@ -666,7 +668,13 @@ void ERScene::growSceneRect(const QList<QRectF> &region)
 
 void ERScene::includeItemsInSceneRect()
 {
-    uniteWithSceneRect(itemsBoundingRect());
+    // What itemsBoundingRect() gives, without its listing of the items in stacking order:
+    // with the index on, that sorts tens of thousands of items for a union.
+    QRectF bounds;
+    const QList<QGraphicsItem *> all = items(UnsortedOrder);
+    for (const QGraphicsItem *item : all)
+        bounds |= item->sceneBoundingRect();
+    uniteWithSceneRect(bounds);
 }
 
 void ERScene::uniteWithSceneRect(QRectF bounds)
@@ -854,9 +862,23 @@ bool ERScene::loadFromJson(const QJsonObject &document)
         // Edge re-routing stays off while the loader builds the scene, on every way out.
         RoutingSuppression noRouting;
         buildFromDocument(document);
+        buildIndexBeforeFirstPaint();
         qCDebug(lcScene) << "loadFromJson: completed successfully";
     }
     return true;
+}
+
+void ERScene::buildIndexBeforeFirstPaint()
+{
+    // Qt builds the item index at the first look-up, which for a shown scene is the paint
+    // right after the load; built here instead, with the views still frozen and the event
+    // loop turning before and after, the end of the load, the index and the paint make
+    // three short waits instead of one long.
+    if (views().isEmpty() || itemIndexMethod() != BspTreeIndex)
+        return;
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    items(QRectF(sceneRect().topLeft(), QSizeF(1, 1)), Qt::IntersectsItemBoundingRect, UnsortedOrder);
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void ERScene::buildFromDocument(const QJsonObject &document)

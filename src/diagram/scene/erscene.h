@@ -161,6 +161,7 @@ private:
     void removeDiagramItems(bool detachLeftovers);
     // The loader's work between clearing and growing the scene rectangle.
     struct LoadedItems;
+    void buildIndexBeforeFirstPaint();
     void buildFromDocument(const QJsonObject &document);
     void createItemsFromDocument(const QJsonObject &document, LoadedItems &loaded);
     void createEntities(const QJsonArray &array, LoadedItems &loaded);
