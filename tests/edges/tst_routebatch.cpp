@@ -8,6 +8,8 @@
 #include <QScopeGuard>
 #include <QTest>
 
+#include <cmath>
+
 namespace {
 
 // Boxes in a grid with a wall of boxes across it, and edges from the left of the wall to
@@ -33,6 +35,36 @@ QList<EdgeItem *> buildWalledGrid(QGraphicsScene *scene)
     return edges;
 }
 
+// The quick routes of a hub of 90 spokes (a few of them in line with it, some boxes in
+// between) after the hub moves during a drag, served on the given number of threads.
+QList<QList<QPointF>> hubDragRoutes(int threads)
+{
+    RouteBatch::setThreadCount(threads);
+    QGraphicsScene scene;
+    EntityItem *hub = edgetest::addBox(&scene, QStringLiteral("hub"), QPointF(0, 0));
+    QList<EdgeItem *> edges;
+    for (int i = 0; i < 90; ++i) {
+        const double angle = i * 6.283185307179586 / 90;
+        const double radius = 700 + (i % 3) * 260;
+        EntityItem *spoke = edgetest::addBox(&scene, QStringLiteral("s%1").arg(i),
+                                             QPointF(radius * std::cos(angle), radius * std::sin(angle)));
+        edges.append(edgetest::addEdge(&scene, spoke, hub));
+    }
+    for (int k = 0; k < 8; ++k)
+        edgetest::addBox(&scene, QStringLiteral("between_%1").arg(k), QPointF(-500 + 130.0 * k, 330 - 90.0 * (k % 2)));
+
+    EdgeItem::setBatchMode(true);
+    hub->moveBy(23, 11);
+    EdgeItem::flushPendingReroutes();
+    QList<QList<QPointF>> routes;
+    for (EdgeItem *edge : std::as_const(edges))
+        routes.append(edge->points);
+    EdgeItem::setDiscardPendingReroutes(true);
+    EdgeItem::setBatchMode(false);
+    edgetest::clearScene(&scene);
+    return routes;
+}
+
 } // namespace
 
 // The routes of many edges worked out on several threads over one index of the boxes and
@@ -52,6 +84,8 @@ private slots:
     void batchDrawsWhatUpdatePathDraws();
     void edgesRoutedOtherwiseAreNotTaken();
     void deletedEdgePassedOverAndMovedOneRoutedAfresh();
+    void hubDragServedOnThreadsDrawsWhatOneThreadDraws_data();
+    void hubDragServedOnThreadsDrawsWhatOneThreadDraws();
 };
 
 void tst_RouteBatch::batchDrawsWhatUpdatePathDraws_data()
@@ -155,6 +189,31 @@ void tst_RouteBatch::deletedEdgePassedOverAndMovedOneRoutedAfresh()
     moved->updatePath();
     QCOMPARE(drawn, moved->points);
     edgetest::clearScene(&scene);
+}
+
+void tst_RouteBatch::hubDragServedOnThreadsDrawsWhatOneThreadDraws_data()
+{
+    QTest::addColumn<int>("threads");
+    QTest::newRow("2 threads") << 2;
+    QTest::newRow("3 threads") << 3;
+    QTest::newRow("8 threads") << 8;
+}
+
+void tst_RouteBatch::hubDragServedOnThreadsDrawsWhatOneThreadDraws()
+{
+    QFETCH(int, threads);
+    // One thread serves each edge's own quick re-route, one after another.
+    const QList<QList<QPointF>> alone = hubDragRoutes(1);
+    const QList<QList<QPointF>> shared = hubDragRoutes(threads);
+    QCOMPARE(shared.size(), alone.size());
+    int bent = 0;
+    for (qsizetype i = 0; i < alone.size(); ++i) {
+        QVERIFY(alone.at(i).size() >= 2);
+        QCOMPARE(shared.at(i), alone.at(i));
+        if (alone.at(i).size() > 2)
+            ++bent;
+    }
+    QVERIFY(bent > 45);
 }
 
 QTEST_MAIN(tst_RouteBatch)

@@ -3,6 +3,7 @@
 #include "entityitem.h"
 #include "entityobstacleindex.h"
 #include "flagguard.h"
+#include "routebatch.h"
 #include "routescoring.h"
 #include "slotitem.h"
 #include "thememanager.h"
@@ -58,6 +59,16 @@ public:
                 return m_order.at(i)->scene();
         }
         return nullptr;
+    }
+
+    // Calls f with each edge still waiting, in order.
+    template<typename F>
+    void forEach(F f) const
+    {
+        for (qsizetype i = m_next; i < m_order.size(); ++i) {
+            if (m_order.at(i))
+                f(m_order.at(i));
+        }
     }
 
     void clear()
@@ -400,7 +411,34 @@ void EdgeItem::flushPendingReroutes()
         c.unindexedScene = scene;
         scene->setItemIndexMethod(QGraphicsScene::NoIndex);
     }
-    serveAll(pending, [](EdgeItem *edge) { edge->rerouteStraightWhenAligned(); });
+    const EntityObstacleIndex *inUse = scene ? obstacleIndexFor(scene) : nullptr;
+    if (!many || !inUse || RouteBatch::threadCount() <= 1) {
+        serveAll(pending, [](EdgeItem *edge) { edge->rerouteStraightWhenAligned(); });
+        return;
+    }
+    // The quick routes of a hub's edges depend on the boxes alone: worked out on several
+    // threads first, they are drawn in the queue's order as each edge's turn comes.
+    RouteBatch batch(*inUse);
+    QHash<EdgeItem *, int> places;
+    pending.forEach([&](EdgeItem *edge) {
+        if (edge->quickRerouteRoutesAfresh()) {
+            const int place = batch.add(edge);
+            if (place >= 0)
+                places.insert(edge, place);
+        }
+    });
+    batch.run({});
+    serveAll(pending, [&](EdgeItem *edge) {
+        const int place = places.value(edge, -1);
+        if (place < 0) {
+            edge->rerouteStraightWhenAligned();
+            return;
+        }
+        // As the edge's own quick re-route does, whether or not its line changes.
+        edge->prepareGeometryChange();
+        if (!batch.applyIfUnchanged(place))
+            edge->rerouteStraightWhenAligned();
+    });
 }
 
 void EdgeItem::forgetQueuedReroutes()

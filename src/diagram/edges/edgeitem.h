@@ -110,6 +110,9 @@ public:
     void fitLoadedRoute(const QList<QPointF> &route);
 
     void rerouteStraightWhenAligned();
+    // Whether rerouteStraightWhenAligned works the route out afresh: an edge between two
+    // boxes whose slots are not in line.
+    bool quickRerouteRoutesAfresh() const;
     void updatePathRespectingManual();
 
     // --- automatic layout ------------------------------------------------------------------

@@ -286,6 +286,16 @@ void EdgeItem::rerouteAroundLines()
         applyRoute(around);
 }
 
+bool EdgeItem::quickRerouteRoutesAfresh() const
+{
+    if (!fromSlot || !toSlot || points.size() < 2 || !from || from == to || !scene())
+        return false;
+    const QPointF fromAnchor = fromSlot->center();
+    const QPointF toAnchor = toSlot->center();
+    return std::abs(fromAnchor.x() - toAnchor.x()) >= AxisTolerance
+        && std::abs(fromAnchor.y() - toAnchor.y()) >= AxisTolerance;
+}
+
 void EdgeItem::rerouteStraightWhenAligned()
 {
     if (!fromSlot || !toSlot || points.size() < 2)

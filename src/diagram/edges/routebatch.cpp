@@ -147,8 +147,12 @@ void RouteBatch::run(const std::function<void()> &turn)
     pool->setExpiryTimeout(-1);
     if (pool->maxThreadCount() < workers)
         pool->setMaxThreadCount(workers);
-    for (int i = 0; i < workers; ++i)
+    // Without an event loop to turn this thread works along with the others.
+    const int started = turn ? workers : workers - 1;
+    for (int i = 0; i < started; ++i)
         pool->start([shared = m_work] { shared->takeJobs({}); });
+    if (!turn)
+        work.takeJobs({});
     std::unique_lock<std::mutex> lock(work.mutex);
     while (work.done < count) {
         work.allDone.wait_for(lock, WaitStep);
@@ -165,18 +169,26 @@ void RouteBatch::apply(int place)
     if (place < 0 || place >= m_edges.size())
         return;
     EdgeItem *edge = m_edges.at(place).data();
+    if (edge && !applyIfUnchanged(place))
+        edge->updatePath();
+}
+
+bool RouteBatch::applyIfUnchanged(int place)
+{
+    if (place < 0 || place >= m_edges.size())
+        return false;
+    EdgeItem *edge = m_edges.at(place).data();
     if (!edge)
-        return;
+        return false;
     edgeroute::EdgeEnds now;
     const Work::Job &job = m_work->jobs[std::size_t(place)];
     if (edge->scene() != m_work->scene || edge->from != job.from || edge->to != job.to || !edge->routeEnds(now)
-        || !sameEnds(now, job.ends)) {
-        edge->updatePath();
-        return;
-    }
+        || !sameEnds(now, job.ends))
+        return false;
     const QList<QPointF> &route = m_work->routes[std::size_t(place)];
     if (route.size() >= 2)
         edge->applyRoundedPath(route);
+    return true;
 }
 
 void RouteBatch::setThreadCount(int count)

@@ -31,7 +31,8 @@ public:
     qsizetype size() const;
 
     // Works out every route taken, on threadCount() worker threads while this one calls
-    // turn every few milliseconds; on this thread alone for one thread or a few routes,
+    // turn every few milliseconds (or, without turn, works along with them); on this
+    // thread alone for one thread or a few routes,
     // turn then called between routes (and inside long searches through the search pause
     // in use). Returns when all are done.
     void run(const std::function<void()> &turn);
@@ -39,6 +40,9 @@ public:
     // Draws the route worked out for the edge at place in the batch, as updatePath would
     // now: an edge gone meanwhile is passed over, and one whose ends moved is routed afresh.
     void apply(int place);
+    // Draws the route worked out for the edge at place when the edge is still there with
+    // the ends it had when taken; false, drawing nothing, otherwise.
+    bool applyIfUnchanged(int place);
 
     // How many threads a batch works on: the machine's cores unless set (0 goes back to
     // that). For tests and measurements.
