@@ -17,10 +17,12 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QRandomGenerator>
-#include <QThread>
+#include <QSemaphore>
+#include <QThreadPool>
 #include <QTemporaryDir>
 
 #include <iterator>
+#include <memory>
 
 namespace {
 
@@ -65,18 +67,27 @@ QJsonObject thousandTables()
 using ImportFunction = bool (*)(ERScene *, const QString &, QString *);
 
 // Reads path on a worker thread while this thread turns its event loop, as the window's
-// import runs behind the busy overlay; returns the document.
+// import runs behind the busy overlay, on a thread kept between reads as the overlay's
+// are; returns the document.
 template<typename Parse>
 QJsonObject readOnWorker(Parse parse, const QString &path)
 {
+    // Not waited for with waitForDone(), which would end the pool's threads.
+    static QThreadPool *const workers = [] {
+        auto *pool = new QThreadPool;
+        pool->setExpiryTimeout(-1);
+        return pool;
+    }();
     QJsonObject document;
     QEventLoop loop;
-    QThread *worker = QThread::create([&] { document = parse(path); });
-    QObject::connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
-    worker->start();
+    const auto read = std::make_shared<QSemaphore>();
+    workers->start([&, read] {
+        document = parse(path);
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        read->release();
+    });
     loop.exec();
-    worker->wait();
-    delete worker;
+    read->acquire();
     return document;
 }
 

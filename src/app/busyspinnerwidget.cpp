@@ -2,11 +2,14 @@
 
 #include "applog.h"
 
+#include <QDeadlineTimer>
 #include <QDebug>
 #include <QEvent>
+#include <QMutex>
 #include <QPainter>
 #include <QPen>
-#include <QThread>
+#include <QThreadPool>
+#include <QWaitCondition>
 
 #include <exception>
 
@@ -33,7 +36,46 @@ void call(const BusySpinnerWidget::Step &step)
         step();
 }
 
+// The workers are kept between operations: a reader builds its whole result on the worker,
+// and a fresh thread's allocator grows a heap of its own page by page at every import,
+// where a kept one finds the pages of the last import still there.
+Q_GLOBAL_STATIC(QThreadPool, keptWorkers)
+
+QThreadPool *workerPool()
+{
+    static QThreadPool *const pool = [] {
+        keptWorkers()->setExpiryTimeout(-1);
+        return keptWorkers();
+    }();
+    return pool;
+}
+
 } // namespace
+
+// Whether an operation's work has returned, for the destructor to wait on.
+struct BusySpinnerWidget::Worker
+{
+    QMutex mutex;
+    QWaitCondition finished;
+    bool done = false;
+
+    void markDone()
+    {
+        QMutexLocker locker(&mutex);
+        done = true;
+        finished.wakeAll();
+    }
+
+    bool wait(QDeadlineTimer deadline)
+    {
+        QMutexLocker locker(&mutex);
+        while (!done) {
+            if (!finished.wait(&mutex, deadline))
+                return done;
+        }
+        return true;
+    }
+};
 
 BusySpinnerWidget::BusySpinnerWidget(QWidget *parent)
     : QWidget(parent)
@@ -54,17 +96,14 @@ BusySpinnerWidget::~BusySpinnerWidget()
 {
     if (!m_worker)
         return;
-    QThread *worker = m_worker;
-    m_worker = nullptr;
-    // Neither callback may run: the window around the spinner is going away.
-    worker->disconnect(this);
+    const std::shared_ptr<Worker> worker = std::move(m_worker);
     // The worker may be writing a file; cutting it off would lose both the old and the
-    // new content, so wait for it however long it takes.
-    if (!worker->wait(30000)) {
+    // new content, so wait for it however long it takes. Neither callback runs: the one
+    // it posts goes with this object.
+    if (!worker->wait(QDeadlineTimer(30000))) {
         qCWarning(lcApp) << "BusySpinnerWidget: still waiting for a background task after 30 s";
-        worker->wait();
+        worker->wait(QDeadlineTimer::Forever);
     }
-    delete worker;
 }
 
 void BusySpinnerWidget::start()
@@ -121,15 +160,20 @@ void BusySpinnerWidget::runInThread(Step work, Step onDone, Step onAfter)
     if (m_active || m_queued)
         return;
     start();
-    QThread *thread = QThread::create([work = std::move(work)] { runGuarded(work); });
-    m_worker = thread;
-    connect(thread, &QThread::finished, this,
-            [this, thread, onDone = std::move(onDone), onAfter = std::move(onAfter)] {
-                thread->deleteLater();
-                finish(onDone, onAfter);
-            },
-            Qt::QueuedConnection);
-    thread->start(QThread::InheritPriority);
+    const auto worker = std::make_shared<Worker>();
+    m_worker = worker;
+    const auto completed = [this, worker, onDone = std::move(onDone), onAfter = std::move(onAfter)] {
+        if (m_worker == worker)
+            finish(onDone, onAfter);
+    };
+    // The completion is posted before the work counts as done, so this object still
+    // lives when it is posted; it goes unrun when the object is destroyed first.
+    workerPool()->start([this, worker, work = std::move(work), completed]() mutable {
+        runGuarded(work);
+        work = Step();
+        QMetaObject::invokeMethod(this, std::move(completed), Qt::QueuedConnection);
+        worker->markDone();
+    });
 }
 
 void BusySpinnerWidget::updateOverlayGeometry()

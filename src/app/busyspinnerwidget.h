@@ -4,15 +4,12 @@
 #include <QWidget>
 
 #include <functional>
-
-QT_BEGIN_NAMESPACE
-class QThread;
-QT_END_NAMESPACE
+#include <memory>
 
 // The busy overlay of the main window and the one-at-a-time runner of every long action.
 // While an operation runs it covers its parent, takes mouse and keyboard, and turns a
 // blue arc. run() does the work on the GUI thread once the overlay has been painted;
-// runInThread() does it on a worker thread made for the operation. Callbacks always run
+// runInThread() does it on a worker thread kept for such operations. Callbacks always run
 // on the GUI thread. A request made while busy is dropped: nothing of it runs.
 class BusySpinnerWidget : public QWidget
 {
@@ -29,7 +26,7 @@ public:
 
     // work on the GUI thread from a zero-delay timer; onAfter once the overlay is down.
     void run(Step work, Step onAfter);
-    // work on a new worker thread; onDone with the overlay still up, then onAfter.
+    // work on a worker thread; onDone with the overlay still up, then onAfter.
     void runInThread(Step work, Step onDone, Step onAfter);
 
     void start();
@@ -42,6 +39,8 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    struct Worker;
+
     static constexpr qreal ArcSide = 56.0;
     static constexpr qreal ArcPenWidth = 6.0;
 
@@ -50,7 +49,7 @@ private:
     QRectF arcRect() const;
 
     QTimer m_timer;
-    QThread *m_worker = nullptr;
+    std::shared_ptr<Worker> m_worker;
     int m_angle = 0;
     bool m_active = false;
     bool m_queued = false;

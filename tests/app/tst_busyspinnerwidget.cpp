@@ -102,6 +102,26 @@ private Q_SLOTS:
         QVERIFY(!m_spinner->isVisible());
     }
 
+    // A reader builds its whole result on the worker: a fresh thread would grow a heap of
+    // its own at every import. Operations of this and of another spinner find the state
+    // an earlier operation left on its thread.
+    void workerThreadIsKeptBetweenOperations()
+    {
+        static thread_local int operationsOnThisThread = 0;
+        QList<int> seen;
+        const auto work = [&seen] { seen.append(operationsOnThisThread++); };
+        m_spinner->runInThread(work, {}, {});
+        QVERIFY(waitIdle());
+        m_spinner->runInThread(work, {}, {});
+        QVERIFY(waitIdle());
+        BusySpinnerWidget other(m_parent.get());
+        other.runInThread(work, {}, {});
+        QVERIFY(QTest::qWaitFor([&other] { return !other.isBusy(); }, 5000));
+        QCOMPARE(seen.size(), 3);
+        QVERIFY(seen.at(1) > seen.at(0));
+        QVERIFY(seen.at(2) > seen.at(1));
+    }
+
     void runCallbackOrder()
     {
         m_spinner->run(recorder("work"), recorder("after"));
