@@ -9,6 +9,7 @@
 #include "slotitem.h"
 #include "testsupport.h"
 
+#include <QGraphicsRectItem>
 #include <QGraphicsScene>
 #include <QPointer>
 #include <QtTest>
@@ -290,6 +291,23 @@ void tst_EdgeItemRerouting::nestedObstacleIndexKeepsTheOuterOne()
     edgetest::clearScene(&other);
 }
 
+namespace {
+
+// An item that counts how often the scene asks for its bounds.
+class BoundsProbe : public QGraphicsRectItem
+{
+public:
+    using QGraphicsRectItem::QGraphicsRectItem;
+    QRectF boundingRect() const override
+    {
+        ++asked;
+        return QGraphicsRectItem::boundingRect();
+    }
+    mutable int asked = 0;
+};
+
+} // namespace
+
 void tst_EdgeItemRerouting::hubDragRoutesAsTheSceneWalkDoes_data()
 {
     QTest::addColumn<int>("rings");
@@ -354,6 +372,8 @@ void tst_EdgeItemRerouting::hubDragRoutesAsTheSceneWalkDoes()
         if (rings == 1)
             QCOMPARE(walked(true), quick);
     }
+    // A rectangle of its own, as the diagram's scene keeps, which the release leaves as it is.
+    m_scene->setSceneRect(-6000, -6000, 12000, 12000);
     edgetest::sendSceneMouse(m_scene, QEvent::GraphicsSceneMouseRelease, at, Qt::LeftButton, Qt::NoButton);
     QVERIFY(!EdgeItem::isBatchMode());
     QCOMPARE(hub->pos(), QPointF(420, 190));
@@ -368,6 +388,15 @@ void tst_EdgeItemRerouting::hubDragRoutesAsTheSceneWalkDoes()
         const QPointF middle = (edge->points.at(0) + edge->points.at(1)) / 2;
         QVERIFY(m_scene->items(QRectF(middle - QPointF(1, 1), QSizeF(2, 2))).contains(edge));
     }
+    // and spans the scene: a look-up near the hub weighs no item in the far corner.
+    BoundsProbe probe(0, 0, 10, 10);
+    probe.setPos(5000, 5000);
+    m_scene->addItem(&probe);
+    QVERIFY(!m_scene->items(probe.sceneBoundingRect()).isEmpty()); // the index takes the probe in
+    probe.asked = 0;
+    QVERIFY(!m_scene->items(QRectF(50, 50, 50, 50)).contains(&probe));
+    QCOMPARE(probe.asked, 0);
+    m_scene->removeItem(&probe);
 }
 
 QTEST_MAIN(tst_EdgeItemRerouting)

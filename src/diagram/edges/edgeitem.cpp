@@ -5,6 +5,7 @@
 #include "flagguard.h"
 #include "routebatch.h"
 #include "routescoring.h"
+#include "sceneindex.h"
 #include "slotitem.h"
 #include "thememanager.h"
 
@@ -342,7 +343,7 @@ void EdgeItem::setBatchMode(bool on)
     else
         flushDeferredReroutes();
     if (c.unindexedScene)
-        c.unindexedScene->setItemIndexMethod(QGraphicsScene::BspTreeIndex);
+        putBackTreeIndex(c.unindexedScene);
     c.unindexedScene = nullptr;
     c.discardPendingReroutes = false;
     c.largeSelectionMove = false;

@@ -9,6 +9,7 @@
 #include "groupitem.h"
 #include "orthogonalsearch.h"
 #include "routebatch.h"
+#include "sceneindex.h"
 #include "slotitem.h"
 #include "textitem.h"
 #include "thememanager.h"
@@ -107,20 +108,6 @@ EdgeItem *newEdge(EntityItem *from, EntityItem *to, bool createFKs)
     return new EdgeItem(from, to, createFKs);
 }
 
-// The depth of the item index's tree for this many items. Qt gives every item a leaf of
-// its own, cells included, and a diagram's text cells outnumber its boxes and lines twenty
-// to one: building so deep a tree after a large load stalls the first paint several times
-// longer than one with a leaf for every few boxes, which answers look-ups as quickly.
-int indexDepthFor(qsizetype itemCount)
-{
-    constexpr int MinimumDepth = 5;
-    constexpr int ItemsPerLeafLog2 = 4;
-    int depth = 0;
-    while (depth < 30 && (qsizetype(1) << depth) < itemCount)
-        ++depth;
-    return std::max(MinimumDepth, depth - ItemsPerLeafLog2);
-}
-
 // Selects the item index method for a while and puts the previous one back; a tree index
 // put back gets a depth fitted to the items the scene then holds.
 class IndexMethodRollback
@@ -136,16 +123,10 @@ public:
     {
         if (m_previous == m_scene->itemIndexMethod())
             return;
-        // Without an index the count is a copy of a list; with one it would sort them all.
-        const qsizetype itemCount = m_scene->items().size();
-        m_scene->setItemIndexMethod(m_previous);
-        if (m_previous != QGraphicsScene::BspTreeIndex)
-            return;
-        m_scene->setBspTreeDepth(indexDepthFor(itemCount));
-        // A new index learns the scene rectangle only from this signal; without it the
-        // tree spans an empty rectangle, every item lands in the same few leaves, and a
-        // paint or a look-up walks them all.
-        emit m_scene->sceneRectChanged(m_scene->sceneRect());
+        if (m_previous == QGraphicsScene::BspTreeIndex)
+            putBackTreeIndex(m_scene);
+        else
+            m_scene->setItemIndexMethod(m_previous);
     }
     IndexMethodRollback(const IndexMethodRollback &) = delete;
     IndexMethodRollback &operator=(const IndexMethodRollback &) = delete;
