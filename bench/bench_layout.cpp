@@ -43,12 +43,14 @@ void registerFont()
     Q_UNUSED(done);
 }
 
-// Scenes live to the end of the process: their teardown is not what is measured.
+// Scenes live to the end of the process and are never torn down: their teardown is not
+// what is measured, and torn down after the application object it would ask for timers
+// no thread has any more.
 ERScene *newScene()
 {
-    static std::vector<std::unique_ptr<ERScene>> scenes;
-    scenes.push_back(std::make_unique<ERScene>());
-    return scenes.back().get();
+    static auto *const scenes = new std::vector<std::unique_ptr<ERScene>>;
+    scenes->push_back(std::make_unique<ERScene>());
+    return scenes->back().get();
 }
 
 void reportQuality(const QString &when, const layout::LayoutQuality &quality)
