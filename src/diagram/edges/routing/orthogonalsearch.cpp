@@ -1,6 +1,7 @@
 #include "orthogonalsearch.h"
 
 #include "routescoring.h"
+#include "unionfind.h"
 
 #include <algorithm>
 #include <array>
@@ -341,37 +342,8 @@ linesAt(const std::vector<Line> &others, double low, double high)
     return {first, last};
 }
 
-// Which lines a chain of crossings joins; each line a number, merged by union.
-class LineGroups
-{
-public:
-    explicit LineGroups(std::size_t count)
-        : m_parent(count)
-    {
-        for (std::size_t i = 0; i < count; ++i)
-            m_parent[i] = int(i);
-    }
-
-    int find(int line)
-    {
-        while (m_parent[std::size_t(line)] != line) {
-            m_parent[std::size_t(line)] = m_parent[std::size_t(m_parent[std::size_t(line)])];
-            line = m_parent[std::size_t(line)];
-        }
-        return line;
-    }
-
-    void join(int a, int b)
-    {
-        a = find(a);
-        b = find(b);
-        if (a != b)
-            m_parent[std::size_t(std::max(a, b))] = std::min(a, b);
-    }
-
-private:
-    std::vector<int> m_parent;
-};
+// Which lines a chain of crossings joins; each line a number.
+using LineGroups = UnionFind;
 
 struct CornerLines
 {

@@ -2,6 +2,7 @@
 
 #include "layoutquality.h"
 #include "separationsolver.h"
+#include "unionfind.h"
 
 #include <algorithm>
 #include <cmath>
@@ -644,33 +645,12 @@ std::vector<RunPair> neighbourPairs(const std::vector<Run> &runs, const std::vec
     return pairs;
 }
 
+// Runs joined into groups; each group is named by its smallest member.
+using RunGroups = routing::UnionFind;
+
 // The runs' positions across: each pair a gap apart (two runs that stay where they are
 // keep at most the distance they have), each movable run within its room. Variables are
 // the runs followed by two walls per run that hold its room.
-// Runs joined into groups; each group is named by its smallest member.
-class RunGroups
-{
-public:
-    explicit RunGroups(int count) : m_parent(std::size_t(count)) { std::iota(m_parent.begin(), m_parent.end(), 0); }
-
-    int find(int i)
-    {
-        while (m_parent[i] != i)
-            i = m_parent[i] = m_parent[m_parent[i]];
-        return i;
-    }
-
-    void join(int a, int b)
-    {
-        const int ra = find(a);
-        const int rb = find(b);
-        m_parent[std::max(ra, rb)] = std::min(ra, rb);
-    }
-
-private:
-    std::vector<int> m_parent;
-};
-
 class TrackProblem
 {
 public:
