@@ -420,14 +420,22 @@ void tst_ERScene::clearSceneKeepsForeignKeyRows()
                                QPointF(300, 0));
     EdgeItem *edge = scene.createEdge(parent, child, true);
     QCOMPARE(child->attributeCount(), 2);
+    // The clear deletes boxes and edges in no fixed order: a child box still standing when
+    // the edge goes keeps its foreign-key row.
+    const QPointer<EntityItem> standing(child);
     int rowsWhenEdgeWent = -1;
-    connect(edge, &QObject::destroyed, &scene, [&] { rowsWhenEdgeWent = child->attributeCount(); });
+    bool childWentFirst = false;
+    connect(edge, &QObject::destroyed, &scene, [&] {
+        childWentFirst = !standing;
+        if (standing)
+            rowsWhenEdgeWent = standing->attributeCount();
+    });
     connect(child, &EntityItem::structureChanged, &scene, [&] {
         QFAIL("a foreign-key row was removed while clearing");
     });
 
     scene.clearScene();
-    QCOMPARE(rowsWhenEdgeWent, 2);
+    QVERIFY(childWentFirst || rowsWhenEdgeWent == 2);
     QVERIFY(scene.items().isEmpty());
 }
 
