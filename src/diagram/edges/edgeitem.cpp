@@ -125,6 +125,9 @@ struct RerouteControls
     QList<QPointer<EntityItem>> boxes;
     // The scene whose item index the batch turned off, to be turned on again at its end.
     QPointer<QGraphicsScene> unindexedScene;
+    // Edges of that scene whose lines were drawn meanwhile with rough bounds, made exact
+    // at the end.
+    QList<QPointer<EdgeItem>> roughEdges;
 };
 
 RerouteControls &controls()
@@ -167,6 +170,19 @@ QList<EntityItem *> batchBoxes(const QGraphicsScene *scene)
             boxes.append(box);
     }
     return boxes;
+}
+
+// Every step of a drag of many lines moves each of them in the scene's tree of areas, and a
+// long line sits in thousands of its cells: the scene goes without the tree until the
+// batch ends.
+void takeOffTreeIndex(QGraphicsScene *scene)
+{
+    RerouteControls &c = controls();
+    if (scene && c.batchHolds > 0 && !c.unindexedScene
+        && scene->itemIndexMethod() == QGraphicsScene::BspTreeIndex) {
+        c.unindexedScene = scene;
+        scene->setItemIndexMethod(QGraphicsScene::NoIndex);
+    }
 }
 
 // Serves every edge of queue one at a time, so an edge destroyed meanwhile (it removes
@@ -263,6 +279,11 @@ EdgeItem::~EdgeItem()
 
 void EdgeItem::applyRoundedPath(const QList<QPointF> &route)
 {
+    RerouteControls &c = controls();
+    if (!m_roughBounds && c.unindexedScene && c.unindexedScene == scene()) {
+        setRoughBounds(true);
+        c.roughEdges.append(this);
+    }
     points = route;
     highlighted = false;
     manualRoute = false;
@@ -342,6 +363,11 @@ void EdgeItem::setBatchMode(bool on)
         c.deferredReroutes.clear();
     else
         flushDeferredReroutes();
+    for (const QPointer<EdgeItem> &edge : std::as_const(c.roughEdges)) {
+        if (edge)
+            edge->setRoughBounds(false);
+    }
+    c.roughEdges.clear();
     if (c.unindexedScene)
         putBackTreeIndex(c.unindexedScene);
     c.unindexedScene = nullptr;
@@ -405,13 +431,8 @@ void EdgeItem::flushPendingReroutes()
     // keep clear of the boxes near their ends only.
     const bool many = pending.size() > ManyQuickReroutes;
     const FlagGuard nearEnds(s_nearEndsOnly, s_nearEndsOnly || many);
-    // Every step moves each of these edges in the scene's tree of areas, and a long edge
-    // sits in thousands of its cells: the scene goes without the tree until the batch ends.
-    if (many && scene && c.batchHolds > 0 && !c.unindexedScene
-        && scene->itemIndexMethod() == QGraphicsScene::BspTreeIndex) {
-        c.unindexedScene = scene;
-        scene->setItemIndexMethod(QGraphicsScene::NoIndex);
-    }
+    if (many)
+        takeOffTreeIndex(scene);
     const EntityObstacleIndex *inUse = scene ? obstacleIndexFor(scene) : nullptr;
     if (!many || !inUse || RouteBatch::threadCount() <= 1) {
         serveAll(pending, [](EdgeItem *edge) { edge->rerouteStraightWhenAligned(); });
@@ -440,6 +461,14 @@ void EdgeItem::flushPendingReroutes()
         if (!batch.applyIfUnchanged(place))
             edge->rerouteStraightWhenAligned();
     });
+}
+
+void EdgeItem::prepareDragOfLines(QGraphicsScene *scene, qsizetype lines)
+{
+    if (!scene || lines <= ManyQuickReroutes || controls().batchHolds == 0)
+        return;
+    batchBoxes(scene);
+    takeOffTreeIndex(scene);
 }
 
 void EdgeItem::forgetQueuedReroutes()

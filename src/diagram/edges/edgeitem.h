@@ -145,6 +145,11 @@ public:
     static bool isLargeSelectionMove();
     static void flushPendingReroutes();
     static void flushDeferredReroutes();
+    // Called at the press that starts a drag in a batch, with the number of lines that will
+    // follow the drag: when they are many enough for the quick re-routes of each step to go
+    // as one batch, what the first step would set up is set up now, so that the first step
+    // costs what the others do.
+    static void prepareDragOfLines(QGraphicsScene *scene, qsizetype lines);
     // While held the batch timer is stopped and not started again; requests still queue.
     // RerouteTimerHold sets and restores it for a scope.
     static void setRerouteTimerHeld(bool held);
@@ -248,6 +253,11 @@ private:
         int toSide = 0;
     };
     SideMemo m_sideMemo;
+
+    // Set while a drag of many lines draws this one: its bounds are then a cheap rectangle
+    // holding the exact ones, which stroke the whole line.
+    bool m_roughBounds = false;
+    void setRoughBounds(bool rough);
 
     // Set while the cardinality menu runs its own event loop.
     bool m_menuRunning = false;

@@ -176,8 +176,22 @@ double EdgeItem::effectivePenWidth() const
     return w > 0 ? w : 1.0;
 }
 
+void EdgeItem::setRoughBounds(bool rough)
+{
+    if (m_roughBounds == rough)
+        return;
+    prepareGeometryChange();
+    m_roughBounds = rough;
+}
+
 QRectF EdgeItem::boundingRect() const
 {
+    if (m_roughBounds) {
+        // The outline of shape() lies within half its width of the path's control points,
+        // a miter join within the miter limit (twice the width): no stroking needed.
+        const double reach = 2 * (effectivePenWidth() + ClickWidth) + MarkerReach;
+        return path().controlPointRect().adjusted(-reach, -reach, reach, reach);
+    }
     QRectF r = QGraphicsPathItem::boundingRect();
     const double w = effectivePenWidth();
     if (std::abs(r.height() - w) < 0.01)

@@ -95,13 +95,15 @@ QList<QRectF> EntityObstacleIndex::obstaclesIn(const QRectF &region, const QGrap
             obstacles.append(routing::insetObstacleRect(m_rects[i]));
     };
     if (!isFiniteRect(region)) {
+        obstacles.reserve(m_rects.size());
         for (qsizetype i = 0; i < m_rects.size(); ++i)
             keep(i);
         return obstacles;
     }
 
     // Boxes whose rectangle is not finite are in no cell; look at them every time.
-    std::vector<int> found = m_unplaced;
+    std::vector<int> &found = marks.found;
+    found.assign(m_unplaced.begin(), m_unplaced.end());
     if (!m_bounds.isNull() && meets(region, m_bounds)) {
         if (marks.seen.size() != std::size_t(m_rects.size()) || ++marks.stamp == 0) {
             marks.seen.assign(m_rects.size(), 0u);
@@ -128,6 +130,7 @@ QList<QRectF> EntityObstacleIndex::obstaclesIn(const QRectF &region, const QGrap
     }
     // Back into the given order.
     std::sort(found.begin(), found.end());
+    obstacles.reserve(qsizetype(found.size()));
     for (int i : found)
         keep(i);
     return obstacles;

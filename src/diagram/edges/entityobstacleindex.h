@@ -47,6 +47,7 @@ public:
         friend class EntityObstacleIndex;
         std::vector<unsigned> seen;
         unsigned stamp = 0;
+        std::vector<int> found; // kept between look-ups: each would allocate it anew
     };
     QList<QRectF> obstaclesIn(const QRectF &region, const QGraphicsItem *skipA, const QGraphicsItem *skipB,
                               Marks &marks) const;

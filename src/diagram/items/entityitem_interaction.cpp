@@ -523,6 +523,11 @@ void EntityItem::mousePressEvent(QGraphicsSceneMouseEvent *event)
     EdgeItem::setBatchMode(true);
     m_batchModeStarted = true;
     QGraphicsObject::mousePressEvent(event);
+    // The press has selected what the drag moves.
+    qsizetype lines = 0;
+    for (const EntityItem *box : selectedEntityItems(scene()))
+        lines += box->edges.size();
+    EdgeItem::prepareDragOfLines(scene(), lines);
 }
 
 void EntityItem::mouseMoveEvent(QGraphicsSceneMouseEvent *event)

@@ -199,6 +199,11 @@ void SlotItem::setRevealed(bool on)
 
 void SlotItem::setHighlighted(bool on)
 {
+    // Every re-route of a line puts its slots back at rest: most are at rest already.
+    if (!on && !m_highlighted) {
+        updateOpacity();
+        return;
+    }
     m_highlighted = on;
     if (on) {
         const QColor accent = ThemeManager::instance()->colors().accent;
