@@ -2,6 +2,7 @@
 
 #include "boundedfile.h"
 #include "importids.h"
+#include "jsonobjectshape.h"
 #include "parallelruns.h"
 #include "stringtable.h"
 
@@ -1133,26 +1134,45 @@ DrawioEntity buildEntity(const QString &tableId, const CellIndex &index,
     return entity;
 }
 
-QJsonObject entityObject(const DrawioEntity &entity, const QString &id)
+enum EntityKey { EntityId, EntityTitle, EntityX, EntityY, EntityAttributes, EntityKind };
+enum RowKey { RowName, RowType, RowPrimary, RowUnique, RowForeign };
+
+// The shapes of the objects of a table, of a view and of a row.
+struct EntityShapes
+{
+    static QList<QLatin1String> entityKeys()
+    {
+        return {QLatin1String("id"), QLatin1String("title"), QLatin1String("x"), QLatin1String("y"),
+                QLatin1String("attributes"), QLatin1String("kind")};
+    }
+
+    const JsonObjectShape table{entityKeys(), ~(1u << EntityKind)};
+    const JsonObjectShape view{entityKeys()};
+    const JsonObjectShape row{{QLatin1String("name"), QLatin1String("type"), QLatin1String("isPrimaryKey"),
+                               QLatin1String("isUniqueKey"), QLatin1String("isForeignKey")}};
+};
+
+QJsonObject entityObject(const DrawioEntity &entity, const QString &id, const EntityShapes &shapes)
 {
     QJsonArray attributes;
     for (const DrawioRow &row : entity.rows) {
-        QJsonObject attribute;
-        attribute.insert(QStringLiteral("name"), row.name);
-        attribute.insert(QStringLiteral("type"), row.type);
-        attribute.insert(QStringLiteral("isPrimaryKey"), row.isPrimaryKey);
-        attribute.insert(QStringLiteral("isUniqueKey"), row.isUniqueKey);
-        attribute.insert(QStringLiteral("isForeignKey"), row.isForeignKey);
+        QJsonObject attribute = shapes.row.object();
+        shapes.row.value(attribute, RowName) = row.name;
+        shapes.row.value(attribute, RowType) = row.type;
+        shapes.row.value(attribute, RowPrimary) = row.isPrimaryKey;
+        shapes.row.value(attribute, RowUnique) = row.isUniqueKey;
+        shapes.row.value(attribute, RowForeign) = row.isForeignKey;
         attributes.append(attribute);
     }
-    QJsonObject object;
-    object.insert(QStringLiteral("id"), id);
-    object.insert(QStringLiteral("title"), entity.title);
-    object.insert(QStringLiteral("x"), entity.x);
-    object.insert(QStringLiteral("y"), entity.y);
+    const JsonObjectShape &shape = entity.isView ? shapes.view : shapes.table;
+    QJsonObject object = shape.object();
+    shape.value(object, EntityId) = id;
+    shape.value(object, EntityTitle) = entity.title;
+    shape.value(object, EntityX) = entity.x;
+    shape.value(object, EntityY) = entity.y;
     if (entity.isView)
-        object.insert(QStringLiteral("kind"), QStringLiteral("entity-view"));
-    object.insert(QStringLiteral("attributes"), attributes);
+        shape.value(object, EntityKind) = QStringLiteral("entity-view");
+    shape.value(object, EntityAttributes) = attributes;
     return object;
 }
 
@@ -1428,10 +1448,11 @@ QJsonObject buildDrawioDiagramJson(const QList<DrawioCell> &cells)
     ImportIdSource ids;
     QHash<QString, QString> entityIdByTable;
     QJsonArray entityArray;
+    const EntityShapes shapes;
     for (const DrawioEntity &entity : std::as_const(entities)) {
         const QString id = ids.next();
         entityIdByTable.insert(entity.id, id);
-        entityArray.append(entityObject(entity, id));
+        entityArray.append(entityObject(entity, id, shapes));
     }
 
     QJsonArray edgeArray;

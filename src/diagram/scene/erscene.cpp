@@ -56,19 +56,28 @@ constexpr int EventTurnInterval = 8;
 constexpr qint64 TurnIntervalMs = 20;
 
 // Turns the event loop at the first EventTurnInterval-th step and then by the clock.
+// Between turns the whole scene stands to be drawn again: the update of each item made
+// meanwhile is then nothing, where it would be listed and walked at the next turn.
 class LoadTurns
 {
 public:
-    LoadTurns() { m_sinceTurn.start(); }
+    explicit LoadTurns(QGraphicsScene *scene)
+        : m_scene(scene)
+    {
+        m_scene->update();
+        m_sinceTurn.start();
+    }
     void step()
     {
         if (++m_steps == EventTurnInterval || m_sinceTurn.elapsed() >= TurnIntervalMs) {
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            m_scene->update();
             m_sinceTurn.restart();
         }
     }
 
 private:
+    QGraphicsScene *m_scene;
     QElapsedTimer m_sinceTurn;
     int m_steps = 0;
 };
@@ -926,10 +935,10 @@ void ERScene::createEntities(const QJsonArray &array, LoadedItems &loaded)
             entity->storedId = object.value(QStringLiteral("id")).toString();
         loaded.entities.append(entity);
     }
+    LoadTurns turns(this);
     // In the scene before they read their objects, as a box made by hand is.
     addTopmostFirst(this, loaded.entities);
 
-    LoadTurns turns;
     for (qsizetype i = 0; i < loaded.entities.size(); ++i) {
         if (EntityItem *entity = loaded.entities.at(i).data())
             entity->fromJson(array.at(i).toObject());
@@ -961,7 +970,7 @@ void ERScene::createEdges(const QJsonArray &array, LoadedItems &loaded)
     // Each edge takes its slots and reads its object before the next one is made, as
     // they are taken in document order; the edges join the scene together afterwards.
     QSet<QString> edgeIds;
-    LoadTurns turns;
+    LoadTurns turns(this);
     for (const QJsonValue &element : array) {
         const QJsonObject object = element.toObject();
         const QString fromId = object.value(QStringLiteral("from")).toString();
