@@ -36,6 +36,24 @@ private Q_SLOTS:
         if (read)
             QCOMPARE(bytes, written);
     }
+
+    // A buffer of several megabytes is read into huge pages where the system has them.
+    void readsLargeFileWhole()
+    {
+        QTemporaryDir dir;
+        QFile file(dir.filePath(QStringLiteral("large")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QByteArray written(5 * 1024 * 1024 + 3, Qt::Uninitialized);
+        for (qsizetype i = 0; i < written.size(); ++i)
+            written[i] = char(i * 31 % 251);
+        QCOMPARE(file.write(written), qint64(written.size()));
+        file.close();
+
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QByteArray bytes;
+        QVERIFY(readBoundedFile(file, MaxReadFileBytes, &bytes));
+        QCOMPARE(bytes, written);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestBoundedFile)
