@@ -32,9 +32,8 @@ public:
 
     // Works out every route taken, on threadCount() worker threads while this one calls
     // turn every few milliseconds (or, without turn, works along with them); on this
-    // thread alone for one thread or a few routes,
-    // turn then called between routes (and inside long searches through the search pause
-    // in use). Returns when all are done.
+    // thread alone for one thread or a few routes, turn then called between routes (and
+    // inside long searches through the search pause in use). Returns when all are done.
     void run(const std::function<void()> &turn);
 
     // Draws the route worked out for the edge at place in the batch, as updatePath would
