@@ -10,12 +10,12 @@
 
 namespace {
 constexpr qint64 ReadChunkBytes = 1024 * 1024;
-constexpr std::uintptr_t HugePageBytes = 2 * 1024 * 1024;
 }
 
 void adviseHugePages(void *data, qint64 size)
 {
 #if defined(Q_OS_LINUX) && defined(MADV_HUGEPAGE)
+    constexpr std::uintptr_t HugePageBytes = 2 * 1024 * 1024;
     if (!data || size < qint64(2 * HugePageBytes))
         return;
     const auto begin = reinterpret_cast<std::uintptr_t>(data);
