@@ -1,8 +1,7 @@
 #include "aboutdialog.h"
-#include "applicationsetup.h"
 #include "mainwindow.h"
 
-#include "apptestsupport.h"
+#include "windowtestcase.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -14,27 +13,11 @@
 #include <QPointer>
 #include <QPushButton>
 
-class TestAboutDialog : public QObject
+class TestAboutDialog : public WindowTestCase
 {
     Q_OBJECT
 
-private:
-    ScriptedPrompts m_prompts;
-    std::unique_ptr<UiPrompts::Override> m_override;
-
 private Q_SLOTS:
-    void initTestCase()
-    {
-        configureApplication(*qApp);
-        m_override = std::make_unique<UiPrompts::Override>(&m_prompts);
-    }
-
-    void cleanup()
-    {
-        resetProcessTheme();
-        QCOMPARE(m_prompts.unexpected, 0);
-    }
-
     void windowShape()
     {
         AboutDialog dialog;

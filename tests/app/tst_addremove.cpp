@@ -1,6 +1,5 @@
 // The explorer's add and delete buttons and tables and views dropped from the explorer:
 // what the model, the open diagram and the stored diagrams hold afterwards.
-#include "applicationsetup.h"
 #include "columnitem.h"
 #include "constraintitem.h"
 #include "diagramitem.h"
@@ -15,6 +14,7 @@
 #include "viewitem.h"
 
 #include "projecttestsupport.h"
+#include "windowtestcase.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -215,29 +215,11 @@ QString withoutUuids(const ProjectItem *project)
 
 } // namespace
 
-class TestAddRemove : public QObject
+class TestAddRemove : public WindowTestCase
 {
     Q_OBJECT
 
-private:
-    ScriptedPrompts m_prompts;
-    std::unique_ptr<UiPrompts::Override> m_override;
-
 private Q_SLOTS:
-    void initTestCase()
-    {
-        configureApplication(*qApp);
-        m_override = std::make_unique<UiPrompts::Override>(&m_prompts);
-    }
-
-    void init()
-    {
-        resetProcessTheme();
-        m_prompts.reset();
-    }
-
-    void cleanup() { QCOMPARE(m_prompts.unexpected, 0); }
-
     void addMenuEntries_data()
     {
         QTest::addColumn<int>("tables");

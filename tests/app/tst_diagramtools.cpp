@@ -1,6 +1,5 @@
 // The diagram tools of the window: placement modes, click-to-connect with its dashed
 // line, the entity shortcuts, automatic layout, and deletion of selections and columns.
-#include "applicationsetup.h"
 #include "busyspinnerwidget.h"
 #include "columnitem.h"
 #include "constraintitem.h"
@@ -18,6 +17,7 @@
 #include "tableitem.h"
 
 #include "projecttestsupport.h"
+#include "windowtestcase.h"
 
 #include <QGraphicsPathItem>
 #include <QItemSelectionModel>
@@ -130,14 +130,11 @@ void invoke(MainWindow &w, const char *slot)
 
 } // namespace
 
-class TestDiagramTools : public QObject
+class TestDiagramTools : public WindowTestCase
 {
     Q_OBJECT
 
 private:
-    ScriptedPrompts m_prompts;
-    std::unique_ptr<UiPrompts::Override> m_override;
-
     // Two tables placed by clicks, A at (0, 0) and B at (400, 0), the table mode off.
     QPair<EntityItem *, EntityItem *> placeTwo(MainWindow &w)
     {
@@ -165,20 +162,6 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        configureApplication(*qApp);
-        m_override = std::make_unique<UiPrompts::Override>(&m_prompts);
-    }
-
-    void init()
-    {
-        resetProcessTheme();
-        m_prompts.reset();
-    }
-
-    void cleanup() { QCOMPARE(m_prompts.unexpected, 0); }
-
     void modeSwitch_data()
     {
         QTest::addColumn<int>("from");

@@ -1,6 +1,5 @@
 // The selection followed between the explorer and the diagram, what the details panel is
 // given, Select All and Add Column.
-#include "applicationsetup.h"
 #include "diagramitem.h"
 #include "edgeitem.h"
 #include "entityitem.h"
@@ -15,6 +14,7 @@
 #include "viewitem.h"
 
 #include "projecttestsupport.h"
+#include "windowtestcase.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -151,14 +151,11 @@ void selectAllOnScene(ERScene *scene)
 
 } // namespace
 
-class TestExplorerSelection : public QObject
+class TestExplorerSelection : public WindowTestCase
 {
     Q_OBJECT
 
 private:
-    ScriptedPrompts m_prompts;
-    std::unique_ptr<UiPrompts::Override> m_override;
-
     std::unique_ptr<Opened> openSample()
     {
         auto opened = std::make_unique<Opened>();
@@ -169,20 +166,6 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        configureApplication(*qApp);
-        m_override = std::make_unique<UiPrompts::Override>(&m_prompts);
-    }
-
-    void init()
-    {
-        resetProcessTheme();
-        m_prompts.reset();
-    }
-
-    void cleanup() { QCOMPARE(m_prompts.unexpected, 0); }
-
     // Everything on "Customers" selected first; then the rows → what stays selected, and
     // which diagram and model are current.
     void treeSelectionReachesScene_data()

@@ -1,6 +1,5 @@
 // The model explorer's rows: built from the project, dragged, edited, named, searched
 // and narrowed by kind.
-#include "applicationsetup.h"
 #include "diagramitem.h"
 #include "documentitem.h"
 #include "explorerkinds.h"
@@ -14,6 +13,7 @@
 #include "viewitem.h"
 
 #include "projecttestsupport.h"
+#include "windowtestcase.h"
 
 #include <QCheckBox>
 #include <QDialog>
@@ -167,29 +167,11 @@ ProjectTreeModel *payloadModel(const QStringList &rows, QObject *parent)
 
 } // namespace
 
-class TestExplorerTree : public QObject
+class TestExplorerTree : public WindowTestCase
 {
     Q_OBJECT
 
-private:
-    ScriptedPrompts m_prompts;
-    std::unique_ptr<UiPrompts::Override> m_override;
-
 private Q_SLOTS:
-    void initTestCase()
-    {
-        configureApplication(*qApp);
-        m_override = std::make_unique<UiPrompts::Override>(&m_prompts);
-    }
-
-    void init()
-    {
-        resetProcessTheme();
-        m_prompts.reset();
-    }
-
-    void cleanup() { QCOMPARE(m_prompts.unexpected, 0); }
-
     void treeShowsProjectModelsGroupsAndObjects()
     {
         MainWindow w;

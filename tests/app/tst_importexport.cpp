@@ -1,6 +1,5 @@
 // The window's import and export actions: the file asked for, the failures reported, the
 // imported diagram adopted as a new project, and PDF and SVG written in light colours.
-#include "applicationsetup.h"
 #include "drawioreader.h"
 #include "drawiowriter.h"
 #include "entityitem.h"
@@ -15,6 +14,7 @@
 #include "uiseam.h"
 
 #include "projecttestsupport.h"
+#include "windowtestcase.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -31,7 +31,6 @@
 #include <QSemaphore>
 #include <QScreen>
 #include <QSvgRenderer>
-#include <QTemporaryDir>
 #include <QXmlStreamReader>
 
 #include <cmath>
@@ -146,17 +145,11 @@ double svgPixels(QString length)
 
 } // namespace
 
-class TestImportExport : public QObject
+class TestImportExport : public WindowTestCase
 {
     Q_OBJECT
 
 private:
-    ScriptedPrompts m_prompts;
-    std::unique_ptr<UiPrompts::Override> m_override;
-    QTemporaryDir m_dir;
-
-    QString tempPath(const QString &name) const { return m_dir.filePath(name); }
-
     static QString interchangeFixture(const QString &name)
     {
         return testsupport::dataPath(QStringLiteral("interchange/data/") + name);
@@ -181,26 +174,9 @@ private:
         });
     }
 
+    void cleanupEach() override { uiseam::setDialogRunner({}); }
+
 private Q_SLOTS:
-    void initTestCase()
-    {
-        configureApplication(*qApp);
-        m_override = std::make_unique<UiPrompts::Override>(&m_prompts);
-        QVERIFY(m_dir.isValid());
-    }
-
-    void init()
-    {
-        resetProcessTheme();
-        m_prompts.reset();
-    }
-
-    void cleanup()
-    {
-        uiseam::setDialogRunner({});
-        QCOMPARE(m_prompts.unexpected, 0);
-    }
-
     void fileActionsAskAndDoNothingWhenBusyOrCancelled_data()
     {
         QTest::addColumn<QString>("action");

@@ -1,4 +1,3 @@
-#include "applicationsetup.h"
 #include "diagramitem.h"
 #include "erscene.h"
 #include "erview.h"
@@ -9,7 +8,7 @@
 #include "tableitem.h"
 #include "themehelpers.h"
 
-#include "apptestsupport.h"
+#include "windowtestcase.h"
 #include "testsupport.h"
 
 #include <QAbstractProxyModel>
@@ -45,38 +44,17 @@ QStringList childTexts(const QStandardItem *item)
 
 } // namespace
 
-class TestMainWindow : public QObject
+class TestMainWindow : public WindowTestCase
 {
     Q_OBJECT
 
 private:
-    ScriptedPrompts m_prompts;
-    std::unique_ptr<UiPrompts::Override> m_override;
-
     static QAction *action(MainWindow &w, const char *name)
     {
         return w.findChild<QAction *>(QLatin1String(name));
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        configureApplication(*qApp);
-        m_override = std::make_unique<UiPrompts::Override>(&m_prompts);
-    }
-
-    void init()
-    {
-        resetProcessTheme();
-        m_prompts.reset();
-    }
-
-    void cleanup()
-    {
-        resetProcessTheme();
-        QCOMPARE(m_prompts.unexpected, 0);
-    }
-
     void constructionLogsNoWiringWarning()
     {
         QTest::failOnWarning(QRegularExpression(QStringLiteral("connectSlotsByName|No matching signal")));

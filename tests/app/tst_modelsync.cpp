@@ -1,7 +1,6 @@
 // The window keeps the model and the diagrams in step: boxes and lines registered with
 // their keys, removals, and column changes spread from the open box to the table and the
 // stored diagrams.
-#include "applicationsetup.h"
 #include "columnitem.h"
 #include "constraintitem.h"
 #include "diagramitem.h"
@@ -18,12 +17,12 @@
 #include "viewitem.h"
 
 #include "projecttestsupport.h"
+#include "windowtestcase.h"
 
 #include <QJsonArray>
 #include <QSignalSpy>
 #include <QStandardItemModel>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QUuid>
 
 using namespace projecttest;
@@ -154,31 +153,11 @@ QString boxRows(const EntityItem *box)
 
 } // namespace
 
-class TestModelSync : public QObject
+class TestModelSync : public WindowTestCase
 {
     Q_OBJECT
 
-private:
-    ScriptedPrompts m_prompts;
-    std::unique_ptr<UiPrompts::Override> m_override;
-    QTemporaryDir m_dir;
-
 private Q_SLOTS:
-    void initTestCase()
-    {
-        configureApplication(*qApp);
-        m_override = std::make_unique<UiPrompts::Override>(&m_prompts);
-        QVERIFY(m_dir.isValid());
-    }
-
-    void init()
-    {
-        resetProcessTheme();
-        m_prompts.reset();
-    }
-
-    void cleanup() { QCOMPARE(m_prompts.unexpected, 0); }
-
     void tableRegistration_data()
     {
         QTest::addColumn<QStringList>("rows");

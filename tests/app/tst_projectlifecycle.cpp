@@ -1,6 +1,5 @@
 // New project, model and diagram, generated names, switching diagrams and the operations
 // that tie the open scene to the project.
-#include "applicationsetup.h"
 #include "diagramitem.h"
 #include "entityitem.h"
 #include "erscene.h"
@@ -11,12 +10,12 @@
 #include "textitem.h"
 
 #include "projecttestsupport.h"
+#include "windowtestcase.h"
 
 #include <QComboBox>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QStandardItemModel>
-#include <QTemporaryDir>
 #include <QUuid>
 
 using namespace projecttest;
@@ -49,31 +48,11 @@ QStringList modelNames(ProjectItem *project)
 
 } // namespace
 
-class TestProjectLifeCycle : public QObject
+class TestProjectLifeCycle : public WindowTestCase
 {
     Q_OBJECT
 
-private:
-    ScriptedPrompts m_prompts;
-    std::unique_ptr<UiPrompts::Override> m_override;
-    QTemporaryDir m_dir;
-
 private Q_SLOTS:
-    void initTestCase()
-    {
-        configureApplication(*qApp);
-        m_override = std::make_unique<UiPrompts::Override>(&m_prompts);
-        QVERIFY(m_dir.isValid());
-    }
-
-    void init()
-    {
-        resetProcessTheme();
-        m_prompts.reset();
-    }
-
-    void cleanup() { QCOMPARE(m_prompts.unexpected, 0); }
-
     void uniqueNames_data()
     {
         QTest::addColumn<bool>("models");

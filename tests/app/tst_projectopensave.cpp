@@ -1,6 +1,5 @@
 // Open and Save through the window's actions: the committed fixtures, files that cannot
 // be opened, and targets that cannot be written.
-#include "applicationsetup.h"
 #include "diagramitem.h"
 #include "erscene.h"
 #include "erview.h"
@@ -9,6 +8,7 @@
 #include "projectitem.h"
 
 #include "projecttestsupport.h"
+#include "windowtestcase.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -69,33 +69,11 @@ QStandardItem *childWithText(QStandardItem *parent, const QString &text)
 
 } // namespace
 
-class TestProjectOpenSave : public QObject
+class TestProjectOpenSave : public WindowTestCase
 {
     Q_OBJECT
 
-private:
-    ScriptedPrompts m_prompts;
-    std::unique_ptr<UiPrompts::Override> m_override;
-    QTemporaryDir m_dir;
-
-    QString tempPath(const QString &name) const { return m_dir.filePath(name); }
-
 private Q_SLOTS:
-    void initTestCase()
-    {
-        configureApplication(*qApp);
-        m_override = std::make_unique<UiPrompts::Override>(&m_prompts);
-        QVERIFY(m_dir.isValid());
-    }
-
-    void init()
-    {
-        resetProcessTheme();
-        m_prompts.reset();
-    }
-
-    void cleanup() { QCOMPARE(m_prompts.unexpected, 0); }
-
     void openShowsFirstModelsFirstDiagram_data()
     {
         QTest::addColumn<QString>("file");

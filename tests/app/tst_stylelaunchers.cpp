@@ -1,4 +1,3 @@
-#include "applicationsetup.h"
 #include "colorpresets.h"
 #include "colorsdialog.h"
 #include "diagramitemtypes.h"
@@ -12,7 +11,7 @@
 #include "textitemstyledialog.h"
 #include "uiseam.h"
 
-#include "apptestsupport.h"
+#include "windowtestcase.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -169,41 +168,19 @@ void emitApply(QDialog *dialog, const Value &value, typename Dialog::ApplyTarget
 
 } // namespace
 
-class TestStyleLaunchers : public QObject
+class TestStyleLaunchers : public WindowTestCase
 {
     Q_OBJECT
 
 private:
-    ScriptedPrompts m_prompts;
-    std::unique_ptr<UiPrompts::Override> m_override;
-    std::unique_ptr<MainWindow> m_window;
-    std::unique_ptr<MainWindowProbe> m_probe;
-    ERScene *scene() const { return m_probe->scene(); }
+    ERScene *scene() { return probe().scene(); }
 
-    void openColorsAction() { m_window->findChild<QAction *>(QStringLiteral("actionEntity_Colors"))->trigger(); }
+    void openColorsAction() { window().findChild<QAction *>(QStringLiteral("actionEntity_Colors"))->trigger(); }
+
+    // Every case starts with a window in the light theme.
+    void initEach() override { window(); }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        configureApplication(*qApp);
-        m_override = std::make_unique<UiPrompts::Override>(&m_prompts);
-    }
-
-    void init()
-    {
-        resetProcessTheme();
-        m_window = std::make_unique<MainWindow>();
-        m_probe = std::make_unique<MainWindowProbe>(*m_window);
-    }
-
-    void cleanup()
-    {
-        m_probe.reset();
-        m_window.reset();
-        resetProcessTheme();
-        QCOMPARE(m_prompts.unexpected, 0);
-    }
-
     void actionOpensDialogOfSelection_data()
     {
         QTest::addColumn<QString>("selection");
@@ -249,16 +226,16 @@ private Q_SLOTS:
 
     void withoutSceneColoursStartBuiltInForWholeDiagram()
     {
-        m_probe->setEntityColorDefaults(scheme("#101010", "#202020"));
-        ERScene *kept = m_probe->takeScene();
+        probe().setEntityColorDefaults(scheme("#101010", "#202020"));
+        ERScene *kept = probe().takeScene();
         DialogScript script;
         script.play = [](QDialog *dialog) {
             if (qobject_cast<ColorsDialog *>(dialog))
                 emitApply<ColorsDialog>(dialog, scheme("#303030", "#404040"), ColorsDialog::DefaultsOnly, true);
         };
         openColorsAction();
-        m_probe->showTextStyleDialog();
-        m_probe->putSceneBack(kept);
+        probe().showTextStyleDialog();
+        probe().putSceneBack(kept);
 
         QCOMPARE(script.runs.size(), 2);
         QCOMPARE(script.runs.at(0).dialog, QStringLiteral("ColorsDialog"));
@@ -266,7 +243,7 @@ private Q_SLOTS:
         QCOMPARE(script.runs.at(0).colors, shown(colorpresets::defaultScheme()));
         QCOMPARE(script.runs.at(1).target, int(TextItemStyleDialog::AllInDiagram));
         // Without a scene an apply stores nothing.
-        QCOMPARE(m_probe->entityColorDefaults(), scheme("#101010", "#202020"));
+        QCOMPARE(probe().entityColorDefaults(), scheme("#101010", "#202020"));
         QVERIFY(!kept->defaultEntityColors.light.background.isValid());
     }
 
@@ -306,11 +283,11 @@ private Q_SLOTS:
 
         DialogScript script;
         if (kind == DiagramItemType::EntityItem)
-            m_probe->showColorsDialog();
+            probe().showColorsDialog();
         else if (kind == DiagramItemType::TextItem)
-            m_probe->showTextStyleDialog();
+            probe().showTextStyleDialog();
         else
-            m_probe->showGroupStyleDialog();
+            probe().showGroupStyleDialog();
         QCOMPARE(script.runs.size(), 1);
         QCOMPARE(script.runs.first().target, target);
     }
@@ -348,7 +325,7 @@ private Q_SLOTS:
         QFETCH(DualThemeColorScheme, remembered);
         QFETCH(int, selectedBoxes);
         QFETCH(DualThemeColorScheme, expected);
-        m_probe->setEntityColorDefaults(remembered);
+        probe().setEntityColorDefaults(remembered);
         QList<QGraphicsItem *> boxes;
         const char *fills[] = {"#AA0000", "#00AA00", "#0000AA"};
         for (int i = 0; i < 3; ++i) {
@@ -363,7 +340,7 @@ private Q_SLOTS:
         }
 
         DialogScript script;
-        m_probe->showColorsDialog();
+        probe().showColorsDialog();
         QCOMPARE(script.runs.size(), 1);
         QCOMPARE(script.runs.first().colors, shown(expected));
     }
@@ -393,7 +370,7 @@ private Q_SLOTS:
         select(scene(), selected ? QList<QGraphicsItem *>{note} : QList<QGraphicsItem *>{});
 
         DialogScript script;
-        m_probe->showTextStyleDialog();
+        probe().showTextStyleDialog();
         QCOMPARE(script.runs.size(), 1);
         QCOMPARE(script.runs.first().fontSize, size);
         QCOMPARE(script.runs.first().colors.first(), light);
@@ -428,7 +405,7 @@ private Q_SLOTS:
         select(scene(), selected ? QList<QGraphicsItem *>{frame} : QList<QGraphicsItem *>{});
 
         DialogScript script;
-        m_probe->showGroupStyleDialog();
+        probe().showGroupStyleDialog();
         QCOMPARE(script.runs.size(), 1);
         QCOMPARE(script.runs.first().colors, shown(expected));
     }
@@ -446,10 +423,10 @@ private Q_SLOTS:
                 group->setUseForNew(true);
         };
         for (int round = 0; round < 2; ++round) {
-            m_probe->showColorsDialog();
-            m_probe->showEntityColorDialog();
-            m_probe->showTextStyleDialog();
-            m_probe->showGroupStyleDialog();
+            probe().showColorsDialog();
+            probe().showEntityColorDialog();
+            probe().showTextStyleDialog();
+            probe().showGroupStyleDialog();
         }
         QCOMPARE(script.runs.size(), 8);
         for (const DialogRun &run : std::as_const(script.runs))
@@ -479,7 +456,7 @@ private Q_SLOTS:
         script.play = [&](QDialog *dialog) {
             emitApply<ColorsDialog>(dialog, chosen, ColorsDialog::ApplyTarget(target), false);
         };
-        m_probe->showColorsDialog();
+        probe().showColorsDialog();
         for (int i = 0; i < 3; ++i)
             QCOMPARE(boxes.at(i)->colorScheme(), chosen);
         QCOMPARE(boxes.last()->colorScheme(), untouched);
@@ -498,11 +475,11 @@ private Q_SLOTS:
         script.play = [&](QDialog *dialog) {
             emitApply<ColorsDialog>(dialog, chosen, ColorsDialog::AllInDiagram, false);
         };
-        m_probe->showColorsDialog();
+        probe().showColorsDialog();
         QCOMPARE(selectedBox->colorScheme(), chosen);
         QCOMPARE(otherBox->colorScheme(), chosen);
         QCOMPARE(addBox(scene(), 600)->colorScheme(), themeColours);
-        QCOMPARE(m_probe->entityColorDefaults(), DualThemeColorScheme());
+        QCOMPARE(probe().entityColorDefaults(), DualThemeColorScheme());
     }
 
     void defaultsOnlyColoursReachNextTableAndNextDialog()
@@ -516,10 +493,10 @@ private Q_SLOTS:
         script.play = [&](QDialog *dialog) {
             emitApply<ColorsDialog>(dialog, chosen, ColorsDialog::DefaultsOnly, false);
         };
-        m_probe->showColorsDialog();
+        probe().showColorsDialog();
         QCOMPARE(box->colorScheme(), before);
         QCOMPARE(addBox(scene(), 300)->colorScheme(), chosen);
-        QCOMPARE(m_probe->entityColorDefaults(), chosen);
+        QCOMPARE(probe().entityColorDefaults(), chosen);
 
         script.play = nullptr;
         scene()->clearSelection();
@@ -537,10 +514,10 @@ private Q_SLOTS:
         script.play = [&](QDialog *dialog) {
             emitApply<ColorsDialog>(dialog, chosen, ColorsDialog::SelectedItem, true);
         };
-        m_probe->showColorsDialog();
+        probe().showColorsDialog();
         QCOMPARE(box->colorScheme(), chosen);
         QCOMPARE(scene()->defaultEntityColors, chosen);
-        QCOMPARE(m_probe->entityColorDefaults(), chosen);
+        QCOMPARE(probe().entityColorDefaults(), chosen);
     }
 
     void textStyleOnOtherKindsStoresOnlyWithFlag_data()
@@ -564,7 +541,7 @@ private Q_SLOTS:
         script.play = [&](QDialog *dialog) {
             emitApply<TextItemStyleDialog>(dialog, style, TextItemStyleDialog::SelectedItems, useForNew);
         };
-        m_probe->showTextStyleDialog();
+        probe().showTextStyleDialog();
         QCOMPARE(note->font(), noteFont);
         QCOMPARE(note->colorLight(), noteLight);
         QCOMPARE(scene()->textItemStyleSet, useForNew);
@@ -585,7 +562,7 @@ private Q_SLOTS:
         script.play = [&](QDialog *dialog) {
             emitApply<TextItemStyleDialog>(dialog, style, TextItemStyleDialog::SelectedItem, false);
         };
-        m_probe->showTextStyleDialog();
+        probe().showTextStyleDialog();
         QCOMPARE(chosenNote->font().pointSize(), 22);
         QCOMPARE(chosenNote->colorLight(), style.colorLight);
         QCOMPARE(chosenNote->colorDark(), style.colorDark);
@@ -603,7 +580,7 @@ private Q_SLOTS:
         script.play = [&](QDialog *dialog) {
             emitApply<GroupItemStyleDialog>(dialog, style, GroupItemStyleDialog::DefaultsOnly, false);
         };
-        m_probe->showGroupStyleDialog();
+        probe().showGroupStyleDialog();
         QCOMPARE(frame->fillLight(), frameFill);
         GroupItem *next = addFrame(scene(), 600);
         QCOMPARE((QList<QColor>{next->fillLight(), next->borderLight(), next->textColorLight(),
@@ -623,7 +600,7 @@ private Q_SLOTS:
         script.play = [&](QDialog *dialog) {
             emitApply<GroupItemStyleDialog>(dialog, style, GroupItemStyleDialog::SelectedItem, true);
         };
-        m_probe->showGroupStyleDialog();
+        probe().showGroupStyleDialog();
         QCOMPARE(frame->fillLight(), frameFill);
         QCOMPARE(frame->borderLight(), QColor("#604020"));
         QVERIFY(scene()->groupItemStyleSet);
@@ -643,7 +620,7 @@ private Q_SLOTS:
             afterApply = box->colorScheme();
             emitApply<ColorsDialog>(dialog, second, ColorsDialog::SelectedItem, false);
         };
-        m_probe->showColorsDialog();
+        probe().showColorsDialog();
         QCOMPARE(afterApply, first);
         QCOMPARE(box->colorScheme(), second);
     }
@@ -662,7 +639,7 @@ private Q_SLOTS:
             fresh = addBox(scene(), 0);
             emitApply<ColorsDialog>(dialog, chosen, ColorsDialog::AllInDiagram, false);
         };
-        m_probe->showColorsDialog();
+        probe().showColorsDialog();
         QVERIFY(fresh);
         QCOMPARE(itemsOf<EntityItem>(scene()).size(), 1);
         QCOMPARE(fresh->colorScheme(), chosen);

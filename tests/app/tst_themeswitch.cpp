@@ -1,12 +1,11 @@
 #include "aboutdialog.h"
-#include "applicationsetup.h"
 #include "entityitem.h"
 #include "erscene.h"
 #include "explorerkinds.h"
 #include "mainwindow.h"
 #include "singlelinetextitem.h"
 
-#include "apptestsupport.h"
+#include "windowtestcase.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -75,29 +74,11 @@ void registerBundle()
     Q_INIT_RESOURCE(velmora);
 }
 
-class TestThemeSwitch : public QObject
+class TestThemeSwitch : public WindowTestCase
 {
     Q_OBJECT
 
-private:
-    ScriptedPrompts m_prompts;
-    std::unique_ptr<UiPrompts::Override> m_override;
-
 private Q_SLOTS:
-    void initTestCase()
-    {
-        configureApplication(*qApp);
-        m_override = std::make_unique<UiPrompts::Override>(&m_prompts);
-    }
-
-    void init() { resetProcessTheme(); }
-
-    void cleanup()
-    {
-        resetProcessTheme();
-        QCOMPARE(m_prompts.unexpected, 0);
-    }
-
     void toggleTwiceGivesBackFirstTheme()
     {
         MainWindow w;

@@ -1,8 +1,7 @@
-#include "applicationsetup.h"
 #include "mainwindow.h"
 #include "themehelpers.h"
 
-#include "apptestsupport.h"
+#include "windowtestcase.h"
 
 #include <QAction>
 #include <QIconEngine>
@@ -52,33 +51,11 @@ QIcon blackSquareIcon(qreal dpr = 1.0)
 
 } // namespace
 
-class TestToolButtonIcons : public QObject
+class TestToolButtonIcons : public WindowTestCase
 {
     Q_OBJECT
 
-private:
-    ScriptedPrompts m_prompts;
-    std::unique_ptr<UiPrompts::Override> m_override;
-
 private Q_SLOTS:
-    void initTestCase()
-    {
-        configureApplication(*qApp);
-        m_override = std::make_unique<UiPrompts::Override>(&m_prompts);
-    }
-
-    void init()
-    {
-        resetProcessTheme();
-        m_prompts.reset();
-    }
-
-    void cleanup()
-    {
-        resetProcessTheme();
-        QCOMPARE(m_prompts.unexpected, 0);
-    }
-
     void unusableIconsGiveEmptyIcon_data()
     {
         QTest::addColumn<QIcon>("icon");

@@ -1,10 +1,9 @@
-#include "applicationsetup.h"
 #include "erscene.h"
 #include "erview.h"
 #include "mainwindow.h"
 #include "themehelpers.h"
 
-#include "apptestsupport.h"
+#include "windowtestcase.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -18,43 +17,20 @@
 #include <QStyleFactory>
 #include <QTreeView>
 
-class TestWindowChrome : public QObject
+class TestWindowChrome : public WindowTestCase
 {
     Q_OBJECT
 
 private:
-    ScriptedPrompts m_prompts;
-    std::unique_ptr<UiPrompts::Override> m_override;
-    std::unique_ptr<MainWindow> m_window;
-
     template<typename T>
-    T *child(const char *name) const
+    T *child(const char *name)
     {
-        return m_window->findChild<T *>(QLatin1String(name));
+        return window().findChild<T *>(QLatin1String(name));
     }
+
+    void initEach() override { QVERIFY(showWindow()); }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        configureApplication(*qApp);
-        m_override = std::make_unique<UiPrompts::Override>(&m_prompts);
-    }
-
-    void init()
-    {
-        resetProcessTheme();
-        m_window = std::make_unique<MainWindow>();
-        m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-    }
-
-    void cleanup()
-    {
-        m_window.reset();
-        resetProcessTheme();
-        QCOMPARE(m_prompts.unexpected, 0);
-    }
-
     void filePathDisplay_data()
     {
         QTest::addColumn<QString>("path");
@@ -70,13 +46,13 @@ private Q_SLOTS:
         QFETCH(QString, path);
         QFETCH(QString, text);
         QFETCH(QString, tip);
-        MainWindowProbe(*m_window).setFilePathDisplay(path);
+        probe().setFilePathDisplay(path);
         auto *label = child<QLabel>("labelFileName");
         QCOMPARE(label->text(), text);
         QCOMPARE(label->toolTip(), tip);
         QCOMPARE(label->textFormat(), Qt::PlainText);
         QCOMPARE(child<QFrame>("filenameFrame")->toolTip(), tip);
-        QCOMPARE(MainWindowProbe(*m_window).displayedFilePath(), path);
+        QCOMPARE(probe().displayedFilePath(), path);
     }
 
     void viewZoomShowsPercent_data()
@@ -117,7 +93,7 @@ private Q_SLOTS:
     void fitBelowRangeKeepsTruePercent()
     {
         auto *view = child<ERView>("view");
-        ERScene *scene = MainWindowProbe(*m_window).scene();
+        ERScene *scene = probe().scene();
         scene->addRect(0, 0, 10, 10);
         scene->addRect(100000, 0, 10, 10);
         view->fitAll();
@@ -143,7 +119,7 @@ private Q_SLOTS:
         QFETCH(int, kind);
         QFETCH(QColor, base);
         QFETCH(QColor, text);
-        MainWindowProbe(*m_window).applyTableTheme(static_cast<ThemeKind>(kind));
+        probe().applyTableTheme(static_cast<ThemeKind>(kind));
         auto *tree = child<QTreeView>("treeViewProject");
         for (QWidget *widget : {static_cast<QWidget *>(tree), tree->viewport()}) {
             QCOMPARE(widget->palette().color(QPalette::Base), base);
