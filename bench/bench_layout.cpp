@@ -2,56 +2,29 @@
 // time of each stage, peak memory and the quality figures before and after.
 // VELMORA_BENCH_LAYOUT_DOCS=<folder> also writes the documents before the layout
 // (layout-small.json, layout-300.json) for render_diagram.
-// VELMORA_BENCH_LAYOUT_SIZES=<n,n> limits layout-quality to those numbers of tables.
 #include "bench.h"
 
 #include "diagramgenerator.h"
 #include "edgeitem.h"
 #include "entityitem.h"
 #include "erscene.h"
+#include "layoutbench.h"
 #include "layoutfixtures.h"
-#include "erview.h"
 #include "scenelayout.h"
-#include "schemagenerator.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFontDatabase>
 #include <QJsonDocument>
 #include <QSaveFile>
 
 #include <algorithm>
 #include <functional>
-#include <memory>
 #include <vector>
-
-static void initLayoutBundle()
-{
-    Q_INIT_RESOURCE(velmora);
-}
 
 namespace {
 
-void registerFont()
-{
-    static const bool done = [] {
-        initLayoutBundle();
-        QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/resources/fonts/JetBrainsMono-Regular.ttf"));
-        return true;
-    }();
-    Q_UNUSED(done);
-}
-
-// Scenes live to the end of the process and are never torn down: their teardown is not
-// what is measured, and torn down after the application object it would ask for timers
-// no thread has any more.
-ERScene *newScene()
-{
-    static auto *const scenes = new std::vector<std::unique_ptr<ERScene>>;
-    scenes->push_back(std::make_unique<ERScene>());
-    return scenes->back().get();
-}
+using layoutbench::newScene;
 
 void reportQuality(const QString &when, const layout::LayoutQuality &quality)
 {
@@ -80,7 +53,7 @@ void writeDocument(ERScene *scene, const QString &name)
 // Routes every edge as the loader would, measures, lays out, measures again.
 void runLayout(const std::function<diagramgenerator::Diagram(ERScene *)> &build, const QString &documentName)
 {
-    registerFont();
+    layoutbench::registerFont();
     ERScene *scene = newScene();
     const diagramgenerator::Diagram diagram = build(scene);
     for (EdgeItem *edge : diagram.edges)
@@ -122,67 +95,45 @@ diagramgenerator::Diagram generated(ERScene *scene, int columns, int rows, int e
     return diagram;
 }
 
-// One generated schema laid out in a shown view; the time is the median of three fresh
-// scenes, the figures are those of the last (the layout is deterministic).
-void runSchemaLayout(int tables)
+// One schema laid out in a shown view, three times on fresh scenes for the time; the
+// figures are those of the last run (the layout is deterministic).
+void runLayoutQuality(const layoutbench::Shape &shape)
 {
     constexpr int Runs = 3;
-    constexpr std::uint64_t Seed = 1919;
     std::vector<double> times;
-    ERScene *scene = nullptr;
-    int edges = 0;
+    layoutbench::Laid laid;
     for (int run = 0; run < Runs; ++run) {
-        scene = newScene();
-        const diagramgenerator::Diagram diagram = schemagenerator::buildSchema(scene, {tables, Seed});
-        edges = int(diagram.edges.size());
-        for (EdgeItem *edge : diagram.edges)
-            edge->updatePath();
-        // The view goes before the application does; the scene stays (see newScene).
-        ERView view;
-        view.setScene(scene);
-        view.resize(1200, 800);
-        view.show();
-        QCoreApplication::processEvents();
-        QElapsedTimer timer;
-        timer.start();
-        scene->autoLayout();
-        times.push_back(timer.nsecsElapsed() / 1e6);
+        laid = layoutbench::layOutShown(shape);
+        times.push_back(laid.ms);
     }
     std::sort(times.begin(), times.end());
-    const layout::LayoutQuality q = scenelayout::measureScene(scene);
-    bench::report(QStringLiteral("tables / relationships"), QStringLiteral("%1 / %2").arg(tables).arg(edges));
-    bench::report(QStringLiteral("  overlapping box pairs"), QString::number(q.boxOverlaps));
-    bench::report(QStringLiteral("  segments through a box not an end"), QString::number(q.segmentBoxHits));
-    bench::report(QStringLiteral("  line pairs sharing a run > 10 px"), QString::number(q.sharedRunEdgePairs));
-    bench::report(QStringLiteral("  edge crossings"), QString::number(q.crossings));
-    bench::report(QStringLiteral("  bends"), QString::number(q.bends));
-    bench::report(QStringLiteral("  total route length"), QString::number(q.routeLength, 'f', 0));
-    bench::report(QStringLiteral("  drawing area / box area"), QString::number(layout::areaRatio(q), 'f', 2));
-    bench::reportMs(QStringLiteral("  autoLayout (median of 3)"), times[times.size() / 2]);
+    const layout::LayoutQuality q = scenelayout::measureScene(laid.scene);
+    bench::report(QStringLiteral("tables / relationships"),
+                  QStringLiteral("%1 / %2").arg(laid.diagram.boxes.size()).arg(laid.diagram.edges.size()));
+    for (const layoutbench::Figure &figure : layoutbench::figures())
+        bench::report(QStringLiteral("  ") + figure.label, figure.text(q));
+    bench::report(QStringLiteral("  autoLayout min / median / max of 3"),
+                  QStringLiteral("%1 / %2 / %3 ms")
+                      .arg(times.front(), 0, 'f', 1)
+                      .arg(times[Runs / 2], 0, 'f', 1)
+                      .arg(times.back(), 0, 'f', 1));
     for (const scenelayout::StageTime &stage : scenelayout::lastStageTimes())
         bench::reportMs(QStringLiteral("    ") + stage.stage, stage.ms);
 }
 
-void runLayoutQuality()
-{
-    registerFont();
-    QList<int> sizes{30, 100, 300, 1000};
-    // VELMORA_BENCH_LAYOUT_SIZES=300,1000 runs those sizes only.
-    const QString only = qEnvironmentVariable("VELMORA_BENCH_LAYOUT_SIZES");
-    if (!only.isEmpty()) {
-        sizes.clear();
-        for (const QString &size : only.split(QLatin1Char(',')))
-            sizes.append(size.toInt());
-    }
-    for (int tables : std::as_const(sizes))
-        runSchemaLayout(tables);
-}
-
 } // namespace
 
-VELMORA_BENCH("layout-quality", "auto layout of generated schemas of 30, 100, 300 and 1,000 tables in a shown view: "
-                                "overlaps, lines through boxes, shared runs, crossings, bends, length, area, time",
-              runLayoutQuality);
+// layout-quality-<shape>, one workload per schema; "layout-quality" runs them all.
+static const bool layoutQualityRegistered = [] {
+    for (const layoutbench::Shape &shape : layoutbench::shapes()) {
+        const QString name = QStringLiteral("layout-quality-") + shape.key;
+        bench::registerWorkload(qPrintable(name), qPrintable(QStringLiteral("auto layout of a ") + shape.description
+                                    + QStringLiteral(" in a shown view: overlaps, lines through boxes, shared runs, "
+                                                     "crossings, length, bends, proportions, area, time")),
+                                [shape] { runLayoutQuality(shape); });
+    }
+    return true;
+}();
 
 VELMORA_BENCH("layout-small", "auto layout of a fixed shop schema: 15 tables, 22 relationships", [] {
     runLayout([](ERScene *scene) { return layoutfixtures::buildShopDiagram(scene); },

@@ -1,7 +1,9 @@
 // velmora_bench: runs the named workloads (all of them without arguments) and prints
 // their figures. Run by hand on a release build; never part of the test suite.
 // Each workload runs in a process of its own, so that one workload's heap, fonts and live
-// scenes do not change another's figure; --in-process runs them all in this one.
+// scenes do not change another's figure; --in-process runs them all in this one. A name
+// that is no workload but starts some (layout-quality for layout-quality-30, ...) runs
+// each of them.
 #include "bench.h"
 
 #include <QApplication>
@@ -31,6 +33,19 @@ int runInChild(const QString &name)
     return child.exitCode();
 }
 
+// The workloads a name on the command line stands for: itself, or the group it begins.
+QStringList expand(const QString &name, const QMap<QString, bench::Entry> &workloads)
+{
+    if (workloads.contains(name))
+        return {name};
+    QStringList group;
+    for (auto it = workloads.cbegin(); it != workloads.cend(); ++it) {
+        if (it.key().startsWith(name + QLatin1Char('-')))
+            group.append(it.key());
+    }
+    return group;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -48,15 +63,16 @@ int main(int argc, char **argv)
     if (wanted.isEmpty())
         wanted = workloads.keys();
     int status = 0;
-    for (const QString &name : std::as_const(wanted)) {
-        auto it = workloads.constFind(name);
-        if (it == workloads.cend()) {
-            std::fprintf(stderr, "unknown workload: %s (try --list)\n", qPrintable(name));
+    for (const QString &asked : std::as_const(wanted)) {
+        const QStringList names = expand(asked, workloads);
+        if (names.isEmpty()) {
+            std::fprintf(stderr, "unknown workload: %s (try --list)\n", qPrintable(asked));
             status = 1;
-            continue;
         }
-        const int result = inProcess ? runInProcess(name, *it) : runInChild(name);
-        status = result != 0 ? result : status;
+        for (const QString &name : names) {
+            const int result = inProcess ? runInProcess(name, workloads[name]) : runInChild(name);
+            status = result != 0 ? result : status;
+        }
     }
     return status;
 }

@@ -25,4 +25,23 @@ struct SchemaPlan
 // Edges are made without foreign-key rows and without a route.
 diagramgenerator::Diagram buildSchema(QGraphicsScene *scene, const SchemaPlan &plan);
 
+// Schemas of other shapes, built the same way (tables of 3 to 15 random columns on a grid,
+// one edge per foreign key from the referenced table to the referring one).
+
+// A tree (each table refers to one earlier table) with extra links between random pairs.
+diagramgenerator::Diagram buildTreeWithLinks(QGraphicsScene *scene, int tables, int extraLinks, std::uint64_t seed);
+
+// One centre referred to by `arms` tables, each referred to by `leaves` tables of its own.
+diagramgenerator::Diagram buildStarOfStars(QGraphicsScene *scene, int arms, int leaves, std::uint64_t seed);
+
+// Each table refers to the one before it.
+diagramgenerator::Diagram buildChain(QGraphicsScene *scene, int tables, std::uint64_t seed);
+
+// A connected graph in which no table is on more than three relationships: a tree of that
+// degree with extra links between tables that still have room.
+diagramgenerator::Diagram buildSparseGraph(QGraphicsScene *scene, int tables, int extraLinks, std::uint64_t seed);
+
+// A film rental shop's schema written by hand: 16 tables and 22 foreign keys.
+diagramgenerator::Diagram buildFilmRental(QGraphicsScene *scene);
+
 } // namespace schemagenerator
