@@ -61,6 +61,9 @@ void tst_RenderDiagram::rendersDocumentAtPrintedSize_data()
                                   << "scene/data/small_diagram.json"
                                   << "entities 2 edges 1 annotations 1";
     QTest::newRow("empty") << QStringList({"--no-grid"}) << "empty" << "entities 0 edges 0 annotations 0";
+    QTest::newRow("scaled, other face") << QStringList({"--scale", "1.5", "--entity-font", "DejaVu Sans"})
+                                        << "scene/data/small_diagram.json"
+                                        << "entities 2 edges 1 annotations 1";
 }
 
 void tst_RenderDiagram::rendersDocumentAtPrintedSize()
@@ -94,6 +97,8 @@ void tst_RenderDiagram::rendersDocumentAtPrintedSize()
     QCOMPARE(image.height(), size.captured(2).toInt());
     if (options.contains(QStringLiteral("--max-size")))
         QVERIFY(qMax(image.width(), image.height()) <= 300);
+    if (options.contains(QStringLiteral("--scale")))
+        QCOMPARE(size.captured(3), QStringLiteral("1.50"));
     if (document == QLatin1String("empty")) {
         QCOMPARE(image.size(), QSize(200, 200));
         QVERIFY(run.out.contains(QStringLiteral("empty diagram")));
@@ -113,6 +118,8 @@ void tst_RenderDiagram::refusesBadInput_data()
     QTest::newRow("one argument") << QStringList({small}) << 2;
     QTest::newRow("unknown theme") << QStringList({"--theme", "sepia", small, "@/out.png"}) << 2;
     QTest::newRow("bad size") << QStringList({"--max-size", "0", small, "@/out.png"}) << 2;
+    QTest::newRow("bad scale") << QStringList({"--scale", "9", small, "@/out.png"}) << 2;
+    QTest::newRow("unknown face") << QStringList({"--entity-font", "No Such Face", small, "@/out.png"}) << 2;
     QTest::newRow("unknown option") << QStringList({"--frobnicate", small, "@/out.png"}) << 2;
 }
 

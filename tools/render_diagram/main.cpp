@@ -43,6 +43,8 @@ constexpr int LargestMaxSize = 16384;
 constexpr qreal Margin = 40.0;
 constexpr int EmptySide = 200;
 constexpr qreal SvgMargin = 80.0;
+constexpr double SmallestScale = 0.1;
+constexpr double LargestScale = 4.0;
 
 QTextStream &out()
 {
@@ -56,17 +58,29 @@ QTextStream &err()
     return stream;
 }
 
+// The family the diagram items draw their text in.
+const QString EntityFontFamily = QStringLiteral("JetBrains Mono");
+
 // The application's fonts, registered as start-up does; the first family at 10 points
-// becomes the default font, so the pictures measure text as the application does.
-void registerApplicationFonts()
+// becomes the default font, so the pictures measure text as the application does. With an
+// entity font given, the items' own family is left unregistered and stands for that one,
+// so the same diagram can be drawn in another face.
+void registerApplicationFonts(const QString &entityFont)
 {
     const QStringList paths = defaultApplicationFontPaths();
     QString family;
     for (qsizetype i = 0; i < paths.size(); ++i) {
-        const QString loaded = loadApplicationFont(paths.at(i));
-        if (i == 0)
-            family = loaded;
+        const int id = QFontDatabase::addApplicationFont(paths.at(i));
+        const QStringList families = id < 0 ? QStringList() : QFontDatabase::applicationFontFamilies(id);
+        if (!entityFont.isEmpty() && families.contains(EntityFontFamily)) {
+            QFontDatabase::removeApplicationFont(id);
+            continue;
+        }
+        if (i == 0 && !families.isEmpty())
+            family = families.first();
     }
+    if (!entityFont.isEmpty())
+        QFont::insertSubstitution(EntityFontFamily, entityFont);
     if (!family.isEmpty()) {
         QFont font(family, 10);
         font.setWeight(QFont::Normal);
@@ -231,6 +245,17 @@ int main(int argc, char *argv[])
     parser.addOption(noGridOption);
     parser.addOption(selectAllOption);
     parser.addOption(maxSizeOption);
+    const QCommandLineOption scaleOption(
+        QStringLiteral("scale"),
+        QStringLiteral("Draw the diagram at this factor of its size (%1 to %2), within --max-size.")
+            .arg(SmallestScale).arg(LargestScale),
+        QStringLiteral("FACTOR"), QStringLiteral("1"));
+    parser.addOption(scaleOption);
+    const QCommandLineOption entityFontOption(
+        QStringLiteral("entity-font"),
+        QStringLiteral("Draw the boxes' text in this installed font family instead of the application's."),
+        QStringLiteral("FAMILY"));
+    parser.addOption(entityFontOption);
     const QCommandLineOption layoutOption(
         QStringLiteral("layout"),
         QStringLiteral("Lay the diagram out automatically before rendering; prints the layout time "
@@ -264,11 +289,20 @@ int main(int argc, char *argv[])
     if (!sizeOk || maxSize < 1 || maxSize > LargestMaxSize)
         return usageError(parser, QStringLiteral("--max-size takes a whole number from 1 to %1.")
                                       .arg(LargestMaxSize));
+    bool scaleOk = false;
+    const double drawingScale = parser.value(scaleOption).toDouble(&scaleOk);
+    if (!scaleOk || !(drawingScale >= SmallestScale && drawingScale <= LargestScale))
+        return usageError(parser, QStringLiteral("--scale takes a number from %1 to %2.")
+                                      .arg(SmallestScale).arg(LargestScale));
+    const QString entityFont = parser.value(entityFontOption);
     const QString inputPath = positional.at(0);
     const QString outputPath = positional.at(1);
 
     Q_INIT_RESOURCE(velmora);
-    registerApplicationFonts();
+    registerApplicationFonts(entityFont);
+    // The bundled faces count too, so the check follows their registration.
+    if (!entityFont.isEmpty() && !QFontDatabase::families().contains(entityFont))
+        return usageError(parser, QStringLiteral("--entity-font names no installed font family."));
     ThemeManager::instance()->setTheme(theme == QLatin1String("dark") ? ThemeKind::Dark
                                                                        : ThemeKind::Light);
 
@@ -351,7 +385,7 @@ int main(int argc, char *argv[])
     if (empty || !(source.width() > 0 && source.height() > 0))
         source = QRectF(-EmptySide / 2.0, -EmptySide / 2.0, EmptySide, EmptySide);
     const double longest = std::max(source.width(), source.height());
-    const double scale = std::min(1.0, maxSize / longest);
+    const double scale = std::min(drawingScale, maxSize / longest);
     const QSize size(std::clamp(int(std::ceil(source.width() * scale)), 1, maxSize),
                      std::clamp(int(std::ceil(source.height() * scale)), 1, maxSize));
 
