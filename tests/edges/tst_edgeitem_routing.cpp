@@ -2,6 +2,7 @@
 // it computes (self relationships, two boxes around others) and the quick straight path.
 #include "edgeitem.h"
 #include "edgeroute.h"
+#include "entityobstacleindex.h"
 #include "edgetestutil.h"
 #include "entityitem.h"
 #include "entityviewedgeitem.h"
@@ -15,6 +16,8 @@
 
 #include <QGraphicsScene>
 #include <QtTest>
+
+#include <cmath>
 
 using edgetest::addBox;
 using edgetest::addEdge;
@@ -44,6 +47,9 @@ private slots:
     void missingSlotGivesNoRoute();
     void onlyOtherEntityBoxesAreObstacles();
     void routeClearsMiddleBox();
+    void keptBoxIndexFollowsBoxChanges_data();
+    void keptBoxIndexFollowsBoxChanges();
+    void routesOverKeptBoxIndexMatchSceneLookUps();
 
     void applyRouteIgnoresShortRoutes_data();
     void applyRouteIgnoresShortRoutes();
@@ -300,6 +306,88 @@ void tst_EdgeItemRouting::routeClearsMiddleBox()
     QCOMPARE(edge->points.first(), edge->fromSlot->center());
     QCOMPARE(edge->points.last(), edge->toSlot->center());
     QVERIFY(routing::isRectilinearRoute(edge->points));
+}
+
+void tst_EdgeItemRouting::keptBoxIndexFollowsBoxChanges_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QPointF>("startAt");
+    QTest::addColumn<bool>("between");
+    QTest::newRow("moved in") << "move" << QPointF(300, 1000) << true;
+    QTest::newRow("moved out") << "move" << QPointF(300, -10) << false;
+    QTest::newRow("grown in") << "grow" << QPointF(300, -300) << true;
+    QTest::newRow("added") << "add" << QPointF(300, -10) << true;
+    QTest::newRow("taken out") << "remove" << QPointF(300, -10) << false;
+    QTest::newRow("deleted") << "delete" << QPointF(300, -10) << false;
+}
+
+void tst_EdgeItemRouting::keptBoxIndexFollowsBoxChanges()
+{
+    QFETCH(QString, change);
+    QFETCH(QPointF, startAt);
+    QFETCH(bool, between);
+    EntityItem *a = addBox(m_scene, "a", QPointF(0, 0));
+    EntityItem *b = addBox(m_scene, "b", QPointF(600, 0));
+    EdgeItem *edge = addEdge(m_scene, a, b, false);
+    EntityItem *c = change == "add" ? nullptr : addBox(m_scene, "c", startAt);
+    // Enough look-ups over unchanged boxes for the index of them to be made and kept.
+    for (int i = 0; i < 40; ++i)
+        edge->obstacleRects();
+    QVERIFY(EntityObstacleIndex::keptFor(m_scene));
+
+    if (change == "move") {
+        c->setPos(QPointF(300, -10) + QPointF(300, 1000) - startAt);
+    } else if (change == "grow") {
+        for (int row = 0; row < 12; ++row)
+            c->addAttributeRow(QStringLiteral("column_%1").arg(row), QStringLiteral("TEXT"), false, false, false, false);
+    } else if (change == "add") {
+        c = addBox(m_scene, "c", startAt);
+    } else if (change == "remove") {
+        m_scene->removeItem(c);
+    } else if (change == "delete") {
+        delete c;
+        c = nullptr;
+    }
+    const QList<QRectF> expected = between ? QList<QRectF>{routing::insetObstacleRect(c->sceneBoundingRect())}
+                                           : QList<QRectF>();
+    QCOMPARE(edge->obstacleRects(), expected);
+    if (change == "remove")
+        delete c;
+}
+
+void tst_EdgeItemRouting::routesOverKeptBoxIndexMatchSceneLookUps()
+{
+    // Many lines to one box, some of them around boxes in between.
+    EntityItem *hub = addBox(m_scene, "hub", QPointF(0, 0));
+    QList<EdgeItem *> edges;
+    for (int i = 0; i < 60; ++i) {
+        const double angle = i * 6.283185307179586 / 60;
+        const double radius = 700 + (i % 3) * 260;
+        EntityItem *spoke = addBox(m_scene, QStringLiteral("spoke_%1").arg(i),
+                                   QPointF(radius * std::cos(angle), radius * std::sin(angle)));
+        edges.append(addEdge(m_scene, spoke, hub, false));
+    }
+    for (int k = 0; k < 16; ++k)
+        addBox(m_scene, QStringLiteral("between_%1").arg(k), QPointF(-500 + 130.0 * (k % 8), (k < 8 ? 330 : -400) - 90.0 * (k % 2)));
+    EntityItem *aside = addBox(m_scene, "aside", QPointF(3000, 3000));
+
+    // Each line alone, after a box moved: too few look-ups for the index to be made.
+    QList<QList<QPointF>> asked;
+    for (EdgeItem *edge : std::as_const(edges)) {
+        aside->moveBy(1, 0);
+        aside->moveBy(-1, 0);
+        edge->updatePath();
+        QVERIFY(!EntityObstacleIndex::keptFor(m_scene));
+        asked.append(edge->points);
+    }
+    int around = 0;
+    for (qsizetype i = 0; i < edges.size(); ++i) {
+        edges.at(i)->updatePath();
+        QCOMPARE(edges.at(i)->points, asked.at(i));
+        around += asked.at(i).size() > 4 ? 1 : 0;
+    }
+    QVERIFY(EntityObstacleIndex::keptFor(m_scene));
+    QVERIFY(around > 5);
 }
 
 void tst_EdgeItemRouting::applyRouteIgnoresShortRoutes_data()

@@ -151,6 +151,10 @@ QList<QRectF> EdgeItem::obstaclesIn(const QRectF &region) const
         return obstacles;
     if (const EntityObstacleIndex *index = obstacleIndexFor(s))
         return index->obstaclesIn(region, from, to);
+    if (!fullObstacleWalk) {
+        if (const EntityObstacleIndex *kept = EntityObstacleIndex::keptFor(s))
+            return kept->obstaclesIn(region, from, to);
+    }
     // The full walk is kept for comparison (setFullObstacleWalk).
     const QList<QGraphicsItem *> items = fullObstacleWalk || !isFiniteRect(region)
         ? s->items(Qt::DescendingOrder)

@@ -5,14 +5,29 @@
 #include "routegeometry.h"
 
 #include <QGraphicsScene>
+#include <QPointer>
+#include <QThread>
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 namespace {
 
 // A grid of more cells than this would cost more than it saves; one cell then holds all.
 constexpr double MaxCells = 1 << 20;
+
+// Look-ups over the same boxes before an index of them pays for itself: a single edit
+// routes a few lines and asks a few times, where making the index lists every item.
+constexpr int KeptIndexFrom = 32;
+
+struct KeptIndex
+{
+    QPointer<const QGraphicsScene> scene;
+    quint64 generation = 0;
+    int lookups = 0;
+    std::unique_ptr<EntityObstacleIndex> index;
+};
 
 bool isFiniteRect(const QRectF &r)
 {
@@ -78,6 +93,23 @@ QList<EntityItem *> EntityObstacleIndex::boxesOf(const QGraphicsScene *scene)
             boxes.append(static_cast<EntityItem *>(item));
     }
     return boxes;
+}
+
+const EntityObstacleIndex *EntityObstacleIndex::keptFor(const QGraphicsScene *scene)
+{
+    if (!scene || QThread::currentThread() != scene->thread())
+        return nullptr;
+    static KeptIndex kept;
+    const quint64 generation = EntityItem::placesGeneration();
+    if (kept.scene != scene || kept.generation != generation) {
+        kept.index.reset();
+        kept.scene = scene;
+        kept.generation = generation;
+        kept.lookups = 0;
+    }
+    if (!kept.index && ++kept.lookups >= KeptIndexFrom)
+        kept.index = std::make_unique<EntityObstacleIndex>(scene, boxesOf(scene));
+    return kept.index.get();
 }
 
 QList<QRectF> EntityObstacleIndex::obstaclesIn(const QRectF &region, const QGraphicsItem *skipA,

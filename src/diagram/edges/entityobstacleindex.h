@@ -25,6 +25,13 @@ public:
     // The entity boxes of scene, topmost first, as the scene lists them.
     static QList<EntityItem *> boxesOf(const QGraphicsScene *scene);
 
+    // An index of scene's boxes for look-ups made while no other index is in use: made
+    // once many look-ups have asked about the same boxes, and kept until a box moves,
+    // changes size or stacking, or joins or leaves a scene. Null until then, and on
+    // another thread than the scene's. Asking the scene instead collects and sorts every
+    // line in the area, and a line to a box that many lines reach meets them all.
+    static const EntityObstacleIndex *keptFor(const QGraphicsScene *scene);
+
     const QGraphicsScene *scene() const { return m_scene; }
     // Different for every index made in this process: what is worked out over one index
     // may be kept for as long as the same index is in use.

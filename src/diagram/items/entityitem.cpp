@@ -17,6 +17,8 @@
 #include <QUuid>
 #include <QtDebug>
 
+#include <atomic>
+
 namespace {
 
 constexpr qreal HeaderHeight = 28.0;
@@ -24,6 +26,8 @@ constexpr qreal FirstRowY = 33.0;
 constexpr qreal RowStep = 18.0;
 constexpr qreal CellInset = 10.0;
 constexpr qreal MinimumWidth = 140.0;
+
+std::atomic<quint64> boxPlaces{0};
 
 const QString &entityFontFamily()
 {
@@ -103,6 +107,8 @@ EntityItem::EntityItem(const QString &title, const QSizeF &size)
 EntityItem::~EntityItem()
 {
     m_destroying = true;
+    // The base class takes the box out of its scene without telling this class.
+    placesChanged();
     if (m_batchModeStarted) {
         m_batchModeStarted = false;
         EdgeItem::setBatchMode(false);
@@ -370,6 +376,7 @@ void EntityItem::placeRows(const QList<QPair<qreal, qreal>> &widths)
     if (need > rect.width()) {
         prepareGeometryChange();
         rect.setWidth(need);
+        placesChanged();
     }
 
     if (titleText_) {
@@ -436,6 +443,7 @@ void EntityItem::relayout()
     if (!sameSize) {
         prepareGeometryChange();
         rect = QRectF(0, 0, width, height);
+        placesChanged();
     }
     placeRows(widths);
     if (routing) {
@@ -656,6 +664,16 @@ void EntityItem::onCellFocusChanged(SingleLineTextItem *cell, bool focusIn)
 }
 
 // --- edges and slots --------------------------------------------------------------------------
+
+quint64 EntityItem::placesGeneration()
+{
+    return boxPlaces.load(std::memory_order_relaxed);
+}
+
+void EntityItem::placesChanged()
+{
+    boxPlaces.fetch_add(1, std::memory_order_relaxed);
+}
 
 void EntityItem::addEdge(EdgeItem *edge)
 {

@@ -162,6 +162,9 @@ public:
     void activateRowOfCell(SingleLineTextItem *cell);
 
     // --- edges and connection slots -------------------------------------------------
+    // Changes whenever any box moves, changes size or stacking, or joins or leaves a
+    // scene: what was worked out from the boxes' places holds while it stays the same.
+    static quint64 placesGeneration();
     void addEdge(EdgeItem *edge);
     void removeEdge(EdgeItem *edge);
     void updateEdges();
@@ -267,6 +270,7 @@ private:
     QList<QPair<qreal, qreal>> cellWidths() const;
     void placeRows(const QList<QPair<qreal, qreal>> &widths);
     bool layoutDeferred() const { return m_layoutDeferral > 0; }
+    static void placesChanged();
 
     QString m_title;
     // The text colour every cell has; new cells are made in it.

@@ -488,6 +488,21 @@ bool EntityItem::selectionHasInnerEdges(QGraphicsScene *scene)
 
 QVariant EntityItem::itemChange(GraphicsItemChange change, const QVariant &value)
 {
+    switch (change) {
+    case ItemPositionHasChanged:
+    case ItemSceneHasChanged:
+    case ItemParentHasChanged:
+    case ItemTransformHasChanged:
+    case ItemRotationHasChanged:
+    case ItemScaleHasChanged:
+    case ItemTransformOriginPointHasChanged:
+    case ItemZValueHasChanged:
+    case ItemVisibleHasChanged:
+        placesChanged();
+        break;
+    default:
+        break;
+    }
     if ((change == ItemPositionHasChanged
          || (change == ItemSceneHasChanged && value.value<QGraphicsScene *>()))
         && !EdgeItem::isRoutingSuppressed()) {
