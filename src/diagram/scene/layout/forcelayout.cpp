@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_map>
 
 namespace layout {
 
@@ -23,6 +24,103 @@ bool higherDegreeFirst(const QList<LayoutNode> &nodes, int a, int b)
         return nodes[a].degree > nodes[b].degree;
     return a < b;
 }
+
+// Up to this many boxes the overlap pushes look at every pair.
+constexpr int AllPairsUpTo = 64;
+
+// The boxes, each grown by half the gaps, in the cells of a grid they cover: two boxes
+// closer than the gaps share a cell. Cells are as large as a typical box, so a box meets a
+// few cells and each cell holds a few boxes.
+class NearBoxes
+{
+public:
+    void build(const QList<LayoutNode> &nodes, double gapX, double gapY)
+    {
+        m_cells.clear();
+        m_spans.clear();
+        m_large.clear();
+        const int n = int(nodes.size());
+        std::vector<double> widths;
+        std::vector<double> heights;
+        widths.reserve(n);
+        heights.reserve(n);
+        for (const LayoutNode &node : nodes) {
+            widths.push_back(node.width);
+            heights.push_back(node.height);
+        }
+        std::nth_element(widths.begin(), widths.begin() + n / 2, widths.end());
+        std::nth_element(heights.begin(), heights.begin() + n / 2, heights.end());
+        m_cellWidth = std::max(2 * widths[n / 2] + gapX, 1.0);
+        m_cellHeight = std::max(2 * heights[n / 2] + gapY, 1.0);
+        m_spans.reserve(n);
+        for (int i = 0; i < n; ++i) {
+            const LayoutNode &node = nodes[i];
+            const double halfW = (node.width + gapX) / 2;
+            const double halfH = (node.height + gapY) / 2;
+            Span span{cellOf(node.centreX - halfW, m_cellWidth), cellOf(node.centreX + halfW, m_cellWidth),
+                      cellOf(node.centreY - halfH, m_cellHeight), cellOf(node.centreY + halfH, m_cellHeight)};
+            m_spans.push_back(span);
+            // A box far larger than the others meets every box it may: it is looked at
+            // with each of them instead of filling thousands of cells.
+            if ((span.right - span.left + 1) * (span.bottom - span.top + 1) > MaxCellsPerBox) {
+                m_large.push_back(i);
+                continue;
+            }
+            for (long long cx = span.left; cx <= span.right; ++cx) {
+                for (long long cy = span.top; cy <= span.bottom; ++cy)
+                    m_cells[key(cx, cy)].push_back(i);
+            }
+        }
+    }
+
+    // The boxes after i (by index) that share a cell with it, ascending and each once.
+    void after(int i, std::vector<int> &out) const
+    {
+        out.clear();
+        if (std::binary_search(m_large.cbegin(), m_large.cend(), i)) {
+            for (int j = i + 1; j < int(m_spans.size()); ++j)
+                out.push_back(j);
+            return;
+        }
+        for (int j : m_large) {
+            if (j > i)
+                out.push_back(j);
+        }
+        const Span &span = m_spans[std::size_t(i)];
+        for (long long cx = span.left; cx <= span.right; ++cx) {
+            for (long long cy = span.top; cy <= span.bottom; ++cy) {
+                const auto it = m_cells.find(key(cx, cy));
+                if (it == m_cells.end())
+                    continue;
+                for (int j : it->second) {
+                    if (j > i)
+                        out.push_back(j);
+                }
+            }
+        }
+        std::sort(out.begin(), out.end());
+        out.erase(std::unique(out.begin(), out.end()), out.end());
+    }
+
+private:
+    struct Span
+    {
+        long long left, right, top, bottom;
+    };
+    static long long cellOf(double at, double size)
+    {
+        const double cell = std::floor(at / size);
+        return std::isfinite(cell) ? static_cast<long long>(std::clamp(cell, -1e9, 1e9)) : 0;
+    }
+    static long long key(long long cx, long long cy) { return cx * 4000000007LL + cy; }
+    static constexpr long long MaxCellsPerBox = 1024;
+
+    double m_cellWidth = 1;
+    double m_cellHeight = 1;
+    std::vector<Span> m_spans;
+    std::vector<int> m_large; // ascending
+    std::unordered_map<long long, std::vector<int>> m_cells; // look-ups only, never iterated
+};
 
 } // namespace
 
@@ -336,35 +434,51 @@ void resolveOverlaps(QList<LayoutNode> &nodes, int passes, double gapX, double g
     const int n = int(nodes.size());
     if (n < 2 || passes < 1)
         return;
+    const auto separate = [&](int i, int j) {
+        LayoutNode &a = nodes[i];
+        LayoutNode &b = nodes[j];
+        const double dx = b.centreX - a.centreX;
+        const double dy = b.centreY - a.centreY;
+        const double needX = (a.width + b.width) / 2 + gapX;
+        const double needY = (a.height + b.height) / 2 + gapY;
+        if (std::abs(dx) >= needX || std::abs(dy) >= needY)
+            return false;
+        const double overlapX = needX - std::abs(dx);
+        const double overlapY = needY - std::abs(dy);
+        const bool alongX = overlapY > overlapX;
+        const double delta = alongX ? dx : dy;
+        double sign = delta < 0 ? -1 : 1;
+        if (std::abs(delta) < 0.01)
+            sign = a.degree < b.degree ? -1 : 1;
+        const double push = sign * (0.51 * (alongX ? overlapX : overlapY) + 0.5);
+        if (alongX) {
+            a.centreX -= push;
+            b.centreX += push;
+        } else {
+            a.centreY -= push;
+            b.centreY += push;
+        }
+        return true;
+    };
+    // Few boxes: every pair. More: only the pairs a grid of the boxes as they stood at the
+    // start of the pass finds near each other; a pair that a push brings together within a
+    // pass is found by the next one.
+    const bool everyPair = n <= AllPairsUpTo;
+    NearBoxes near;
+    std::vector<int> candidates;
     for (int pass = 0; pass < passes; ++pass) {
         bool moved = false;
+        if (!everyPair)
+            near.build(nodes, gapX, gapY);
         for (int i = 0; i < n; ++i) {
-            for (int j = i + 1; j < n; ++j) {
-                LayoutNode &a = nodes[i];
-                LayoutNode &b = nodes[j];
-                const double dx = b.centreX - a.centreX;
-                const double dy = b.centreY - a.centreY;
-                const double needX = (a.width + b.width) / 2 + gapX;
-                const double needY = (a.height + b.height) / 2 + gapY;
-                if (std::abs(dx) >= needX || std::abs(dy) >= needY)
-                    continue;
-                const double overlapX = needX - std::abs(dx);
-                const double overlapY = needY - std::abs(dy);
-                const bool alongX = overlapY > overlapX;
-                const double delta = alongX ? dx : dy;
-                double sign = delta < 0 ? -1 : 1;
-                if (std::abs(delta) < 0.01)
-                    sign = a.degree < b.degree ? -1 : 1;
-                const double push = sign * (0.51 * (alongX ? overlapX : overlapY) + 0.5);
-                if (alongX) {
-                    a.centreX -= push;
-                    b.centreX += push;
-                } else {
-                    a.centreY -= push;
-                    b.centreY += push;
-                }
-                moved = true;
+            if (everyPair) {
+                for (int j = i + 1; j < n; ++j)
+                    moved = separate(i, j) || moved;
+                continue;
             }
+            near.after(i, candidates);
+            for (int j : candidates)
+                moved = separate(i, j) || moved;
         }
         if (!moved)
             break;
