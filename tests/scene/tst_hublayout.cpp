@@ -16,6 +16,9 @@ class tst_HubLayout : public QObject
 private slots:
     void hubWithEightLeavesStandsBetweenTwoColumns();
     void twoEqualHubsStandSymmetric();
+    void hubsInOneRowStandFarEnoughApart();
+    void manyHubsStandInRowsOfScreenProportions_data();
+    void manyHubsStandInRowsOfScreenProportions();
     void hubsLeaveRoomForTheGroupsBetweenThem();
     void chainBetweenTwoHubsSplitsAtTheMiddle();
     void groupsOnTheRightAreMirrored();
@@ -55,7 +58,9 @@ void tst_HubLayout::hubWithEightLeavesStandsBetweenTwoColumns()
 
 void tst_HubLayout::twoEqualHubsStandSymmetric()
 {
-    // Hubs 0 and 1 of degree 6 each, small leaves so that nothing overlaps afterwards.
+    // Hubs 0 and 1 of degree 6 each, small leaves so that nothing overlaps afterwards. Side
+    // by side the two would stand more than four times as wide as high, so they stand one
+    // above the other, centred on the origin.
     QList<LayoutNode> list = nodes(14, 40, 30);
     list[0].width = 200;
     list[0].height = 120;
@@ -66,22 +71,78 @@ void tst_HubLayout::twoEqualHubsStandSymmetric()
     const NeighbourLists neighbours = buildNeighbourLists(list, links);
     layoutComponentGrid(list, neighbours, links, {1, 0});
 
-    QCOMPARE(list[0].centreY, 0.0);
-    QCOMPARE(list[1].centreY, 0.0);
-    QVERIFY(list[0].centreX < list[1].centreX); // index order on equal degrees
-    QCOMPARE(list[0].centreX + list[1].centreX, 0.0);
-    QCOMPARE((list[1].centreX - 130) - (list[0].centreX + 100), 380.0);
+    QCOMPARE(list[0].centreX, 0.0);
+    QCOMPARE(list[1].centreX, 0.0);
+    QVERIFY(list[0].centreY < list[1].centreY); // index order on equal degrees
+    QCOMPARE(list[0].centreY + list[1].centreY, 0.0);
+    // Each stack of three leaves is 3 x 30 + 2 x 78 = 246 high; the rows stand 150 apart.
+    QCOMPARE(list[1].centreY - list[0].centreY, 246.0 + 150);
+    QVERIFY(allClear(list, 0, 0));
 
     // The dispatcher finds both hubs and gives the same result.
     layoutComponentForceDirected(forForces, links);
     QVERIFY(samePositions(forForces, list));
 }
 
+void tst_HubLayout::hubsInOneRowStandFarEnoughApart()
+{
+    // Two tall hubs with three leaves each stay in one row: their boxes 380 apart, centred
+    // on the origin.
+    QList<LayoutNode> list = nodes(8, 40, 30);
+    list[0].width = 200;
+    list[0].height = 900;
+    list[1].width = 260;
+    list[1].height = 900;
+    const QList<LayoutLink> links = star(0, 2, 3) + star(1, 5, 3);
+    const NeighbourLists neighbours = buildNeighbourLists(list, links);
+    layoutComponentGrid(list, neighbours, links, {0, 1});
+
+    QCOMPARE(list[0].centreY, 0.0);
+    QCOMPARE(list[1].centreY, 0.0);
+    QVERIFY(list[0].centreX < list[1].centreX);
+    QCOMPARE(list[0].centreX + list[1].centreX, 0.0);
+    QCOMPARE((list[1].centreX - 130) - (list[0].centreX + 100), 380.0);
+}
+
+void tst_HubLayout::manyHubsStandInRowsOfScreenProportions_data()
+{
+    QTest::addColumn<int>("hubs");
+    QTest::addColumn<int>("leaves");
+    QTest::newRow("twelve hubs of six leaves") << 12 << 6;
+    QTest::newRow("forty hubs of five leaves") << 40 << 5;
+    QTest::newRow("one hub of eighty leaves") << 1 << 80;
+    QTest::newRow("three hubs of forty leaves") << 3 << 40;
+}
+
+void tst_HubLayout::manyHubsStandInRowsOfScreenProportions()
+{
+    // In one row the hubs, or one hub's stacks of leaves, would reach far wider or higher
+    // than a screen; rows of hubs and columns of groups keep between 1 : 3 and 3 : 1.
+    QFETCH(int, hubs);
+    QFETCH(int, leaves);
+    QList<LayoutNode> list = nodes(hubs * (1 + leaves), 150, 90);
+    QList<LayoutLink> links;
+    QList<int> hubList;
+    for (int h = 0; h < hubs; ++h) {
+        hubList.append(h);
+        links += star(h, hubs + h * leaves, leaves);
+        if (h > 0)
+            links.append({h - 1, h}); // hubs in a chain, so that they share lines
+    }
+    const NeighbourLists neighbours = buildNeighbourLists(list, links);
+    layoutComponentGrid(list, neighbours, links, hubList);
+
+    QVERIFY(allClear(list, 0, 0));
+    const QRectF bounds = nodesBoundingBox(list);
+    const double aspect = bounds.width() / bounds.height();
+    QVERIFY2(aspect >= 1.0 / 3 && aspect <= 3, qPrintable(QString::number(aspect)));
+}
+
 void tst_HubLayout::hubsLeaveRoomForTheGroupsBetweenThem()
 {
     // Hubs 0 and 1, each with six chains of three boxes (hub 0: 2-19, hub 1: 20-37): the
-    // groups are wider than the gap between two hubs. Each hub's groups keep to the side
-    // of the hub they were laid beside instead of being pushed in among the other hub's.
+    // groups are wider than the gap between two hubs. Each hub's groups keep to the hub
+    // they were laid beside instead of being pushed in among the other hub's.
     const int chains = 6;
     const int length = 3;
     QList<LayoutNode> list = nodes(2 + 2 * chains * length, 160, 90);
@@ -97,20 +158,14 @@ void tst_HubLayout::hubsLeaveRoomForTheGroupsBetweenThem()
     layoutComponentGrid(list, neighbours, links, {0, 1});
 
     QVERIFY(allClear(list, 0, 0));
-    const double hub0 = list[0].centreX;
-    const double hub1 = list[1].centreX;
-    QVERIFY(hub0 < hub1);
-    double rightOfHub0 = hub0;
-    double leftOfHub1 = hub1;
-    for (int m = 2; m < list.size(); ++m) {
-        const LayoutNode &node = list[m];
-        const bool ofHub0 = m < 2 + chains * length;
-        if (ofHub0 && node.centreX > hub0)
-            rightOfHub0 = std::max(rightOfHub0, node.centreX + node.width / 2);
-        if (!ofHub0 && node.centreX < hub1)
-            leftOfHub1 = std::min(leftOfHub1, node.centreX - node.width / 2);
-    }
-    QVERIFY2(rightOfHub0 < leftOfHub1, qPrintable(QStringLiteral("%1 >= %2").arg(rightOfHub0).arg(leftOfHub1)));
+    QRectF family[2] = {list[0].box(), list[1].box()};
+    for (int m = 2; m < list.size(); ++m)
+        family[m < 2 + chains * length ? 0 : 1] |= list[m].box();
+    QVERIFY2(!family[0].intersects(family[1]), qPrintable(QStringLiteral("%1,%2 %3x%4 meets %5,%6 %7x%8")
+                                                              .arg(family[0].x()).arg(family[0].y())
+                                                              .arg(family[0].width()).arg(family[0].height())
+                                                              .arg(family[1].x()).arg(family[1].y())
+                                                              .arg(family[1].width()).arg(family[1].height())));
 }
 
 void tst_HubLayout::chainBetweenTwoHubsSplitsAtTheMiddle()

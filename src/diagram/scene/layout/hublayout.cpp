@@ -4,6 +4,7 @@
 #include "overlapremoval.h"
 
 #include <QHash>
+#include <QSizeF>
 
 #include <algorithm>
 #include <cmath>
@@ -19,6 +20,10 @@ constexpr double BlockGap = 78;
 constexpr double ColumnGap = 56;
 constexpr double RowGap = 42;
 constexpr int Unreached = 1000000;
+// Rows of hub cells stand this far apart.
+constexpr double CellRowGap = 150;
+// The cells of a component are laid in rows until they are no wider than this over high.
+constexpr double CellsAspect = 1.5;
 
 // a and b equal within a relative 1e-12, the way equal keys are told apart below.
 bool nearlyEqual(double a, double b)
@@ -174,6 +179,236 @@ LayoutGroupBlock makeBlock(const QList<int> &group, const QList<LayoutNode> &nod
     return block;
 }
 
+// How much room one side of a hub takes: its blocks in columns beside the hub.
+struct SideExtent
+{
+    double width = 0; // from the hub's edge outwards, the gap beside the hub included
+    double height = 0;
+};
+
+struct HubCell
+{
+    int hub = -1;
+    double width = 0; // the hub's own box
+    double height = 0;
+    SideExtent leftSide;
+    SideExtent rightSide;
+
+    double halfHeight() const { return std::max({height, leftSide.height, rightSide.height}) / 2; }
+};
+
+// The blocks of one side cut into columns, by index in list order. One column unless it
+// would stand far taller than the side is wide (a hub with dozens of groups); then about
+// as many columns as make the side as tall as it is wide, each of about equal height.
+QList<QList<int>> stackColumns(const QList<LayoutGroupBlock> &blocks)
+{
+    QList<QList<int>> columns;
+    if (blocks.isEmpty())
+        return columns;
+    double total = BlockGap * (blocks.size() - 1);
+    double widest = 0;
+    for (const LayoutGroupBlock &block : blocks) {
+        total += block.height;
+        widest = std::max(widest, block.width);
+    }
+    const int wanted = int(std::lround(std::sqrt(total / (2 * (widest + BlockGap)))));
+    const int count = std::clamp(wanted, 1, int(blocks.size()));
+    const double target = total / count;
+    double height = 0;
+    columns.append(QList<int>());
+    for (int k = 0; k < blocks.size(); ++k) {
+        const double add = blocks[k].height + (columns.last().isEmpty() ? 0 : BlockGap);
+        if (!columns.last().isEmpty() && height + add / 2 > target && columns.size() < count) {
+            columns.append(QList<int>());
+            height = 0;
+        }
+        height += blocks[k].height + (columns.last().isEmpty() ? 0 : BlockGap);
+        columns.last().append(k);
+    }
+    return columns;
+}
+
+double columnWidth(const QList<LayoutGroupBlock> &blocks, const QList<int> &column)
+{
+    double width = 0;
+    for (int k : column)
+        width = std::max(width, blocks[k].width);
+    return width;
+}
+
+double columnHeight(const QList<LayoutGroupBlock> &blocks, const QList<int> &column)
+{
+    double height = BlockGap * std::max<qsizetype>(column.size() - 1, 0);
+    for (int k : column)
+        height += blocks[k].height;
+    return height;
+}
+
+SideExtent sideExtent(const QList<LayoutGroupBlock> &blocks)
+{
+    SideExtent extent;
+    const QList<QList<int>> columns = stackColumns(blocks);
+    for (const QList<int> &column : columns) {
+        extent.width += columnWidth(blocks, column) + (extent.width > 0 ? BlockGap : BesideHub);
+        extent.height = std::max(extent.height, columnHeight(blocks, column));
+    }
+    return extent;
+}
+
+// The hubs (indices into sortedHubs) in the order their cells are laid: each next the one
+// that shares the most lines with the hub before it, else with any placed hub, else the
+// next by degree; so hubs whose groups are linked stand side by side.
+QList<int> orderHubsByShare(const QList<LayoutLink> &links, const QList<int> &sortedHubs,
+                            const std::vector<int> &ownerOf)
+{
+    const int count = int(sortedHubs.size());
+    const int n = int(ownerOf.size());
+    QHash<int, int> cellOf; // look-ups only
+    for (int k = 0; k < count; ++k)
+        cellOf.insert(sortedHubs[k], k);
+    std::vector<QHash<int, int>> shared(count); // look-ups only, never iterated for order
+    for (const LayoutLink &link : links) {
+        if (link.first < 0 || link.second < 0 || link.first >= n || link.second >= n)
+            continue;
+        const int a = cellOf.value(ownerOf[link.first], -1);
+        const int b = cellOf.value(ownerOf[link.second], -1);
+        if (a < 0 || b < 0 || a == b)
+            continue;
+        ++shared[a][b];
+        ++shared[b][a];
+    }
+    std::vector<bool> placed(count, false);
+    std::vector<int> withPlaced(count, 0);
+    QList<int> order;
+    order.reserve(count);
+    int last = -1;
+    for (int step = 0; step < count; ++step) {
+        int next = -1;
+        int bestLast = 0;
+        int bestAny = 0;
+        for (int k = 0; k < count; ++k) {
+            if (placed[k])
+                continue;
+            const int withLast = last >= 0 ? shared[last].value(k, 0) : 0;
+            if (next < 0 || withLast > bestLast || (withLast == bestLast && withPlaced[k] > bestAny)) {
+                next = k;
+                bestLast = withLast;
+                bestAny = withPlaced[k];
+            }
+        }
+        placed[next] = true;
+        order.append(next);
+        for (auto it = shared[next].cbegin(); it != shared[next].cend(); ++it)
+            withPlaced[it.key()] += it.value();
+        last = next;
+    }
+    return order;
+}
+
+// Rows of cells, in the given order, each row full at about width.
+QList<QList<int>> rowsOfCells(const QList<double> &cellWidths, const QList<int> &order, double width)
+{
+    QList<QList<int>> rows{QList<int>()};
+    double used = 0;
+    for (int k : order) {
+        const double add = cellWidths[k] + (rows.last().isEmpty() ? 0 : BlockGap);
+        if (!rows.last().isEmpty() && used + add / 2 > width) {
+            rows.append(QList<int>());
+            used = 0;
+        }
+        used += cellWidths[k] + (rows.last().isEmpty() ? 0 : BlockGap);
+        rows.last().append(k);
+    }
+    return rows;
+}
+
+// Sets the hubs' centres: cells in rows, each row centred on x = 0, the rows stacked and
+// centred on y = 0. Within a row two hubs stand as far apart as their groups between them
+// need, and at least HubGap. Rows run alternately left to right and right to left, so
+// that the cells before and after a row's end stand near each other.
+void placeHubCells(QList<LayoutNode> &nodes, const QList<int> &order, const QList<HubCell> &cells)
+{
+    const int count = int(cells.size());
+    QList<double> widths(count);
+    double total = 0;
+    for (int k = 0; k < count; ++k) {
+        const HubCell &c = cells[k];
+        widths[k] = c.leftSide.width + c.width + c.rightSide.width;
+        total += widths[k] + (k > 0 ? BlockGap : 0);
+    }
+    const auto between = [&](const HubCell &a, const HubCell &b) {
+        return a.width / 2 + std::max(HubGap, a.rightSide.width + BlockGap + b.leftSide.width) + b.width / 2;
+    };
+    const auto rowsFor = [&](int rowCount) {
+        QList<QList<int>> rows = rowsOfCells(widths, order, total / rowCount);
+        for (int r = 1; r < rows.size(); r += 2)
+            std::reverse(rows[r].begin(), rows[r].end());
+        return rows;
+    };
+    // Width and height of the cells as laid in these rows.
+    const auto extent = [&](const QList<QList<int>> &rows) {
+        double width = 0;
+        double height = CellRowGap * (rows.size() - 1);
+        for (const QList<int> &row : rows) {
+            double span = cells[row.first()].leftSide.width + cells[row.first()].width / 2;
+            double half = 0;
+            for (int i = 0; i < row.size(); ++i) {
+                if (i > 0)
+                    span += between(cells[row[i - 1]], cells[row[i]]);
+                half = std::max(half, cells[row[i]].halfHeight());
+            }
+            span += cells[row.last()].width / 2 + cells[row.last()].rightSide.width;
+            width = std::max(width, span);
+            height += 2 * half;
+        }
+        return QSizeF(width, height);
+    };
+
+    // The fewest rows that are not much wider than high, or the rows nearest to that.
+    QList<QList<int>> rows = rowsFor(1);
+    double bestMiss = HUGE_VAL;
+    for (int rowCount = 1; rowCount <= count; ++rowCount) {
+        const QList<QList<int>> candidate = rowsFor(rowCount);
+        const QSizeF size = extent(candidate);
+        const double aspect = size.width() / std::max(size.height(), 1.0);
+        const double miss = std::abs(std::log(aspect / CellsAspect));
+        if (miss < bestMiss) {
+            bestMiss = miss;
+            rows = candidate;
+        }
+        if (aspect <= CellsAspect)
+            break;
+    }
+
+    double y = 0;
+    double previousHalf = 0;
+    QList<double> rowY;
+    for (int r = 0; r < rows.size(); ++r) {
+        double half = 0;
+        for (int k : rows[r])
+            half = std::max(half, cells[k].halfHeight());
+        if (r > 0)
+            y += previousHalf + CellRowGap + half;
+        rowY.append(y);
+        previousHalf = half;
+    }
+    const double shiftY = -(rowY.first() + rowY.last()) / 2;
+    for (int r = 0; r < rows.size(); ++r) {
+        const QList<int> &row = rows[r];
+        double x = 0;
+        for (int i = 0; i < row.size(); ++i) {
+            if (i > 0)
+                x += between(cells[row[i - 1]], cells[row[i]]);
+            LayoutNode &hub = nodes[cells[row[i]].hub];
+            hub.centreX = x;
+            hub.centreY = rowY[r] + shiftY;
+        }
+        const double shiftX = -(nodes[cells[row.first()].hub].centreX + nodes[cells[row.last()].hub].centreX) / 2;
+        for (int k : row)
+            nodes[cells[k].hub].centreX += shiftX;
+    }
+}
+
 } // namespace
 
 void layoutComponentGrid(QList<LayoutNode> &nodes, const NeighbourLists &neighbours,
@@ -226,6 +461,15 @@ void layoutComponentGrid(QList<LayoutNode> &nodes, const NeighbourLists &neighbo
         return a.members.size() > b.members.size();
     });
 
+    // Every node's hub: its own for a hub, its group's owner for the others.
+    std::vector<int> ownerOf(n, -1);
+    for (int hub : sortedHubs)
+        ownerOf[hub] = hub;
+    for (const LayoutGroupBlock &block : blocks) {
+        for (int m : block.members)
+            ownerOf[m] = block.hub;
+    }
+
     struct Sides
     {
         QList<LayoutGroupBlock> left;
@@ -242,32 +486,23 @@ void layoutComponentGrid(QList<LayoutNode> &nodes, const NeighbourLists &neighbo
         list.append(std::move(block));
         height += list.last().height + (list.size() >= 2 ? BlockGap : 0);
     }
-    // The hub row, centred on x = 0. Each two hubs leave room for the groups placed
-    // between them, so that one hub's groups do not fall on the next one's.
-    const auto sideWidth = [&](int hub, bool left) {
+    // Each hub with its groups makes a cell; the cells stand in rows so that the component
+    // keeps screen proportions, each next to the hubs it shares most lines with.
+    QList<HubCell> cells;
+    cells.reserve(sortedHubs.size());
+    for (int hub : sortedHubs) {
+        HubCell cell;
+        cell.hub = hub;
+        cell.width = nodes[hub].width;
+        cell.height = nodes[hub].height;
         const auto it = sides.constFind(hub);
-        if (it == sides.cend())
-            return 0.0;
-        double width = 0;
-        for (const LayoutGroupBlock &block : left ? it->left : it->right)
-            width = std::max(width, block.width);
-        return width > 0 ? width + BesideHub : 0.0;
-    };
-    double x = 0;
-    for (qsizetype k = 0; k < sortedHubs.size(); ++k) {
-        LayoutNode &hub = nodes[sortedHubs[k]];
-        if (k > 0) {
-            const LayoutNode &previous = nodes[sortedHubs[k - 1]];
-            const double between
-                = std::max(HubGap, sideWidth(sortedHubs[k - 1], false) + BlockGap + sideWidth(sortedHubs[k], true));
-            x = previous.centreX + previous.width / 2 + between + hub.width / 2;
+        if (it != sides.cend()) {
+            cell.leftSide = sideExtent(it->left);
+            cell.rightSide = sideExtent(it->right);
         }
-        hub.centreX = x;
-        hub.centreY = 0;
+        cells.append(cell);
     }
-    const double shift = -(nodes[sortedHubs.first()].centreX + nodes[sortedHubs.last()].centreX) / 2;
-    for (int hub : sortedHubs)
-        nodes[hub].centreX += shift;
+    placeHubCells(nodes, orderHubsByShare(links, sortedHubs, ownerOf), cells);
 
     for (int hub : sortedHubs) {
         auto it = sides.find(hub);
@@ -304,31 +539,33 @@ void placeGroupsBesideHub(QList<LayoutNode> &nodes, int hub, QList<LayoutGroupBl
     if (blocks.isEmpty() || hub < 0 || hub >= nodes.size())
         return;
     const LayoutNode &hubNode = nodes[hub];
-    double total = BlockGap * (blocks.size() - 1);
-    for (const LayoutGroupBlock &block : blocks)
-        total += block.height;
-    double y = hubNode.centreY - total / 2;
-
-    for (LayoutGroupBlock &block : blocks) {
-        double dx = 0;
-        if (leftSide) {
-            dx = (hubNode.centreX - hubNode.width / 2 - BesideHub) - (block.left + block.width);
-        } else {
-            const double axis = 2 * (block.left + block.width / 2);
-            for (LayoutNode &local : block.localNodes)
-                local.centreX = axis - local.centreX;
-            dx = (hubNode.centreX + hubNode.width / 2 + BesideHub) - block.left;
+    // Distance of the column's near edge from the hub's edge.
+    double out = BesideHub;
+    for (const QList<int> &column : stackColumns(blocks)) {
+        double y = hubNode.centreY - columnHeight(blocks, column) / 2;
+        for (int k : column) {
+            LayoutGroupBlock &block = blocks[k];
+            double dx = 0;
+            if (leftSide) {
+                dx = (hubNode.centreX - hubNode.width / 2 - out) - (block.left + block.width);
+            } else {
+                const double axis = 2 * (block.left + block.width / 2);
+                for (LayoutNode &local : block.localNodes)
+                    local.centreX = axis - local.centreX;
+                dx = (hubNode.centreX + hubNode.width / 2 + out) - block.left;
+            }
+            const double dy = y - block.top;
+            for (qsizetype m = 0; m < block.localNodes.size(); ++m) {
+                LayoutNode &local = block.localNodes[m];
+                local.centreX += dx;
+                local.centreY += dy;
+                LayoutNode &target = nodes[block.members[m]];
+                target.centreX = local.centreX;
+                target.centreY = local.centreY;
+            }
+            y += block.height + BlockGap;
         }
-        const double dy = y - block.top;
-        for (qsizetype k = 0; k < block.localNodes.size(); ++k) {
-            LayoutNode &local = block.localNodes[k];
-            local.centreX += dx;
-            local.centreY += dy;
-            LayoutNode &target = nodes[block.members[k]];
-            target.centreX = local.centreX;
-            target.centreY = local.centreY;
-        }
-        y += block.height + BlockGap;
+        out += columnWidth(blocks, column) + BlockGap;
     }
 }
 
