@@ -7,6 +7,7 @@
 #include "entityitem.h"
 #include "entityobstacleindex.h"
 #include "sceneindexprobe.h"
+#include "routegeometry.h"
 #include "slotitem.h"
 #include "testsupport.h"
 
@@ -59,6 +60,7 @@ private slots:
     void nestedObstacleIndexKeepsTheOuterOne();
     void hubDragRoutesAsTheSceneWalkDoes_data();
     void hubDragRoutesAsTheSceneWalkDoes();
+    void boxDroppedOnOtherLinesRoutesThemAround();
 
 private:
     QGraphicsScene *m_scene = nullptr;
@@ -385,4 +387,39 @@ void tst_EdgeItemRerouting::hubDragRoutesAsTheSceneWalkDoes()
 }
 
 QTEST_MAIN(tst_EdgeItemRerouting)
+void tst_EdgeItemRerouting::boxDroppedOnOtherLinesRoutesThemAround()
+{
+    // Two straight lines side by side and one far below; a box dragged onto the first two
+    // and released: neither runs under it afterwards, the far one keeps its route.
+    EntityItem *a = addBox(m_scene, "a", QPointF(0, 0), {"id"}, {"name", "note"});
+    EntityItem *b = addBox(m_scene, "b", QPointF(900, 0), {"id"}, {"name", "note"});
+    EntityItem *c = addBox(m_scene, "c", QPointF(0, 700));
+    EntityItem *d = addBox(m_scene, "d", QPointF(900, 700));
+    EdgeItem *first = addEdge(m_scene, a, b);
+    EdgeItem *second = addEdge(m_scene, a, b);
+    EdgeItem *far = addEdge(m_scene, c, d);
+    EntityItem *mover = addBox(m_scene, "mover", QPointF(400, 350));
+    const QList<QPointF> farRoute = far->points;
+    const auto runsUnder = [&](const EdgeItem *edge) {
+        return routing::countObstacleHits(edge->points, {routing::insetObstacleRect(mover->sceneBoundingRect())}) > 0;
+    };
+    QVERIFY(!runsUnder(first) && !runsUnder(second));
+
+    QPointF at = mover->mapToScene(QPointF(20, 4));
+    QCOMPARE(m_scene->itemAt(at, QTransform()), mover);
+    QVERIFY(edgetest::sendSceneMouse(m_scene, QEvent::GraphicsSceneMousePress, at, Qt::LeftButton, Qt::LeftButton));
+    // The box's middle onto the middle of the two lines.
+    const QPointF middle = (first->points.first() + first->points.last()) / 2;
+    const QPointF onto = middle - mover->sceneBoundingRect().center();
+    at += onto;
+    edgetest::sendSceneMouse(m_scene, QEvent::GraphicsSceneMouseMove, at, Qt::LeftButton, Qt::LeftButton);
+    QVERIFY(runsUnder(first) || runsUnder(second));
+    edgetest::sendSceneMouse(m_scene, QEvent::GraphicsSceneMouseRelease, at, Qt::LeftButton, Qt::NoButton);
+
+    QVERIFY(mover->sceneBoundingRect().contains(middle));
+    QVERIFY(!runsUnder(first));
+    QVERIFY(!runsUnder(second));
+    QCOMPARE(far->points, farRoute);
+}
+
 #include "tst_edgeitem_rerouting.moc"

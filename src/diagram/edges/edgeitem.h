@@ -7,6 +7,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointF>
+#include <QSet>
 #include <QString>
 
 #include <functional>
@@ -114,6 +115,10 @@ public:
     // boxes whose slots are not in line.
     bool quickRerouteRoutesAfresh() const;
     void updatePathRespectingManual();
+    // After boxes were moved: routes again every other line whose route now runs through one
+    // of them, except the edges in done (routed with their boxes already).
+    static void rerouteLinesUnder(QGraphicsScene *scene, const QList<EntityItem *> &boxes,
+                                  const QSet<EdgeItem *> &done);
 
     // --- automatic layout ------------------------------------------------------------------
     // Chooses the sides of the two slots from the boxes' positions and takes slots there;

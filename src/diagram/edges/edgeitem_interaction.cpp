@@ -4,6 +4,7 @@
 
 #include "edgeeditdialog.h"
 #include "entityitem.h"
+#include "routegeometry.h"
 #include "routescoring.h"
 #include "slotitem.h"
 #include "uiseam.h"
@@ -236,4 +237,35 @@ void EdgeItem::hoverLeaveEvent(QGraphicsSceneHoverEvent *event)
     if (!dragging)
         setCursor(Qt::ArrowCursor);
     QGraphicsPathItem::hoverLeaveEvent(event);
+}
+
+void EdgeItem::rerouteLinesUnder(QGraphicsScene *scene, const QList<EntityItem *> &boxes, const QSet<EdgeItem *> &done)
+{
+    if (!scene)
+        return;
+    // Only lines the scene's index finds over a box can run through it.
+    QList<QPointer<EdgeItem>> under;
+    QSet<const EdgeItem *> listed; // membership only
+    for (EntityItem *box : boxes) {
+        if (!box)
+            continue;
+        const QRectF rect = box->sceneBoundingRect();
+        const QList<QRectF> obstacle{routing::insetObstacleRect(rect)};
+        const QList<QGraphicsItem *> found = scene->items(rect, Qt::IntersectsItemBoundingRect, Qt::DescendingOrder);
+        for (QGraphicsItem *item : found) {
+            if (item->type() != EdgeItem::Type)
+                continue;
+            auto *edge = static_cast<EdgeItem *>(item);
+            if (edge->from == box || edge->to == box || done.contains(edge) || listed.contains(edge))
+                continue;
+            if (routing::countObstacleHits(edge->points, obstacle) == 0)
+                continue;
+            listed.insert(edge);
+            under.append(edge);
+        }
+    }
+    for (const QPointer<EdgeItem> &edge : std::as_const(under)) {
+        if (edge)
+            edge->updatePathRespectingManual();
+    }
 }

@@ -611,6 +611,8 @@ void EntityItem::mouseReleaseEvent(QGraphicsSceneMouseEvent *event)
         else
             edge->updatePathRespectingManual();
     }
+    // Lines of other boxes that a moved box now stands on would run hidden under it.
+    EdgeItem::rerouteLinesUnder(s, moved, listed);
 }
 
 bool EntityItem::sceneEvent(QEvent *event)
