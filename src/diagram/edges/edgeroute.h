@@ -54,8 +54,8 @@ bool runsThroughBoxes(const routing::Route &route, const EdgeEnds &ends, const Q
 using ObstacleQuery = std::function<QList<QRectF>(const QRectF &region)>;
 
 // A route around the boxes from the search over their orthogonal visibility graph: first
-// among the boxes near the two ends, then in wider areas, last among all boxes; empty
-// when the boxes leave no way between the two stubs.
+// among the boxes near the two ends, then in wider areas up to 2,560 beyond them; empty
+// when the boxes leave no way between the two stubs within that.
 // drawn, when given, holds the routes already drawn, the edge's own at index own: the
 // search then crosses and runs along them only where that saves more than it costs.
 routing::Route routeAroundBoxes(const EdgeEnds &ends, const ObstacleQuery &obstaclesIn,

@@ -141,7 +141,7 @@ void RouteBatch::run(const std::function<void()> &turn)
         work.takeJobs(turn);
         return;
     }
-    // This thread only turns the event loop meanwhile: a search over all boxes builds its
+    // This thread only turns the event loop meanwhile: a search over a wide area builds its
     // graph for a good while before it first pauses.
     QThreadPool *pool = workerPool();
     pool->setExpiryTimeout(-1);

@@ -519,8 +519,8 @@ thread_local std::vector<Node> keptNodes;
 
 
 // The corner line sets of the last few searches among many boxes, shared by every thread:
-// the lines of a load that find no way nearby all search among all boxes, and the threads
-// routing them wait for the one set one of them makes instead of each making its own.
+// lines of a load may search one wide area, and the threads routing them wait for the one
+// set one of them makes instead of each making its own.
 class KeptCornerLines
 {
 public:
