@@ -1,7 +1,8 @@
 // Automatic layout workloads: whole diagrams laid out by ERScene::autoLayout, with the
 // time of each stage, peak memory and the quality figures before and after.
 // VELMORA_BENCH_LAYOUT_DOCS=<folder> also writes the documents before the layout
-// (layout-small.json, layout-300.json) for render_diagram.
+// (layout-small.json, layout-300.json) for render_diagram; VELMORA_BENCH_LAYOUT_PICTURES=
+// <folder> writes each layout-quality drawing there as layout-<shape>.png.
 #include "bench.h"
 
 #include "diagramgenerator.h"
@@ -14,6 +15,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QImage>
+#include <QPainter>
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QSaveFile>
@@ -95,6 +98,25 @@ diagramgenerator::Diagram generated(ERScene *scene, int columns, int rows, int e
     return diagram;
 }
 
+// The laid-out drawing, at most 2,400 px on its longer side, for a person to look at.
+void writePicture(ERScene *scene, const QString &key)
+{
+    const QString folder = qEnvironmentVariable("VELMORA_BENCH_LAYOUT_PICTURES");
+    if (folder.isEmpty())
+        return;
+    QDir().mkpath(folder);
+    const QRectF area = scene->itemsBoundingRect().adjusted(-20, -20, 20, 20);
+    const double scale = std::min(1.0, 2400 / std::max(area.width(), area.height()));
+    QImage image((area.size() * scale).toSize(), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    scene->render(&painter, QRectF(QPointF(0, 0), area.size() * scale), area);
+    painter.end();
+    const QString path = QDir(folder).filePath(QStringLiteral("layout-%1.png").arg(key));
+    bench::report(QStringLiteral("picture"), image.save(path) ? path : QStringLiteral("not written"));
+}
+
 // One schema laid out in a shown view, three times on fresh scenes for the time; the
 // figures are those of the last run (the layout is deterministic).
 void runLayoutQuality(const layoutbench::Shape &shape)
@@ -119,6 +141,7 @@ void runLayoutQuality(const layoutbench::Shape &shape)
                       .arg(times.back(), 0, 'f', 1));
     for (const scenelayout::StageTime &stage : scenelayout::lastStageTimes())
         bench::reportMs(QStringLiteral("    ") + stage.stage, stage.ms);
+    writePicture(laid.scene, shape.key);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "forcelayout.h"
 
 #include "hublayout.h"
+#include "layeredlayout.h"
 #include "overlapremoval.h"
 
 #include <algorithm>
@@ -27,6 +28,8 @@ bool higherDegreeFirst(const QList<LayoutNode> &nodes, int a, int b)
 
 // Up to this many boxes the overlap pushes look at every pair.
 constexpr int AllPairsUpTo = 64;
+// Components without hubs up to this many boxes are placed by forces.
+constexpr int ForcesUpTo = 12;
 
 // The boxes, each grown by half the gaps, in the cells of a grid they cover: two boxes
 // closer than the gaps share a cell. Cells are as large as a typical box, so a box meets a
@@ -327,6 +330,12 @@ void layoutComponentForceDirected(QList<LayoutNode> &nodes, const QList<LayoutLi
     const QList<int> hubs = findHubs(nodes);
     if (!hubs.isEmpty()) {
         layoutComponentGrid(nodes, neighbours, links, hubs);
+        return;
+    }
+    // Forces started from a circle untangle a few boxes but leave a larger component
+    // about as tangled as the circle was; layers keep its crossings few at any size.
+    if (n > ForcesUpTo) {
+        layoutComponentLayered(nodes, neighbours);
         return;
     }
     placeByForces(nodes, links, neighbours);

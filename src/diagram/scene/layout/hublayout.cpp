@@ -1,6 +1,7 @@
 #include "hublayout.h"
 
 #include "forcelayout.h"
+#include "layeredlayout.h"
 #include "overlapremoval.h"
 
 #include <QHash>
@@ -621,13 +622,21 @@ void layoutGroupLayered(QList<LayoutNode> &nodes, const QList<LayoutLink> &links
         return a < b;
     });
 
+    // Each layer after the first in the order of its neighbours in the layer before, as
+    // the columns first stack; then sweeps down and up the layers cut the crossings left.
     std::vector<double> placedY(n, 0);
-    bool firstColumn = true;
-    double previousLeft = 0;
+    const auto stack = [&](const QList<int> &column) {
+        double columnHeight = RowGap * (column.size() - 1);
+        for (int node : column)
+            columnHeight += nodes[node].height;
+        double top = -columnHeight / 2;
+        for (int node : column) {
+            placedY[node] = top + nodes[node].height / 2;
+            top += nodes[node].height + RowGap;
+        }
+    };
     for (int l = 0; l < layerCount; ++l) {
         QList<int> &column = layers[l];
-        if (column.isEmpty())
-            continue;
         if (l > 0) {
             std::vector<double> barycentre(n, 0);
             for (int node : column) {
@@ -647,23 +656,26 @@ void layoutGroupLayered(QList<LayoutNode> &nodes, const QList<LayoutLink> &links
                 return barycentre[a] < barycentre[b];
             });
         }
+        stack(column);
+    }
+    orderLayers(layers, neighbours, layer);
 
+    bool firstColumn = true;
+    double previousLeft = 0;
+    for (int l = 0; l < layerCount; ++l) {
+        const QList<int> &column = layers[l];
+        if (column.isEmpty())
+            continue;
         double columnWidth = 0;
-        double columnHeight = RowGap * (column.size() - 1);
-        for (int node : column) {
+        for (int node : column)
             columnWidth = std::max(columnWidth, nodes[node].width);
-            columnHeight += nodes[node].height;
-        }
         const double centreX = firstColumn ? 0 : previousLeft - ColumnGap - columnWidth / 2;
         firstColumn = false;
         previousLeft = centreX - columnWidth / 2;
-
-        double top = -columnHeight / 2;
+        stack(column);
         for (int node : column) {
             nodes[node].centreX = centreX;
-            nodes[node].centreY = top + nodes[node].height / 2;
-            placedY[node] = nodes[node].centreY;
-            top += nodes[node].height + RowGap;
+            nodes[node].centreY = placedY[node];
         }
     }
 
