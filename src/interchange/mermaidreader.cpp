@@ -62,68 +62,89 @@ QString foldedKey(const QString &text)
 
 // --- Entity lookup -------------------------------------------------------------------
 
-int indexOfMermaidEntity(const MermaidEntityTable &table, const QString &key)
-{
-    if (key.isEmpty())
-        return -1;
-    return table.firstIndexByKey.value(foldedKey(key), -1);
-}
-
 namespace {
 
-// A folded key with its hash, made where a statement is read, so that the one thread that
-// fills the table only probes it.
-struct FoldedKey
+// A name or title with its hashes, as written and case-folded, made where a statement is
+// read, so that the one thread that fills the table only probes it.
+struct MentionKey
 {
-    FoldedKey() = default;
-    explicit FoldedKey(const QString &text) : key(foldedKey(text)), hash(StringTable::hashOf(key)) {}
+    MentionKey() = default;
+    explicit MentionKey(const QString &text)
+        : hash(StringTable::hashOf(text)), folded(foldedKey(text)), foldedHash(StringTable::hashOf(folded))
+    {
+    }
 
-    QString key;
+    bool isNull() const { return folded.isNull(); }
+
     size_t hash = 0;
+    QString folded;
+    size_t foldedHash = 0;
 };
 
-// Only the first entity carrying a key is found by it, as a front-to-back scan would.
-// text is the statement's name, or its title when it has no name; titleKey is empty when
+const int *lookUpEntity(const MermaidEntityTable &table, const QString &text, const MentionKey &key)
+{
+    if (const int *exact = table.firstIndexByKey.find(text, key.hash))
+        return exact;
+    return table.firstIndexByAliasKey.find(key.folded, key.foldedHash);
+}
+
+// Enters an entity's title: as written, and case-folded when it is an alias of its own.
+void addTitleKeys(MermaidEntityTable &table, int index, const QString &title, const MentionKey &titleKey)
+{
+    table.firstIndexByKey.insertIfAbsent(title, titleKey.hash, index);
+    if (title.compare(table.entities.at(index).name, Qt::CaseInsensitive) != 0)
+        table.firstIndexByAliasKey.insertIfAbsent(titleKey.folded, titleKey.foldedHash, index);
+}
+
+// text is the statement's name, or its title when it has no name; titleKey is null when
 // the title is empty or is text itself, which adds no key of its own.
-int resolveEntity(MermaidEntityTable &table, const QString &text, const FoldedKey &key,
-                  const QString &title, const FoldedKey &titleKey)
+int resolveEntity(MermaidEntityTable &table, const QString &text, const MentionKey &key,
+                  const QString &title, const MentionKey &titleKey)
 {
     if (text.isEmpty())
         return -1;
 
     // A named statement is resolved by its name alone: looking its title up as well would
     // merge a new entity into another one that merely shows the same title.
-    const int index = int(table.entities.size());
-    const int found = table.firstIndexByKey.insertIfAbsent(key.key, key.hash, index);
-    if (found != index) {
-        MermaidEntity &entity = table.entities[found];
+    if (const int *found = lookUpEntity(table, text, key)) {
+        const int index = *found;
+        MermaidEntity &entity = table.entities[index];
         if (!title.isEmpty()
             && (entity.alias.isEmpty()
                 || entity.alias.compare(entity.name, Qt::CaseInsensitive) == 0)) {
             entity.alias = title;
-            if (!titleKey.key.isEmpty())
-                table.firstIndexByKey.insertIfAbsent(titleKey.key, titleKey.hash, found);
+            if (!titleKey.isNull())
+                addTitleKeys(table, index, title, titleKey);
         }
-        return found;
+        return index;
     }
 
+    const int index = int(table.entities.size());
     MermaidEntity entity;
     entity.name = text;
     entity.alias = title.isEmpty() ? text : title;
-    // The name's key went in with the lookup; an alias that folds to it adds nothing.
-    if (!titleKey.key.isEmpty() && entity.alias.compare(text, Qt::CaseInsensitive) != 0)
-        table.firstIndexByKey.insertIfAbsent(titleKey.key, titleKey.hash, index);
     table.entities.append(std::move(entity));
+    table.firstIndexByKey.insertIfAbsent(text, key.hash, index);
+    if (!titleKey.isNull())
+        addTitleKeys(table, index, title, titleKey);
     return index;
 }
 
 } // namespace
 
+int indexOfMermaidEntity(const MermaidEntityTable &table, const QString &key)
+{
+    if (key.isEmpty())
+        return -1;
+    const int *found = lookUpEntity(table, key, MentionKey(key));
+    return found ? *found : -1;
+}
+
 int findMermaidEntity(MermaidEntityTable &table, const QString &name, const QString &title)
 {
     const QString &text = name.isEmpty() ? title : name;
-    return resolveEntity(table, text, FoldedKey(text), title,
-                         !title.isEmpty() && title != text ? FoldedKey(title) : FoldedKey());
+    return resolveEntity(table, text, MentionKey(text), title,
+                         !title.isEmpty() && title != text ? MentionKey(title) : MentionKey());
 }
 
 // --- Scanner steps -------------------------------------------------------------------
@@ -155,9 +176,13 @@ void skipMermaidComments(const QString &text, int &pos)
     }
 }
 
-void skipMermaidClassSuffix(const QString &text, int &pos)
+namespace {
+
+// The class suffix after comments skipped by skipComments(pos).
+template <typename SkipComments>
+void skipClassSuffix(const QString &text, int &pos, SkipComments skipComments)
 {
-    skipMermaidComments(text, pos);
+    skipComments(pos);
     if (!startsWithAt(text, pos, QLatin1String(":::")))
         return;
     pos += 3;
@@ -168,6 +193,18 @@ void skipMermaidClassSuffix(const QString &text, int &pos)
             break;
         ++pos;
     }
+}
+
+auto plainCommentSkip(const QString &text)
+{
+    return [&text](int &pos) { skipMermaidComments(text, pos); };
+}
+
+} // namespace
+
+void skipMermaidClassSuffix(const QString &text, int &pos)
+{
+    skipClassSuffix(text, pos, plainCommentSkip(text));
 }
 
 QString readMermaidWord(const QString &text, int &pos)
@@ -222,7 +259,7 @@ QString readMermaidName(const QString &text, int &pos, bool *closed)
     const int n = int(text.size());
     if (pos < n && text.at(pos) == u'"') {
         ++pos;
-        return stripMermaidMarkup(readQuoted(text, pos, closed));
+        return readQuoted(text, pos, closed).trimmed();
     }
     const int start = pos;
     while (pos < n) {
@@ -232,7 +269,8 @@ QString readMermaidName(const QString &text, int &pos, bool *closed)
             break;
         ++pos;
     }
-    return stripMermaidMarkup(text.mid(start, pos - start));
+    // An identifier is kept as written: __meta__ and CUSTOMER_ORDER keep their underscores.
+    return text.mid(start, pos - start);
 }
 
 QString stripMermaidMarkup(const QString &text)
@@ -311,12 +349,16 @@ QString stripMermaidMarkup(const QString &text)
     return out.trimmed();
 }
 
-QString parseMermaidAlias(const QString &text, int &pos, bool *closed)
+namespace {
+
+// The alias after a name, with comments skipped by skipComments(pos).
+template <typename SkipComments>
+QString parseAlias(const QString &text, int &pos, bool *closed, SkipComments skipComments)
 {
     if (closed)
         *closed = true;
-    skipMermaidClassSuffix(text, pos);
-    skipMermaidComments(text, pos);
+    skipClassSuffix(text, pos, skipComments);
+    skipComments(pos);
     const int n = int(text.size());
     QString alias;
     if (pos < n && text.at(pos) == u'[') {
@@ -324,7 +366,7 @@ QString parseMermaidAlias(const QString &text, int &pos, bool *closed)
         skipMermaidBlanks(text, pos);
         bool ended = true;
         if (pos < n && text.at(pos) == u'"') {
-            alias = readMermaidName(text, pos, &ended);
+            alias = stripMermaidMarkup(readMermaidName(text, pos, &ended));
         } else {
             QString raw;
             while (pos < n && text.at(pos) != u']' && text.at(pos) != u'\n') {
@@ -354,8 +396,15 @@ QString parseMermaidAlias(const QString &text, int &pos, bool *closed)
         if (closed && !*closed)
             return alias;
     }
-    skipMermaidClassSuffix(text, pos);
+    skipClassSuffix(text, pos, skipComments);
     return alias;
+}
+
+} // namespace
+
+QString parseMermaidAlias(const QString &text, int &pos, bool *closed)
+{
+    return parseAlias(text, pos, closed, plainCommentSkip(text));
 }
 
 // A marker is PK, FK or UK in either case. Only ASCII letters upper-case to these, so
@@ -551,14 +600,14 @@ struct Statement
 struct EntityMention
 {
     QString name;
-    FoldedKey key;
+    MentionKey key;
     int title = -1; // into the run's titles; -1 when the title is the name
 };
 
 struct MentionTitle
 {
     QString title;
-    FoldedKey key;
+    MentionKey key;
 };
 
 struct StatementRun
@@ -570,6 +619,7 @@ struct StatementRun
     QList<int> marks; // lines that could not be read
     QList<RelationshipParts> relationships;
     int end = 0; // where the next statement starts, at or beyond the run's limit
+    int swallowedFrom = -1; // a directive never closed, which took the rest of the text
 };
 
 } // namespace
@@ -600,7 +650,7 @@ public:
         run.statements.reserve(expected);
         run.mentions.reserve(expected);
         while (true) {
-            skipMermaidComments(text, pos);
+            skipComments(pos);
             if (pos >= n || pos >= limit) {
                 run.end = pos;
                 return;
@@ -624,15 +674,73 @@ public:
 private:
     void markUnread(int pos) { run.marks.append(lineAt(lineStarts, pos)); }
 
-    // name is never empty here.
-    void mention(const QString &name, const QString &title)
+    // Comments skipped as skipMermaidComments does, noting a directive that is never closed:
+    // it takes the rest of the text, which the report then counts.
+    void skipComments(int &pos)
     {
+        const int from = pos;
+        skipMermaidComments(text, pos);
+        if (pos >= n && from < n && run.swallowedFrom < 0)
+            run.swallowedFrom = unclosedDirectiveAfter(from);
+    }
+
+    // The start of the directive never closed that the comments from pos on end in; -1
+    // when they end otherwise.
+    int unclosedDirectiveAfter(int pos) const
+    {
+        for (;;) {
+            skipMermaidBlanks(text, pos);
+            if (!startsWithAt(text, pos, QLatin1String("%%")))
+                return -1;
+            if (startsWithAt(text, pos, QLatin1String("%%{"))) {
+                const int end = int(text.indexOf(QLatin1String("}%%"), pos + 3));
+                if (end < 0)
+                    return pos;
+                pos = end + 3;
+            } else {
+                const int end = int(text.indexOf(u'\n', pos + 2));
+                if (end < 0)
+                    return -1;
+                pos = end;
+            }
+        }
+    }
+
+    // Names, titles, types and labels longer than MaxMermaidTextLength are cut there, and
+    // the statement's line is reported: a name of millions of characters would otherwise
+    // cost the scene seconds of text layout.
+    QString bounded(const QString &text)
+    {
+        if (text.size() <= MaxMermaidTextLength)
+            return text;
+        markUnread(run.statements.last().at);
+        qsizetype length = MaxMermaidTextLength;
+        if (text.at(length - 1).isHighSurrogate())
+            --length;
+        return text.left(length);
+    }
+
+    // A quoted name is shown as Mermaid shows it, its bold and emphasis marks taken as
+    // markup; it is still found by what it says. A bare identifier is shown as written.
+    QString shownName(int at, const QString &name) const
+    {
+        if (at >= n || text.at(at) != u'"')
+            return name;
+        const QString shown = stripMermaidMarkup(name);
+        return shown.isEmpty() ? name : shown;
+    }
+
+    // name is never empty here.
+    void mention(const QString &longName, const QString &longTitle)
+    {
+        const QString name = bounded(longName);
+        const QString title = longTitle == longName ? name : bounded(longTitle);
         int titleIndex = -1;
         if (title != name) {
             titleIndex = int(run.titles.size());
-            run.titles.append(MentionTitle{title, FoldedKey(title)});
+            run.titles.append(MentionTitle{title, MentionKey(title)});
         }
-        run.mentions.append(EntityMention{name, FoldedKey(name), titleIndex});
+        run.mentions.append(EntityMention{name, MentionKey(name), titleIndex});
     }
 
     int lineEnd(int pos) const
@@ -668,7 +776,7 @@ private:
     // Reads one statement at pos and returns where scanning goes on; always beyond pos.
     int readStatement(int pos)
     {
-        skipMermaidComments(text, pos);
+        skipComments(pos);
         const int start = pos;
         bool closed = true;
         const QString name = readMermaidName(text, pos, &closed);
@@ -681,21 +789,21 @@ private:
             markUnread(start);
             return qMax(start, pos) + 1;
         }
-        const QString alias = parseMermaidAlias(text, pos, &closed);
+        const QString alias = parseAlias(text, pos, &closed, [this](int &at) { skipComments(at); });
         if (!closed) {
             markUnread(start);
             mention(name, name);
             return lineEnd(pos);
         }
-        const QString title = alias.isEmpty() ? name : alias;
-        skipMermaidComments(text, pos);
+        const QString title = alias.isEmpty() ? shownName(start, name) : alias;
+        skipComments(pos);
 
         if (isStyleWord(name) && !cardinalityFollows(pos) && !(pos < n && text.at(pos) == u'{')) {
             const int end = int(text.indexOf(u'\n', pos));
             return end < 0 ? n : end;
         }
 
-        skipMermaidComments(text, pos);
+        skipComments(pos);
         if (pos < n && text.at(pos) == u'{') {
             mention(name, title);
             return readEntityBlock(pos + 1);
@@ -711,8 +819,11 @@ private:
         int lineAt = pos;
         auto flushLine = [&] {
             MermaidAttribute attribute;
-            if (parseMermaidAttributeLine(line, attribute))
+            if (parseMermaidAttributeLine(line, attribute)) {
+                attribute.type = bounded(attribute.type);
+                attribute.name = bounded(attribute.name);
                 run.attributes.append(std::move(attribute));
+            }
             else if (!line.trimmed().isEmpty())
                 markUnread(lineAt);
             line.clear();
@@ -735,7 +846,7 @@ private:
             if (c == u'\n') {
                 flushLine();
                 ++pos;
-                skipMermaidComments(text, pos);
+                skipComments(pos);
                 lineAt = pos;
                 continue;
             }
@@ -755,9 +866,9 @@ private:
         return pos;
     }
 
-    bool matchConnector(int &pos, bool &identifying) const
+    bool matchConnector(int &pos, bool &identifying)
     {
-        skipMermaidComments(text, pos);
+        skipComments(pos);
         if (startsWithAt(text, pos, QLatin1String("optionally to"), Qt::CaseInsensitive)) {
             pos += 13;
             identifying = false;
@@ -777,9 +888,9 @@ private:
         return false;
     }
 
-    QString readLabel(int &pos) const
+    QString readLabel(int &pos)
     {
-        skipMermaidComments(text, pos);
+        skipComments(pos);
         if (pos >= n || text.at(pos) != u':')
             return QString();
         ++pos;
@@ -825,6 +936,7 @@ private:
             return lineEnd(afterFirst);
         }
         int endCard = 0;
+        skipComments(p);
         const bool secondCard = symbolForm ? matchCardinalitySymbol(text, p, endCard)
                                            : matchCardinalityWord(text, p, endCard);
         if (!secondCard) {
@@ -833,6 +945,8 @@ private:
             return lineEnd(afterFirst);
         }
         bool closed = true;
+        skipComments(p);
+        const int secondAt = p;
         const QString secondName = readMermaidName(text, p, &closed);
         if (!closed) {
             markUnread(start);
@@ -844,16 +958,16 @@ private:
             mention(name, title);
             return lineEnd(afterFirst);
         }
-        const QString secondAlias = parseMermaidAlias(text, p, &closed);
+        const QString secondAlias = parseAlias(text, p, &closed, [this](int &at) { skipComments(at); });
         if (!closed) {
             markUnread(start);
             mention(name, title);
             return lineEnd(p);
         }
-        const QString secondTitle = secondAlias.isEmpty() ? secondName : secondAlias;
+        const QString secondTitle = secondAlias.isEmpty() ? shownName(secondAt, secondName) : secondAlias;
 
         RelationshipParts parts;
-        parts.label = readLabel(p);
+        parts.label = bounded(readLabel(p));
         parts.labelKey = foldedKey(parts.label);
         parts.startCard = startCard;
         parts.endCard = endCard;
@@ -972,7 +1086,7 @@ private:
                     table.firstIndexByKey.prefetch(run.mentions.at(mention + LookAhead).key.hash);
                 const EntityMention &named = run.mentions.at(mention);
                 found[m] = named.title < 0
-                               ? resolveEntity(table, named.name, named.key, named.name, FoldedKey())
+                               ? resolveEntity(table, named.name, named.key, named.name, MentionKey())
                                : resolveEntity(table, named.name, named.key,
                                                run.titles.at(named.title).title,
                                                run.titles.at(named.title).key);
@@ -983,6 +1097,21 @@ private:
                 markLineUnread(run.marks.at(mark));
             if (statement.relationship >= 0)
                 addRelationship(found[0], found[1], run.relationships[statement.relationship]);
+        }
+        if (run.swallowedFrom >= 0)
+            markSwallowedLines(run.swallowedFrom);
+    }
+
+    // Every line from a directive that is never closed to the end of the text, blank
+    // ones excepted.
+    void markSwallowedLines(int from)
+    {
+        for (int line = lineAt(lineStarts, from); line < lineStarts.size(); ++line) {
+            const int start = line == lineAt(lineStarts, from) ? from : lineStarts.at(line);
+            const int end = line + 1 < lineStarts.size() ? lineStarts.at(line + 1) : n;
+            const QStringView content = QStringView(text).mid(start, end - start);
+            if (!content.trimmed().isEmpty())
+                markLineUnread(line);
         }
     }
 
@@ -1105,6 +1234,12 @@ bool readMermaidText(const QString &text, QList<MermaidEntity> *entities,
         re.optimize();
         return re;
     }();
+    static const QRegularExpression opening = [] {
+        QRegularExpression re(QStringLiteral("```(?:mermaid|erDiagram)[^\\n]*\\n"),
+                              QRegularExpression::CaseInsensitiveOption);
+        re.optimize();
+        return re;
+    }();
     static const QRegularExpression keyword = [] {
         QRegularExpression re(QStringLiteral("\\berDiagram\\b"),
                               QRegularExpression::CaseInsensitiveOption);
@@ -1120,9 +1255,16 @@ bool readMermaidText(const QString &text, QList<MermaidEntity> *entities,
     const QRegularExpressionMatch fenced = s.contains(u'`') && s.contains(QLatin1String("```"))
                                                ? fence.match(s)
                                                : QRegularExpressionMatch();
+    // A fence that never closes: the diagram is read to the end of the file, prose after
+    // it included, and the fence's line is reported.
+    int unclosedFenceLine = 0;
     if (fenced.hasMatch()) {
         firstLine += int(QStringView(s).left(fenced.capturedStart(1)).count(u'\n'));
         s = fenced.captured(1);
+    } else if (s.contains(QLatin1String("```"))) {
+        const QRegularExpressionMatch open = opening.match(s);
+        if (open.hasMatch())
+            unclosedFenceLine = firstLine + int(QStringView(s).left(open.capturedStart()).count(u'\n'));
     }
 
     const QRegularExpressionMatch found = firstMatch(keyword, s);
@@ -1145,6 +1287,11 @@ bool readMermaidText(const QString &text, QList<MermaidEntity> *entities,
     if (report) {
         report->unreadLines = reader.unreadLines;
         report->firstUnreadLine = reader.firstUnread < 0 ? 0 : firstLine + reader.firstUnread;
+        if (unclosedFenceLine > 0) {
+            ++report->unreadLines;
+            if (report->firstUnreadLine == 0 || unclosedFenceLine < report->firstUnreadLine)
+                report->firstUnreadLine = unclosedFenceLine;
+        }
     }
     if (entities)
         *entities = std::move(reader.table.entities);

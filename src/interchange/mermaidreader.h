@@ -50,16 +50,20 @@ struct MermaidRelationship
     int toEntity = -1;
 };
 
-// The entities met so far, in order of first mention, with a lookup from every case-folded
-// name and alias to the first entity that carries it. Keys are only ever added: an alias
-// changes only from a text equal to the name, which keeps finding the same entity.
+// The entities met so far, in order of first mention. Names are case-sensitive, as in
+// Mermaid: User and USER are two entities. A name finds the first entity carrying it as its
+// name or alias as written; only when none does, the first entity whose alias (one given
+// in brackets, differing from its name in more than case) equals it ignoring case. Keys
+// are only ever added: an alias changes only from a text equal to the name, which keeps
+// finding the same entity.
 struct MermaidEntityTable
 {
     QList<MermaidEntity> entities;
-    StringTable firstIndexByKey;
+    StringTable firstIndexByKey;      // names and aliases as written
+    StringTable firstIndexByAliasKey; // case-folded aliases of their own
 };
 
-// Index of the first entity whose name or alias equals key, ignoring case; -1 if none.
+// Index of the entity a statement naming key refers to, as above; -1 if none.
 int indexOfMermaidEntity(const MermaidEntityTable &table, const QString &key);
 
 // Finds the entity of a statement (by its name, or by its title when it has no name) and
@@ -73,7 +77,8 @@ void skipMermaidComments(const QString &text, int &pos);
 void skipMermaidClassSuffix(const QString &text, int &pos);
 QString readMermaidWord(const QString &text, int &pos);
 // A quoted name or alias ends at its closing quote or bracket, or at the end of its line;
-// *closed (when given) tells whether it was closed.
+// *closed (when given) tells whether it was closed. A name is returned as written; the
+// markup stripping (bold and emphasis marks) applies to aliases only.
 QString readMermaidName(const QString &text, int &pos, bool *closed = nullptr);
 QString parseMermaidAlias(const QString &text, int &pos, bool *closed = nullptr);
 QString stripMermaidMarkup(const QString &text);
@@ -88,11 +93,18 @@ bool matchCardinalityWord(const QString &text, int &pos, int &card);
 QString mermaidLeftCardinalitySymbol(int card);
 QString mermaidRightCardinalitySymbol(int card);
 
+// Entity names and aliases, attribute names and types, and relationship labels longer than
+// this many characters are cut to it, and their line is counted in the report below.
+constexpr int MaxMermaidTextLength = 1000;
+
 // What a read that succeeded could not read. The reader skips what it cannot read and
 // goes on; these count the lines of the file that held such text (a statement that breaks
 // off, a quote or alias left open at its line's end, a block that never closes, counted at
 // its opening line, an attribute line without a name, text that is no Mermaid such as
-// control characters or bytes that are not UTF-8, for which the whole line is skipped).
+// control characters or bytes that are not UTF-8, for which the whole line is skipped, a
+// text cut to MaxMermaidTextLength, the lines a directive never closed takes with it, and
+// the opening line of a Markdown fence that never closes, whose diagram is read to the end
+// of the file).
 struct MermaidReadReport
 {
     int unreadLines = 0;     // how many lines

@@ -57,11 +57,13 @@ public:
     }
 
     // The value of key, or null when key is not in the table.
-    const int *find(QStringView key) const
+    const int *find(QStringView key) const { return find(key, hashOf(key)); }
+
+    // The same, with the key's hash made beforehand by hashOf().
+    const int *find(QStringView key, size_t hash) const
     {
         if (slots_.isEmpty())
             return nullptr;
-        const size_t hash = hashOf(key);
         for (qsizetype slot = qsizetype(hash) & mask();; slot = (slot + 1) & mask()) {
             const quint64 entry = slots_.at(slot);
             if (entry == 0)

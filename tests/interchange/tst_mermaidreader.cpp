@@ -115,9 +115,10 @@ void TestMermaidReader::readsFixtureFiles_data()
     QTest::newRow("aliases, class suffixes, style lines, quoted names")
         << "aliases_and_styles.mmd"
         << QStringList{"p[Person] {string firstName}", "a[Customer Account] {string email PK}",
-                       "c[Company]", QString::fromUtf8("This ❤ Unicode"), "This is Markdown"}
+                       "c[Company]", QString::fromUtf8("This ❤ Unicode"),
+                       "This **is** _Markdown_[This is Markdown]"}
         << QStringList{"p 0-3 a : has",
-                       QString::fromUtf8("This ❤ Unicode 0-0 This is Markdown : quoted")};
+                       QString::fromUtf8("This ❤ Unicode 0-0 This **is** _Markdown_ : quoted")};
     QTest::newRow("markdown with a mermaid fence")
         << "fenced_mermaid.md" << QStringList{"SHOP", "PRODUCT"}
         << QStringList{"SHOP 0-3 PRODUCT : sells"};
@@ -179,9 +180,21 @@ void TestMermaidReader::readsStatements_data()
         << QStringList{"Customer 0-3 Order : a", "customer_2 0-3 Order : b",
                        "customer_2 0-0 Customer"};
     QTest::newRow("snake_case names keep their underscores")
-        << "erDiagram\nLINE_ITEM ||--|{ LINEITEM : x\nCUSTOMER_ORDER\n__init__"
-        << QStringList{"LINE_ITEM", "LINEITEM", "CUSTOMER_ORDER", "init"}
-        << QStringList{"LINE_ITEM 0-1 LINEITEM : x"};
+        << "erDiagram\nLINE_ITEM ||--|{ LINEITEM : x\nCUSTOMER_ORDER\n__init__\n__meta__ ||--o{ _x_ : y"
+        << QStringList{"LINE_ITEM", "LINEITEM", "CUSTOMER_ORDER", "__init__", "__meta__", "_x_"}
+        << QStringList{"LINE_ITEM 0-1 LINEITEM : x", "__meta__ 0-3 _x_ : y"};
+    QTest::newRow("markup is stripped from aliases and shown quoted names only")
+        << "erDiagram\n__a__[\"__Shown__ **bold**\"]\n\"*Quoted* name\" ||--|| __a__"
+        << QStringList{"__a__[Shown bold]", "*Quoted* name[Quoted name]"}
+        << QStringList{"*Quoted* name 0-0 __a__"};
+    QTest::newRow("names differing only in case are two entities")
+        << "erDiagram\nUser {\n  int id PK\n}\nUSER {\n  int id PK\n  string role\n}\n"
+           "User ||--o{ Post : writes\nUSER ||--o{ Post : moderates"
+        << QStringList{"User {int id PK}", "USER {int id PK; string role}", "Post"}
+        << QStringList{"User 0-3 Post : writes", "USER 0-3 Post : moderates"};
+    QTest::newRow("an alias written in other case finds its entity")
+        << "erDiagram\np[\"Person Record\"]\n\"PERSON RECORD\" {\n  string name\n}\nPerson ||--o{ p : x"
+        << QStringList{"p[Person Record] {string name}", "Person"} << QStringList{"Person 0-3 p : x"};
     QTest::newRow("entities named like the direction word")
         << "erDiagram\ndirection LR\ndirections {\n  string a\n}\ndirection_log ||--o{ directions : x\n"
            "DIRECTION TB\nZ\ndirection"
@@ -408,7 +421,26 @@ void TestMermaidReader::reportsLinesItCouldNotRead_data()
         << QStringList{"A", "B"} << 1 << 8;
     QTest::newRow("a Markdown fence that never closes")
         << QByteArray("# Doc\n\n```mermaid\nerDiagram\nA ||--o{ B : x\nB {\n  int id")
-        << QStringList{"A", "B {int id}"} << 1 << 6;
+        << QStringList{"A", "B {int id}"} << 2 << 3;
+    QTest::newRow("a Markdown fence that never closes around a whole diagram")
+        << QByteArray("# Doc\n```mermaid\nerDiagram\nA ||--o{ B : x\n")
+        << QStringList{"A", "B"} << 1 << 2;
+    QTest::newRow("a directive that never closes takes the rest of the text")
+        << QByteArray("erDiagram\nA\n%%{init: {\n\nB ||--o{ C : x\n  D\n")
+        << QStringList{"A"} << 3 << 3;
+    QTest::newRow("a directive that never closes inside a block")
+        << QByteArray("erDiagram\nA {\n  int a\n%%{ x\n  int b\n}\nB")
+        << QStringList{"A {int a}"} << 5 << 2;
+    QTest::newRow("a directive that never closes after an alias")
+        << QByteArray("erDiagram\nA[\"a\"] %%{ x\nB")
+        << QStringList{"A[a]"} << 2 << 2;
+    QTest::newRow("a directive opened inside a quoted label or comment line is text")
+        << QByteArray("erDiagram\nA ||--o{ B : \"%%{ x\"\n%% note %%{\nC")
+        << QStringList{"A", "B", "C"} << 0 << 0;
+    QTest::newRow("names and labels longer than the bound are cut")
+        << (QByteArray("erDiagram\n") + QByteArray(1500, 'n') + " ||--o{ B : " + QByteArray(1200, 'l')
+            + "\nB {\n  " + QByteArray(1100, 't') + " ok\n}\nC")
+        << QStringList{QString(1000, u'n'), "B {" + QString(1000, u't') + " ok}", "C"} << 2 << 2;
 }
 
 void TestMermaidReader::reportsLinesItCouldNotRead()

@@ -151,9 +151,9 @@ void TestMermaidSameDocument::keepsTheDocumentOfEachText_data()
         quint32 seed;
         const char *digest;
     } texts[] = {
-        {20000, 1, "fd3c81eda261733fb957157e413ea026fbbe719f"},
-        {200000, 2, "4155341f48ab4bc8de01dca42c489b9c208ccb4e"},
-        {600000, 3, "12a34a8db38f3b8107ed13b79277de2b63606391"},
+        {20000, 1, "eb1088823ae1ed6dac13dd747ec09706da9f0e4f"},
+        {200000, 2, "9961c7bc5d56a4064634801d890f161d24bd46ad"},
+        {600000, 3, "acf5c90aa00534b895f54beb32e6199017733865"},
     };
     for (const auto &text : texts) {
         QTest::addRow("garbage, %d characters, seed %u", text.length, text.seed)
@@ -179,23 +179,23 @@ void TestMermaidSameDocument::readsTrickyTextsAsBefore_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QByteArray>("document");
 
-    QTest::newRow("one name in three cases")
+    QTest::newRow("one name in three cases is three entities")
         << "erDiagram\nCustomer\nCUSTOMER {\n  int id PK\n}\ncustomer ||--o{ Order : places"
-        << QByteArray(R"({"edges":[{"endCard":3,"from":"e0","id":"r0","label":"places","startCard":0,"to":"e1"}],"entities":[{"attributes":[{"isForeignKey":false,"isPrimaryKey":true,"isUniqueKey":false,"name":"id","type":"int"}],"id":"e0","title":"customer","x":60,"y":60},{"attributes":[],"id":"e1","title":"Order","x":380,"y":60}],"type":"er-diagram","unread":[0,0],"version":"1.0"})");
+        << QByteArray(R"({"edges":[{"endCard":3,"from":"e2","id":"r0","label":"places","startCard":0,"to":"e3"}],"entities":[{"attributes":[],"id":"e0","title":"Customer","x":60,"y":60},{"attributes":[{"isForeignKey":false,"isPrimaryKey":true,"isUniqueKey":false,"name":"id","type":"int"}],"id":"e1","title":"CUSTOMER","x":380,"y":60},{"attributes":[],"id":"e2","title":"customer","x":60,"y":300},{"attributes":[],"id":"e3","title":"Order","x":380,"y":300}],"type":"er-diagram","unread":[0,0],"version":"1.0"})");
     QTest::newRow("an alias, then the entity by its alias in another case")
         << "erDiagram\np[\"Person Record\"]\n\"PERSON RECORD\" {\n  string name\n}\nperson record ||--|| p"
         << QByteArray(R"({"edges":[{"endCard":0,"from":"e2","id":"r0","startCard":0,"to":"e0"}],"entities":[{"attributes":[{"isForeignKey":false,"isPrimaryKey":true,"isUniqueKey":false,"name":"name","type":"string"}],"id":"e0","title":"Person Record","x":60,"y":60},{"attributes":[],"id":"e1","title":"person","x":380,"y":60},{"attributes":[],"id":"e2","title":"record","x":60,"y":300}],"type":"er-diagram","unread":[0,0],"version":"1.0"})");
     QTest::newRow("alias given later to an entity first met by name")
         << "erDiagram\nA ||--o{ B : x\nb[\"Bee\"]\nBEE ||--|| A : y\nbee\nB[\"Other\"]"
-        << QByteArray(R"({"edges":[{"endCard":3,"from":"e0","id":"r0","label":"x","startCard":0,"to":"e1"},{"endCard":0,"from":"e1","id":"r1","label":"y","startCard":0,"to":"e0"}],"entities":[{"attributes":[],"id":"e0","title":"A","x":60,"y":60},{"attributes":[],"id":"e1","title":"Bee","x":380,"y":60}],"type":"er-diagram","unread":[0,0],"version":"1.0"})");
+        << QByteArray(R"({"edges":[{"endCard":3,"from":"e0","id":"r0","label":"x","startCard":0,"to":"e1"},{"endCard":0,"from":"e2","id":"r1","label":"y","startCard":0,"to":"e0"}],"entities":[{"attributes":[],"id":"e0","title":"A","x":60,"y":60},{"attributes":[],"id":"e1","title":"Other","x":380,"y":60},{"attributes":[],"id":"e2","title":"Bee","x":60,"y":300}],"type":"er-diagram","unread":[0,0],"version":"1.0"})");
     QTest::newRow("relationships before and after their entities")
         << "erDiagram\nORDER }o--|| CUSTOMER : places\nCUSTOMER {\n  int id PK\n}\nORDER {\n"
            "  int customer_id FK\n}\nLINE }|--|| ORDER : in\nORDER ||--|{ LINE : IN\nLINE {\n  int order_id\n}"
         << QByteArray(R"({"edges":[{"endCard":3,"from":"e1","id":"r0","label":"places","startCard":0,"to":"e0"},{"endCard":1,"from":"e0","id":"r1","label":"in","startCard":0,"to":"e2"}],"entities":[{"attributes":[{"fkEdgeId":"r0","isForeignKey":true,"isPrimaryKey":true,"isUniqueKey":false,"name":"customer_id","type":"int"}],"id":"e0","title":"ORDER","x":60,"y":60},{"attributes":[{"isForeignKey":false,"isPrimaryKey":true,"isUniqueKey":false,"name":"id","type":"int"}],"id":"e1","title":"CUSTOMER","x":380,"y":60},{"attributes":[{"fkEdgeId":"r1","isForeignKey":true,"isPrimaryKey":true,"isUniqueKey":false,"name":"order_id","type":"int"}],"id":"e2","title":"LINE","x":60,"y":300}],"type":"er-diagram","unread":[0,0],"version":"1.0"})");
-    QTest::newRow("names outside ASCII that fold together")
+    QTest::newRow("names outside ASCII that fold together stay apart")
         << "erDiagram\nStraße\nSTRASSE\nstraße ||--o{ Ärger : x\nÄRGER\nΣΊΣΥΦΟΣ\nσίσυφος ||--|| ς\n"
            "\"\U0001D49C\" ||--o{ İstanbul : y\ni̇stanbul"
-        << QByteArray(R"({"edges":[{"endCard":3,"from":"e0","id":"r0","label":"x","startCard":0,"to":"e2"},{"endCard":0,"from":"e3","id":"r1","startCard":0,"to":"e4"},{"endCard":3,"from":"e5","id":"r2","label":"y","startCard":0,"to":"e6"}],"entities":[{"attributes":[],"id":"e0","title":"straße","x":60,"y":60},{"attributes":[],"id":"e1","title":"STRASSE","x":380,"y":60},{"attributes":[],"id":"e2","title":"ÄRGER","x":700,"y":60},{"attributes":[],"id":"e3","title":"σίσυφος","x":60,"y":300},{"attributes":[],"id":"e4","title":"ς","x":380,"y":300},{"attributes":[],"id":"e5","title":"𝒜","x":700,"y":300},{"attributes":[],"id":"e6","title":"İstanbul","x":60,"y":540},{"attributes":[],"id":"e7","title":"i̇stanbul","x":380,"y":540}],"type":"er-diagram","unread":[0,0],"version":"1.0"})");
+        << QByteArray(R"({"edges":[{"endCard":3,"from":"e2","id":"r0","label":"x","startCard":0,"to":"e3"},{"endCard":0,"from":"e6","id":"r1","startCard":0,"to":"e7"},{"endCard":3,"from":"e8","id":"r2","label":"y","startCard":0,"to":"e9"}],"entities":[{"attributes":[],"id":"e0","title":"Straße","x":60,"y":60},{"attributes":[],"id":"e1","title":"STRASSE","x":380,"y":60},{"attributes":[],"id":"e2","title":"straße","x":700,"y":60},{"attributes":[],"id":"e3","title":"Ärger","x":1020,"y":60},{"attributes":[],"id":"e4","title":"ÄRGER","x":60,"y":300},{"attributes":[],"id":"e5","title":"ΣΊΣΥΦΟΣ","x":380,"y":300},{"attributes":[],"id":"e6","title":"σίσυφος","x":700,"y":300},{"attributes":[],"id":"e7","title":"ς","x":1020,"y":300},{"attributes":[],"id":"e8","title":"𝒜","x":60,"y":540},{"attributes":[],"id":"e9","title":"İstanbul","x":380,"y":540},{"attributes":[],"id":"e10","title":"i̇stanbul","x":700,"y":540}],"type":"er-diagram","unread":[0,0],"version":"1.0"})");
     QTest::newRow("broken statements and unread lines")
         << "erDiagram\nA ||--\nB {\n  x\n  int y\n}\n\"open\nC[\"alias\nD ||--o{ \"E\nF\x01 ||--|| G\n"
            "H { int a"
