@@ -233,6 +233,7 @@ struct DrawioObjectInfo
     bool primaryKey = false;
     bool foreignKey = false;
     bool unique = false;
+    QString comment;
 };
 
 QString attributeOr(const QXmlStreamAttributes &attributes, QLatin1StringView first,
@@ -303,6 +304,7 @@ private:
         cell.primaryKey = object.primaryKey;
         cell.foreignKey = object.foreignKey;
         cell.unique = object.unique;
+        cell.comment = object.comment;
         if (cell.parent.isEmpty())
             cell.parent = fallbackParent;
 
@@ -354,6 +356,7 @@ private:
             attributeOr(attributes, QLatin1String("foreignKey"), QLatin1String("fk")));
         info.unique = parseBoolAttribute(
             attributeOr(attributes, QLatin1String("unique"), QLatin1String("uk")));
+        info.comment = attributes.value(QLatin1String("comment")).toString();
 
         const QString cellParent = info.parent.isEmpty() ? fallbackParent : info.parent;
         const QString objectParent = info.id.isEmpty() ? fallbackParent : info.id;
@@ -1053,6 +1056,7 @@ void addRow(DrawioEntity *entity, const QString &text, const DrawioCell &source,
         row.isForeignKey = true;
     if (source.unique)
         row.isUniqueKey = true;
+    row.comment = source.comment;
     if (!row.name.isEmpty())
         entity->rows.append(row);
 }
@@ -1135,7 +1139,7 @@ DrawioEntity buildEntity(const QString &tableId, const CellIndex &index,
 }
 
 enum EntityKey { EntityId, EntityTitle, EntityX, EntityY, EntityAttributes, EntityKind };
-enum RowKey { RowName, RowType, RowPrimary, RowUnique, RowForeign };
+enum RowKey { RowName, RowType, RowPrimary, RowUnique, RowForeign, RowComment };
 
 // The shapes of the objects of a table, of a view and of a row.
 struct EntityShapes
@@ -1148,20 +1152,29 @@ struct EntityShapes
 
     const JsonObjectShape table{entityKeys(), ~(1u << EntityKind)};
     const JsonObjectShape view{entityKeys()};
-    const JsonObjectShape row{{QLatin1String("name"), QLatin1String("type"), QLatin1String("isPrimaryKey"),
-                               QLatin1String("isUniqueKey"), QLatin1String("isForeignKey")}};
+    static QList<QLatin1String> rowKeys()
+    {
+        return {QLatin1String("name"), QLatin1String("type"), QLatin1String("isPrimaryKey"),
+                QLatin1String("isUniqueKey"), QLatin1String("isForeignKey"), QLatin1String("comment")};
+    }
+
+    const JsonObjectShape row{rowKeys(), ~(1u << RowComment)};
+    const JsonObjectShape commentedRow{rowKeys()};
 };
 
 QJsonObject entityObject(const DrawioEntity &entity, const QString &id, const EntityShapes &shapes)
 {
     QJsonArray attributes;
     for (const DrawioRow &row : entity.rows) {
-        QJsonObject attribute = shapes.row.object();
-        shapes.row.value(attribute, RowName) = row.name;
-        shapes.row.value(attribute, RowType) = row.type;
-        shapes.row.value(attribute, RowPrimary) = row.isPrimaryKey;
-        shapes.row.value(attribute, RowUnique) = row.isUniqueKey;
-        shapes.row.value(attribute, RowForeign) = row.isForeignKey;
+        const JsonObjectShape &rowShape = row.comment.isEmpty() ? shapes.row : shapes.commentedRow;
+        QJsonObject attribute = rowShape.object();
+        rowShape.value(attribute, RowName) = row.name;
+        rowShape.value(attribute, RowType) = row.type;
+        rowShape.value(attribute, RowPrimary) = row.isPrimaryKey;
+        rowShape.value(attribute, RowUnique) = row.isUniqueKey;
+        rowShape.value(attribute, RowForeign) = row.isForeignKey;
+        if (!row.comment.isEmpty())
+            rowShape.value(attribute, RowComment) = row.comment;
         attributes.append(attribute);
     }
     const JsonObjectShape &shape = entity.isView ? shapes.view : shapes.table;

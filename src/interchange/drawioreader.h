@@ -26,6 +26,7 @@ struct DrawioCell
     bool primaryKey = false;
     bool foreignKey = false;
     bool unique = false;
+    QString comment; // the "comment" attribute of an enclosing object wrapper
     double x = 0;
     double y = 0;
     double width = 180;
@@ -41,6 +42,7 @@ struct DrawioRow
     bool isForeignKey = false;
     bool isUniqueKey = false;
     double sortY = 0;
+    QString comment;
 };
 
 // The compressed pages of one file may inflate to at most this many bytes together; a

@@ -198,7 +198,8 @@ void writeEntity(QXmlStreamWriter &writer, WriterState &state, const QJsonObject
         const QString name = row.value(u"name").toString().trimmed();
         const QString rowId = writeDrawioTableRow(writer, state.usedIds, tableId, i, rowCount, name,
                                                   type, isPrimary, isForeign, isUnique, colors,
-                                                  kRowHeight * i + kHeaderHeight, width);
+                                                  kRowHeight * i + kHeaderHeight, width,
+                                                  row.value(u"comment").toString());
         if (isPrimary && !state.firstPrimaryKeyRow.contains(id))
             state.firstPrimaryKeyRow.insert(id, {rowId, name});
         if (isForeign)
@@ -401,20 +402,32 @@ QString writeDrawioTableRow(QXmlStreamWriter &writer, QSet<QString> &usedIds,
                             const QString &tableId, int rowIndex, int rowCount,
                             const QString &name, const QString &type, bool isPrimaryKey,
                             bool isForeignKey, bool isUniqueKey, const DrawioTableColors &colors,
-                            double y, double tableWidth)
+                            double y, double tableWidth, const QString &comment)
 {
     const QString rowId = makeUniqueCellId(tableId + u"_r"_s + QString::number(rowIndex), usedIds);
     const bool isLast = rowIndex == rowCount - 1;
 
-    writer.writeStartElement(u"mxCell"_s);
-    writer.writeAttribute(u"id"_s, rowId);
-    writer.writeAttribute(u"value"_s, QString());
+    const bool wrapped = !comment.isEmpty();
+    if (wrapped) {
+        // The wrapper carries the cell's id and label; the cell inside carries neither.
+        writer.writeStartElement(u"object"_s);
+        writer.writeAttribute(u"label"_s, QString());
+        writer.writeAttribute(u"comment"_s, withoutForbiddenXmlChars(comment));
+        writer.writeAttribute(u"id"_s, rowId);
+        writer.writeStartElement(u"mxCell"_s);
+    } else {
+        writer.writeStartElement(u"mxCell"_s);
+        writer.writeAttribute(u"id"_s, rowId);
+        writer.writeAttribute(u"value"_s, QString());
+    }
     writer.writeAttribute(u"style"_s, QString::fromLatin1(kRowStyle)
                                           .arg(colors.body, isLast ? u"1"_s : u"0"_s));
     writer.writeAttribute(u"vertex"_s, u"1"_s);
     writer.writeAttribute(u"parent"_s, tableId);
     writeMxGeometry(writer, false, true, false, 0.0, y, tableWidth, kRowHeight);
     writer.writeEndElement();
+    if (wrapped)
+        writer.writeEndElement(); // object
 
     QStringList marks;
     if (isPrimaryKey)

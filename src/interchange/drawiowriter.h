@@ -58,10 +58,11 @@ void writeDrawioRowCell(QXmlStreamWriter &writer, const QString &id, const QStri
                         const QString &value, const QString &style, bool withX, double x,
                         double width);
 
-// The row cell with its key and name cells; name and type are plain text. Returns the
-// row's cell id.
+// The row cell with its key and name cells; name and type are plain text. A row with a
+// comment keeps it in an object wrapper around the row cell, as draw.io keeps a shape's own
+// properties (its "comment" attribute, shown and kept by draw.io). Returns the row's cell id.
 QString writeDrawioTableRow(QXmlStreamWriter &writer, QSet<QString> &usedIds,
                             const QString &tableId, int rowIndex, int rowCount,
                             const QString &name, const QString &type, bool isPrimaryKey,
                             bool isForeignKey, bool isUniqueKey, const DrawioTableColors &colors,
-                            double y, double tableWidth);
+                            double y, double tableWidth, const QString &comment = QString());

@@ -26,11 +26,14 @@ QJsonObject jsonObject(const QByteArray &text)
 // What a round trip must keep of one attribute, entity and edge, as comparable text.
 QString attributeText(const QJsonObject &attribute)
 {
-    return u"%1|%2|%3%4%5"_s.arg(attribute.value(u"name").toString().trimmed(),
-                                 attribute.value(u"type").toString().trimmed(),
-                                 attribute.value(u"isPrimaryKey").toBool() ? u"P"_s : u"-"_s,
-                                 attribute.value(u"isForeignKey").toBool() ? u"F"_s : u"-"_s,
-                                 attribute.value(u"isUniqueKey").toBool() ? u"U"_s : u"-"_s);
+    QString text = u"%1|%2|%3%4%5"_s.arg(attribute.value(u"name").toString().trimmed(),
+                                          attribute.value(u"type").toString().trimmed(),
+                                          attribute.value(u"isPrimaryKey").toBool() ? u"P"_s : u"-"_s,
+                                          attribute.value(u"isForeignKey").toBool() ? u"F"_s : u"-"_s,
+                                          attribute.value(u"isUniqueKey").toBool() ? u"U"_s : u"-"_s);
+    if (attribute.contains(u"comment"))
+        text += u" \""_s + attribute.value(u"comment").toString() + u'"';
+    return text;
 }
 
 QStringList entityTexts(const QJsonArray &entities)
@@ -103,14 +106,16 @@ void tst_DrawioRoundTrip::exportThenImportKeepsTheDiagram_data()
     QTest::newRow("tables, views and every cardinality") << QByteArray(R"json({
         "entities": [
             {"id": "c", "title": "Customer", "x": 40, "y": 60.04, "attributes": [
-                {"name": "id", "type": "BIGINT", "isPrimaryKey": true},
-                {"name": "email", "type": "VARCHAR(255)", "isUniqueKey": true},
+                {"name": "id", "type": "BIGINT", "isPrimaryKey": true, "comment": "the customer's number"},
+                {"name": "email", "type": "VARCHAR(255)", "isUniqueKey": true,
+                 "comment": "<unique> & \"checked\"\nsecond line"},
                 {"name": "tags", "type": "MAP[STRING,INT] & more"},
                 {"name": "score", "type": "DECIMAL(10, 2)"}]},
             {"id": "o", "title": "Orders & <Lines>", "x": -310.25, "y": 1234.5, "attributes": [
                 {"name": "order_id", "type": "BIGINT", "isPrimaryKey": true},
                 {"name": "customer_id", "type": "BIGINT", "isForeignKey": true, "fkEdgeId": "e1"},
-                {"name": "line_no", "type": "INT", "isPrimaryKey": true, "isForeignKey": true},
+                {"name": "line_no", "type": "INT", "isPrimaryKey": true, "isForeignKey": true,
+                 "comment": "PK FK"},
                 {"name": "code", "isForeignKey": true, "isUniqueKey": true},
                 {"name": "größe", "type": "STRUCT(a:INT)"},
                 {"name": "   ", "type": "ignored"}]},

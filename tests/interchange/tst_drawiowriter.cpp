@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QRegularExpression>
 #include <QJsonDocument>
 #include <QTemporaryDir>
 #include <QTest>
@@ -131,6 +132,8 @@ private slots:
     void entityWithoutIdStillSizesPage();
     void entityWithoutNamedAttributesGetsPlaceholderRow();
     void tableIdsAreSanitisedAndUnique();
+    void rowCommentsGoInAnObjectWrapper_data();
+    void rowCommentsGoInAnObjectWrapper();
     void makeUniqueCellId_data();
     void makeUniqueCellId();
     void keyMarksAndNameFontStyle_data();
@@ -237,6 +240,46 @@ void tst_DrawioWriter::tableIdsAreSanitisedAndUnique()
     // Rows of the second "a" hang under its own table.
     QCOMPARE(file.cell(u"a_2_r0"_s)->parent, u"a_2"_s);
     QCOMPARE(file.cell(u"a_2_2_r0"_s)->parent, u"a_2_2"_s);
+}
+
+void tst_DrawioWriter::rowCommentsGoInAnObjectWrapper_data()
+{
+    QTest::addColumn<QString>("comment");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("plain") << u"the customer's number"_s << u"comment=\"the customer's number\""_s;
+    QTest::newRow("markup and quotes are escaped")
+        << u"a <b> & \"c\""_s << u"comment=\"a &lt;b&gt; &amp; &quot;c&quot;\""_s;
+    QTest::newRow("characters XML forbids are dropped") << u"x\u0001y"_s << u"comment=\"xy\""_s;
+}
+
+void tst_DrawioWriter::rowCommentsGoInAnObjectWrapper()
+{
+    QFETCH(QString, comment);
+    QFETCH(QString, written);
+    QJsonObject document = jsonObject(R"({"entities": [{"id": "t", "title": "T", "attributes": [
+        {"name": "id", "type": "INT", "isPrimaryKey": true}, {"name": "code", "type": "TEXT"}]}]})");
+    const QString plain = generateDrawioXml(document);
+
+    QJsonArray attributes = document[u"entities"_s][0][u"attributes"_s].toArray();
+    QJsonObject row = attributes.at(1).toObject();
+    row.insert(u"comment"_s, comment);
+    attributes.replace(1, row);
+    QJsonObject entity = document[u"entities"_s][0].toObject();
+    entity.insert(u"attributes"_s, attributes);
+    document.insert(u"entities"_s, QJsonArray{entity});
+    const QString text = generateDrawioXml(document);
+
+    // The row cell moves into the wrapper, which takes its id; nothing else changes.
+    const QString opening = u"<object label=\"\" "_s + written + u" id=\"t_r1\">"_s;
+    QVERIFY2(text.contains(opening), qPrintable(text));
+    QString unwrapped = text;
+    unwrapped.replace(QRegularExpression(u"<object [^>]*>\\s*<mxCell "_s), u"<mxCell id=\"t_r1\" value=\"\" "_s);
+    unwrapped.replace(QRegularExpression(u"(<mxCell id=\"t_r1\"(?:[^<]|<mxGeometry[^>]*/>)*</mxCell>)\\s*</object>"_s),
+                      u"\\1"_s);
+    QCOMPARE(unwrapped.remove(QRegularExpression(u"\\s+"_s)), QString(plain).remove(QRegularExpression(u"\\s+"_s)));
+    const WrittenFile file = readWritten(text);
+    QVERIFY2(file.errorString.isEmpty(), qPrintable(file.errorString));
+    QCOMPARE(file.cell(u"t_r1_c"_s)->parent, u"t_r1"_s);
 }
 
 void tst_DrawioWriter::makeUniqueCellId_data()
