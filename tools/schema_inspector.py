@@ -14,8 +14,15 @@ time; on failure the last line there is the reason and standard output stays emp
 
 Exit codes: 0 success, 1 runtime failure, 2 usage, 3 the source's driver is missing.
 
-An empty --password lets libpq use PGPASSWORD or ~/.pgpass, which keeps the password off
-the command line, where other local users can read it.
+The password is best handed over in the environment variable VELMORA_DB_PASSWORD, for both
+databases: the command line is visible to every local user while the script runs, so the
+application never puts it there, and --password is left for a script run by hand. Without
+either, libpq still uses PGPASSWORD or ~/.pgpass.
+
+Tables are named as in their schema. A foreign key into another schema names the table by
+"ref_schema" and "ref_table"; such referenced tables are listed too, with their key columns,
+under their "schema", so that the relationship can be drawn. Every column says whether it is
+"nullable".
 """
 
 import csv
@@ -40,6 +47,8 @@ CSV_SNIFF_BYTES = 64 * 1024
 CSV_DELIMITERS = ",;\t|"
 INTEGER_LITERAL = re.compile(r"[+-]?[0-9]+")
 NUMBER_LITERAL = re.compile(r"[+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][+-]?[0-9]+)?")
+
+PASSWORD_VARIABLE = "VELMORA_DB_PASSWORD"
 
 EXIT_FAILURE = 1
 EXIT_USAGE = 2
@@ -93,6 +102,10 @@ def parse_arguments(argv):
     for key in ("host", "port", "user", "schema", "dbname", "dsn", "csv_dir"):
         settings[key] = settings.get(key, "").strip()
     settings.setdefault("password", "")
+    # Taken out of the environment, so that nothing the drivers might start inherits it.
+    handed_over = os.environ.pop(PASSWORD_VARIABLE, "")
+    if not settings["password"]:
+        settings["password"] = handed_over
     settings["port"] = parse_port(settings["port"], dialect)
     if dialect == "oracle" and not settings["dsn"]:
         raise InspectorError(EXIT_USAGE, "--dsn is required for oracle")
@@ -119,19 +132,40 @@ def document(dialect, source, schema, tables, constraints):
     }
 
 
-def constraint_entry(kind, table, columns, name=None, ref_table=None, ref_columns=None):
+def constraint_entry(kind, table, columns, name=None, ref_schema=None, ref_table=None,
+                     ref_columns=None, schema=None):
     entry = {"type": kind, "table": table, "columns": list(columns)}
+    if schema is not None:
+        entry["schema"] = schema
     if kind == "FOREIGN KEY":
         # Constraint names are unique per table only; the table makes them unique here.
         entry["name"] = "%s.%s" % (table, name)
+        # Schema and table apart: joined, "sales.regions" could be either a table of that
+        # name or the table regions of the schema sales.
+        entry["ref_schema"] = ref_schema
         entry["ref_table"] = ref_table
         entry["ref_columns"] = list(ref_columns or [])
     return entry
 
 
-def qualified(owner, table, inspected_owner):
-    """A referenced table outside the inspected schema carries its schema's name."""
-    return table if owner == inspected_owner else "%s.%s" % (owner, table)
+def referenced_tables(rows, column_of):
+    """Rows of (schema, table, key kind, column row), ordered, to the tables of other schemas
+    that foreign keys refer to, each with its key columns, and their keys' constraints."""
+    tables = []
+    keys = {}
+    for schema, table, kind, row in rows:
+        if not tables or (tables[-1]["schema"], tables[-1]["name"]) != (schema, table):
+            tables.append({"schema": schema, "name": table, "columns": []})
+        name = row[0]
+        if name not in [c["name"] for c in tables[-1]["columns"]]:
+            tables[-1]["columns"].append(column_of(row))
+        if kind in ("PRIMARY KEY", "UNIQUE"):
+            columns = keys.setdefault((schema, table, kind), [])
+            if name not in columns:
+                columns.append(name)
+    constraints = [constraint_entry(kind, table, columns, schema=schema)
+                   for (schema, table, kind), columns in keys.items()]
+    return tables, constraints
 
 
 CONSTRAINT_KINDS = {"p": "PRIMARY KEY", "u": "UNIQUE", "f": "FOREIGN KEY",
@@ -140,8 +174,9 @@ KIND_ORDER = {"PRIMARY KEY": 0, "UNIQUE": 1, "FOREIGN KEY": 2}
 
 
 def sorted_constraints(entries):
-    """By table, then primary, unique, foreign, then name."""
-    return sorted(entries, key=lambda e: (e["table"], KIND_ORDER[e["type"]], e.get("name", "")))
+    """The inspected schema's first, then by schema, table, primary, unique, foreign, name."""
+    return sorted(entries, key=lambda e: ("schema" in e, e.get("schema", ""), e["table"],
+                                          KIND_ORDER[e["type"]], e.get("name", "")))
 
 
 # PostgreSQL --------------------------------------------------------------------------
@@ -182,6 +217,28 @@ WHERE c.relnamespace = """ + PG_NAMESPACE + """ AND c.relkind IN ('r', 'p') AND 
 ORDER BY c.relname, con.contype, con.conname
 """
 
+# The tables of other schemas that the schema's foreign keys refer to, with the columns of
+# their primary keys and those the foreign keys refer to.
+PG_REFERENCED_QUERY = """
+SELECT rn.nspname::text, rc.relname::text,
+       CASE WHEN a.attnum = ANY (pk.conkey) THEN 'PRIMARY KEY' ELSE '' END,
+       a.attname::text, format_type(a.atttypid, a.atttypmod), NOT a.attnotnull
+FROM pg_class rc
+JOIN pg_namespace rn ON rn.oid = rc.relnamespace
+JOIN pg_attribute a ON a.attrelid = rc.oid AND a.attnum > 0 AND NOT a.attisdropped
+LEFT JOIN pg_constraint pk ON pk.conrelid = rc.oid AND pk.contype = 'p'
+WHERE rc.relnamespace <> """ + PG_NAMESPACE + """
+  AND rc.oid IN (SELECT con.confrelid FROM pg_constraint con JOIN pg_class c ON c.oid = con.conrelid
+                 WHERE c.relnamespace = """ + PG_NAMESPACE + """ AND con.contype = 'f'
+                   AND con.conparentid = 0)
+  AND (a.attnum = ANY (pk.conkey)
+       OR a.attnum IN (SELECT unnest(con.confkey) FROM pg_constraint con
+                       JOIN pg_class c ON c.oid = con.conrelid
+                       WHERE con.confrelid = rc.oid AND c.relnamespace = """ + PG_NAMESPACE + """
+                         AND con.contype = 'f' AND con.conparentid = 0))
+ORDER BY rn.nspname, rc.relname, a.attnum
+"""
+
 
 def load_postgresql_driver():
     try:
@@ -215,16 +272,22 @@ def postgresql_tables(rows):
     return tables
 
 
-def postgresql_constraints(rows, schema):
+def postgresql_constraints(rows):
     entries = []
     for table, name, contype, columns, ref_schema, ref_table, ref_columns in rows:
         kind = CONSTRAINT_KINDS[contype]
         if kind == "FOREIGN KEY":
-            entries.append(constraint_entry(kind, table, columns, name,
-                                            qualified(ref_schema, ref_table, schema), ref_columns))
+            entries.append(constraint_entry(kind, table, columns, name, ref_schema, ref_table, ref_columns))
         else:
             entries.append(constraint_entry(kind, table, columns))
-    return sorted_constraints(entries)
+    return entries
+
+
+def postgresql_referenced(rows):
+    return referenced_tables(
+        ((schema, table, kind, (column, type_text, nullable))
+         for schema, table, kind, column, type_text, nullable in rows),
+        lambda row: {"name": row[0], "type": postgresql_type(row[1]), "nullable": bool(row[2])})
 
 
 def postgresql_connection_arguments(settings):
@@ -261,7 +324,11 @@ def inspect_postgresql(settings):
         progress("Reading %d tables in schema %s" % (len(tables), schema))
         progress("Reading constraints")
         cursor.execute(PG_CONSTRAINTS_QUERY, {"schema": schema})
-        constraints = postgresql_constraints(cursor.fetchall(), schema)
+        constraints = postgresql_constraints(cursor.fetchall())
+        cursor.execute(PG_REFERENCED_QUERY, {"schema": schema})
+        others, other_keys = postgresql_referenced(cursor.fetchall())
+        tables += others
+        constraints = sorted_constraints(constraints + other_keys)
     except driver.Error as error:
         raise InspectorError(EXIT_FAILURE, "Query failed: %s" % error)
     finally:
@@ -294,6 +361,20 @@ LEFT JOIN all_cons_columns rc
   ON rc.owner = r.owner AND rc.constraint_name = r.constraint_name AND rc.position = cc.position
 WHERE c.owner = :owner AND c.constraint_type IN ('P', 'U', 'R')
 ORDER BY c.table_name, c.constraint_name, cc.position
+"""
+
+# The keys of other schemas' tables that the schema's foreign keys refer to, with their
+# columns: owner, table, key type, then the columns as ORACLE_COLUMNS_QUERY gives them.
+ORACLE_REFERENCED_QUERY = """
+SELECT DISTINCT r.owner, r.table_name, r.constraint_type, rc.column_name, t.data_type,
+       t.data_length, t.data_precision, t.data_scale, t.nullable, t.char_length, rc.position
+FROM all_constraints f
+JOIN all_constraints r ON r.owner = f.r_owner AND r.constraint_name = f.r_constraint_name
+JOIN all_cons_columns rc ON rc.owner = r.owner AND rc.constraint_name = r.constraint_name
+JOIN all_tab_columns t ON t.owner = rc.owner AND t.table_name = rc.table_name
+                      AND t.column_name = rc.column_name
+WHERE f.owner = :owner AND f.constraint_type = 'R' AND r.owner <> :owner
+ORDER BY r.owner, r.table_name, r.constraint_type, rc.position
 """
 
 ORACLE_LENGTH_TYPES = ("VARCHAR2", "NVARCHAR2", "VARCHAR", "CHAR", "NCHAR", "RAW")
@@ -337,7 +418,7 @@ def oracle_tables(rows):
     return [{"name": name, "columns": tables[name]} for name in sorted(tables)]
 
 
-def oracle_constraints(rows, owner):
+def oracle_constraints(rows):
     """Rows of ALL_CONSTRAINTS with their columns by position to the "constraints" list."""
     grouped = {}
     for table, name, kind, column, _position, ref_owner, ref_table, ref_column in rows:
@@ -345,15 +426,20 @@ def oracle_constraints(rows, owner):
         if entry is None:
             entry = grouped[(table, name)] = {"table": table, "name": name,
                                               "kind": CONSTRAINT_KINDS[kind], "columns": [],
-                                              "ref_table": None, "ref_columns": []}
-            if ref_table is not None:
-                entry["ref_table"] = qualified(ref_owner, ref_table, owner)
+                                              "ref_schema": ref_owner, "ref_table": ref_table,
+                                              "ref_columns": []}
         entry["columns"].append(column)
         if ref_column is not None:
             entry["ref_columns"].append(ref_column)
-    return sorted_constraints(
-        constraint_entry(e["kind"], e["table"], e["columns"], e["name"], e["ref_table"], e["ref_columns"])
-        for e in grouped.values())
+    return [constraint_entry(e["kind"], e["table"], e["columns"], e["name"], e["ref_schema"],
+                             e["ref_table"], e["ref_columns"])
+            for e in grouped.values()]
+
+
+def oracle_referenced(rows):
+    return referenced_tables(
+        ((owner, table, CONSTRAINT_KINDS[kind], row) for owner, table, kind, *row in rows),
+        lambda row: {"name": row[0], "type": oracle_type(*row[1:5], row[6]), "nullable": row[5] != "N"})
 
 
 def oracle_connection_arguments(settings):
@@ -387,7 +473,11 @@ def inspect_oracle(settings):
         progress("Reading %d tables in schema %s" % (len(tables), owner))
         progress("Reading constraints")
         cursor.execute(ORACLE_CONSTRAINTS_QUERY, owner=owner)
-        constraints = oracle_constraints(cursor.fetchall(), owner)
+        constraints = oracle_constraints(cursor.fetchall())
+        cursor.execute(ORACLE_REFERENCED_QUERY, owner=owner)
+        others, other_keys = oracle_referenced(cursor.fetchall())
+        tables += others
+        constraints = sorted_constraints(constraints + other_keys)
     except driver.Error as error:
         raise InspectorError(EXIT_FAILURE, "Query failed: %s" % error)
     finally:

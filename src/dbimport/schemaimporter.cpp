@@ -33,14 +33,24 @@ void SchemaImporter::start(const QString &python, const QString &script, const Q
     m_stderrDecoder = QStringDecoder(QStringDecoder::Utf8);
     m_process = new QProcess(this);
     m_process->setProcessChannelMode(QProcess::SeparateChannels);
-    m_process->setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    QStringList arguments{script};
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (args.at(i) == QLatin1String("--password") && i + 1 < args.size()) {
+            const QString password = args.at(++i);
+            // An empty one is no password: the script falls back as it always has.
+            if (!password.isEmpty())
+                environment.insert(passwordVariable, password);
+            continue;
+        }
+        arguments.append(args.at(i));
+    }
+    m_process->setProcessEnvironment(environment);
     connect(m_process, &QProcess::finished, this, &SchemaImporter::onProcessFinished);
     connect(m_process, &QProcess::errorOccurred, this, &SchemaImporter::onProcessError);
     connect(m_process, &QProcess::readyReadStandardError, this, &SchemaImporter::onStderrReady);
     connect(m_process, &QProcess::readyReadStandardOutput, this, &SchemaImporter::onStdoutReady);
 
-    QStringList arguments{script};
-    arguments += args;
     m_process->start(python, arguments, QIODevice::ReadWrite);
     // Nothing is ever written to the script: a script or library that reads its input
     // gets end of file instead of waiting for ever.

@@ -7,7 +7,7 @@
 namespace diagramsummary {
 
 // A converted document in readable lines, in document order: each entity as
-// "Title @x,y: name:type PK UK FK<n>" with n the index of the edge its "fkEdgeId" names
+// "Title @x,y: name:type PK UK NN FK<n>" (NN: not nullable) with n the index of the edge its "fkEdgeId" names
 // ("FK?" when no edge has it), then each edge as "E<n> From -> To start/end".
 inline QStringList describe(const QJsonObject &document)
 {
@@ -29,6 +29,8 @@ inline QStringList describe(const QJsonObject &document)
                 text += QLatin1String(" PK");
             if (row[QLatin1String("isUniqueKey")].toBool())
                 text += QLatin1String(" UK");
+            if (!row[QLatin1String("nullable")].toBool(true))
+                text += QLatin1String(" NN");
             if (row[QLatin1String("isForeignKey")].toBool()) {
                 const int edge = int(edgeIds.indexOf(row[QLatin1String("fkEdgeId")].toString()));
                 text += edge < 0 ? QStringLiteral(" FK?") : QStringLiteral(" FK%1").arg(edge);

@@ -43,27 +43,31 @@ class OracleThroughFakeDriver(unittest.TestCase):
                     column("ID", "NUMBER(10)", False), column("CUSTOMER_ID", "NUMBER(10)", False),
                     column("PERSON_ID", "NUMBER", True), column("AMOUNT", "NUMBER(10,2)", True),
                     column("NOTE", "VARCHAR2(40)", True), column("PLACED", "DATE", True)]},
+                {"schema": "HR", "name": "PEOPLE", "columns": [column("ID", "NUMBER", False)]},
             ],
             "constraints": [
                 {"type": "PRIMARY KEY", "table": "CUSTOMERS", "columns": ["ID"]},
                 {"type": "UNIQUE", "table": "CUSTOMERS", "columns": ["NAME"]},
                 {"type": "PRIMARY KEY", "table": "ORDERS", "columns": ["ID"]},
                 {"type": "FOREIGN KEY", "table": "ORDERS", "columns": ["CUSTOMER_ID"],
-                 "name": "ORDERS.ORDERS_CUSTOMER_FK", "ref_table": "CUSTOMERS", "ref_columns": ["ID"]},
+                 "name": "ORDERS.ORDERS_CUSTOMER_FK", "ref_schema": "SHOP", "ref_table": "CUSTOMERS",
+                 "ref_columns": ["ID"]},
                 {"type": "FOREIGN KEY", "table": "ORDERS", "columns": ["PERSON_ID"],
-                 "name": "ORDERS.ORDERS_PERSON_FK", "ref_table": "HR.PEOPLE", "ref_columns": ["ID"]},
+                 "name": "ORDERS.ORDERS_PERSON_FK", "ref_schema": "HR", "ref_table": "PEOPLE",
+                 "ref_columns": ["ID"]},
+                {"type": "PRIMARY KEY", "schema": "HR", "table": "PEOPLE", "columns": ["ID"]},
             ],
         })
         self.assertEqual(err.strip().splitlines(), [
             "Connecting to db.example:1521/ORCL as SCOTT", "Reading 3 tables in schema SHOP",
-            "Reading constraints", "Done: 3 tables, 5 constraints"])
+            "Reading constraints", "Done: 4 tables, 6 constraints"])
 
         entries = self.logged()
         self.assertEqual(entries[0]["connect"], {"user": "scott", "dsn": "db.example:1521/ORCL",
                                                  "password given": True, "others": {}})
         statements = [e for e in entries if "statement" in e]
         # A fixed number of catalogue queries, the owner only ever as a bind variable.
-        self.assertEqual(len(statements), 3)
+        self.assertEqual(len(statements), 4)
         for entry in statements:
             self.assertEqual(entry["binds"], {"owner": "SHOP"})
             self.assertNotIn("SHOP", entry["statement"].upper())

@@ -48,7 +48,7 @@ class PostgreSQL(unittest.TestCase):
             self.assertEqual(document, json.load(f))
         self.assertEqual(err.strip().splitlines(), [
             "Connecting to 127.0.0.1:%d/citest as inspector" % self.server["port"],
-            "Reading 10 tables in schema shop", "Reading constraints", "Done: 10 tables, 16 constraints"])
+            "Reading 13 tables in schema shop", "Reading constraints", "Done: 16 tables, 28 constraints"])
         self.assertNotIn(self.server["password"], out + err)
 
     def test_statements_do_not_grow_with_the_schema(self):
@@ -64,12 +64,39 @@ class PostgreSQL(unittest.TestCase):
                 counts[schema] = len(statements)
                 # The schema's name only ever travels as a bind parameter.
                 self.assertFalse([s for s in statements if schema in s], statements)
-        self.assertEqual(counts, {"shop": 4, "empty_one": 4})
+        self.assertEqual(counts, {"shop": 5, "empty_one": 5})
 
     def test_empty_password_falls_back_to_pgpassword(self):
         code, out, err = self.inspect(password="", env={"PGPASSWORD": self.server["password"]})
         self.assertEqual(code, 0, err)
-        self.assertEqual(len(json.loads(out)["tables"]), 10)
+        self.assertEqual(len(json.loads(out)["tables"]), 16)
+
+    def test_password_handed_over_in_the_environment(self):
+        code, out, err = self.inspect(password="", env={"VELMORA_DB_PASSWORD": self.server["password"]})
+        self.assertEqual(code, 0, err)
+        self.assertEqual(len(json.loads(out)["tables"]), 16)
+        # A wrong one fails as a wrong --password does, and is not repeated.
+        secret = "Wrong -secret 42"
+        code, out, err = self.inspect(password="", env={"VELMORA_DB_PASSWORD": secret})
+        self.assertEqual(code, 1, err)
+        self.assertIn("password authentication failed", err)
+        self.assertNotIn(secret, err)
+
+    def test_keys_into_other_schemas_bring_their_tables(self):
+        code, out, err = self.inspect()
+        self.assertEqual(code, 0, err)
+        document = json.loads(out)
+        others = [(t["schema"], t["name"], [c["name"] for c in t["columns"]])
+                  for t in document["tables"] if "schema" in t]
+        # The primary key, and a unique column a key refers to.
+        self.assertEqual(others, [("hr", "employees", ["id", "badge"]), ("other", "customers", ["id"]),
+                                  ("sales", "regions", ["code"])])
+        references = sorted((c["table"], c["ref_schema"], c["ref_table"])
+                            for c in document["constraints"] if c["type"] == "FOREIGN KEY"
+                            and c["table"] == "stores")
+        # The table named "sales.regions" and the table regions of the schema sales stay apart.
+        self.assertEqual(references, [("stores", "hr", "employees"), ("stores", "hr", "employees"),
+                                      ("stores", "sales", "regions"), ("stores", "shop", "sales.regions")])
 
     def test_existing_empty_schema_has_no_tables(self):
         code, out, err = self.inspect(schema="empty_one")

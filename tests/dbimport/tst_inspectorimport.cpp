@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QLineEdit>
 #include <QLoggingCategory>
+#include <QProcess>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -85,32 +86,61 @@ void TestInspectorImport::postgresqlSchemaBecomesADiagram()
     const QJsonObject diagram = importWith(dialog);
     QVERIFY2(!m_recorder.events.isEmpty() && m_recorder.events.last() == QLatin1String("finished:postgresql"),
              qPrintable(m_recorder.events.join(QLatin1Char('|'))));
+
+    // The password reached the server through the script's environment; its command line,
+    // which every local user can read, never held it.
+    const QString password = server["password"].toString();
+    const QList<QProcess *> processes = m_importer.findChildren<QProcess *>(Qt::FindDirectChildrenOnly);
+    QVERIFY(!processes.isEmpty());
+    const QStringList arguments = processes.last()->arguments();
+    QVERIFY(!arguments.isEmpty());
+    QVERIFY(!arguments.contains(QStringLiteral("--password")));
+    for (const QString &argument : arguments)
+        QVERIFY2(!argument.contains(password.trimmed()), qPrintable(argument));
+    QCOMPARE(processes.last()->processEnvironment().value(SchemaImporter::passwordVariable), password);
     QVERIFY(!m_recorder.events.join(QLatin1Char('|')).contains(QLatin1String("failed:")));
     QCOMPARE(m_recorder.fullSchema.value("meta").toObject().value("dialect").toString(), QStringLiteral("postgresql"));
+    // Keys into the schemas hr, other and sales bring their tables, titled with their schema;
+    // the table named "sales.regions" stays apart from the table regions of the schema sales;
+    // NOT NULL columns say so (NN); a unique foreign key is one-to-one (invoice).
     QCOMPARE(diagramsummary::describe(diagram), QStringList({
-        "Audit @60,60: entry:BIGINT PK, customer_id:INTEGER FK?, Wer \"hat\" geändert:TEXT",
-        "categories @380,60: id:INTEGER PK, parent_id:INTEGER FK0",
-        "customers @700,60: id:INTEGER PK, email:CHARACTER VARYING(40) UK, credit:NUMERIC(10,2), mood:SHOP.\"Mood\"",
-        "empty_marker @1020,60: ",
-        "event_notes @60,320: event_id:INTEGER FK1, happened:DATE FK1, note:TEXT",
-        "events @380,320: id:INTEGER PK, happened:DATE PK",
-        "invoices @700,320: id:UUID PK, customer_id:INTEGER FK2",
-        "order_lines @1020,320: order_id:INTEGER PK FK3, line_no:INTEGER PK, product:TEXT",
-        "orders @60,580: id:INTEGER PK, customer_id:INTEGER FK4, placed_at:TIMESTAMP WITH TIME ZONE, tags:INTEGER[]",
-        "shipments @380,580: id:INTEGER PK, line_no:INTEGER FK5, order_id:INTEGER FK5",
-        "E0 categories -> categories 0/1",
-        "E1 events -> event_notes 0/1",
-        "E2 customers -> invoices 0/1",
-        "E3 orders -> order_lines 0/1",
-        "E4 customers -> orders 0/1",
-        "E5 order_lines -> shipments 0/1",
+        "\"sales\".\"regions\" @60,60: code:TEXT PK NN",
+        "Audit @380,60: entry:BIGINT PK NN, customer_id:INTEGER FK0, Wer \"hat\" geändert:TEXT",
+        "categories @700,60: id:INTEGER PK NN, parent_id:INTEGER FK1",
+        "customers @1020,60: id:INTEGER PK NN, email:CHARACTER VARYING(40) UK NN, credit:NUMERIC(10,2), mood:SHOP.\"Mood\"",
+        "empty_marker @60,320: ",
+        "event_notes @380,320: event_id:INTEGER FK2, happened:DATE FK2, note:TEXT",
+        "events @700,320: id:INTEGER PK NN, happened:DATE PK NN",
+        "hr.employees @1020,320: id:INTEGER PK NN, badge:TEXT NN",
+        "invoice @60,580: id:INTEGER PK NN, order_id:INTEGER UK NN FK3, total:NUMERIC(10,2) NN",
+        "invoices @380,580: id:UUID PK NN, customer_id:INTEGER FK4",
+        "order_lines @700,580: order_id:INTEGER PK NN FK5, line_no:INTEGER PK NN, product:TEXT",
+        "orders @1020,580: id:INTEGER PK NN, customer_id:INTEGER NN FK6, placed_at:TIMESTAMP WITH TIME ZONE, tags:INTEGER[]",
+        "other.customers @60,840: id:INTEGER PK NN",
+        "sales.regions @380,840: id:INTEGER PK NN, label:TEXT NN",
+        "shipments @700,840: id:INTEGER PK NN, line_no:INTEGER FK7, order_id:INTEGER FK7",
+        "stores @1020,840: id:INTEGER PK NN, manager_id:INTEGER NN FK10, deputy_badge:TEXT FK8, region_code:TEXT FK11, "
+        "local_region:INTEGER FK9",
+        "E0 other.customers -> Audit 0/1",
+        "E1 categories -> categories 0/1",
+        "E2 events -> event_notes 0/1",
+        "E3 orders -> invoice 0/0",
+        "E4 customers -> invoices 0/1",
+        "E5 orders -> order_lines 0/1",
+        "E6 customers -> orders 0/1",
+        "E7 order_lines -> shipments 0/1",
+        "E8 hr.employees -> stores 0/1",
+        "E9 sales.regions -> stores 0/1",
+        "E10 hr.employees -> stores 0/1",
+        "E11 \"sales\".\"regions\" -> stores 0/1",
     }));
+
 
     // A picture of the imported schema for a person to look at.
     ERScene scene;
     QVERIFY(scene.loadFromJson(diagram));
-    QCOMPARE(scenetest::entityBoxes(scene).size(), 10);
-    QCOMPARE(scenetest::edgeItems(scene).size(), 6);
+    QCOMPARE(scenetest::entityBoxes(scene).size(), 16);
+    QCOMPARE(scenetest::edgeItems(scene).size(), 12);
     QVERIFY(!scenetest::renderScene(scene, QStringLiteral("tst_inspectorimport"), QStringLiteral("shop.png")).isNull());
 }
 
@@ -156,12 +186,15 @@ void TestInspectorImport::oracleSchemaBecomesADiagram()
 
     QCOMPARE(m_recorder.events.last(), QStringLiteral("finished:oracle"));
     QCOMPARE(diagramsummary::describe(diagram), QStringList({
-        "CUSTOMERS @60,60: ID:NUMBER(10) PK, NAME:NVARCHAR2(100) UK",
+        "CUSTOMERS @60,60: ID:NUMBER(10) PK NN, NAME:NVARCHAR2(100) UK NN",
         "EMPTY_T @380,60: ",
-        "ORDERS @60,320: ID:NUMBER(10) PK, CUSTOMER_ID:NUMBER(10) FK0, PERSON_ID:NUMBER FK?, "
+        "HR.PEOPLE @60,320: ID:NUMBER PK NN",
+        "ORDERS @380,320: ID:NUMBER(10) PK NN, CUSTOMER_ID:NUMBER(10) NN FK0, PERSON_ID:NUMBER FK1, "
         "AMOUNT:NUMBER(10,2), NOTE:VARCHAR2(40), PLACED:DATE",
         "E0 CUSTOMERS -> ORDERS 0/1",
+        "E1 HR.PEOPLE -> ORDERS 0/1",
     }));
+
 }
 
 void TestInspectorImport::missingFolderFailsWithTheInspectorsReason()

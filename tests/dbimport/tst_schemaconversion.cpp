@@ -123,6 +123,61 @@ void TestSchemaConversion::convertsTablesKeysAndRelationships_data()
                             {"type": "FOREIGN KEY", "name": "fk_p", "table": "c", "columns": ["r"], "ref_table": "p"},
                             {"type": "FOREIGN KEY", "name": "fk_q", "table": "c", "columns": ["r"], "ref_table": "q"}]})")
         << QStringList{"c @60,60: r:int FK1", "p @380,60: ", "q @60,320: ", "E0 p -> c 0/1", "E1 q -> c 0/1"};
+    // Tables of other schemas come titled with their schema; a schema named like the
+    // inspected one is the inspected one.
+    QTest::newRow("keys into other schemas draw their tables")
+        << QByteArray(R"({"meta": {"schema": "sales"},
+                          "tables": [{"name": "orders", "columns": [{"name": "id", "type": "int"}, {"name": "sold_by", "type": "int"}]},
+                                     {"schema": "sales", "name": "regions", "columns": [{"name": "code", "type": "text"}]},
+                                     {"schema": "hr", "name": "employees", "columns": [{"name": "id", "type": "int"}]}],
+                          "constraints": [
+                            {"type": "PRIMARY KEY", "schema": "hr", "table": "employees", "columns": ["id"]},
+                            {"type": "FOREIGN KEY", "name": "orders.fk_seller", "table": "orders", "columns": ["sold_by"],
+                             "ref_schema": "hr", "ref_table": "employees"},
+                            {"type": "FOREIGN KEY", "name": "orders.fk_region", "table": "orders", "columns": ["id"],
+                             "ref_schema": "sales", "ref_table": "regions"}]})")
+        << QStringList{"hr.employees @60,60: id:int PK", "orders @380,60: id:int FK0, sold_by:int FK1",
+                       "regions @60,320: code:text", "E0 regions -> orders 0/1", "E1 hr.employees -> orders 0/1"};
+    QTest::newRow("a dotted table name and a schema with its table stay apart")
+        << QByteArray(R"({"meta": {"schema": "shop"},
+                          "tables": [{"name": "sales.regions", "columns": [{"name": "id", "type": "int"}]},
+                                     {"name": "stores", "columns": [{"name": "local", "type": "int"}, {"name": "region", "type": "text"}]},
+                                     {"schema": "sales", "name": "regions", "columns": [{"name": "code", "type": "text"}]},
+                                     {"schema": "a.b", "name": "c\"d", "columns": [{"name": "k", "type": "int"}]}],
+                          "constraints": [
+                            {"type": "FOREIGN KEY", "name": "stores.fk_region", "table": "stores", "columns": ["region"],
+                             "ref_schema": "sales", "ref_table": "regions"},
+                            {"type": "FOREIGN KEY", "name": "stores.fk_local", "table": "stores", "columns": ["local"],
+                             "ref_schema": "shop", "ref_table": "sales.regions"},
+                            {"type": "FOREIGN KEY", "name": "x", "table": "stores", "columns": ["local"],
+                             "ref_schema": "a.b", "ref_table": "c\"d"}]})")
+        << QStringList{"\"a.b\".\"c\"\"d\" @60,60: k:int", "\"sales\".\"regions\" @380,60: code:text",
+                       "sales.regions @60,320: id:int", "stores @380,320: local:int FK2, region:text FK1",
+                       "E0 sales.regions -> stores 0/1", "E1 \"sales\".\"regions\" -> stores 0/1",
+                       "E2 \"a.b\".\"c\"\"d\" -> stores 0/1"};
+    QTest::newRow("not null columns say so, others say nothing")
+        << QByteArray(R"({"tables": [{"name": "t", "columns": [{"name": "a", "type": "int", "nullable": false},
+                                                             {"name": "b", "type": "int", "nullable": true},
+                                                             {"name": "c", "type": "int"},
+                                                             {"name": "d", "type": "int", "nullable": "no"}]}]})")
+        << QStringList{"t @60,60: a:int NN, b:int, c:int, d:int"};
+    QTest::newRow("a foreign key that holds a whole key is one-to-one")
+        << QByteArray(R"({"tables": [{"name": "orders", "columns": [{"name": "id", "type": "int"}]},
+                                     {"name": "invoice", "columns": [{"name": "id", "type": "int"}, {"name": "order_id", "type": "int"}]},
+                                     {"name": "detail", "columns": [{"name": "order_id", "type": "int"}]},
+                                     {"name": "line", "columns": [{"name": "order_id", "type": "int"}, {"name": "no", "type": "int"}]}],
+                          "constraints": [
+                            {"type": "PRIMARY KEY", "table": "invoice", "columns": ["id"]},
+                            {"type": "UNIQUE", "table": "invoice", "columns": ["order_id"]},
+                            {"type": "PRIMARY KEY", "table": "detail", "columns": ["order_id"]},
+                            {"type": "PRIMARY KEY", "table": "line", "columns": ["order_id", "no"]},
+                            {"type": "UNIQUE", "table": "line", "columns": ["no", "order_id"]},
+                            {"type": "FOREIGN KEY", "name": "a", "table": "invoice", "columns": ["order_id"], "ref_table": "orders"},
+                            {"type": "FOREIGN KEY", "name": "b", "table": "detail", "columns": ["order_id"], "ref_table": "orders"},
+                            {"type": "FOREIGN KEY", "name": "c", "table": "line", "columns": ["order_id"], "ref_table": "orders"}]})")
+        << QStringList{"detail @60,60: order_id:int PK FK1", "invoice @380,60: id:int PK, order_id:int UK FK0",
+                       "line @60,320: order_id:int PK UK FK2, no:int PK UK", "orders @380,320: id:int",
+                       "E0 orders -> invoice 0/0", "E1 orders -> detail 0/0", "E2 orders -> line 0/1"};
     // Values of the wrong type read as empty; nothing is skipped that the rules keep.
     QTest::newRow("values of the wrong type")
         << QByteArray(R"({"meta": 5, "tables": [null, {"name": 7, "columns": {}},
@@ -178,8 +233,10 @@ void TestSchemaConversion::writesExactlyTheDocumentKeysAndFreshIds()
         ids.insert(entity["id"].toString());
         QVERIFY(uuid.match(entity["id"].toString()).hasMatch());
     }
+    // What the database forbids goes with the row; what it allows is not written.
     QCOMPARE(sorted(customers.value("attributes")[0].toObject().keys()),
-             QStringList({"isForeignKey", "isPrimaryKey", "isUniqueKey", "name", "type"}));
+             QStringList({"isForeignKey", "isPrimaryKey", "isUniqueKey", "name", "nullable", "type"}));
+    QCOMPARE(customers.value("attributes")[0]["nullable"], QJsonValue(false));
     const QJsonObject foreignRow = entities.at(1)["attributes"][1].toObject();
     QCOMPARE(sorted(foreignRow.keys()),
              QStringList({"fkEdgeId", "isForeignKey", "isPrimaryKey", "isUniqueKey", "name", "type"}));

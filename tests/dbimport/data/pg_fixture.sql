@@ -1,5 +1,6 @@
 -- The database the inspector's tests read: schema shop with every kind of key, schema
--- other with a same-named table, an empty schema, and the login role inspector.
+-- other with a same-named table, schemas hr and sales that shop's keys refer to, an empty
+-- schema, and the login role inspector.
 \set ON_ERROR_STOP on
 
 CREATE ROLE inspector LOGIN PASSWORD '-p@ss word ';
@@ -8,7 +9,9 @@ GRANT CONNECT ON DATABASE citest TO inspector;
 CREATE SCHEMA shop;
 CREATE SCHEMA other;
 CREATE SCHEMA empty_one;
-GRANT USAGE ON SCHEMA shop, other, empty_one TO inspector;
+CREATE SCHEMA hr;
+CREATE SCHEMA sales;
+GRANT USAGE ON SCHEMA shop, other, empty_one, hr, sales TO inspector;
 
 CREATE TABLE other.customers (id integer PRIMARY KEY, name text);
 -- The injection test checks that this table survives.
@@ -91,3 +94,34 @@ CREATE TABLE shop.empty_marker ();
 
 CREATE VIEW shop.customer_orders AS
     SELECT c.email, o.placed_at FROM shop.customers c JOIN shop.orders o ON o.customer_id = c.id;
+
+-- Keys into two other schemas, one of them to a key that is not the primary one; beside
+-- them a table whose name holds a dot and reads like the table regions of the schema sales.
+CREATE TABLE hr.employees (
+    id integer PRIMARY KEY,
+    badge text NOT NULL UNIQUE,
+    name text NOT NULL,
+    salary numeric(10,2)
+);
+CREATE TABLE sales.regions (code text PRIMARY KEY, name text);
+CREATE TABLE shop."sales.regions" (id integer PRIMARY KEY, label text NOT NULL);
+CREATE TABLE shop.stores (
+    id integer PRIMARY KEY,
+    manager_id integer NOT NULL,
+    deputy_badge text,
+    region_code text,
+    local_region integer,
+    CONSTRAINT fk_manager FOREIGN KEY (manager_id) REFERENCES hr.employees (id),
+    CONSTRAINT fk_deputy FOREIGN KEY (deputy_badge) REFERENCES hr.employees (badge),
+    CONSTRAINT fk_region FOREIGN KEY (region_code) REFERENCES sales.regions (code),
+    CONSTRAINT fk_local_region FOREIGN KEY (local_region) REFERENCES shop."sales.regions" (id)
+);
+
+-- A foreign key that is also unique: one invoice per order.
+CREATE TABLE shop.invoice (
+    id integer PRIMARY KEY,
+    order_id integer NOT NULL,
+    total numeric(10,2) NOT NULL,
+    CONSTRAINT uq_invoice_order UNIQUE (order_id),
+    CONSTRAINT fk_invoice_order FOREIGN KEY (order_id) REFERENCES shop.orders (id)
+);

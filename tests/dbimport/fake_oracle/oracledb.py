@@ -38,6 +38,13 @@ CONSTRAINT_ROWS = [
 ]
 
 
+# The keys of other owners' tables the foreign keys refer to: owner, table, key type, then a
+# column as in COLUMN_ROWS, then its position in the key.
+REFERENCED_ROWS = [
+    ("HR", "PEOPLE", "P", "ID", "NUMBER", 22, None, None, "N", 0, 1),
+]
+
+
 def _log(entry):
     with open(os.environ["FAKE_ORACLE_LOG"], "a", encoding="utf-8") as log:
         log.write(json.dumps(entry) + "\n")
@@ -52,7 +59,9 @@ class Cursor:
         binds = dict(parameters or {}, **binds)
         _log({"statement": statement, "binds": binds})
         text = statement.upper()
-        if "ALL_USERS" in text:
+        if "F.R_OWNER" in text:
+            self._rows = REFERENCED_ROWS if binds["owner"] == "SHOP" else []
+        elif "ALL_USERS" in text:
             self._rows = [(binds["owner"],)] if binds["owner"] in ("SHOP", "SCOTT") else []
         elif "ALL_TAB_COLUMNS" in text:
             self._rows = COLUMN_ROWS if binds["owner"] == "SHOP" else []
