@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QHash>
 #include <QJsonArray>
+#include <QLocale>
 #include <QMap>
 #include <QPointF>
 #include <QRegularExpression>
@@ -289,9 +290,9 @@ private:
         const QXmlStreamAttributes attributes = xml_.attributes();
         DrawioCell cell;
         cell.id = attributes.value(QLatin1String("id")).toString();
-        cell.parent = attributes.value(QLatin1String("parent")).toString();
+        cell.parent = parents_.shared(attributes.value(QLatin1String("parent")));
         cell.value = attributeOr(attributes, QLatin1String("value"), QLatin1String("label"));
-        cell.style = attributes.value(QLatin1String("style")).toString();
+        cell.style = styles_.shared(attributes.value(QLatin1String("style")));
         cell.source = attributes.value(QLatin1String("source")).toString();
         cell.target = attributes.value(QLatin1String("target")).toString();
         cell.vertex = attributes.value(QLatin1String("vertex")) == QLatin1String("1");
@@ -336,8 +337,12 @@ private:
                 xml_.skipCurrentElement();
             }
         }
-        if (!cell.id.isEmpty())
+        if (!cell.id.isEmpty()) {
             cells_->append(std::move(cell));
+            // Ending the stream ends every loop of the reader at once.
+            if (cells_->size() > DrawioMaxCells)
+                xml_.raiseError(QStringLiteral("more cells than the bound"));
+        }
     }
 
     void readObject(const QString &fallbackParent, int depth)
@@ -448,8 +453,35 @@ private:
         return label;
     }
 
+    // The last few texts of one attribute, handed out again where a cell repeats one: a
+    // drawing uses a handful of styles and parents for thousands of cells, which then
+    // share one copy instead of holding one each.
+    class RecentTexts
+    {
+    public:
+        QString shared(QStringView text)
+        {
+            for (const QString &recent : std::as_const(texts_)) {
+                if (recent == text)
+                    return recent;
+            }
+            QString copy = text.toString();
+            if (texts_.size() < 8)
+                texts_.append(copy);
+            else
+                texts_[next_++ % 8] = copy;
+            return copy;
+        }
+
+    private:
+        QVarLengthArray<QString, 8> texts_;
+        int next_ = 0;
+    };
+
     QXmlStreamReader &xml_;
     QList<DrawioCell> *cells_;
+    RecentTexts styles_;
+    RecentTexts parents_;
     qsizetype placeholderBudget_ = DrawioMaxPlaceholderGrowth;
     bool placeholdersExhausted_ = false;
 
@@ -626,6 +658,7 @@ bool readRootInPieces(const QByteArray &xml, QList<DrawioCell> *cells)
         QList<DrawioCell> cells;
         qsizetype growth = 0;
         bool readWhole = false;
+        bool beyondBound = false;
     };
     QList<Piece> results(cuts.size() - 1);
     const auto readPiece = [&xml, &cuts, &results](qsizetype index) {
@@ -636,26 +669,40 @@ bool readRootInPieces(const QByteArray &xml, QList<DrawioCell> *cells)
         CellReader cellReader(reader, &piece.cells);
         cellReader.readRoot();
         piece.growth = cellReader.placeholderGrowth();
+        piece.beyondBound = piece.cells.size() > DrawioMaxCells;
         piece.readWhole = !reader.hasError() && !cellReader.placeholdersExhausted();
     };
     runInParallel(int(results.size()), readPiece);
 
-
     qsizetype growth = 0;
     qsizetype total = 0;
     for (const Piece &piece : std::as_const(results)) {
+        total += piece.cells.size();
+        // Pieces read in order until one passes the bound hold more cells than it allows,
+        // which is all the caller needs to know.
+        if (piece.beyondBound || total > DrawioMaxCells) {
+            for (Piece &kept : results) {
+                cells->append(std::move(kept.cells));
+                kept.cells = QList<DrawioCell>();
+                if (cells->size() > DrawioMaxCells)
+                    return true;
+            }
+        }
         if (!piece.readWhole)
             return false;
         growth += piece.growth;
-        total += piece.cells.size();
     }
     // One budget holds for the whole model: pieces that spent more together are read again
     // by the single reader, which stops filling where the budget ends.
     if (growth > DrawioMaxPlaceholderGrowth)
         return false;
-    cells->reserve(total);
-    for (Piece &piece : results)
-        cells->append(std::move(piece.cells));
+    // Each piece is let go as soon as it is taken: a model of a million cells is not held
+    // twice.
+    *cells = std::move(results.first().cells);
+    for (qsizetype i = 1; i < results.size(); ++i) {
+        cells->append(std::move(results[i].cells));
+        results[i].cells = QList<DrawioCell>();
+    }
     return true;
 }
 
@@ -1224,8 +1271,23 @@ QJsonObject parseDrawioFile(const QString &path, QString *error)
                 : QStringLiteral("No draw.io diagram was found in the file.");
         return QJsonObject();
     }
+    bytes = QByteArray();
+    const QLocale english(QLocale::English);
+    if (cells.size() > DrawioMaxCells) {
+        if (error)
+            *error = QStringLiteral("The draw.io diagram holds more than %1 cells.")
+                         .arg(english.toString(qlonglong(DrawioMaxCells)));
+        return QJsonObject();
+    }
 
-    QJsonObject document = buildDrawioDiagramJson(cells);
+    bool tooManyTables = false;
+    QJsonObject document = buildDrawioDiagramJson(cells, &tooManyTables);
+    if (tooManyTables) {
+        if (error)
+            *error = QStringLiteral("The draw.io diagram holds more than %1 tables.")
+                         .arg(english.toString(qlonglong(DrawioMaxEntities)));
+        return QJsonObject();
+    }
     const QJsonValue entities = document.value(QLatin1String("entities"));
     if (!entities.isArray() || entities.toArray().isEmpty()) {
         if (error)
@@ -1410,8 +1472,10 @@ bool isRowCell(const DrawioCell &cell, const QList<DrawioCell> &cells)
 // -------------------------------------------------------------------------------------
 // Diagram building
 
-QJsonObject buildDrawioDiagramJson(const QList<DrawioCell> &cells)
+QJsonObject buildDrawioDiagramJson(const QList<DrawioCell> &cells, bool *tooManyTables)
 {
+    if (tooManyTables)
+        *tooManyTables = false;
     const CellIndex index(cells);
 
     QSet<QString> tableSet;
@@ -1422,10 +1486,12 @@ QJsonObject buildDrawioDiagramJson(const QList<DrawioCell> &cells)
         tableSet.insert(id);
         tableOrder.append(id);
     };
+    // Collecting stops one table beyond the bound: that is enough to refuse the file.
+    const auto beyondBound = [&tableOrder] { return tableOrder.size() > DrawioMaxEntities; };
 
     const QList<StyleTraits> traits = classifyCells(cells);
 
-    for (qsizetype i = 0; i < cells.size(); ++i) {
+    for (qsizetype i = 0; i < cells.size() && !beyondBound(); ++i) {
         const DrawioCell &cell = cells.at(i);
         if (!cell.vertex || cell.edge || traits.at(i).excludedFromTables)
             continue;
@@ -1437,18 +1503,24 @@ QJsonObject buildDrawioDiagramJson(const QList<DrawioCell> &cells)
             collectTableId(cell.id);
     }
     // Rows make their container a table whatever its style says.
-    for (qsizetype i = 0; i < cells.size(); ++i) {
+    for (qsizetype i = 0; i < cells.size() && !beyondBound(); ++i) {
         if (!cells.at(i).edge && isRowCell(i, traits.at(i), index))
             collectTableId(cells.at(i).parent);
     }
     // Nothing looks like a table: every top-level shape becomes one.
     if (tableOrder.isEmpty()) {
-        for (qsizetype i = 0; i < cells.size(); ++i) {
+        for (qsizetype i = 0; i < cells.size() && !beyondBound(); ++i) {
             const DrawioCell &cell = cells.at(i);
             if (cell.vertex && !cell.edge && !traits.at(i).excludedFromTables
                 && isRootCellId(cell.parent))
                 collectTableId(cell.id);
         }
+    }
+
+    if (beyondBound()) {
+        if (tooManyTables)
+            *tooManyTables = true;
+        return QJsonObject();
     }
 
     QList<DrawioEntity> entities;

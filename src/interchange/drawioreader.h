@@ -33,6 +33,8 @@ struct DrawioCell
     double height = 40;
 };
 
+Q_DECLARE_TYPEINFO(DrawioCell, Q_RELOCATABLE_TYPE);
+
 // One attribute row read from a table cell, a row cell or a label line.
 struct DrawioRow
 {
@@ -58,6 +60,13 @@ constexpr qsizetype DrawioMaxPlaceholderGrowth = qsizetype(16) * 1024 * 1024;
 // mxCell, object and UserObject elements nested deeper than this are skipped whole.
 constexpr int DrawioMaxCellNesting = 256;
 
+// A file whose model holds more cells than this, or more tables, is refused with its own
+// message: within the file size limit a model of loose shapes would otherwise become
+// hundreds of thousands of boxes, costing minutes and gigabytes. Reading stops at the
+// first cell beyond the bound.
+constexpr qsizetype DrawioMaxCells = 1000000;
+constexpr qsizetype DrawioMaxEntities = 20000;
+
 // File reading
 
 // The exchange document of a draw.io file (plain or compressed, one page or many), or
@@ -74,7 +83,7 @@ QString cellLabelText(const DrawioCell &cell);
 QString firstLabelLine(const QString &label);
 
 // Cell reading: clears cells and reads the cells of the first "root" element; true
-// when at least one cell was read.
+// when at least one cell was read. Reading stops once cells holds more than DrawioMaxCells.
 bool parseMxGraphXml(const QByteArray &xml, QList<DrawioCell> *cells);
 
 // Style parsing and shape classification
@@ -87,8 +96,9 @@ bool isRelationshipShapeStyle(const QString &style);
 bool isRowCell(const DrawioCell &cell, const QList<DrawioCell> &cells);
 
 // Diagram building: the exchange document of the cells, or an empty object when no
-// cell stands for a table.
-QJsonObject buildDrawioDiagramJson(const QList<DrawioCell> &cells);
+// cell stands for a table, or when more than DrawioMaxEntities do (*tooManyTables, when
+// given, then tells so).
+QJsonObject buildDrawioDiagramJson(const QList<DrawioCell> &cells, bool *tooManyTables = nullptr);
 
 // Attribute row text
 

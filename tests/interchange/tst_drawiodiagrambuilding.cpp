@@ -211,7 +211,7 @@ void TestDrawioDiagramBuilding::nonFinitePositionsSumToZero()
 // the text of the whole rest of the chain, which takes hours and gigabytes.
 void TestDrawioDiagramBuilding::chainOfNestedTablesEnds()
 {
-    const int depth = 30000;
+    const int depth = int(DrawioMaxEntities);
     QList<DrawioCell> cells;
     cells.reserve(depth + 1);
     QString parent = QStringLiteral("1");

@@ -131,6 +131,8 @@ private slots:
     void inflateBudgetIsSharedByStreams_data();
     void inflateBudgetIsSharedByStreams();
     void decompressionBombIsRefused();
+    void moreCellsOrTablesThanTheBoundAreRefused_data();
+    void moreCellsOrTablesThanTheBoundAreRefused();
     void pagesShareOneInflateBudget_data();
     void pagesShareOneInflateBudget();
     void nestedEntitiesAreStoppedByTheXmlReader();
@@ -376,6 +378,48 @@ void TestDrawioFileReading::decompressionBombIsRefused()
     QString error;
     QVERIFY(parseDrawioFile(write(mxfile({bomb.toBase64()})), &error).isEmpty());
     QCOMPARE(error, kOverBudget);
+}
+
+// A model of loose shapes within the file size limit would become hundreds of thousands of
+// boxes: such a file is refused with its own message, plainly or compressed, on one reader
+// or several.
+void TestDrawioFileReading::moreCellsOrTablesThanTheBoundAreRefused_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("expectedError");
+
+    const auto shapes = [](qsizetype count) {
+        QByteArray model("<mxGraphModel><root><mxCell id=\"0\"/><mxCell id=\"1\" parent=\"0\"/>");
+        for (qsizetype i = 0; i < count; ++i)
+            model += "<mxCell id=\"s" + QByteArray::number(i) + "\" value=\"S\" vertex=\"1\" parent=\"1\"/>";
+        return model + "</root></mxGraphModel>";
+    };
+    const auto cells = [](qsizetype count) {
+        QByteArray model("<mxGraphModel><root>");
+        model.reserve(count * 16);
+        for (qsizetype i = 0; i < count; ++i)
+            model += "<mxCell id=\"" + QByteArray::number(i) + "\"/>";
+        return model + "</root></mxGraphModel>";
+    };
+    const QString tooManyTables = QStringLiteral("The draw.io diagram holds more than 20,000 tables.");
+    const QString tooManyCells = QStringLiteral("The draw.io diagram holds more than 1,000,000 cells.");
+    QTest::newRow("as many tables as the bound") << shapes(DrawioMaxEntities) << QString();
+    QTest::newRow("one table more") << shapes(DrawioMaxEntities + 1) << tooManyTables;
+    QTest::newRow("one table more, compressed") << mxfile({compressedPage(shapes(DrawioMaxEntities + 1))})
+                                                << tooManyTables;
+    QTest::newRow("one cell more") << cells(DrawioMaxCells + 1) << tooManyCells;
+}
+
+void TestDrawioFileReading::moreCellsOrTablesThanTheBoundAreRefused()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, expectedError);
+    QString error;
+    const QJsonObject document = parseDrawioFile(write(file), &error);
+    QCOMPARE(error, expectedError);
+    QCOMPARE(document.isEmpty(), !expectedError.isEmpty());
+    if (expectedError.isEmpty())
+        QCOMPARE(document.value("entities").toArray().size(), qsizetype(DrawioMaxEntities));
 }
 
 // Pages of zeros, which hold no model, before a page that does: their inflated sizes add up
