@@ -12,20 +12,29 @@
 
 namespace {
 
-constexpr QLatin1StringView CellCharacters("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-.()");
+constexpr QLatin1StringView CellCharacters("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-.,()");
 constexpr int MaskWidth = 64;
+// The entity font's size in points, as the boxes draw it; other sizes are this one scaled,
+// as a zoomed view or a scaled rendering draws it.
+constexpr double EntityPointSize = 10.0;
 
-QFont cellFont(int pixelSize, CellStyle style)
+QFont cellFont(CellStyle style)
 {
     QFont font(QStringLiteral("JetBrains Mono"));
-    font.setPixelSize(pixelSize);
+    font.setPointSizeF(EntityPointSize);
     font.setItalic(style == CellStyle::Slanted);
     return font;
 }
 
-// Drawn as the scene draws text, on a colour image, so that its grey edges come out alike.
-std::vector<quint64> drawnRows(QChar character, const QFont &font, int height, double originX, int baseline,
-                                int inkBelow)
+double scaleOf(int scaleKey)
+{
+    return scaleKey / double(CellScaleSteps);
+}
+
+// Drawn as the scene draws text, on a colour image at the scale of the picture, so that its
+// grey edges come out alike.
+std::vector<quint64> drawnRows(QChar character, const QFont &font, double scale, int height, double originX,
+                                int baseline, int inkBelow)
 {
     QImage image(MaskWidth, height, QImage::Format_RGB32);
     image.fill(Qt::white);
@@ -34,7 +43,8 @@ std::vector<quint64> drawnRows(QChar character, const QFont &font, int height, d
         painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
         painter.setFont(font);
         painter.setPen(Qt::black);
-        painter.drawText(QPointF(originX, baseline), QString(character));
+        painter.scale(scale, scale);
+        painter.drawText(QPointF(originX / scale, baseline / scale), QString(character));
     }
     std::vector<quint64> rows(size_t(height), 0);
     for (int y = 0; y < height; ++y) {
@@ -242,16 +252,17 @@ WordReading readWord(CellMatcher &matcher, int left, int right, double pitch)
 
 } // namespace
 
-CellFace::CellFace(int pixelSize, CellStyle style, int inkBelow)
+CellFace::CellFace(int scaleKey, CellStyle style, int inkBelow)
 {
-    const QFont font = cellFont(pixelSize, style);
+    const double scale = scaleOf(scaleKey);
+    const QFont font = cellFont(style);
     const QFontMetricsF metrics(font);
-    pitch = metrics.horizontalAdvance(QLatin1Char('0'));
-    const int drawnBaseline = int(std::ceil(metrics.ascent())) + 2;
-    const int height = drawnBaseline + int(std::ceil(metrics.descent())) + 3;
+    pitch = metrics.horizontalAdvance(QLatin1Char('0')) * scale;
+    const int drawnBaseline = int(std::ceil(metrics.ascent() * scale)) + 2;
+    const int height = drawnBaseline + int(std::ceil(metrics.descent() * scale)) + 3;
     for (int phase = 0; phase < Phases; ++phase) {
         for (QChar character : CellCharacters)
-            glyphs[phase].push_back({character, drawnRows(character, font, height, Origin + double(phase) / Phases, drawnBaseline, inkBelow), {}, 0});
+            glyphs[phase].push_back({character, drawnRows(character, font, scale, height, Origin + double(phase) / Phases, drawnBaseline, inkBelow), {}, 0});
         // A space inside a word: a slanted neighbour may lean into its cell.
         glyphs[phase].push_back({QLatin1Char(' '), std::vector<quint64>(size_t(height), 0), {}, 0});
     }
@@ -336,10 +347,14 @@ constexpr double AcceptedMisfit = 0.3;
 constexpr double AcceptedAtKnownSize = 0.4;
 // An upright reading this good is not compared with a slanted one.
 constexpr double PlainlyUpright = 0.25;
-constexpr int ReferenceSize = 13;
-constexpr int SmallestSize = 10;
-constexpr int LargestSize = 40;
-constexpr int MostSizesTried = 3;
+// The scales a picture of the boxes is read at: from half to three times their own size.
+constexpr int ActualScale = CellScaleSteps;
+constexpr int SmallestScale = CellScaleSteps / 2;
+constexpr int LargestScale = CellScaleSteps * 3;
+// How far the pitch of a line may lie from what the height of its letters tells.
+constexpr double PitchLatitude = 0.18;
+constexpr double PitchStep = 0.002;
+constexpr double Tau = 6.283185307179586;
 // How dark a pixel of a character drawn black on white must be to count as ink: pictures are
 // thresholded at a grey that depends on their colours, which makes their strokes thinner or
 // thicker; the level that fits a picture's first lines is kept for the others.
@@ -354,17 +369,69 @@ bool heightsAgree(QPair<int, int> face, int smallHeight, int tallHeight)
     return std::abs(face.first - smallHeight) <= 1 && std::abs(face.second - tallHeight) <= 1;
 }
 
+// The pitch of a monospaced line near an expected one. Every character is centred in a cell
+// of the pitch, spaces included, so the centres of the characters standing apart lie on one
+// grid: the pitch is where their phases agree best. 0 when too few characters stand apart.
+double linePitch(const QImage &line, QPair<int, int> core, double expected)
+{
+    std::vector<bool> inked(size_t(line.width()), false);
+    for (int y = std::max(core.first, 0); y <= std::min(core.second, line.height() - 1); ++y) {
+        const uchar *row = line.constScanLine(y);
+        for (int x = 0; x < line.width(); ++x)
+            inked[size_t(x)] = inked[size_t(x)] || row[x] == 0;
+    }
+    std::vector<double> centres;
+    for (int x = 0; x < line.width();) {
+        if (!inked[size_t(x)]) {
+            ++x;
+            continue;
+        }
+        int end = x;
+        while (end < line.width() && inked[size_t(end)])
+            ++end;
+        if (end - x <= 1.3 * expected)
+            centres.push_back((x + end - 1) / 2.0);
+        x = end;
+    }
+    if (centres.size() < 4)
+        return 0;
+    double best = 0;
+    double bestAgreement = -1;
+    for (double pitch = expected * (1 - PitchLatitude); pitch <= expected * (1 + PitchLatitude);
+         pitch += expected * PitchStep) {
+        double c = 0;
+        double s = 0;
+        for (double centre : centres) {
+            const double phase = Tau * centre / pitch;
+            c += std::cos(phase);
+            s += std::sin(phase);
+        }
+        const double agreement = c * c + s * s;
+        if (agreement > bestAgreement) {
+            bestAgreement = agreement;
+            best = pitch;
+        }
+    }
+    return best;
+}
+
 } // namespace
 
-QPair<int, int> cellFaceHeights(int pixelSize)
+QPair<int, int> cellFaceHeights(int scaleKey)
 {
-    const QFont font = cellFont(pixelSize, CellStyle::Upright);
+    const double scale = scaleOf(scaleKey);
+    const QFont font = cellFont(CellStyle::Upright);
     const QFontMetricsF metrics(font);
-    const int baseline = int(std::ceil(metrics.ascent())) + 2;
-    const int height = baseline + int(std::ceil(metrics.descent())) + 3;
-    const auto [xTop, xBottom] = inkedRows(drawnRows(QLatin1Char('x'), font, height, CellFace::Origin, baseline, MiddleInk));
-    const auto [dTop, dBottom] = inkedRows(drawnRows(QLatin1Char('d'), font, height, CellFace::Origin, baseline, MiddleInk));
+    const int baseline = int(std::ceil(metrics.ascent() * scale)) + 2;
+    const int height = baseline + int(std::ceil(metrics.descent() * scale)) + 3;
+    const auto [xTop, xBottom] = inkedRows(drawnRows(QLatin1Char('x'), font, scale, height, CellFace::Origin, baseline, MiddleInk));
+    const auto [dTop, dBottom] = inkedRows(drawnRows(QLatin1Char('d'), font, scale, height, CellFace::Origin, baseline, MiddleInk));
     return {xBottom - xTop + 1, xBottom - dTop + 1};
+}
+
+double cellPitch(int scaleKey)
+{
+    return QFontMetricsF(cellFont(CellStyle::Upright)).horizontalAdvance(QLatin1Char('0')) * scaleOf(scaleKey);
 }
 
 CellReading readEntityFontLine(const QImage &line, int baseline, QPair<int, int> core, int smallHeight,
@@ -390,15 +457,17 @@ CellReading readEntityFontLine(const QImage &line, int baseline, QPair<int, int>
     // Pictures in other fonts give up the search after a few lines.
     if (cache.cellSearchesLeft <= 0 || tallHeight <= 0)
         return CellReading();
-    // Sizes whose letters are as high as the line's, nearest to what its tall letters tell first.
-    const int estimate = int(std::lround(double(ReferenceSize) * tallHeight / cache.cellHeights(ReferenceSize).second));
+    // The scale the height of the tall letters tells, made exact by the line's pitch.
+    const QPair<int, int> actual = cache.cellHeights(ActualScale);
+    const double expected = cellPitch(ActualScale) * tallHeight / std::max(actual.second, 1);
+    const double pitch = linePitch(line, core, expected);
+    if (pitch <= 0)
+        return CellReading();
+    const int estimate = int(std::lround(ActualScale * pitch / cellPitch(ActualScale)));
     QList<int> sizes;
-    for (int step = 0; step <= 3 && sizes.size() < MostSizesTried; ++step) {
-        for (int size : {estimate - step, estimate + step}) {
-            if (sizes.size() < MostSizesTried && size >= SmallestSize && size <= LargestSize && !sizes.contains(size)
-                && heightsAgree(cache.cellHeights(size), smallHeight, tallHeight))
-                sizes.append(size);
-        }
+    for (int size : {estimate, estimate - 1, estimate + 1}) {
+        if (size >= SmallestScale && size <= LargestScale && heightsAgree(cache.cellHeights(size), smallHeight, tallHeight))
+            sizes.append(size);
     }
     CellReading best;
     int bestSize = 0;

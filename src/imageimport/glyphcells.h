@@ -14,6 +14,10 @@
 // every glyph to one cell blurs together (r and n, l and t, e and o).
 enum class CellStyle { Upright, Slanted };
 
+// Scales of the entity font are counted in steps of 1 / CellScaleSteps of its own size: fine
+// enough that the pitch of a long name stays within a quarter pixel of the picture's.
+constexpr int CellScaleSteps = 200;
+
 // The characters of the font at one size and style, each as a mask of rows around its
 // drawing origin, once for each quarter-pixel offset of the origin (text is drawn at such
 // offsets, so a letter's pixels depend on where in a pixel it begins).
@@ -26,8 +30,9 @@ public:
     CellFace() = default;
     static constexpr int Phases = 4;
 
-    // inkBelow: the grey under which a pixel of a character drawn black on white is ink.
-    CellFace(int pixelSize, CellStyle style, int inkBelow);
+    // The font drawn at scaleKey / CellScaleSteps of its size in the boxes; inkBelow: the grey
+    // under which a pixel of a character drawn black on white is ink.
+    CellFace(int scaleKey, CellStyle style, int inkBelow);
 
     // First column of a cell's comparison span within a mask row.
     static constexpr int SpanStart = Origin - 1;
@@ -64,11 +69,14 @@ CellReading readCellLine(const QImage &line, int baseline, QPair<int, int> core,
 
 class GlyphTemplateCache;
 
-// The ink rows of x and of d (down to the baseline) in the upright face of a pixel size.
-QPair<int, int> cellFaceHeights(int pixelSize);
+// The ink rows of x and of d (down to the baseline) in the upright face at a scale.
+QPair<int, int> cellFaceHeights(int scaleKey);
 
-// Reads a line in the entity font at the size its small and tall letters show (rows of x
-// and of d), in the slant that fits it best; the size found is remembered in the cache and
-// tried first for the next line. The text is empty when no size and slant fit well.
+// The advance of every character of the face at a scale, in pixels.
+double cellPitch(int scaleKey);
+
+// Reads a line in the entity font at the scale its small and tall letters (rows of x and of
+// d) and its pitch show, in the slant that fits it best; the scale found is remembered in
+// the cache and tried first for the next line. The text is empty when no size and slant fit well.
 CellReading readEntityFontLine(const QImage &line, int baseline, QPair<int, int> core, int smallHeight,
                                int tallHeight, GlyphTemplateCache &cache);

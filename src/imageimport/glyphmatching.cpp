@@ -25,7 +25,7 @@ struct TemplateFamily
 // entity boxes, so that pictures of its own diagrams are read in the font they show.
 constexpr TemplateFamily TemplateFamilies[] = {
     {"Verdana", QFont::Bold}, {"Tahoma", QFont::Bold}, {"Arial", QFont::Bold}, {"JetBrains Mono", QFont::Normal}};
-constexpr QLatin1StringView TemplateCharacters("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-.()");
+constexpr QLatin1StringView TemplateCharacters("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-.,()");
 
 QImage drawnCharacter(QChar character, const QFont &font, const QFontMetrics &metrics)
 {

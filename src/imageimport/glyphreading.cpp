@@ -2,12 +2,15 @@
 #include "recognitionsteps.h"
 
 #include <QCoreApplication>
+#include <QLoggingCategory>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <map>
 #include <vector>
+
+Q_LOGGING_CATEGORY(lcGlyphs, "velmora.imageimport.text", QtWarningMsg)
 
 namespace {
 
@@ -347,6 +350,8 @@ QString readLine(const QImage &binary, const QRect &line, const GlyphTemplateSet
         const QImage margins = lineWithMargins(binary, area, &core);
         const CellReading reading = readEntityFontLine(margins, shape.baseline + core.first, core, shape.heights.small,
                                                        shape.heights.tall, *cells);
+        qCDebug(lcGlyphs) << "line" << area << "entity font at" << cells->lastCellSize << "misfit" << reading.misfit
+                          << reading.text;
         if (!reading.text.isEmpty())
             return cleanRecognizedText(reading.text);
     }
@@ -371,6 +376,7 @@ QString readLine(const QImage &binary, const QRect &line, const GlyphTemplateSet
         }
         previousRight = c.right;
     }
+    qCDebug(lcGlyphs) << "line" << area << "glyph by glyph" << text;
     return cleanRecognizedText(text);
 }
 
@@ -401,6 +407,26 @@ QList<TextFragment> recognizeRegionText(const QImage &binary, const QList<QRectF
             fragments.append({QRectF(line), text});
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         }
+    }
+    return fragments;
+}
+
+QList<TextFragment> recognizePictureText(const QImage &picture, const QImage &thresholdedWorking,
+                                         const QList<QRectF> &boxes)
+{
+    if (picture.size() == thresholdedWorking.size() || thresholdedWorking.isNull())
+        return recognizeRegionText(thresholdedWorking, boxes);
+    const QImage full = thresholdImage(picture, std::max(picture.width(), picture.height()));
+    const double sx = double(full.width()) / thresholdedWorking.width();
+    const double sy = double(full.height()) / thresholdedWorking.height();
+    QList<QRectF> scaled;
+    scaled.reserve(boxes.size());
+    for (const QRectF &box : boxes)
+        scaled.append(QRectF(box.x() * sx, box.y() * sy, box.width() * sx, box.height() * sy));
+    QList<TextFragment> fragments = recognizeRegionText(full, scaled);
+    for (TextFragment &fragment : fragments) {
+        const QRectF &r = fragment.rect;
+        fragment.rect = QRectF(r.x() / sx, r.y() / sy, r.width() / sx, r.height() / sy);
     }
     return fragments;
 }

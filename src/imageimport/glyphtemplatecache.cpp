@@ -13,19 +13,19 @@ const GlyphTemplateSet &GlyphTemplateCache::templatesFor(int pixelSize)
     return found->second;
 }
 
-const CellFace &GlyphTemplateCache::cellFace(int pixelSize, CellStyle style, int inkBelow)
+const CellFace &GlyphTemplateCache::cellFace(int scaleKey, CellStyle style, int inkBelow)
 {
-    const std::tuple<int, int, int> key(pixelSize, int(style), inkBelow);
+    const std::tuple<int, int, int> key(scaleKey, int(style), inkBelow);
     auto found = m_faces.find(key);
     if (found == m_faces.end())
-        found = m_faces.emplace(key, CellFace(pixelSize, style, inkBelow)).first;
+        found = m_faces.emplace(key, CellFace(scaleKey, style, inkBelow)).first;
     return found->second;
 }
 
-QPair<int, int> GlyphTemplateCache::cellHeights(int pixelSize)
+QPair<int, int> GlyphTemplateCache::cellHeights(int scaleKey)
 {
-    auto found = m_heights.find(pixelSize);
+    auto found = m_heights.find(scaleKey);
     if (found == m_heights.end())
-        found = m_heights.emplace(pixelSize, cellFaceHeights(pixelSize)).first;
+        found = m_heights.emplace(scaleKey, cellFaceHeights(scaleKey)).first;
     return found->second;
 }

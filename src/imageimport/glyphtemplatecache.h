@@ -17,13 +17,13 @@ public:
     // How many sets this cache has built.
     int setsBuilt() const { return int(m_sets.size()); }
 
-    // The entity font at a pixel size, inked at a grey level.
-    const CellFace &cellFace(int pixelSize, CellStyle style, int inkBelow);
+    // The entity font at a scale (in CellScaleSteps), inked at a grey level.
+    const CellFace &cellFace(int scaleKey, CellStyle style, int inkBelow);
 
-    // The heights of small and tall letters in the entity font at a pixel size.
-    QPair<int, int> cellHeights(int pixelSize);
+    // The heights of small and tall letters in the entity font at a scale.
+    QPair<int, int> cellHeights(int scaleKey);
 
-    // The size and ink level of the last line read in the entity font, 0 before any.
+    // The scale and ink level of the last line read in the entity font, 0 before any.
     int lastCellSize = 0;
     int lastCellInk = 0;
     // Searches for the size of lines that may be left to fail before the font is given up.

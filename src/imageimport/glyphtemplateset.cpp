@@ -28,7 +28,7 @@ GlyphExtent sinksBelowBaseline(QChar c)
 {
     if (QStringView(u"gjpqy_").contains(c))
         return GlyphExtent::Yes;
-    if (QStringView(u"()QJ").contains(c))
+    if (QStringView(u"()QJ,").contains(c))
         return GlyphExtent::Unknown;
     return GlyphExtent::No;
 }

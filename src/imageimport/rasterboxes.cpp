@@ -408,7 +408,7 @@ bool detectRasterBoxes(const QImage &picture, RecognizedDiagram &out)
     }
     const QList<TextFragment> hooked = detectTextFragments(picture);
     if (hooked.isEmpty()) {
-        assembleEntities(out.entities, recognizeRegionText(inked, boxes));
+        assembleEntities(out.entities, recognizePictureText(picture, inked, boxes));
     } else {
         // The hook reads the picture itself; boxes are in the pixels of the working image.
         recognizeBoxTexts(out.entities, hooked, picture.size(), QRectF(QPointF(0, 0), QSizeF(working.size())));

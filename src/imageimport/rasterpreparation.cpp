@@ -22,10 +22,10 @@ QImage flattenedOverWhite(const QImage &picture)
     return flat;
 }
 
-QImage greyOf(QImage picture)
+QImage greyOf(QImage picture, int sizeLimit)
 {
-    if (picture.width() > WorkingSizeLimit || picture.height() > WorkingSizeLimit)
-        picture = picture.scaled(WorkingSizeLimit, WorkingSizeLimit, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    if (picture.width() > sizeLimit || picture.height() > sizeLimit)
+        picture = picture.scaled(sizeLimit, sizeLimit, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     if (picture.isNull())
         return QImage();
     if (picture.hasAlphaChannel())
@@ -125,11 +125,11 @@ QImage closingPass(const QImage &source, uchar from, uchar to)
 
 } // namespace
 
-QImage thresholdImage(QImage picture)
+QImage thresholdImage(QImage picture, int sizeLimit)
 {
     if (picture.isNull())
         return QImage();
-    QImage grey = greyOf(std::move(picture));
+    QImage grey = greyOf(std::move(picture), sizeLimit);
     if (grey.isNull())
         return QImage();
     const qint64 pixels = qint64(grey.width()) * grey.height();

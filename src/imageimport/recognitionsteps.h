@@ -150,8 +150,9 @@ QImage binarizeImage(QImage picture);
 
 // The two stages of binarizeImage. The thresholded image keeps the strokes as drawn, which
 // text is read from; closing thickens them and shuts small gaps, which box borders need but
-// which fills the counters of small letters and joins neighbouring ones.
-QImage thresholdImage(QImage picture);
+// which fills the counters of small letters and joins neighbouring ones. Text is read from
+// a picture thresholded with a sizeLimit above its size, at its own resolution.
+QImage thresholdImage(QImage picture, int sizeLimit = WorkingSizeLimit);
 QImage closeInk(QImage binary);
 
 // Raster boxes and connectors
@@ -253,6 +254,13 @@ QList<QRect> textLines(const QImage &binary, const QRect &inner);
 // its own.
 QList<TextFragment> recognizeRegionText(const QImage &binary, const QList<QRectF> &boxes,
                                         GlyphTemplateCache *cache = nullptr);
+
+// recognizeRegionText for boxes found in a working image that is the picture scaled down:
+// the text is read from the picture at its own resolution, where letters keep the pixels
+// that tell them apart, and the fragments are given in the working image's pixels.
+// thresholdedWorking is the thresholded working image, read as it is when the two sizes agree.
+QList<TextFragment> recognizePictureText(const QImage &picture, const QImage &thresholdedWorking,
+                                         const QList<QRectF> &boxes);
 
 // Reads the text of a rectangle in drawing coordinates from a picture rendered of the
 // drawing, whose view box is given; the template sets come from cache, which must outlive it.

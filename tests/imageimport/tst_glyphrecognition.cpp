@@ -46,7 +46,7 @@ GlyphTemplateSet syntheticTemplates()
 using Marks = QList<QRect>;
 
 // The template character set as the application draws it.
-const QString TemplateCharacters = QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-.()");
+const QString TemplateCharacters = QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-.,()");
 
 // Matching as plainly stated: every template cropped and normalised for every glyph.
 QChar matchGlyphPlainly(const QImage &glyph, const QList<GlyphTemplate> &templates)
