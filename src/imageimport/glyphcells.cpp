@@ -5,10 +5,13 @@
 
 #include <QFont>
 #include <QFontMetricsF>
+#include <QLoggingCategory>
 #include <QPainter>
 
 #include <algorithm>
 #include <cmath>
+
+Q_LOGGING_CATEGORY(lcCells, "velmora.imageimport.text.cells", QtWarningMsg)
 
 namespace {
 
@@ -354,6 +357,7 @@ constexpr int LargestScale = CellScaleSteps * 3;
 // How far the pitch of a line may lie from what the height of its letters tells.
 constexpr double PitchLatitude = 0.18;
 constexpr double PitchStep = 0.002;
+constexpr double NeighbourScaleMargin = 0.85;
 constexpr double Tau = 6.283185307179586;
 // How dark a pixel of a character drawn black on white must be to count as ink: pictures are
 // thresholded at a grey that depends on their colours, which makes their strokes thinner or
@@ -364,9 +368,11 @@ constexpr int MiddleInk = 128;
 // picture's one threshold leaves some of them heavier: each line is also read a level darker.
 constexpr int HeavierInk = 32;
 
+// Heights measured on a line are off by a row or so, more on large text.
 bool heightsAgree(QPair<int, int> face, int smallHeight, int tallHeight)
 {
-    return std::abs(face.first - smallHeight) <= 1 && std::abs(face.second - tallHeight) <= 1;
+    const auto near = [](int measured, int drawn) { return std::abs(measured - drawn) <= std::max(1, drawn / 8); };
+    return near(smallHeight, face.first) && near(tallHeight, face.second);
 }
 
 // The pitch of a monospaced line near an expected one. Every character is centred in a cell
@@ -464,6 +470,8 @@ CellReading readEntityFontLine(const QImage &line, int baseline, QPair<int, int>
     if (pitch <= 0)
         return CellReading();
     const int estimate = int(std::lround(ActualScale * pitch / cellPitch(ActualScale)));
+    qCDebug(lcCells) << "pitch" << pitch << "expected" << expected << "scale" << estimate << "heights" << smallHeight
+                     << tallHeight << cache.cellHeights(estimate);
     QList<int> sizes;
     for (int size : {estimate, estimate - 1, estimate + 1}) {
         if (size >= SmallestScale && size <= LargestScale && heightsAgree(cache.cellHeights(size), smallHeight, tallHeight))
@@ -475,7 +483,11 @@ CellReading readEntityFontLine(const QImage &line, int baseline, QPair<int, int>
     for (int size : std::as_const(sizes)) {
         for (int ink : InkLevels) {
             CellReading reading = readAt(size, ink);
-            if (best.text.isEmpty() || reading.differing < best.differing) {
+            // The scale the pitch tells is kept for the picture's longer lines unless a
+            // neighbour fits this one clearly better: a short line fits either about as well.
+            const bool clearlyBetter = size == estimate ? reading.differing < best.differing
+                                                        : reading.differing < best.differing * NeighbourScaleMargin;
+            if (best.text.isEmpty() || clearlyBetter) {
                 best = std::move(reading);
                 bestSize = size;
                 bestInk = ink;

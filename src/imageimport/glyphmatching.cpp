@@ -135,7 +135,8 @@ QChar matchGlyph(const QImage &glyph, const GlyphTemplateSet &templates, const G
         QChar best;
         for (size_t i = 0; i < shapes.size(); ++i) {
             const GlyphTemplateSet::Shape &shape = shapes[i];
-            if (!shape.matchable || !shapesCompatible(ratio, shape.ratio) || (placed && !placementAllows(shape, placement)))
+            if (!shape.matchable || !shapesCompatible(ratio, shape.ratio) || (placed && !placementAllows(shape, placement))
+                || (shape.hangsOnly && placement.hangs != GlyphExtent::Yes))
                 continue;
             const double score = cellScore(cell, shape.cell);
             if (score > bestScore) {
@@ -146,7 +147,8 @@ QChar matchGlyph(const QImage &glyph, const GlyphTemplateSet &templates, const G
         return bestScore < MinimumScore ? QChar() : best;
     };
     const bool placed = placement.rises != GlyphExtent::Unknown || placement.sinks != GlyphExtent::Unknown
-        || placement.dotted != GlyphExtent::Unknown || placement.low != GlyphExtent::Unknown;
+        || placement.dotted != GlyphExtent::Unknown || placement.low != GlyphExtent::Unknown
+        || placement.hangs != GlyphExtent::Unknown;
     if (placed) {
         // A placement read wrongly off an unusual line must not cost the character.
         const QChar character = bestOf(true);

@@ -153,6 +153,7 @@ struct LineShape
             const int height = baseline - top + 1;
             placement.rises = 2 * height > heights.small + heights.tall ? GlyphExtent::Yes : GlyphExtent::No;
             placement.low = 2 * (bottom - top + 1) <= heights.small ? GlyphExtent::Yes : GlyphExtent::No;
+            placement.hangs = 2 * (baseline - top + 1) <= heights.small ? GlyphExtent::Yes : GlyphExtent::No;
         }
         const int below = bottom - baseline;
         const int sinking = std::max(2, int(std::lround(0.2 * heights.small)));
@@ -214,8 +215,17 @@ LineShape shapeOfLine(const std::vector<Component> &components, const TextHeight
         shape.heights.tall = medianOf({heights.begin() + std::ptrdiff_t(split), heights.end()});
         return shape;
     }
+    // Small text blurs the two groups together (round letters overshoot the baseline by a
+    // row, flat ones do not): the tallest glyph and the median still tell them when they lie
+    // clearly apart.
+    const int median = medianOf(heights);
+    if (heights.size() >= 4 && heights.back() - median >= 2 && 5 * heights.back() >= 6 * median) {
+        shape.heights.small = median;
+        shape.heights.tall = heights.back();
+        return shape;
+    }
     if (earlier.isKnown()) {
-        const int height = medianOf(heights);
+        const int height = median;
         const auto near = [height](int reference) { return std::abs(height - reference) <= std::max(1, reference / 6); };
         if (near(earlier.small) || near(earlier.tall))
             shape.heights = earlier;
@@ -376,7 +386,8 @@ QString readLine(const QImage &binary, const QRect &line, const GlyphTemplateSet
         }
         previousRight = c.right;
     }
-    qCDebug(lcGlyphs) << "line" << area << "glyph by glyph" << text;
+    qCDebug(lcGlyphs) << "line" << area << "glyph by glyph, baseline" << shape.baseline << "heights"
+                      << shape.heights.small << shape.heights.tall << text;
     return cleanRecognizedText(text);
 }
 

@@ -37,6 +37,8 @@ GlyphExtent sinksBelowBaseline(QChar c)
 
 bool placementAllows(const GlyphTemplateSet::Shape &shape, const GlyphPlacement &placement)
 {
+    if (shape.hangsOnly && placement.hangs != GlyphExtent::Yes)
+        return false;
     if (placement.rises != GlyphExtent::Unknown && shape.rises != (placement.rises == GlyphExtent::Yes))
         return false;
     if (placement.dotted != GlyphExtent::Unknown && shape.dotted != (placement.dotted == GlyphExtent::Yes))
@@ -78,5 +80,7 @@ GlyphTemplateSet::GlyphTemplateSet(QList<GlyphTemplate> templates)
         shape.sinks = sinksBelowBaseline(m_templates.at(i).character);
         shape.dotted = m_templates.at(i).character == u'i' || m_templates.at(i).character == u'j';
         shape.low = m_templates.at(i).character == u'.' || m_templates.at(i).character == u'-';
+        // Scaled to a cell, a comma is a short slanted stroke as the r of some faces is.
+        shape.hangsOnly = m_templates.at(i).character == u',';
     }
 }

@@ -29,6 +29,7 @@ struct GlyphPlacement
     GlyphExtent sinks = GlyphExtent::Unknown;
     GlyphExtent dotted = GlyphExtent::Unknown;  // a dot apart over a stem: i, j
     GlyphExtent low = GlyphExtent::Unknown;     // at most half as high as small letters: . -
+    GlyphExtent hangs = GlyphExtent::Unknown;   // begins in the lower half of small letters: , .
 };
 
 // A list of templates with what matching needs of each, worked out once: the shape ratio of
@@ -53,6 +54,7 @@ public:
         GlyphExtent sinks = GlyphExtent::No;  // Unknown: either, as fonts differ
         bool dotted = false;
         bool low = false;
+        bool hangsOnly = false;  // a comma: only a glyph known to hang is taken for one
     };
     const std::vector<Shape> &shapes() const { return m_shapes; }
 

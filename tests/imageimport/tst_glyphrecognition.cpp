@@ -60,7 +60,8 @@ QChar matchGlyphPlainly(const QImage &glyph, const QList<GlyphTemplate> &templat
     QChar winner;
     for (const GlyphTemplate &candidate : templates) {
         const QImage t = cropToInk(candidate.image);
-        if (t.isNull())
+        // A comma is only taken for a glyph known to hang below the small letters.
+        if (t.isNull() || candidate.character == u',')
             continue;
         const double b = double(t.width()) / std::max(t.height(), 1);
         if ((a < 0.42 && b > 0.75) || (a > 0.9 && b < 0.48))
@@ -130,6 +131,27 @@ QImage entityFontBox(const QString &title, const QString &row, bool slanted, dou
     return picture;
 }
 
+// A box drawn as a view zoomed to scale draws it: the entity font at its 10 points under a
+// painter scaled by the factor, a title over a row with a data type.
+QImage scaledEntityBox(double scale, const QString &title, const QString &row, QRectF *box)
+{
+    const QSizeF size(260, 64);
+    QImage picture((size * scale + QSizeF(8, 8)).toSize(), QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    QPainter painter(&picture);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
+    painter.scale(scale, scale);
+    painter.setPen(QPen(QColor(60, 60, 60), 1));
+    painter.drawRect(QRectF(QPointF(2.5, 2.5), size));
+    painter.setPen(QColor(31, 35, 40));
+    painter.setFont(QFont(QStringLiteral("JetBrains Mono"), 10));
+    painter.drawText(QPointF(70.3, 22), title);
+    painter.drawText(QPointF(12.6, 48), row);
+    painter.end();
+    *box = QRectF(2, 2, (size.width() + 1) * scale, (size.height() + 1) * scale);
+    return picture;
+}
+
 const QStringList RecognitionWords = {QStringLiteral("customer_id"), QStringLiteral("Orders"),
                                       QStringLiteral("created_at"), QStringLiteral("VARCHAR(255)"),
                                       QStringLiteral("order_line"), QStringLiteral("Customers")};
@@ -157,6 +179,8 @@ private slots:
     void cachedCellsMatchThePlainRule();
     void entityFontLines_data();
     void entityFontLines();
+    void scaledEntityFontLines_data();
+    void scaledEntityFontLines();
 };
 
 void TestGlyphRecognition::initTestCase()
@@ -409,6 +433,31 @@ void TestGlyphRecognition::entityFontLines()
     QRectF box;
     const QImage binary = thresholdImage(entityFontBox(title, row, slanted, offset, &box));
     const QList<TextFragment> lines = recognizeRegionText(binary, {box});
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines.at(0).text, title);
+    QCOMPARE(lines.at(1).text, row);
+}
+
+void TestGlyphRecognition::scaledEntityFontLines_data()
+{
+    QTest::addColumn<double>("scale");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("row");
+    QTest::newRow("five quarters") << 1.25 << "line_item" << "total_sum numeric(10,2)";
+    QTest::newRow("twice") << 2.0 << "customer" << "zone_index timestamp";
+}
+
+// The scale of the font is found from the lines themselves, and the comma is read.
+void TestGlyphRecognition::scaledEntityFontLines()
+{
+    QFETCH(double, scale);
+    QFETCH(QString, title);
+    QFETCH(QString, row);
+    QRectF box;
+    const QImage picture = scaledEntityBox(scale, title, row, &box);
+    picture.save(QDir(testsupport::outputDir(QStringLiteral("tst_glyphrecognition")))
+                     .filePath(QStringLiteral("scaled-%1.png").arg(QLatin1String(QTest::currentDataTag()))));
+    const QList<TextFragment> lines = recognizeRegionText(thresholdImage(picture), {box});
     QCOMPARE(lines.size(), 2);
     QCOMPARE(lines.at(0).text, title);
     QCOMPARE(lines.at(1).text, row);

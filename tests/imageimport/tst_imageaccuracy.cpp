@@ -91,7 +91,7 @@ void TestImageAccuracy::initTestCase()
 
 void TestImageAccuracy::rasterRoute()
 {
-    checkRoute(false, Floors{100, 81, 91, 93, 100, 100, 0});
+    checkRoute(false, Floors{100, 96, 92, 89, 100, 100, 0});
 }
 
 void TestImageAccuracy::svgRoute()
