@@ -115,6 +115,8 @@ MainWindow::MainWindow(QWidget *parent)
 
     createEmptyProject();
     rebuildProjectTree();
+    setupUnsavedChangesTracking();
+    markProjectUnchanged();
 }
 
 MainWindow::~MainWindow()
@@ -409,11 +411,6 @@ void MainWindow::on_actionShow_Properties_triggered()
 void MainWindow::on_dockWidget_visibilityChanged(bool visible)
 {
     ui->actionShow_Properties->setChecked(visible);
-}
-
-void MainWindow::on_action_Exit_triggered()
-{
-    QCoreApplication::exit(0);
 }
 
 void MainWindow::changeEvent(QEvent *event)

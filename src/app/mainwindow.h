@@ -18,6 +18,7 @@
 
 QT_BEGIN_NAMESPACE
 class QAction;
+class QCloseEvent;
 class QComboBox;
 class QFrame;
 class QGraphicsScene;
@@ -26,6 +27,7 @@ class QLabel;
 class QLineEdit;
 class QSlider;
 class QStandardItem;
+class QTimer;
 class QToolButton;
 class QToolBar;
 QT_END_NAMESPACE
@@ -409,6 +411,40 @@ private:
     void failSchemaImport(const QString &message);
     bool renderSceneToPdf(QGraphicsScene *scene, const QString &path);
     bool renderSceneToSvg(QGraphicsScene *scene, const QString &path);
+
+    // ---- Unsaved changes (mainwindow_unsaved.cpp)
+public:
+    // Whether the project differs from how it was last opened, saved or created.
+    bool hasUnsavedChanges() const;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private slots:
+    void scheduleUnsavedChangesCheck();
+    void checkForUnsavedChanges();
+
+private:
+    void setupUnsavedChangesTracking();
+    QJsonObject projectState() const;
+    // The project as it is now is the one the user has not changed.
+    void markProjectUnchanged();
+    // Before the project is replaced or closed: asks whether to save it when it has
+    // changes. True when the action may go on (saved, discarded or nothing to save).
+    bool confirmProjectClose(const QString &title);
+    // Saves, asking for a file when there is none, and returns once the file is written;
+    // false when it was not (cancelled or failed).
+    bool saveAndWait();
+    // Starts a save; finished gets whether the file was written, once the overlay is down.
+    // False when none was started (busy, or no file chosen).
+    bool startSave(const std::function<void(bool written)> &finished = {});
+
+    QJsonObject unchangedState;
+    QTimer *modifiedCheckTimer = nullptr;
+    bool settlingUnchangedState = false;
+    // Exit has asked already; closing the window asks no more.
+    bool closeConfirmed = false;
 
     friend class MainWindowProbe;
 };

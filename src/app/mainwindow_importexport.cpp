@@ -81,7 +81,7 @@ void MainWindow::on_actionImport_from_Drawio_triggered()
 void MainWindow::runDiagramImport(const QString &caption, const QString &filter, const QString &title,
                                   const QString &fixedSentence, DiagramParser parse)
 {
-    if (busySpinner->isBusy())
+    if (busySpinner->isBusy() || !confirmProjectClose(title))
         return;
     const QString path = UiPrompts::current().getOpenFileName(this, caption, QString(), filter);
     if (path.isEmpty())
@@ -129,6 +129,7 @@ bool MainWindow::finishDiagramImport(const QJsonObject &document)
     scene->setFilePath(QString());
     setFilePathDisplay(QString());
     fitSceneToItems();
+    markProjectUnchanged();
     return true;
 }
 
@@ -220,7 +221,7 @@ bool MainWindow::renderSceneToSvg(QGraphicsScene *target, const QString &path)
 
 void MainWindow::on_actionImport_from_Image_triggered()
 {
-    if (busySpinner->isBusy())
+    if (busySpinner->isBusy() || !confirmProjectClose(tr("Import from Image")))
         return;
     const QString path = UiPrompts::current().getOpenFileName(
         this, tr("Import ER Diagram from Image"),
@@ -258,6 +259,7 @@ bool MainWindow::importImageIntoProject(const QString &path)
     scene->setFilePath(QString());
     setFilePathDisplay(QString());
     fitSceneToItems();
+    markProjectUnchanged();
     return true;
 }
 
@@ -265,6 +267,8 @@ bool MainWindow::importImageIntoProject(const QString &path)
 
 void MainWindow::on_actionImport_from_Database_triggered()
 {
+    if (!confirmProjectClose(tr("Import from Database")))
+        return;
     {
         DbImportDialog dialog(this);
         if (uiseam::runDialog(&dialog) != QDialog::Accepted)
@@ -350,6 +354,7 @@ void MainWindow::adoptImportedSchema(const QJsonObject &erJson, const QJsonObjec
         dialectCombo->setCurrentText(dialect);
     ui->view->fitRect(scene->itemsBoundingRect().adjusted(-60, -60, 60, 60));
 
+    markProjectUnchanged();
     const QString path = UiPrompts::current().getSaveFileName(this, tr("Save imported diagram"), QString(),
                                                               tr("JSON Files (*.json)"));
     if (!path.isEmpty()) {

@@ -93,7 +93,7 @@ struct SaveJob
 
 void MainWindow::on_action_New_triggered()
 {
-    if (!scene)
+    if (!scene || !confirmProjectClose(tr("New Project")))
         return;
     {
         const FlagGuard bulk(bulkUpdate);
@@ -108,6 +108,7 @@ void MainWindow::on_action_New_triggered()
         rebuildProjectTree();
     }
     refreshTableDetails();
+    markProjectUnchanged();
     ui->view->setFocus();
 }
 
@@ -343,7 +344,7 @@ void MainWindow::on_action_Open_triggered()
 
 void MainWindow::loadDiagram()
 {
-    if (busySpinner->isBusy())
+    if (busySpinner->isBusy() || !confirmProjectClose(tr("Open Project")))
         return;
     const QString path = UiPrompts::current().getOpenFileName(this, tr("Open Project"), QString(),
                                                               projectFileFilter());
@@ -376,6 +377,7 @@ bool MainWindow::finishOpen(const QString &path, const QJsonObject &document, QS
     }
     fitSceneToItems();
     ui->view->setZoom(1.0);
+    markProjectUnchanged();
     return true;
 }
 
@@ -487,12 +489,17 @@ void MainWindow::saveDiagramAs()
 
 void MainWindow::saveDiagram()
 {
+    startSave();
+}
+
+bool MainWindow::startSave(const std::function<void(bool written)> &finished)
+{
     if (!scene || busySpinner->isBusy())
-        return;
+        return false;
     if (scene->filePath.isEmpty()) {
         const QString chosen = askProjectSavePath();
         if (chosen.isEmpty())
-            return;
+            return false;
         scene->setFilePath(chosen);
     }
     if (dialectCombo) {
@@ -513,11 +520,11 @@ void MainWindow::saveDiagram()
     } catch (const std::exception &e) {
         qCWarning(lcApp) << "Exception in toJson:" << e.what();
         saveFailed();
-        return;
+        return false;
     } catch (...) {
         qCWarning(lcApp) << "Unknown exception in toJson";
         saveFailed();
-        return;
+        return false;
     }
     busySpinner->runInThread(
         [path, job] {
@@ -530,9 +537,13 @@ void MainWindow::saveDiagram()
             qCDebug(lcApp) << "Diagram saved successfully";
             scene->setFilePath(path);
             setFilePathDisplay(path);
+            markProjectUnchanged();
         },
-        [job, saveFailed] {
+        [job, saveFailed, finished] {
             if (!job->written)
                 saveFailed();
+            if (finished)
+                finished(job->written);
         });
+    return true;
 }

@@ -285,6 +285,9 @@ private Q_SLOTS:
         m_prompts.reset(1);
 
         const bool save = action.contains(QLatin1String("Export"));
+        // The box just added is unsaved work: an import asks first, and it is kept.
+        if (!save)
+            m_prompts.answerAsk(QStringLiteral("Discard"));
         QVERIFY(runFileAction(w, m_prompts, action.toLatin1().constData(), file, save));
 
         const QList<ScriptedPrompts::Prompt> boxes = m_prompts.promptsOf(QStringLiteral("warning"));
@@ -666,6 +669,8 @@ private Q_SLOTS:
         const QString oldPath = probe.scene()->filePath;
         QVERIFY(!oldPath.isEmpty());
         acceptDatabaseDialog();
+        // The dialect chosen is a change of the open project, let go for the import.
+        m_prompts.answerAsk(QStringLiteral("Discard"));
         probe.importFromDatabase();
         QPointer<QProgressDialog> progress = w.findChild<QProgressDialog *>();
 

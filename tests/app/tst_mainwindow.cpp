@@ -23,6 +23,7 @@
 #include <QStandardItemModel>
 #include <QTabWidget>
 #include <QToolBar>
+#include <QWindow>
 #include <QToolButton>
 #include <QTreeView>
 
@@ -106,10 +107,12 @@ private Q_SLOTS:
     void startState()
     {
         MainWindow w;
-        QCOMPARE(w.windowTitle(), QStringLiteral("velmora"));
         QCOMPARE(w.size(), QSize(1069, 721));
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
+        // A new project has nothing unsaved: the title carries no mark.
+        QCOMPARE(w.windowHandle()->title(), QStringLiteral("velmora"));
+        QVERIFY(!w.isWindowModified());
         MainWindowProbe probe(w);
 
         QCOMPARE(w.findChild<QLineEdit *>("editProjectName")->text(), QStringLiteral("Untitled Project"));

@@ -154,6 +154,9 @@ private Q_SLOTS:
         probe.scene()->addTextItemAt(QPointF(-300, -300));
         const QPointer<DiagramItem> watched(previous);
         probe.setBulkUpdate(bulkBefore);
+        // The added note is unsaved work: New Project asks first, and it is let go.
+        if (action == QLatin1String("action_New"))
+            m_prompts.answerAsk(QStringLiteral("Discard"));
 
         trigger(w, action.toLatin1().constData());
 

@@ -111,6 +111,8 @@ private Q_SLOTS:
         auto *view = w.findChild<ERView *>(QStringLiteral("view"));
         view->setZoom(2.0);
         const QString path = copyFixture(file, m_dir.path());
+        // The dialect chosen is a change of the empty project, let go before the open.
+        m_prompts.answerAsk(QStringLiteral("Discard"));
 
         QVERIFY(open(w, m_prompts, path));
 
