@@ -171,6 +171,11 @@ private slots:
     void onEntityTitleChanged(const QString &title);
     void refreshEntityFromModel(EntityItem *entity);
     void populateEntityFromTable(EntityItem *entity, TableItem *table);
+    // Rows without a column id (or with one the table lacks) take the first untaken
+    // column of exactly their name; the model is not changed.
+    void assignRowColumnIds(EntityItem *entity, TableItem *table);
+    // Relationships of the model named after their tables follow a table's new name.
+    void renameRelationshipsOfTable(ModelItem *model, const QString &tableId, const QString &oldName);
     // Columns kept in step between the open box, the table and the stored diagrams.
     void syncTableColumnsFromEntity(EntityItem *entity);
     void propagateTableColumns(ModelItem *model, TableItem *table);
@@ -183,6 +188,8 @@ private slots:
                                  const QString &columnId, const QString &columnName);
     // Removals of tables, views and relationships.
     void removeRelationshipFromModel(const QString &id);
+    // The relationships of the model whose foreign key holds the column, or refers to it.
+    QStringList relationshipsThroughColumn(ModelItem *model, TableItem *table, const QString &columnId);
     void removeEntityFromModel(const QString &id);
     void removeLiveEntity(const QString &id);
     void stripFromModelDiagrams(ModelItem *model, const QSet<QString> &entityIds,

@@ -328,7 +328,7 @@ void MainWindow::addExplorerRelationship(ModelItem *model)
                     continue;
                 int row = -1;
                 for (int i = 0; i < childBox->attributeCount(); ++i) {
-                    if (childBox->attributeName(i).compare(column->name(), Qt::CaseInsensitive) == 0) {
+                    if (childBox->attributeName(i) == column->name()) {
                         row = i;
                         break;
                     }
@@ -697,8 +697,20 @@ void MainWindow::onExplorerDropRequested(const QByteArray &payload, QPointF scen
         connectRelationshipsForDroppedEntities(placedIds);
         dropLookups = nullptr;
     }
-    if (placedIds.isEmpty())
+    // The boxes were selected while the window looked away: it takes them now, so the
+    // panel, Add Column and the row shortcuts act on them.
+    // The first box of the drop, not whichever selected item the scene lists first.
+    detailsEntity = placedIds.isEmpty() ? selectedEntity() : findEntityOnScene(placedIds.first());
+    // The panel shows the table as the model has it: a box that took an older look must
+    // not cost the table the columns that look lacks.
+    const auto showDetails = [this] {
+        const FlagGuard quiet(syncingColumns);
+        refreshTableDetails();
+    };
+    if (placedIds.isEmpty()) {
+        showDetails();
         return;
+    }
 
     const QRectF needed = scene->itemsBoundingRect().adjusted(-SceneMargin, -SceneMargin, SceneMargin,
                                                               SceneMargin);
@@ -706,6 +718,7 @@ void MainWindow::onExplorerDropRequested(const QByteArray &payload, QPointF scen
         scene->setSceneRect(scene->sceneRect().united(needed));
     captureCurrentDiagram();
     syncTreeSelectionFromScene();
+    showDetails();
 }
 
 EntityItem *MainWindow::placeModelEntityOnDiagram(const QString &kind, const QString &id, QPointF pos)
@@ -745,6 +758,8 @@ EntityItem *MainWindow::placeModelEntityOnDiagram(const QString &kind, const QSt
     } else {
         box->fromJson(stored);
         box->storedId = id;
+        if (table)
+            assignRowColumnIds(box, table);
     }
     box->setPos(pos);
     box->relayout();

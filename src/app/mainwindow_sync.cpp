@@ -26,6 +26,7 @@
 #include "viewitem.h"
 
 #include <QHash>
+#include <QJsonArray>
 #include <QPointer>
 #include <QSignalBlocker>
 #include <QStandardItem>
@@ -56,11 +57,56 @@ ConstraintItem *addNamedConstraint(TableItem *table, int type, const QString &ba
     return constraint;
 }
 
-// The id of the table's first column named like name (ignoring case), or empty.
-QString columnIdByName(const TableItem *table, const QString &name)
+// Pairs the rows of a box with the columns of its table, each column taken once: by the
+// row's column id first, then by the first untaken column of exactly the row's name.
+class RowColumnMatcher
 {
-    const ColumnItem *column = table->columnByName(name);
-    return column ? column->id() : QString();
+public:
+    explicit RowColumnMatcher(const TableItem *table)
+        : m_table(table)
+    {
+        for (ColumnItem *column : table->columns()) {
+            if (column && !column->name().isEmpty())
+                m_byName[column->name()].append(column);
+        }
+    }
+
+    ColumnItem *take(const QString &columnId, const QString &name)
+    {
+        ColumnItem *column = columnId.isEmpty() ? nullptr : m_table->column(columnId);
+        if (column && m_taken.contains(column))
+            column = nullptr;
+        if (!column) {
+            for (ColumnItem *candidate : m_byName.value(name)) {
+                if (!m_taken.contains(candidate)) {
+                    column = candidate;
+                    break;
+                }
+            }
+        }
+        if (column)
+            m_taken.insert(column);
+        return column;
+    }
+
+    // A column made for a row is taken at once.
+    void takeNew(ColumnItem *column) { m_taken.insert(column); }
+    bool isTaken(ColumnItem *column) const { return m_taken.contains(column); }
+
+private:
+    const TableItem *m_table;
+    QHash<QString, QList<ColumnItem *>> m_byName;
+    QSet<ColumnItem *> m_taken;
+};
+
+// The column a row of the box shows: the one its column id names, else the first column
+// of exactly its name; none for a row of no column.
+ColumnItem *columnOfRow(const TableItem *table, const EntityItem *entity, int row)
+{
+    if (ColumnItem *column = table->column(entity->attributeColumnId(row)))
+        return column;
+    const QString name = entity->attributeName(row);
+    return name.isEmpty() ? nullptr : table->columnByName(name);
 }
 
 bool rowShowsRecord(const EntityItem *entity, int row, const ModelColumnRow &record)
@@ -91,38 +137,54 @@ void MainWindow::registerEntityInModel(EntityItem *entity)
     }
     TableItem *table = currentModel->ensureTable(id);
     table->setName(entity->title());
+    // Each row takes its column by id, or by exact name when it has none, and keeps its
+    // id from now on: a row matched later by a name it no longer has is a column lost.
+    RowColumnMatcher matcher(table);
     for (int row = 0; row < entity->attributeCount(); ++row) {
         const QString name = entity->attributeName(row);
         // A row without a name names no column.
         if (name.isEmpty())
             continue;
-        ColumnItem *column = table->columnByName(name);
+        ColumnItem *column = matcher.take(entity->attributeColumnId(row), name);
         if (!column) {
             column = table->addColumn();
-            column->setName(name);
+            matcher.takeNew(column);
         }
+        column->setName(name);
         setColumnTypeFromText(column, entity->attributeType(row));
         if (entity->isAttributePrimaryKey(row))
             column->setNullable(false);
+        if (entity->attributeColumnId(row) != column->id())
+            entity->setAttributeColumnId(row, column->id());
     }
     syncPrimaryKeyConstraint(table, entity);
     syncUniqueConstraints(table, entity);
 }
 
+// The key is the model's; the rows only show it. A row whose mark differs from the key
+// is an edit on the box: its column joins the key at the end or leaves it. Columns that
+// no row shows (hidden on this diagram) and the order of the key stay as they are.
 void MainWindow::syncPrimaryKeyConstraint(TableItem *table, EntityItem *entity)
 {
     if (!table || !entity)
         return;
-    QStringList ids;
-    for (int row = 0; row < entity->attributeCount(); ++row) {
-        if (!entity->isAttributePrimaryKey(row))
-            continue;
-        const QString id = columnIdByName(table, entity->attributeName(row));
-        // Two rows named alike in another case are one column, and a key lists it once.
-        if (!id.isEmpty() && !ids.contains(id))
-            ids.append(id);
-    }
     ConstraintItem *key = table->constraintOfType(ConstraintType::PrimaryKey);
+    const QStringList before = key ? key->columns() : QStringList();
+    QStringList ids = before;
+    QSet<QString> inKey(ids.cbegin(), ids.cend());
+    for (int row = 0; row < entity->attributeCount(); ++row) {
+        const ColumnItem *column = columnOfRow(table, entity, row);
+        if (!column)
+            continue;
+        const bool marked = entity->isAttributePrimaryKey(row);
+        if (marked && !inKey.contains(column->id())) {
+            ids.append(column->id());
+            inKey.insert(column->id());
+        } else if (!marked && inKey.contains(column->id())) {
+            ids.removeAll(column->id());
+            inKey.remove(column->id());
+        }
+    }
     if (ids.isEmpty()) {
         if (key)
             table->removeConstraint(key->id());
@@ -134,19 +196,11 @@ void MainWindow::syncPrimaryKeyConstraint(TableItem *table, EntityItem *entity)
         key->setColumns(ids);
 }
 
+// A row marked unique whose column no unique constraint holds gets a constraint of its
+// own: a mark says that one column is unique, never that several are together.
 void MainWindow::syncUniqueConstraints(TableItem *table, EntityItem *entity)
 {
     if (!table || !entity)
-        return;
-    QStringList wanted;
-    for (int row = 0; row < entity->attributeCount(); ++row) {
-        if (!entity->isAttributeUniqueKey(row))
-            continue;
-        const QString id = columnIdByName(table, entity->attributeName(row));
-        if (!id.isEmpty() && !wanted.contains(id))
-            wanted.append(id);
-    }
-    if (wanted.isEmpty())
         return;
     QSet<QString> covered;
     for (const ConstraintItem *constraint : table->constraints()) {
@@ -155,14 +209,16 @@ void MainWindow::syncUniqueConstraints(TableItem *table, EntityItem *entity)
                 covered.insert(id);
         }
     }
-    QStringList missing;
-    for (const QString &id : qAsConst(wanted)) {
-        if (!covered.contains(id))
-            missing.append(id);
+    for (int row = 0; row < entity->attributeCount(); ++row) {
+        if (!entity->isAttributeUniqueKey(row))
+            continue;
+        const ColumnItem *column = columnOfRow(table, entity, row);
+        if (!column || covered.contains(column->id()))
+            continue;
+        covered.insert(column->id());
+        addNamedConstraint(table, ConstraintType::Unique, QStringLiteral("uk_") + table->name())
+            ->setColumns({column->id()});
     }
-    if (missing.isEmpty())
-        return;
-    addNamedConstraint(table, ConstraintType::Unique, QStringLiteral("uk_") + table->name())->setColumns(missing);
 }
 
 void MainWindow::registerEdgeInModel(EdgeItem *edge)
@@ -202,19 +258,39 @@ void MainWindow::registerEdgeInModel(EdgeItem *edge)
                                         QStringLiteral("fk_") + relationship->name());
         relationship->setConstraintId(foreignKey->id());
     }
-    foreignKey->setReferencedTableId(fromId);
-
-    QStringList columns;
+    // The foreign key is the model's: the line adds the columns of the rows it marks that
+    // the key lacks, and never takes one away, since a row shows only one of the keys its
+    // column may belong to. A column joining pairs with the parent's key column at the
+    // same place, so the key never refers to more columns than it has.
+    const ConstraintItem *parentKeyConstraint =
+        parent ? parent->constraintOfType(ConstraintType::PrimaryKey) : nullptr;
+    const QStringList parentKey = parentKeyConstraint ? parentKeyConstraint->columns() : QStringList();
+    QStringList columns = foreignKey->columns();
+    QStringList referenced = foreignKey->referencedColumns();
+    if (foreignKey->referencedTableId() != fromId) {
+        // Another parent: what the key referred to is no column of it.
+        referenced.clear();
+        for (int i = 0; i < columns.size(); ++i)
+            referenced.append(parentKey.value(i));
+        foreignKey->setReferencedTableId(fromId);
+    }
+    while (referenced.size() < columns.size())
+        referenced.append(parentKey.value(referenced.size()));
+    QSet<QString> inKey(columns.cbegin(), columns.cend());
     for (int row = 0; row < edge->to->attributeCount(); ++row) {
         if (edge->to->attributeFkEdgeId(row) != edge->id)
             continue;
-        const QString id = columnIdByName(child, edge->to->attributeName(row));
-        if (!id.isEmpty())
-            columns.append(id);
+        const ColumnItem *column = columnOfRow(child, edge->to, row);
+        if (!column || inKey.contains(column->id()))
+            continue;
+        inKey.insert(column->id());
+        columns.append(column->id());
+        referenced.append(parentKey.value(referenced.size()));
     }
-    foreignKey->setColumns(columns);
-    const ConstraintItem *parentKey = parent ? parent->constraintOfType(ConstraintType::PrimaryKey) : nullptr;
-    foreignKey->setReferencedColumns(parentKey ? parentKey->columns() : QStringList());
+    if (foreignKey->columns() != columns)
+        foreignKey->setColumns(columns);
+    if (foreignKey->referencedColumns() != referenced)
+        foreignKey->setReferencedColumns(referenced);
 }
 
 EdgeItem *MainWindow::findEdgeOnScene(const QString &id)
@@ -302,14 +378,17 @@ void MainWindow::onEntityAttributeEdited(int index, const QString &oldName, cons
     const QString id = stableEntityId(entity);
     if (id.isEmpty())
         return;
-    TableItem *table = findTableInProject(project, currentModel, id);
+    ModelItem *model = nullptr;
+    TableItem *table = findTableInProject(project, currentModel, id, &model);
     if (!table) {
         if (currentModel)
             registerEntityInModel(entity);
         refreshTableDetails();
         return;
     }
-    ColumnItem *column = oldName.isEmpty() ? nullptr : table->columnByName(oldName);
+    ColumnItem *column = table->column(entity->attributeColumnId(index));
+    if (!column && !oldName.isEmpty())
+        column = table->columnByName(oldName);
     if (!column && !name.isEmpty())
         column = table->columnByName(name);
     if (!column) {
@@ -317,8 +396,12 @@ void MainWindow::onEntityAttributeEdited(int index, const QString &oldName, cons
         if (entity->isAttributePrimaryKey(index))
             column->setNullable(false);
     }
-    if (!name.isEmpty())
+    if (!name.isEmpty() && column->name() != name) {
+        // Stored rows that know the column only by its old name learn its id first, or
+        // the new name would match none of them.
+        spreadTableColumnsToStoredDiagrams(model, table, {}, currentDiagramId());
         column->setName(name);
+    }
     setColumnTypeFromText(column, type);
     syncTableColumnsFromEntity(entity);
     if (entity == detailsEntity)
@@ -429,8 +512,30 @@ void MainWindow::populateEntityFromTable(EntityItem *entity, TableItem *table)
         const QString relationshipId = relationshipOfColumn.value(column->id());
         entity->addAttributeRow(column->name(), column->fullTypeName(), primaryIds.contains(column->id()),
                                 uniqueIds.contains(column->id()), !relationshipId.isEmpty(), false);
+        const int row = entity->attributeCount() - 1;
+        entity->setAttributeColumnId(row, column->id());
         if (!relationshipId.isEmpty())
-            entity->markAttributeForeignKey(entity->attributeCount() - 1, relationshipId);
+            entity->markAttributeForeignKey(row, relationshipId);
+    }
+}
+
+void MainWindow::assignRowColumnIds(EntityItem *entity, TableItem *table)
+{
+    if (!entity || !table || entity->isView())
+        return;
+    RowColumnMatcher matcher(table);
+    // Rows whose id names a column keep it; the others pair by name with what is left.
+    QList<int> unpaired;
+    for (int row = 0; row < entity->attributeCount(); ++row) {
+        ColumnItem *column = table->column(entity->attributeColumnId(row));
+        if (column && !matcher.isTaken(column))
+            matcher.take(column->id(), QString());
+        else
+            unpaired.append(row);
+    }
+    for (int row : qAsConst(unpaired)) {
+        if (ColumnItem *column = matcher.take(QString(), entity->attributeName(row)))
+            entity->setAttributeColumnId(row, column->id());
     }
 }
 
@@ -448,12 +553,8 @@ void MainWindow::syncTableColumnsFromEntity(EntityItem *entity)
         return;
     }
 
-    // Rows take columns by name, each column once, in column order.
-    QHash<QString, QList<ColumnItem *>> columnsByName;
-    for (ColumnItem *column : table->columns()) {
-        if (column)
-            columnsByName[column->name().toCaseFolded()].append(column);
-    }
+    // Rows take columns by id, or by name when they have none, each column once.
+    RowColumnMatcher matcher(table);
     QSet<QString> taken;
     QStringList order;
     for (int row = 0; row < entity->attributeCount(); ++row) {
@@ -461,17 +562,13 @@ void MainWindow::syncTableColumnsFromEntity(EntityItem *entity)
         if (name.isEmpty())
             continue;
         const bool primary = entity->isAttributePrimaryKey(row);
-        ColumnItem *column = nullptr;
-        for (ColumnItem *candidate : columnsByName.value(name.toCaseFolded())) {
-            if (!taken.contains(candidate->id())) {
-                column = candidate;
-                break;
-            }
-        }
+        ColumnItem *column = matcher.take(entity->attributeColumnId(row), name);
         if (!column) {
             column = table->addColumn();
-            column->setName(name);
+            matcher.takeNew(column);
         }
+        if (column->name() != name)
+            column->setName(name);
         setColumnTypeFromText(column, entity->attributeType(row));
         if (primary)
             column->setNullable(false);
@@ -580,7 +677,7 @@ void MainWindow::applyModelColumns(EntityItem *entity, TableItem *table, bool re
         entity->addAttributeRow(record.name, record.type, record.isPrimaryKey, record.isUniqueKey,
                                 record.isForeignKey, false);
         for (int row = entity->attributeCount() - 1; row >= 0; --row) {
-            if (entity->attributeName(row).compare(record.name, Qt::CaseInsensitive) == 0) {
+            if (entity->attributeName(row) == record.name) {
                 entity->updateAttribute(row, record.columnId, record.name, record.type, record.isPrimaryKey,
                                         record.isUniqueKey, record.isForeignKey);
                 break;
@@ -635,6 +732,27 @@ void MainWindow::removeRelationshipFromModel(const QString &id)
     if (table && !relationship->constraintId().isEmpty())
         table->removeConstraint(relationship->constraintId());
     currentModel->removeRelationship(id);
+}
+
+QStringList MainWindow::relationshipsThroughColumn(ModelItem *model, TableItem *table, const QString &columnId)
+{
+    QStringList ids;
+    if (!model || !table || columnId.isEmpty())
+        return ids;
+    for (const RelationshipItem *relationship : model->relationships()) {
+        if (!relationship)
+            continue;
+        const TableItem *child = model->table(relationship->toTableId());
+        const ConstraintItem *foreignKey = child ? child->constraint(relationship->constraintId()) : nullptr;
+        if (!foreignKey)
+            continue;
+        const bool holds = relationship->toTableId() == table->id() && foreignKey->columns().contains(columnId);
+        const bool refers = relationship->fromTableId() == table->id()
+            && foreignKey->referencedColumns().contains(columnId);
+        if (holds || refers)
+            ids.append(relationship->id());
+    }
+    return ids;
 }
 
 void MainWindow::removeEntityFromModel(const QString &id)
@@ -695,7 +813,11 @@ QJsonObject MainWindow::storedEntityJson(const QString &entityId)
 
 void MainWindow::renameStoredEntityTitle(const QString &entityId, const QString &name)
 {
-    ::renameStoredEntityTitle(currentModel, entityId, name);
+    // The object may live in a model that is not current: its own diagrams show it.
+    ModelItem *model = currentModel;
+    if (!findTableInProject(project, currentModel, entityId, &model))
+        findViewInProject(project, currentModel, entityId, &model);
+    ::renameStoredEntityTitle(model ? model : currentModel, entityId, name);
 }
 
 QString MainWindow::uniqueObjectName(ModelItem *model, const QString &prefix)
@@ -765,6 +887,36 @@ void MainWindow::applyModelObjectName(const QString &kind, const QString &id, co
     else
         view->setName(newName);
     renameStoredEntityTitle(id, newName);
+    if (table) {
+        ModelItem *model = nullptr;
+        findTableInProject(project, currentModel, id, &model);
+        renameRelationshipsOfTable(model, id, oldName);
+    }
+}
+
+void MainWindow::renameRelationshipsOfTable(ModelItem *model, const QString &tableId, const QString &oldName)
+{
+    if (!model || tableId.isEmpty())
+        return;
+    const auto nameOf = [&](const QString &id, bool before) {
+        if (before && id == tableId)
+            return oldName;
+        const TableItem *table = model->table(id);
+        return table ? table->name() : QString();
+    };
+    for (RelationshipItem *relationship : model->relationships()) {
+        if (!relationship
+            || (relationship->fromTableId() != tableId && relationship->toTableId() != tableId))
+            continue;
+        // A name of the user's own stays; one made from the two tables follows them.
+        const QString before = nameOf(relationship->fromTableId(), true) + QLatin1Char('_')
+            + nameOf(relationship->toTableId(), true);
+        if (relationship->name() != before)
+            continue;
+        relationship->setName(nameOf(relationship->fromTableId(), false) + QLatin1Char('_')
+                              + nameOf(relationship->toTableId(), false));
+        updateTreeItemText(ExplorerKind::Relationship, relationship->id(), relationship->displayName());
+    }
 }
 
 void MainWindow::onProjectTreeItemChanged(QStandardItem *item)

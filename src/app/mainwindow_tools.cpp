@@ -580,6 +580,16 @@ void MainWindow::removeTableColumnInteractively(ModelItem *model, TableItem *tab
         }
     } else {
         QString tableId = table ? table->id() : stableEntityId(entity);
+        // The relationships whose keys hold the column, and the lines the box drops with
+        // its row, go from the model and every diagram, as deleting them does.
+        QStringList relationshipIds = relationshipsThroughColumn(model, table, colId);
+        QList<QPair<QPointer<EdgeItem>, QString>> linesBefore;
+        if (entity) {
+            for (EdgeItem *edge : qAsConst(entity->edges)) {
+                if (edge && !edge->id.isEmpty())
+                    linesBefore.append({edge, edge->id});
+            }
+        }
         {
             const FlagGuard guard(syncingColumns);
             if (entity) {
@@ -596,8 +606,18 @@ void MainWindow::removeTableColumnInteractively(ModelItem *model, TableItem *tab
             if (model)
                 stripColumnFromDiagrams(model, tableId, colId, name);
         }
+        for (const auto &line : qAsConst(linesBefore)) {
+            if (!line.first && !relationshipIds.contains(line.second))
+                relationshipIds.append(line.second);
+        }
         if (entity && table)
             syncTableColumnsFromEntity(entity);
+        if (model) {
+            for (const QString &id : qAsConst(relationshipIds))
+                removeExplorerRelationship(model, id);
+            if (!relationshipIds.isEmpty())
+                rebuildProjectTree();
+        }
     }
 
     captureCurrentDiagram();

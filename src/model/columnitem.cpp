@@ -3,6 +3,7 @@
 #include "classificationitem.h"
 #include "dialectcatalog.h"
 #include "modeljson.h"
+#include "tableitem.h"
 
 #include <QJsonArray>
 
@@ -32,6 +33,24 @@ ColumnItem::ColumnItem(QObject *parent)
     : QObject(parent)
     , m_id(newItemId())
 {
+}
+
+void ColumnItem::setId(const QString &id)
+{
+    if (id == m_id)
+        return;
+    const QString oldId = std::exchange(m_id, id);
+    if (auto *table = qobject_cast<TableItem *>(parent()))
+        table->columnIdChanged(this, oldId);
+}
+
+void ColumnItem::setName(const QString &name)
+{
+    if (name == m_name)
+        return;
+    const QString oldName = std::exchange(m_name, name);
+    if (auto *table = qobject_cast<TableItem *>(parent()))
+        table->columnNameChanged(this, oldName);
 }
 
 void ColumnItem::setDataType(const QString &text)
@@ -127,8 +146,10 @@ void ColumnItem::fromJson(const QJsonObject &json)
 {
     clearClassifications();
 
-    readJsonId(json, m_id);
-    m_name = jsonString(json, "name"_L1);
+    QString id = m_id;
+    readJsonId(json, id);
+    setId(id);
+    setName(jsonString(json, "name"_L1));
     const QString typeText = jsonString(json, "dataType"_L1);
     m_dataType = typeText;
     m_comment = jsonString(json, "comment"_L1);

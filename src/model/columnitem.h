@@ -17,9 +17,9 @@ public:
     explicit ColumnItem(QObject *parent = nullptr);
 
     QString id() const { return m_id; }
-    void setId(const QString &id) { m_id = id; }
+    void setId(const QString &id);
     QString name() const { return m_name; }
-    void setName(const QString &name) { m_name = name; }
+    void setName(const QString &name);
 
     // The base type name, without a parameter list.
     QString dataType() const { return m_dataType; }

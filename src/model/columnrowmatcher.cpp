@@ -4,13 +4,13 @@ ColumnRowMatcher::ColumnRowMatcher(const QList<ModelColumnRow> &rows)
     : m_taken(rows.size(), false)
 {
     m_byId.reserve(rows.size());
-    m_byFoldedName.reserve(rows.size());
+    m_byName.reserve(rows.size());
     for (int i = 0; i < rows.size(); ++i) {
         const ModelColumnRow &row = rows.at(i);
         if (!row.columnId.isEmpty())
             m_byId[row.columnId].append(i);
         if (!row.name.isEmpty())
-            m_byFoldedName[row.name.toCaseFolded()].append(i);
+            m_byName[row.name].append(i);
     }
 }
 
@@ -20,7 +20,7 @@ int ColumnRowMatcher::take(const QString &columnId, const QString &name)
     if (!columnId.isEmpty())
         index = takeFirstFree(m_byId.value(columnId));
     if (index < 0 && !name.isEmpty())
-        index = takeFirstFree(m_byFoldedName.value(name.toCaseFolded()));
+        index = takeFirstFree(m_byName.value(name));
     return index;
 }
 

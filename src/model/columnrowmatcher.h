@@ -8,8 +8,8 @@
 #include <QVector>
 
 // Pairs rows of an entity box (or attributes of a stored one) with the table's column
-// rows, each column row taken at most once: by column id first, then by name ignoring
-// case, always the first untaken one in column order. Lookups are hashed, so pairing a
+// rows, each column row taken at most once: by column id first, then by the exact
+// name, always the first untaken one in column order. Lookups are hashed, so pairing a
 // whole box costs about one pass over its rows.
 class ColumnRowMatcher
 {
@@ -24,6 +24,6 @@ private:
     int takeFirstFree(const QList<int> &candidates);
 
     QHash<QString, QList<int>> m_byId;
-    QHash<QString, QList<int>> m_byFoldedName;
+    QHash<QString, QList<int>> m_byName;
     QVector<bool> m_taken;
 };

@@ -61,7 +61,7 @@ bool matchesColumn(const QJsonObject &row, const QString &columnId, const QStrin
     if (!columnId.isEmpty() && rowColumnId == columnId)
         return true;
     return !columnName.isEmpty() && rowColumnId.isEmpty()
-        && text(row, "name"_L1).compare(columnName, Qt::CaseInsensitive) == 0;
+        && text(row, "name"_L1) == columnName;
 }
 
 } // namespace
@@ -174,7 +174,7 @@ StoredColumnPresence::StoredColumnPresence(const ModelItem *model, const QString
                 if (!columnId.isEmpty())
                     m_ids.insert(columnId);
                 if (!name.isEmpty())
-                    m_foldedNames.insert(name.toCaseFolded());
+                    m_names.insert(name);
             }
         }
     }
@@ -183,7 +183,7 @@ StoredColumnPresence::StoredColumnPresence(const ModelItem *model, const QString
 bool StoredColumnPresence::appears(const QString &columnId, const QString &columnName) const
 {
     return (!columnId.isEmpty() && m_ids.contains(columnId))
-        || (!columnName.isEmpty() && m_foldedNames.contains(columnName.toCaseFolded()));
+        || (!columnName.isEmpty() && m_names.contains(columnName));
 }
 
 bool columnAppearsOnOtherDiagrams(const ModelItem *model, const QString &tableId,

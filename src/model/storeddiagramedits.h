@@ -36,7 +36,7 @@ QJsonObject storedEntityJson(const ModelItem *model, const QString &entityId);
 void renameStoredEntityTitle(ModelItem *model, const QString &entityId, const QString &name);
 
 // Which columns of one table the stored boxes of a model's other diagrams show (a row with
-// the column's id or, ignoring case, its name) or hide ("hiddenColumns"). Views of the
+// the column's id or its exact name) or hide ("hiddenColumns"). Views of the
 // table do not count. Built once, it answers for every column of the table what a walk of
 // the documents would.
 class StoredColumnPresence
@@ -49,7 +49,7 @@ public:
 
 private:
     QSet<QString> m_ids;
-    QSet<QString> m_foldedNames;
+    QSet<QString> m_names;
 };
 
 bool columnAppearsOnOtherDiagrams(const ModelItem *model, const QString &tableId,
@@ -58,6 +58,6 @@ bool columnAppearsOnOtherDiagrams(const ModelItem *model, const QString &tableId
 
 // Removes the column from the stored boxes of the table (views included) on the model's
 // diagrams but skipDiagramId: rows with its id, rows without any column id but with its
-// name ignoring case, and its entry in "hiddenColumns" (the key goes with the last entry).
+// exact name, and its entry in "hiddenColumns" (the key goes with the last entry).
 void stripColumnFromDiagrams(ModelItem *model, const QString &tableId, const QString &columnId,
                              const QString &columnName, const QString &skipDiagramId);

@@ -6,6 +6,7 @@
 #include "modeljson.h"
 
 #include <QJsonArray>
+#include <QSet>
 
 #include <utility>
 
@@ -65,6 +66,19 @@ void destroyAll(QList<Item *> &items)
     qDeleteAll(old);
 }
 
+// Keeps an index of the first column, in column order, of each key right after a column's
+// key changed; false when another column may carry the old key, or an earlier one the new,
+// and only building the index again can tell.
+bool followKeyChange(QHash<QString, ColumnItem *> &index, ColumnItem *column, const QString &oldKey,
+                     const QString &newKey)
+{
+    if (index.value(oldKey) == column || index.contains(newKey))
+        return false;
+    if (!newKey.isEmpty())
+        index.insert(newKey, column);
+    return true;
+}
+
 } // namespace
 
 TableItem::TableItem(QObject *parent)
@@ -87,16 +101,72 @@ void TableItem::setProperty(const QString &key, const QString &value)
 
 ColumnItem *TableItem::column(const QString &id) const
 {
-    return findById(m_columns, id);
+    if (id.isEmpty())
+        return findById(m_columns, id);
+    ensureColumnIndex();
+    return m_columnById.value(id);
 }
 
 ColumnItem *TableItem::columnByName(const QString &name) const
 {
+    if (name.isEmpty())
+        return nullptr;
+    ensureColumnIndex();
+    return m_columnByName.value(name);
+}
+
+ColumnItem *TableItem::columnMatching(const QString &name) const
+{
+    if (ColumnItem *exact = columnByName(name))
+        return exact;
     for (ColumnItem *column : m_columns) {
         if (column && column->name().compare(name, Qt::CaseInsensitive) == 0)
             return column;
     }
     return nullptr;
+}
+
+void TableItem::ensureColumnIndex() const
+{
+    if (m_columnIndexValid)
+        return;
+    m_columnById.clear();
+    m_columnByName.clear();
+    m_columnById.reserve(m_columns.size());
+    m_columnByName.reserve(m_columns.size());
+    // The first column of an id or a name wins, as a scan in column order finds it.
+    for (ColumnItem *column : m_columns) {
+        if (!column)
+            continue;
+        if (!column->id().isEmpty() && !m_columnById.contains(column->id()))
+            m_columnById.insert(column->id(), column);
+        if (!column->name().isEmpty() && !m_columnByName.contains(column->name()))
+            m_columnByName.insert(column->name(), column);
+    }
+    m_columnIndexValid = true;
+}
+
+void TableItem::indexAppendedColumn(ColumnItem *column)
+{
+    if (!m_columnIndexValid)
+        return;
+    // The last column in order: it is first only for an id or name no other column has.
+    if (!column->id().isEmpty() && !m_columnById.contains(column->id()))
+        m_columnById.insert(column->id(), column);
+    if (!column->name().isEmpty() && !m_columnByName.contains(column->name()))
+        m_columnByName.insert(column->name(), column);
+}
+
+void TableItem::columnIdChanged(ColumnItem *column, const QString &oldId)
+{
+    if (m_columnIndexValid)
+        m_columnIndexValid = followKeyChange(m_columnById, column, oldId, column->id());
+}
+
+void TableItem::columnNameChanged(ColumnItem *column, const QString &oldName)
+{
+    if (m_columnIndexValid)
+        m_columnIndexValid = followKeyChange(m_columnByName, column, oldName, column->name());
 }
 
 ConstraintItem *TableItem::constraint(const QString &id) const
@@ -122,6 +192,7 @@ ColumnItem *TableItem::addColumn()
 {
     auto *column = new ColumnItem(this);
     m_columns.append(column);
+    indexAppendedColumn(column);
     return column;
 }
 
@@ -147,6 +218,7 @@ void TableItem::removeColumn(const QString &id)
     if (!removed)
         return;
     m_columns.removeOne(removed);
+    m_columnIndexValid = false;
 
     for (ConstraintItem *constraint : std::as_const(m_constraints)) {
         if (!constraint)
@@ -182,16 +254,23 @@ void TableItem::reorderColumns(const QStringList &ids)
 {
     QList<ColumnItem *> ordered;
     ordered.reserve(m_columns.size());
+    QSet<ColumnItem *> placed;
+    placed.reserve(m_columns.size());
     for (const QString &id : ids) {
         ColumnItem *found = column(id);
-        if (found && !ordered.contains(found))
+        if (found && !placed.contains(found)) {
+            placed.insert(found);
             ordered.append(found);
+        }
     }
     for (ColumnItem *column : std::as_const(m_columns)) {
-        if (!ordered.contains(column))
+        if (!placed.contains(column))
             ordered.append(column);
     }
+    if (ordered == m_columns)
+        return;
     m_columns = ordered;
+    m_columnIndexValid = false;
 }
 
 QJsonObject TableItem::toJson() const
@@ -212,6 +291,7 @@ QJsonObject TableItem::toJson() const
 
 void TableItem::fromJson(const QJsonObject &json)
 {
+    m_columnIndexValid = false;
     destroyAll(m_columns);
     destroyAll(m_constraints);
     destroyAll(m_indexes);
@@ -223,6 +303,7 @@ void TableItem::fromJson(const QJsonObject &json)
     m_properties = json.value("properties"_L1).toObject();
 
     readChildren(this, jsonArray(json, "columns"_L1), m_columns);
+    m_columnIndexValid = false;
     readChildren(this, jsonArray(json, "constraints"_L1), m_constraints);
     readChildren(this, jsonArray(json, "indexes"_L1), m_indexes);
 }

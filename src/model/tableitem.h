@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QJsonObject>
 #include <QList>
 #include <QObject>
@@ -40,9 +41,14 @@ public:
     QList<ConstraintItem *> constraints() const { return m_constraints; }
     QList<IndexItem *> indexes() const { return m_indexes; }
 
+    // Both look-ups are hashed: a table of many columns is matched row by row in one pass.
     ColumnItem *column(const QString &id) const;
-    // First column whose name matches ignoring case.
+    // First column, in column order, named exactly so: "Code" and "code" are two columns,
+    // as they are to a database.
     ColumnItem *columnByName(const QString &name) const;
+    // For a name typed by the user: the column named exactly so, else the first whose
+    // name matches ignoring case.
+    ColumnItem *columnMatching(const QString &name) const;
     ConstraintItem *constraint(const QString &id) const;
     // First constraint of a ConstraintType; 0 finds the primary key.
     ConstraintItem *constraintOfType(int type) const;
@@ -68,6 +74,13 @@ public:
     void fromJson(const QJsonObject &json);
 
 private:
+    friend class ColumnItem;
+    // A column of this table changed its id or name; the look-ups follow.
+    void columnIdChanged(ColumnItem *column, const QString &oldId);
+    void columnNameChanged(ColumnItem *column, const QString &oldName);
+    void indexAppendedColumn(ColumnItem *column);
+    void ensureColumnIndex() const;
+
     QString m_id;
     QString m_name;
     QString m_schema;
@@ -76,6 +89,11 @@ private:
     QList<ColumnItem *> m_columns;
     QList<ConstraintItem *> m_constraints;
     QList<IndexItem *> m_indexes;
+    // Id and name of each column to the first column in column order that carries it;
+    // built on first use and dropped when the order changes in a way not followed here.
+    mutable QHash<QString, ColumnItem *> m_columnById;
+    mutable QHash<QString, ColumnItem *> m_columnByName;
+    mutable bool m_columnIndexValid = false;
 };
 
 // "3 columns and 1 index": what a table left out while reading took with it.

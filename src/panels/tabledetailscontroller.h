@@ -115,7 +115,7 @@ public:
     QString uniqueConstraintName(const QString &prefix) const;
     // The relationship of the shown model that owns the constraint (the first in name
     // order), or empty.
-    QString relationshipIdForConstraint(ConstraintItem *constraint) const;
+    QString relationshipIdForConstraint(const ConstraintItem *constraint) const;
     bool setConstraintColumnAt(ConstraintItem *constraint, int row, bool referenced, const QString &text);
     static MappingEndpoint resolveMappingEndpoint(ProjectItem *project, const QString &model,
                                                   const QString &table, const QString &column);

@@ -149,7 +149,7 @@ QHash<QString, QString> TableDetailsController::relationshipsByConstraint(const 
     return owners;
 }
 
-QString TableDetailsController::relationshipIdForConstraint(ConstraintItem *constraint) const
+QString TableDetailsController::relationshipIdForConstraint(const ConstraintItem *constraint) const
 {
     if (!constraint || constraint->id().isEmpty())
         return QString();
@@ -210,13 +210,15 @@ void TableDetailsController::populateForeignKeys()
                                                                       : QHash<QString, ColumnItem *>();
     const QStringList references = constraint->referencedColumns();
     const qsizetype rows = std::max(own.size(), references.size());
+    // A relationship's line decides the table its key refers to.
+    const bool parentChosen = relationshipIdForConstraint(constraint).isEmpty();
     for (qsizetype row = 0; row < rows; ++row) {
         m_constraintColumnsModel->appendRow(
             {fieldItem(m_table->schema(), false, id, SchemaField, 0),
              fieldItem(m_table->name(), false, id, TableField, 0),
              columnItem(columns, own.value(row), id, 0),
              fieldItem(referenced ? referenced->schema() : QString(), false, id, SchemaField, 1),
-             fieldItem(referenced ? referenced->name() : QString(), true, id, TableField, 1),
+             fieldItem(referenced ? referenced->name() : QString(), parentChosen, id, TableField, 1),
              columnItem(referencedColumns, references.value(row), id, 1)});
     }
 }
@@ -444,7 +446,10 @@ void TableDetailsController::onConstraintColumnItemChanged(QStandardItem *item)
     const int kind = item->data(FieldKindRole).toInt();
     const bool referencedSide = item->data(SideRole).toInt() == 1;
     if (constraint && kind == TableField && referencedSide) {
-        if (TableItem *referenced = findTableByName(m_model, item->text().trimmed())) {
+        TableItem *referenced = relationshipIdForConstraint(constraint).isEmpty()
+            ? findTableByName(m_model, item->text().trimmed())
+            : nullptr;
+        if (referenced) {
             constraint->setReferencedTableId(referenced->id());
             QStringList references = constraint->referencedColumns();
             for (QString &id : references) {
@@ -467,7 +472,7 @@ bool TableDetailsController::setConstraintColumnAt(ConstraintItem *constraint, i
     if (!constraint || !m_table || row < 0)
         return false;
     TableItem *target = referenced ? findTableInProject(m_project, constraint->referencedTableId()) : m_table.data();
-    const ColumnItem *column = target ? target->columnByName(text.trimmed()) : nullptr;
+    const ColumnItem *column = target ? target->columnMatching(text.trimmed()) : nullptr;
     if (!column)
         return false;
     QStringList ids = padded(referenced ? constraint->referencedColumns() : constraint->columns(), row + 1);

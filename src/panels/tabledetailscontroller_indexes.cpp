@@ -130,7 +130,7 @@ void TableDetailsController::onIndexColumnItemChanged(QStandardItem *item)
     if (m_busy || !m_table || !item)
         return;
     IndexItem *index = m_table->index(item->data(IdRole).toString());
-    const ColumnItem *column = m_table->columnByName(item->text().trimmed());
+    const ColumnItem *column = m_table->columnMatching(item->text().trimmed());
     if (!index || !column) {
         scheduleRefresh();
         return;

@@ -167,7 +167,7 @@ TableDetailsController::MappingEndpoint TableDetailsController::resolveMappingEn
         return end;
     ModelItem *foundModel = project->modelByName(modelName);
     TableItem *foundTable = findTableByName(foundModel, tableName);
-    const ColumnItem *foundColumn = foundTable ? foundTable->columnByName(columnName) : nullptr;
+    const ColumnItem *foundColumn = foundTable ? foundTable->columnMatching(columnName) : nullptr;
     if (!foundColumn)
         return end;
     end = {true, foundModel->id(), foundTable->id(), foundColumn->id()};

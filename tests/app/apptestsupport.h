@@ -155,6 +155,7 @@ public:
     void addExplorerRelationship(ModelItem *model) { w.addExplorerRelationship(model); }
     void removeExplorerEntity(ModelItem *model, const QString &id) { w.removeExplorerEntity(model, id); }
     void onRelationshipConstraintRemoved(const QString &id) { w.onRelationshipConstraintRemoved(id); }
+    void onColumnRemovalRequested(const QString &columnId) { w.onColumnRemovalRequested(columnId); }
     void onExplorerDropRequested(const QByteArray &payload, QPointF at) { w.onExplorerDropRequested(payload, at); }
     void connectRelationshipsForDroppedEntities(const QStringList &ids) { w.connectRelationshipsForDroppedEntities(ids); }
     QJsonObject storedEdgeJson(const QString &id) { return w.storedEdgeJson(id); }

@@ -114,10 +114,10 @@ void tst_StoredDiagramColumns::matcherTakesIdThenNameOnce_data()
     QTest::addColumn<QList<int>>("taken");
 
     QTest::newRow("id first") << QStringList{"c2|a"} << QList<int>{1};
-    QTest::newRow("unknown id falls back to name") << QStringList{"zz|B"} << QList<int>{1};
-    QTest::newRow("name ignores case") << QStringList{"|ID"} << QList<int>{0};
+    QTest::newRow("unknown id falls back to name") << QStringList{"zz|b"} << QList<int>{1};
+    QTest::newRow("a name in another case is another column") << QStringList{"|ID", "|B"} << QList<int>{-1, -1};
     QTest::newRow("each row taken once") << QStringList{"c1|", "c1|", "|b", "|b"} << QList<int>{0, -1, 1, -1};
-    QTest::newRow("names equal but for case take two rows") << QStringList{"|A", "|a"} << QList<int>{2, 3};
+    QTest::newRow("names equal but for case take their own rows") << QStringList{"|A", "|a"} << QList<int>{3, 2};
     QTest::newRow("nothing") << QStringList{"|", "zz|zz"} << QList<int>{-1, -1};
 }
 
@@ -145,7 +145,7 @@ void tst_StoredDiagramColumns::storedBoxFollowsTheTable()
     DiagramItem *other = model().addDiagram();
     QJsonObject idAttribute = attribute(m_id->id(), u"old_id"_s);
     idAttribute.insert("note"_L1, u"kept"_s);
-    QJsonObject edgeMarked = attribute(QString(), u"PRICE"_s);
+    QJsonObject edgeMarked = attribute(QString(), u"price"_s);
     edgeMarked.insert("fkEdgeId"_L1, u"edge-1"_s);
     const QJsonObject box{
         {"id"_L1, m_table->id()}, {"title"_L1, u"old"_s}, {"x"_L1, 12},

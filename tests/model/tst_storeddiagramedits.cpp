@@ -141,9 +141,12 @@ void tst_StoredDiagramEdits::columnAppearance_data()
                                    << "c1" << "note" << true;
     QTest::newRow("row with the id") << QByteArray(R"({"entities":[{"id":"t","attributes":[{"columnId":"c1","name":"x"}]}]})")
                                      << "c1" << "note" << true;
-    QTest::newRow("name in another case with another id")
-        << QByteArray(R"({"entities":[{"id":"t","attributes":[{"columnId":"c9","name":"NOTE"}]}]})")
+    QTest::newRow("same name with another id")
+        << QByteArray(R"({"entities":[{"id":"t","attributes":[{"columnId":"c9","name":"note"}]}]})")
         << "c1" << "note" << true;
+    QTest::newRow("name in another case is another column")
+        << QByteArray(R"({"entities":[{"id":"t","attributes":[{"columnId":"c9","name":"NOTE"}]}]})")
+        << "c1" << "note" << false;
     QTest::newRow("view box does not count")
         << QByteArray(R"({"entities":[{"id":"t","kind":"entity-view","hiddenColumns":["c1"],"attributes":[{"columnId":"c1","name":"note"}]}]})")
         << "c1" << "note" << false;
@@ -191,7 +194,7 @@ void tst_StoredDiagramEdits::stripColumnKeepsRowsOfOtherColumns()
     QCOMPARE(compact(third->sceneJson()), compact(parse(untouched)));
     QCOMPARE(compact(other->sceneJson()),
              compact(parse(R"({"entities":[
-        {"id":"t","attributes":[{"columnId":"c2","name":"note"},{"name":"total"}]},
+        {"id":"t","attributes":[{"columnId":"c2","name":"note"},{"name":"NOTE"},{"name":"total"}]},
         {"id":"t","kind":"entity-view","attributes":[]},
         {"id":"u","attributes":[{"name":"note"}]}]})")));
 }

@@ -18,7 +18,8 @@ class tst_TableItem : public QObject
 private slots:
     void newTableWritesEverything();
     void properties();
-    void columnByNameIgnoresCaseAndTakesFirst();
+    void columnByNameIsExactAndTakesFirst();
+    void columnLookupsFollowRenamesAndRemovals();
     void reorderColumns_data();
     void reorderColumns();
     void removeColumnScrubsConstraintAndIndexIds();
@@ -77,17 +78,53 @@ void tst_TableItem::properties()
     QVERIFY(table.properties().isEmpty());
 }
 
-void tst_TableItem::columnByNameIgnoresCaseAndTakesFirst()
+void tst_TableItem::columnByNameIsExactAndTakesFirst()
 {
     TableItem table;
     ColumnItem *first = table.addColumn();
     first->setName(u"Email"_s);
     ColumnItem *second = table.addColumn();
     second->setName(u"EMAIL"_s);
-    QCOMPARE(table.columnByName(u"email"_s), first);
+    ColumnItem *twin = table.addColumn();
+    twin->setName(u"Email"_s);
+    QCOMPARE(table.columnByName(u"Email"_s), first);
+    QCOMPARE(table.columnByName(u"EMAIL"_s), second);
+    QCOMPARE(table.columnByName(u"email"_s), nullptr);
+    QCOMPARE(table.columnMatching(u"email"_s), first);
+    QCOMPARE(table.columnMatching(u"EMAIL"_s), second);
     QCOMPARE(table.columnByName(u"mail"_s), nullptr);
     QCOMPARE(table.column(first->id().toUpper()), nullptr);
     QCOMPARE(table.column(second->id()), second);
+}
+
+// The hashed look-ups answer as a scan in column order would after every change.
+void tst_TableItem::columnLookupsFollowRenamesAndRemovals()
+{
+    TableItem table;
+    ColumnItem *a = table.addColumn();
+    a->setName(u"a"_s);
+    ColumnItem *b = table.addColumn();
+    b->setName(u"b"_s);
+    QCOMPARE(table.columnByName(u"a"_s), a);
+    b->setName(u"a"_s);
+    QCOMPARE(table.columnByName(u"a"_s), a);
+    a->setName(u"c"_s);
+    QCOMPARE(table.columnByName(u"a"_s), b);
+    QCOMPARE(table.columnByName(u"c"_s), a);
+    table.reorderColumns({b->id(), a->id()});
+    a->setName(u"a"_s);
+    QCOMPARE(table.columnByName(u"a"_s), b);
+    table.removeColumn(b->id());
+    QCOMPARE(table.columnByName(u"a"_s), a);
+    QCOMPARE(table.column(b->id()), nullptr);
+    const QString oldId = a->id();
+    a->setId(u"c-a"_s);
+    QCOMPARE(table.column(oldId), nullptr);
+    QCOMPARE(table.column(u"c-a"_s), a);
+    table.fromJson(QJsonObject{{u"columns"_s, QJsonArray{QJsonObject{{u"id"_s, u"x"_s}, {u"name"_s, u"x"_s}}}}});
+    QCOMPARE(table.columnByName(u"a"_s), nullptr);
+    QCOMPARE(table.columnByName(u"x"_s), table.column(u"x"_s));
+    QVERIFY(table.column(u"x"_s));
 }
 
 void tst_TableItem::reorderColumns_data()
