@@ -19,6 +19,7 @@
 #include <QStandardItemModel>
 #include <QTimer>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -271,6 +272,8 @@ void TableDetailsController::connectButtons()
 
 void TableDetailsController::setProject(ProjectItem *project)
 {
+    if (project != m_project)
+        forgetNewMapping();
     m_project = project;
 }
 
@@ -426,8 +429,13 @@ void TableDetailsController::restoreColumnWidths(const QList<QList<int>> &widths
             continue;
         const QList<int> &sizes = widths.value(i);
         if (sameObject && sizes.size() == header->count()) {
-            for (int section = 0; section < sizes.size(); ++section)
-                header->resizeSection(section, sizes.at(section));
+            // The user's widths stay, widened where a cell's text no longer fits (a new or
+            // renamed row would otherwise show cut off).
+            QAbstractItemView *view = m_views.at(i);
+            for (int section = 0; section < sizes.size(); ++section) {
+                const int needed = std::max(view->sizeHintForColumn(section), header->sectionSizeHint(section));
+                header->resizeSection(section, std::max(sizes.at(section), needed));
+            }
         } else {
             fitColumnsToContents(m_views.at(i));
         }
@@ -499,9 +507,11 @@ void TableDetailsController::updateActionStates()
     setEnabledIfAny(m_ui->toolButtonAddIndexColumn, indexShown && hasColumns);
     setEnabledIfAny(m_ui->toolButtonRemoveIndexColumn, indexShown && hasCurrentIndex(m_ui->tableViewIndColumns));
     setEnabledIfAny(m_ui->toolButtonAddMapping, m_project);
+    const int mappingRow = hasCurrentIndex(m_ui->treeView) ? m_ui->treeView->currentIndex().row() : -1;
     setEnabledIfAny(m_ui->toolButtonRemoveMapping,
-                    m_ui->treeView && hasCurrentIndex(m_ui->treeView)
-                        && mappingForRow(m_ui->treeView->currentIndex().row()));
+                    mappingRow >= 0
+                        && (mappingForRow(mappingRow)
+                            || (isNewMappingRow(mappingRow) && newMappingStarted())));
 }
 
 // ---- shared operations ----------------------------------------------------------------------

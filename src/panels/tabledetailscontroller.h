@@ -243,6 +243,10 @@ private:
     bool applyMappingRow(MappingItem *mapping, int row);
     bool createMappingFromRow(int row);
     MappingEndpoint rowEndpoint(int row, int firstColumn) const;
+    // True for the last row, in which a new mapping is typed.
+    bool isNewMappingRow(int row) const;
+    bool newMappingStarted() const;
+    void forgetNewMapping();
 
     static void setLineEditQuietly(QLineEdit *edit, const QString &text);
     static void setPlainTextQuietly(QPlainTextEdit *edit, const QString &text);
@@ -277,4 +281,8 @@ private:
     QString m_pendingColumnId;
     QString m_pendingIndexId;
     QString m_pendingMappingId;
+    // What is typed into the new-mapping row, kept across refreshes until the mapping is
+    // complete; and the model the add button chose for it (none: the project).
+    QStringList m_newMappingTexts;
+    QPointer<ModelItem> m_newMappingModel;
 };

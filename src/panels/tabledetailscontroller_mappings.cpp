@@ -12,6 +12,7 @@
 #include "ui_MainWindow.h"
 
 #include <QStandardItemModel>
+#include <QTreeView>
 
 namespace {
 
@@ -103,10 +104,30 @@ void TableDetailsController::populateMappings()
                                     makeTextItem(target.model, true), makeTextItem(target.table, true),
                                     makeTextItem(target.column, true)});
     }
-    QList<QStandardItem *> empty;
+    QList<QStandardItem *> newRow;
     for (int cell = 0; cell < CellCount; ++cell)
-        empty.append(makeTextItem(QString(), true));
-    m_mappingsModel->appendRow(empty);
+        newRow.append(makeTextItem(m_newMappingTexts.value(cell), true));
+    m_mappingsModel->appendRow(newRow);
+}
+
+bool TableDetailsController::isNewMappingRow(int row) const
+{
+    return row >= 0 && row == m_mappingsModel->rowCount() - 1 && rowId(m_mappingsModel, row).isEmpty();
+}
+
+bool TableDetailsController::newMappingStarted() const
+{
+    for (const QString &text : m_newMappingTexts) {
+        if (!text.isEmpty())
+            return true;
+    }
+    return false;
+}
+
+void TableDetailsController::forgetNewMapping()
+{
+    m_newMappingTexts.clear();
+    m_newMappingModel = nullptr;
 }
 
 MappingItem *TableDetailsController::findMapping(const QString &id, ModelItem **owner) const
@@ -205,7 +226,9 @@ bool TableDetailsController::createMappingFromRow(int row)
     const MappingEndpoint target = rowEndpoint(row, TargetModel);
     if (!source.ok || !target.ok)
         return false;
-    storeEnds(m_project->addMapping(), source, target);
+    ModelItem *owner = m_project->models().contains(m_newMappingModel) ? m_newMappingModel.data() : nullptr;
+    storeEnds(owner ? owner->addMapping() : m_project->addMapping(), source, target);
+    forgetNewMapping();
     return true;
 }
 
@@ -220,8 +243,16 @@ void TableDetailsController::onMappingItemChanged(QStandardItem *item)
         scheduleRefresh();
     } else if (!rowId(m_mappingsModel, row).isEmpty()) {
         scheduleRefresh(); // its mapping has gone
-    } else if (createMappingFromRow(row)) {
-        scheduleRefresh();
+    } else {
+        // A new mapping is made only once it is whole; till then its row keeps what was
+        // typed, whatever refreshes the tab meanwhile.
+        m_newMappingTexts.clear();
+        for (int cell = 0; cell < CellCount; ++cell)
+            m_newMappingTexts.append(cellText(m_mappingsModel, row, cell));
+        if (createMappingFromRow(row))
+            scheduleRefresh();
+        else
+            updateActionStates();
     }
 }
 
@@ -229,18 +260,34 @@ void TableDetailsController::addMapping()
 {
     if (!m_project || m_busy || m_refreshing)
         return;
-    MappingItem *mapping = m_model ? m_model->addMapping() : m_project->addMapping();
-    m_pendingMappingId = mapping->id();
-    refresh();
-    emit mappingsChanged();
+    // No mapping without ends: the new one is typed into the last row and made, in the
+    // shown model, once its six cells resolve; an abandoned one leaves nothing behind.
+    m_newMappingModel = m_model;
+    QTreeView *view = m_ui ? m_ui->treeView : nullptr;
+    const int row = m_mappingsModel->rowCount() - 1;
+    if (!view || !isNewMappingRow(row))
+        return;
+    const QModelIndex first = m_mappingsModel->index(row, SourceModel);
+    view->setCurrentIndex(first);
+    view->scrollTo(first);
+    if (view->isVisible())
+        view->edit(first);
 }
 
 void TableDetailsController::removeMapping()
 {
     if (m_busy || m_refreshing || !m_ui || !m_ui->treeView)
         return;
+    const int row = m_ui->treeView->currentIndex().row();
+    if (isNewMappingRow(row)) {
+        if (newMappingStarted()) {
+            forgetNewMapping();
+            refresh();
+        }
+        return;
+    }
     ModelItem *owner = nullptr;
-    MappingItem *mapping = findMapping(rowId(m_mappingsModel, m_ui->treeView->currentIndex().row()), &owner);
+    MappingItem *mapping = findMapping(rowId(m_mappingsModel, row), &owner);
     if (!mapping)
         return;
     if (owner)

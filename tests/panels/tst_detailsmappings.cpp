@@ -2,6 +2,8 @@
 
 #include "mappingitem.h"
 
+#include <QApplication>
+#include <QComboBox>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
@@ -19,6 +21,8 @@ private slots:
     void rowEdits_data();
     void rowEdits();
     void addAndRemove();
+    void newMappingKeepsItsCellsUntilWhole();
+    void tabWalksTheRow();
     void noProjectShowsOnlyTheHeader();
     void options_data();
     void options();
@@ -168,14 +172,22 @@ void tst_DetailsMappings::addAndRemove()
     f.settle();
     changed.clear();
 
+    // The add button starts the new-mapping row; nothing exists until it is whole.
     f.ui.toolButtonAddMapping->click();
+    QCOMPARE(changed.count(), 0);
+    QVERIFY(f.model->mappings().isEmpty());
+    QCOMPARE(f.currentRow(f.ui.treeView), 1);
+    QVERIFY(!f.ui.toolButtonRemoveMapping->isEnabled());
+    typeRow(f, 1, {u"Model 1"_s, u"customer"_s, u"email"_s, u"Warehouse"_s, u"orders"_s, u"id"_s});
+    f.settle();
     QCOMPARE(changed.count(), 1);
     QCOMPARE(f.model->mappings().size(), 1);
-    const QString added = f.model->mappings().at(0)->id();
-    QCOMPARE(TableDetailsController::currentRowId(f.ui.treeView), added);
-    QCOMPARE(rowTexts(f, f.currentRow(f.ui.treeView)), QStringList(6));
-    QVERIFY(f.ui.toolButtonRemoveMapping->isEnabled());
+    QCOMPARE(f.model->mappings().at(0)->name(), u"customer.email -> orders.id"_s);
+    QCOMPARE(f.project.mappings().size(), 1);
 
+    f.ui.treeView->setCurrentIndex(f.itemModel(f.ui.treeView)->index(1, 0));
+    QCOMPARE(TableDetailsController::currentRowId(f.ui.treeView), f.model->mappings().at(0)->id());
+    QVERIFY(f.ui.toolButtonRemoveMapping->isEnabled());
     f.ui.toolButtonRemoveMapping->click();
     QCOMPARE(changed.count(), 2);
     QVERIFY(f.model->mappings().isEmpty());
@@ -192,7 +204,86 @@ void tst_DetailsMappings::addAndRemove()
     f.panel->clear();
     QVERIFY(f.ui.toolButtonAddMapping->isEnabled());
     f.panel->addMapping();
+    typeRow(f, 1, {u"Model 1"_s, u"customer"_s, u"id"_s, u"Warehouse"_s, u"orders"_s, u"id"_s});
+    f.settle();
     QCOMPARE(f.project.mappings().size(), 2);
+    QVERIFY(f.model->mappings().isEmpty());
+}
+
+void tst_DetailsMappings::newMappingKeepsItsCellsUntilWhole()
+{
+    DetailsPanelFixture f;
+    Shop shop(f);
+    f.panel->setTable(f.model, shop.customer, nullptr);
+    f.panel->addMapping();
+    const QStringList typed{u"Model 1"_s, u"customer"_s, u"nope"_s, u"Warehouse"_s};
+    typeRow(f, 0, typed);
+    f.settle();
+    QCOMPARE(rowTexts(f, 0), typed + QStringList(2));
+    QVERIFY(f.ui.toolButtonRemoveMapping->isEnabled());
+
+    // Showing another table, or nothing, refreshes the tab; the typed cells stay.
+    f.panel->setTable(shop.warehouse, shop.orders, nullptr);
+    f.panel->clear();
+    f.settle();
+    QCOMPARE(rowTexts(f, 0), typed + QStringList(2));
+
+    // Whole but not resolving: still kept, still nothing made.
+    typeRow(f, 0, typed + QStringList{u"orders"_s, u"id"_s});
+    f.settle();
+    QCOMPARE(f.itemModel(f.ui.treeView)->rowCount(), 1);
+    QCOMPARE(f.cell(f.ui.treeView, 0, SourceColumn), u"nope"_s);
+    QVERIFY(f.project.mappings().isEmpty());
+    QVERIFY(f.model->mappings().isEmpty());
+
+    // Abandoned: the remove button empties the row and leaves no mapping behind.
+    f.ui.treeView->setCurrentIndex(f.itemModel(f.ui.treeView)->index(0, 0));
+    f.panel->removeMapping();
+    QCOMPARE(rowTexts(f, 0), QStringList(6));
+    QVERIFY(f.project.mappings().isEmpty());
+    QVERIFY(f.model->mappings().isEmpty());
+    QVERIFY(!f.ui.toolButtonRemoveMapping->isEnabled());
+
+    // Another project starts afresh.
+    typeRow(f, 0, {u"Model 1"_s});
+    ProjectItem other;
+    f.panel->setProject(&other);
+    f.panel->refresh();
+    QCOMPARE(rowTexts(f, 0), QStringList(6));
+}
+
+void tst_DetailsMappings::tabWalksTheRow()
+{
+    DetailsPanelFixture f;
+    Shop shop(f);
+    f.panel->setTable(f.model, shop.customer, nullptr);
+    f.ui.tabWidget->setCurrentWidget(f.ui.tabMappings);
+    f.window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&f.window));
+
+    f.ui.toolButtonAddMapping->click();
+    const QStringList typed{u"Model 1"_s, u"customer"_s, u"email"_s, u"Warehouse"_s, u"orders"_s, u"customer_id"_s};
+    for (int cell = 0; cell < typed.size(); ++cell) {
+        QWidget *editor = QApplication::focusWidget();
+        QVERIFY2(qobject_cast<QComboBox *>(editor), qPrintable(QString::number(cell)));
+        QCOMPARE(f.ui.treeView->currentIndex().column(), cell);
+        QTest::keyClicks(editor, typed.at(cell));
+        QTest::keyClick(editor, Qt::Key_Tab);
+    }
+    f.settle();
+    QCOMPARE(f.model->mappings().size(), 1);
+    const MappingItem *mapping = f.model->mappings().at(0);
+    QCOMPARE(mapping->sourceColumnId(), shop.customer->columns().at(1)->id());
+    QCOMPARE(mapping->targetColumnId(), shop.orders->columns().at(1)->id());
+    QCOMPARE(rowTexts(f, 0), typed);
+    QCOMPARE(rowTexts(f, 1), QStringList(6));
+
+    // Shift+Tab goes back along the row, to the row before at its start.
+    f.ui.treeView->setCurrentIndex(f.itemModel(f.ui.treeView)->index(1, 0));
+    f.ui.treeView->edit(f.ui.treeView->currentIndex());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
+    QCOMPARE(f.ui.treeView->currentIndex(), f.itemModel(f.ui.treeView)->index(0, TargetColumn));
+    QVERIFY(qobject_cast<QComboBox *>(QApplication::focusWidget()));
 }
 
 void tst_DetailsMappings::noProjectShowsOnlyTheHeader()

@@ -9,6 +9,7 @@
 #include "themehelpers.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
 #include <QHeaderView>
 #include <QStyle>
@@ -27,7 +28,33 @@ private slots:
     void cleanup();
     void tabs_data();
     void tabs();
+    void cellsAndListsShowTheirWholeText_data();
+    void cellsAndListsShowTheirWholeText();
 };
+
+namespace {
+
+void useTheme(bool dark)
+{
+    QApplication::setPalette(dark ? darkApplicationPalette() : lightApplicationPalette());
+    QFile sheet(dark ? u":/styles/resources/styles/app-dark.qss"_s : u":/styles/resources/styles/app-light.qss"_s);
+    if (sheet.open(QIODevice::ReadOnly))
+        qApp->setStyleSheet(QString::fromUtf8(sheet.readAll()));
+}
+
+// Every cell of the view's rows fits its section.
+void verifyCellsFit(QAbstractItemView *view)
+{
+    const auto *table = qobject_cast<QTableView *>(view);
+    const auto *tree = qobject_cast<QTreeView *>(view);
+    const QHeaderView *header = table ? table->horizontalHeader() : tree->header();
+    for (int section = 0; section < header->count(); ++section) {
+        QVERIFY2(header->sectionSize(section) >= view->sizeHintForColumn(section),
+                 qPrintable(u"%1, column %2"_s.arg(view->objectName()).arg(section)));
+    }
+}
+
+} // namespace
 
 void tst_DetailsPanelPictures::initTestCase()
 {
@@ -50,10 +77,7 @@ void tst_DetailsPanelPictures::tabs_data()
 void tst_DetailsPanelPictures::tabs()
 {
     QFETCH(bool, dark);
-    QApplication::setPalette(dark ? darkApplicationPalette() : lightApplicationPalette());
-    QFile sheet(dark ? u":/styles/resources/styles/app-dark.qss"_s : u":/styles/resources/styles/app-light.qss"_s);
-    if (sheet.open(QIODevice::ReadOnly))
-        qApp->setStyleSheet(QString::fromUtf8(sheet.readAll()));
+    useTheme(dark);
 
     DetailsPanelFixture f;
     TableItem *orders = f.addTable(u"orders"_s, {{u"order_id"_s, u"bigint"_s},
@@ -147,6 +171,65 @@ void tst_DetailsPanelPictures::tabs()
                      qPrintable(label));
         }
     }
+}
+
+void tst_DetailsPanelPictures::cellsAndListsShowTheirWholeText_data()
+{
+    tabs_data();
+}
+
+void tst_DetailsPanelPictures::cellsAndListsShowTheirWholeText()
+{
+    QFETCH(bool, dark);
+    useTheme(dark);
+    DetailsPanelFixture f;
+    TableItem *customers = f.addTable(u"customers"_s, {{u"id"_s, u"bigint"_s}, {u"email"_s, u"text"_s}});
+    MappingItem *mapping = f.project.addMapping();
+    mapping->setSourceModelId(f.model->id());
+    mapping->setSourceTableId(customers->id());
+    mapping->setSourceColumnId(customers->columns().at(0)->id());
+    f.window.resize(1100, 700);
+    f.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f.window));
+    f.panel->setTable(f.model, customers, nullptr);
+    QCoreApplication::processEvents();
+    const QString theme = dark ? u"dark"_s : u"light"_s;
+    const QString folder = testsupport::outputDir(u"panels"_s);
+
+    // Rows added to the shown table after its columns were fitted.
+    ConstraintItem *unique = customers->addConstraint();
+    unique->setName(u"uk_customers_email_and_country"_s);
+    unique->setType(ConstraintType::Unique);
+    customers->columns().at(1)->setDataType(u"undefined_geometry_type"_s);
+    f.panel->refresh();
+    QCoreApplication::processEvents();
+    for (QAbstractItemView *view : QList<QAbstractItemView *>{f.ui.tableViewColumns, f.ui.tableViewConstraints,
+                                                               f.ui.treeView})
+        verifyCellsFit(view);
+
+    // Mapping rows as high as the rows of the other tabs.
+    f.ui.tabWidget->setCurrentWidget(f.ui.tabMappings);
+    QCoreApplication::processEvents();
+    QVERIFY(f.ui.treeView->visualRect(f.itemModel(f.ui.treeView)->index(0, 0)).height()
+            >= f.ui.tableViewColumns->verticalHeader()->defaultSectionSize());
+    QVERIFY(f.ui.tabWidget->grab().save(u"%1/details-mapping-rows-%2.png"_s.arg(folder, theme)));
+
+    // The type list opens as wide as its longest entry.
+    f.ui.tabWidget->setCurrentWidget(f.ui.tabColumns);
+    const QModelIndex type = f.columns()->index(0, 1);
+    f.ui.tableViewColumns->setCurrentIndex(type);
+    f.ui.tableViewColumns->edit(type);
+    auto *combo = qobject_cast<QComboBox *>(f.ui.tableViewColumns->indexWidget(type));
+    QVERIFY(combo);
+    combo->showPopup();
+    QAbstractItemView *list = combo->view();
+    QVERIFY(QTest::qWaitForWindowExposed(list->window()));
+    QVERIFY(list->window()->grab().save(u"%1/details-type-list-%2.png"_s.arg(folder, theme)));
+    int widest = 0;
+    for (int row = 0; row < combo->count(); ++row)
+        widest = std::max(widest, list->fontMetrics().horizontalAdvance(combo->itemText(row)));
+    QVERIFY2(list->viewport()->width() >= widest, qPrintable(u"%1 < %2"_s.arg(list->viewport()->width()).arg(widest)));
+    combo->hidePopup();
 }
 
 QTEST_MAIN(tst_DetailsPanelPictures)

@@ -3,6 +3,7 @@
 #include "dialectcatalog.h"
 #include "textcombodelegate.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QSignalSpy>
 #include <QTest>
@@ -21,6 +22,8 @@ private slots:
     void writesOnlyAChangedText();
     void typeListFollowsTheEffectiveDialect_data();
     void typeListFollowsTheEffectiveDialect();
+    void typedTextIsStoredAsTyped_data();
+    void typedTextIsStoredAsTyped();
 };
 
 namespace {
@@ -167,6 +170,50 @@ void tst_TextComboDelegate::typeListFollowsTheEffectiveDialect()
     combo->setEditText(u"point"_s);
     types->setModelData(combo.get(), f.columns(), f.columns()->index(0, 1));
     QCOMPARE(orders->columns().at(0)->dataType(), u"point"_s);
+}
+
+void tst_TextComboDelegate::typedTextIsStoredAsTyped_data()
+{
+    QTest::addColumn<bool>("mapping"); // else the Type cell of the columns table
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("typed");
+
+    // A prefix of the listed or present text, which inline completion used to restore.
+    QTest::newRow("type, prefix of the present type") << false << u"BIGINTEGER"_s << u"BIGINT"_s;
+    QTest::newRow("type, prefix of a listed type") << false << u"text"_s << u"INT"_s;
+    QTest::newRow("type, other case of a listed type") << false << u"text"_s << u"bigint"_s;
+    QTest::newRow("mapping, prefix of the present text") << true << u"Model 1customers"_s << u"Model 1"_s;
+    QTest::newRow("mapping, prefix of a listed model") << true << u""_s << u"Ware"_s;
+}
+
+void tst_TextComboDelegate::typedTextIsStoredAsTyped()
+{
+    QFETCH(bool, mapping);
+    QFETCH(QString, before);
+    QFETCH(QString, typed);
+    DetailsPanelFixture f;
+    f.project.addModel()->setName(u"Warehouse"_s);
+    TableItem *orders = f.addTable(u"orders"_s, {{u"id"_s, before}});
+    f.panel->setTable(f.model, orders, nullptr);
+    f.window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&f.window));
+    QAbstractItemView *view = mapping ? static_cast<QAbstractItemView *>(f.ui.treeView) : f.ui.tableViewColumns;
+    f.ui.tabWidget->setCurrentWidget(mapping ? f.ui.tabMappings : f.ui.tabColumns);
+    const QModelIndex cell = view->model()->index(0, mapping ? 0 : 1);
+    if (mapping && !before.isEmpty())
+        QVERIFY(f.edit(view, 0, 0, before)); // a part-typed new mapping keeps its text
+    QCOMPARE(cell.data().toString(), before);
+
+    view->setCurrentIndex(cell);
+    view->edit(cell);
+    QWidget *editor = QApplication::focusWidget();
+    QVERIFY(qobject_cast<QComboBox *>(editor));
+    QTest::keyClicks(editor, typed);
+    QTest::keyClick(editor, Qt::Key_Return);
+    f.settle();
+    QCOMPARE(view->model()->index(0, mapping ? 0 : 1).data().toString(), typed);
+    if (!mapping)
+        QCOMPARE(orders->columns().at(0)->dataType(), typed);
 }
 
 QTEST_MAIN(tst_TextComboDelegate)
