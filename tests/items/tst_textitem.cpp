@@ -49,6 +49,7 @@ private slots:
     void size_data();
     void size();
     void positionAndMistypedKeys();
+    void storedNarrowNoteShowsItsWholeText();
     void sizeOnlyGrows();
     void longTextGrowsWithoutHang();
 
@@ -191,7 +192,9 @@ void tst_TextItem::size_data()
 {
     QTest::addColumn<QJsonObject>("object");
     QTest::addColumn<QSizeF>("expected"); // empty: the measured size
-    QTest::newRow("small but accepted") << QJsonObject{ { "width", 5 }, { "height", 5 } } << QSizeF(5, 5);
+    QTest::newRow("smaller than the text grows to fit") << QJsonObject{ { "width", 5 }, { "height", 5 } } << QSizeF();
+    QTest::newRow("larger than the text is kept") << QJsonObject{ { "width", 300 }, { "height", 40 } }
+                                                  << QSizeF(300, 40);
     QTest::newRow("width without height") << QJsonObject{ { "width", 200 } } << QSizeF();
     QTest::newRow("zero") << QJsonObject{ { "width", 0 }, { "height", 30 } } << QSizeF();
     QTest::newRow("negative") << QJsonObject{ { "width", -50 }, { "height", 30 } } << QSizeF();
@@ -234,6 +237,34 @@ void tst_TextItem::positionAndMistypedKeys()
     QCOMPARE(note.id(), QStringLiteral("abc"));
     QCOMPARE(note.text(), QString());
     QCOMPARE(note.pos(), QPointF(-1e6, 1e6));
+}
+
+void tst_TextItem::storedNarrowNoteShowsItsWholeText()
+{
+    AnnotationFixture f;
+    QVERIFY(f.show());
+    const QString sentence = QStringLiteral("Every order belongs to one customer");
+    auto *note = new TextItem(QStringLiteral("Text"));
+    f.scene.addItem(note);
+    // As a file written with narrower font metrics stores it.
+    note->fromJson(QJsonObject{ { "text", sentence }, { "x", 40 }, { "y", 40 }, { "width", 240 }, { "height", 28 } });
+    const QSizeF measured = expectedSize(sentence, defaultNoteFont());
+    QVERIFY(measured.width() > 240);
+    QCOMPARE(note->rect().width(), measured.width());
+    QCoreApplication::processEvents();
+
+    // The last word is drawn: ink between the stored right edge and the measured one.
+    const QImage shown = f.view->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QVERIFY(shown.save(testsupport::outputDir(QStringLiteral("items")) + QStringLiteral("/note-stored-narrow.png")));
+    const QPoint from = f.viewPoint(QPointF(40 + 240 + 2, 40 + 2));
+    const QPoint to = f.viewPoint(QPointF(40 + measured.width() - 4, 40 + measured.height() - 2));
+    const QRgb paper = shown.pixel(f.viewPoint(QPointF(40 + measured.width() + 20, 40 + 4)));
+    int ink = 0;
+    for (int y = from.y(); y <= to.y(); ++y) {
+        for (int x = from.x(); x <= to.x(); ++x)
+            ink += std::abs(qGray(shown.pixel(x, y)) - qGray(paper)) > 60 ? 1 : 0;
+    }
+    QVERIFY2(ink > 20, qPrintable(QString::number(ink)));
 }
 
 void tst_TextItem::sizeOnlyGrows()
@@ -283,11 +314,8 @@ void tst_TextItem::leftHandleDraggedFarRightPinsAtMeasuredWidth()
     QCOMPARE(note->pos().y(), 100.0);
     QVERIFY(note->flags() & QGraphicsItem::ItemIsMovable);
 
-    // A note loaded smaller than its text grows back at the next resize.
+    // A note stored smaller than its text loads as large as the text.
     note->fromJson(QJsonObject{ { "width", 5 }, { "height", 5 } });
-    QCOMPARE(note->rect().size(), QSizeF(5, 5));
-    const QPointF corner = note->pos() + QPointF(5, 5);
-    f.drag(corner, corner + QPointF(1, 1));
     QCOMPARE(note->rect().size(), expectedSize(QStringLiteral("Text"), defaultNoteFont()));
 }
 

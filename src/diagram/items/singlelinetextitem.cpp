@@ -585,6 +585,12 @@ void SingleLineTextItem::setFocusFrameVisible(bool on)
     update();
 }
 
+void SingleLineTextItem::setRestingLook(bool on)
+{
+    m_restingLook = on;
+    update();
+}
+
 void SingleLineTextItem::invalidateBounds()
 {
     // Bounds no one has read since the last change were announced then, and whatever
@@ -1128,6 +1134,11 @@ void SingleLineTextItem::paint(QPainter *painter, const QStyleOptionGraphicsItem
     if (m_hasDocument && (m_formatDirty || font() != m_formattedFont))
         applyTextFormat();
 
+    if (m_restingLook) {
+        paintWithoutDocument(painter);
+        return;
+    }
+
     const QRectF bounds = boundingRect();
     if (m_highlighted)
         painter->fillRect(bounds, QColor(0, 120, 215, 100));
@@ -1169,16 +1180,19 @@ void SingleLineTextItem::paint(QPainter *painter, const QStyleOptionGraphicsItem
 
 void SingleLineTextItem::paintWithoutDocument(QPainter *painter) const
 {
-    if (m_text.isEmpty())
+    // The cell's text as it stands; a cell with a document is painted so for an export.
+    const QString text = rawText();
+    const QFont textFont = font();
+    if (text.isEmpty())
         return;
     // The document's frame is as wide as the natural line, which shifts a right-aligned
     // slanted text by its overhang.
     const qreal width = lineSize().width();
-    if (!m_paintLayout || m_paintLayout->text() != m_text || m_paintLayout->font() != m_font
+    if (!m_paintLayout || m_paintLayout->text() != text || m_paintLayout->font() != textFont
         || m_paintLayoutUnderlined != m_underlined || m_paintLayoutAlignment != m_alignment
         || m_paintLayoutWidth != width) {
-        m_paintLayout = std::make_unique<QTextLayout>(m_text, m_font);
-        const qsizetype end = underlineEnd(m_text);
+        m_paintLayout = std::make_unique<QTextLayout>(text, textFont);
+        const qsizetype end = underlineEnd(text);
         if (m_underlined && end > 0) {
             QTextLayout::FormatRange range;
             range.start = 0;
@@ -1192,7 +1206,7 @@ void SingleLineTextItem::paintWithoutDocument(QPainter *painter) const
         m_paintLayoutWidth = width;
     }
     painter->save();
-    painter->setPen(m_textColor);
+    painter->setPen(defaultTextColor());
     m_paintLayout->draw(painter, QPointF(0.0, 0.0));
     painter->restore();
 }

@@ -104,6 +104,10 @@ public:
     bool isHighlighted() const { return m_highlighted; }
     void setFocusFrameVisible(bool on);
     bool isFocusFrameVisible() const { return m_focusFrameVisible; }
+    // Paints only the text, as a cell at rest, whatever its focus, edit or marks: for a
+    // rendering of the scene that leaves the screen's state out. Changes no state.
+    void setRestingLook(bool on);
+    bool hasRestingLook() const { return m_restingLook; }
     void setCompletionEnabled(bool on) { m_completionEnabled = on; }
     bool isCompletionEnabled() const { return m_completionEnabled; }
 
@@ -205,6 +209,7 @@ private:
     QPointF m_pressPos;
     bool m_highlighted = false;
     bool m_focusFrameVisible = false;
+    bool m_restingLook = false;
     bool m_underlined = false;
     bool m_formatGuard = false;
     // Set when the text, the underline flag or the font changed and the character

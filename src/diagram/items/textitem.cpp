@@ -327,8 +327,11 @@ void TextItem::fromJson(const QJsonObject &o)
     const double height = readCoordinate(o, QStringLiteral("height"), 0, who);
     prepareGeometryChange();
     if (width > 0 && height > 0) {
-        m_width = width;
-        m_height = height;
+        // Never narrower than the text: a stored size made with other font metrics (or by
+        // hand) would cut the text off at the note's edge.
+        const QSizeF measured = measure();
+        m_width = std::max(measured.width(), width);
+        m_height = std::max(measured.height(), height);
     } else {
         const QSizeF size = measure();
         m_width = size.width();
