@@ -28,7 +28,10 @@ QHBoxLayout *withBrowseButton(QLineEdit *edit, const QString &buttonName, QWidge
 {
     auto *button = new QPushButton(QStringLiteral("..."), parent);
     button->setObjectName(buttonName);
-    button->setFixedWidth(browseButtonWidth);
+    // Narrow, but never narrower than the text and the style sheet's padding need: a fixed
+    // width of 30 left no room for the dots.
+    button->setMinimumWidth(browseButtonWidth);
+    button->setSizePolicy(QSizePolicy::Fixed, button->sizePolicy().verticalPolicy());
     auto *row = new QHBoxLayout;
     row->addWidget(edit);
     row->addWidget(button);

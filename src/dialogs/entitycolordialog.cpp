@@ -87,6 +87,9 @@ void EntityColorDialog::buildUi()
     auto *rightLayout = new QVBoxLayout(right);
     rightLayout->setContentsMargins(0, 0, 0, 0);
     rightLayout->addWidget(previewGroup, 1);
+    // Under the preview rather than as a fourth group on the left: four groups stacked
+    // there make the dialog taller than its opening size.
+    rightLayout->addWidget(buildBehaviourGroup(right));
     body->addWidget(right, 2);
     mainLayout->addLayout(body, 1);
 
@@ -143,7 +146,13 @@ QWidget *EntityColorDialog::buildLeftColumn()
     applyLayout->addWidget(m_useForNew);
     leftLayout->addWidget(applyTo);
 
-    auto *behaviour = new QGroupBox(tr("Accessibility / behavior"), left);
+    leftLayout->addStretch();
+    return left;
+}
+
+QGroupBox *EntityColorDialog::buildBehaviourGroup(QWidget *parent)
+{
+    auto *behaviour = new QGroupBox(tr("Accessibility / behavior"), parent);
     auto *behaviourLayout = new QVBoxLayout(behaviour);
     for (const QString &text : {tr("Auto-adjust text color for contrast"),
                                 tr("Show warning for low contrast"), tr("Preserve dark-mode variant"),
@@ -154,9 +163,7 @@ QWidget *EntityColorDialog::buildLeftColumn()
     }
     m_behaviourBoxes.at(0)->setChecked(true);
     m_behaviourBoxes.at(1)->setChecked(true);
-    leftLayout->addWidget(behaviour);
-    leftLayout->addStretch();
-    return left;
+    return behaviour;
 }
 
 EntityColorDialog::Row EntityColorDialog::addColorRow(QGridLayout *grid, int row,

@@ -10,6 +10,7 @@ class QCheckBox;
 class QComboBox;
 class QFrame;
 class QGridLayout;
+class QGroupBox;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -73,6 +74,7 @@ private:
 
     void buildUi();
     QWidget *buildLeftColumn();
+    QGroupBox *buildBehaviourGroup(QWidget *parent);
     Row addColorRow(QGridLayout *grid, int row, const QString &label);
     void connectSignals();
     void syncEditorsFromScheme();
