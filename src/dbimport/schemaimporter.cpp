@@ -4,6 +4,7 @@
 #include <QJsonParseError>
 #include <QLoggingCategory>
 #include <QProcessEnvironment>
+#include <QScopedValueRollback>
 
 Q_LOGGING_CATEGORY(lcSchemaImport, "velmora.dbimport", QtWarningMsg)
 
@@ -31,6 +32,7 @@ void SchemaImporter::start(const QString &python, const QString &script, const Q
 {
     cancel();
     m_stderrDecoder = QStringDecoder(QStringDecoder::Utf8);
+    m_lastProgress.clear();
     m_process = new QProcess(this);
     m_process->setProcessChannelMode(QProcess::SeparateChannels);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -63,8 +65,11 @@ void SchemaImporter::cancel()
     if (!m_process)
         return;
     const QPointer<QProcess> process = m_process;
-    // Still connected: the crash reports of the kill go out before this returns.
-    killAndWait();
+    // Still connected: the report of the kill goes out before this returns.
+    {
+        const QScopedValueRollback<bool> cancelling(m_cancelling, true);
+        killAndWait();
+    }
     // A receiver of those reports may have cancelled or started anew meanwhile.
     if (m_process == process)
         dropProcess();
@@ -75,8 +80,10 @@ void SchemaImporter::onStderrReady()
     if (!m_process)
         return;
     const QString text = takeStderr();
-    if (!text.isEmpty())
+    if (!text.isEmpty()) {
         qCDebug(lcSchemaImport).noquote() << text;
+        m_lastProgress = text;
+    }
     emit progressMessage(text);
 }
 
@@ -98,7 +105,8 @@ void SchemaImporter::onProcessError(QProcess::ProcessError error)
         emit failed(tr("Failed to start Python. Check that the Python executable path is correct."));
         break;
     case QProcess::Crashed:
-        emit failed(tr("Python process crashed."));
+        // A kill of ours is the user's cancel, not a crash of the script.
+        emit failed(m_cancelling ? tr("The import was cancelled.") : tr("Python process crashed."));
         break;
     default:
         emit failed(tr("Process error: %1").arg(int(error)));
@@ -112,16 +120,20 @@ void SchemaImporter::onProcessFinished(int exitCode, QProcess::ExitStatus status
         return;
     const QString rest = takeStderr();
     if (!rest.isEmpty()) {
+        m_lastProgress = rest;
         emit progressMessage(rest);
         if (!m_process)
             return;
     }
     if (status == QProcess::CrashExit) {
-        emit failed(tr("Python process terminated unexpectedly."));
+        // A cancel has been reported already, by the kill's error.
+        if (!m_cancelling)
+            emit failed(tr("Python process terminated unexpectedly."));
         return;
     }
     if (exitCode != 0) {
-        emit failed(tr("Python exited with code %1.\n%2").arg(QString::number(exitCode), rest));
+        // The reason was shown as progress a moment ago, and that display is gone by now.
+        emit failed(tr("Python exited with code %1.\n%2").arg(QString::number(exitCode), m_lastProgress));
         return;
     }
     const QByteArray output = m_process->readAllStandardOutput();

@@ -44,8 +44,8 @@ public:
     static constexpr qint64 maxOutputBytes = qint64(256) * 1024 * 1024;
 
 public slots:
-    // Kills a running script (waiting at most 3 s) and forgets it. What the dying
-    // process reports goes out through the signals before this returns.
+    // Kills a running script (waiting at most 3 s) and forgets it. A script it stops is
+    // reported once, as cancelled, through the signals before this returns.
     void cancel();
 
 signals:
@@ -66,6 +66,10 @@ private:
     void dropProcess();
 
     QPointer<QProcess> m_process;
+    // The last progress text of the run: the script's reason when it fails, which the
+    // progress display showed only for a moment.
+    QString m_lastProgress;
+    bool m_cancelling = false;
     // Standard error arrives in pieces that may split a character.
     QStringDecoder m_stderrDecoder;
 };
