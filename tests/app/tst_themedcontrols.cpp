@@ -115,17 +115,20 @@ void tst_ThemedControls::checkBoxShowsItsBox()
     QVERIFY(box);
     QCOMPARE(box->isChecked(), checked);
 
-    const QImage image = grabOf(box);
+    // The dialog's pixels: the box's own grab has no background of its own.
+    const QImage image = grabOf(&dialog);
     QStyleOptionButton option;
     option.initFrom(box);
-    const QRect indicator = box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
+    const QRect indicator = box->style()
+                                ->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box)
+                                .translated(box->mapTo(&dialog, QPoint(0, 0)));
     QVERIFY(indicator.width() >= 10 && indicator.height() >= 10);
     // The colour beside the box, between it and the label.
     const QRgb background = image.pixel(indicator.right() + 3, indicator.center().y());
     // At least the outline: three of its four sides.
     const int perimeter = 2 * (indicator.width() + indicator.height());
     const int ink = inkPixels(image, indicator, background);
-    savePicture(grabOf(&dialog), u"colors-dialog-%1-%2"_s.arg(dark ? u"dark"_s : u"light"_s,
+    savePicture(image, u"colors-dialog-%1-%2"_s.arg(dark ? u"dark"_s : u"light"_s,
                                                                checked ? u"checked"_s : u"unchecked"_s));
     QVERIFY2(ink >= perimeter * 3 / 4, qPrintable(u"%1 of %2"_s.arg(ink).arg(perimeter)));
 }
