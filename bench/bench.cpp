@@ -51,6 +51,33 @@ double medianMs(const std::function<void()> &step, int runs)
     return times[times.size() / 2];
 }
 
+Spread spreadOf(QList<double> values)
+{
+    if (values.isEmpty())
+        return {};
+    std::sort(values.begin(), values.end());
+    return {values.first(), values.at(values.size() / 2), values.last()};
+}
+
+QString loadAverage()
+{
+    QFile file(QStringLiteral("/proc/loadavg"));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return QStringLiteral("?");
+    return QString::fromLatin1(file.readAll()).section(QLatin1Char(' '), 0, 0);
+}
+
+void reportSpread(const QString &label, const QList<double> &ms)
+{
+    const Spread s = spreadOf(ms);
+    report(label, QStringLiteral("%1 / %2 / %3 ms (%4 runs, load %5)")
+                      .arg(s.min, 0, 'f', 1)
+                      .arg(s.median, 0, 'f', 1)
+                      .arg(s.max, 0, 'f', 1)
+                      .arg(ms.size())
+                      .arg(loadAverage()));
+}
+
 void report(const QString &label, const QString &value)
 {
     std::printf("  %-44s %s\n", qPrintable(label), qPrintable(value));

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QList>
 #include <QMap>
 #include <QObject>
 #include <QString>
@@ -29,6 +30,19 @@ bool registerWorkload(const char *name, const char *description, Workload run);
 
 // Runs step three times and returns the median wall time in milliseconds.
 double medianMs(const std::function<void()> &step, int runs = 3);
+
+// The fastest, middle and slowest of several runs.
+struct Spread
+{
+    double min = 0;
+    double median = 0;
+    double max = 0;
+};
+Spread spreadOf(QList<double> values);
+// The machine's one-minute load average, to note beside a figure.
+QString loadAverage();
+// Prints "min / median / max ms (n runs, load L)".
+void reportSpread(const QString &label, const QList<double> &ms);
 
 // Prints "  <label>: <value>" aligned, so every workload reads the same.
 void report(const QString &label, const QString &value);

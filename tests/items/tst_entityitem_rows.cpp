@@ -11,6 +11,9 @@
 #include "thememanager.h"
 
 #include <QGraphicsView>
+#include <QSet>
+#include <QJsonObject>
+#include <QJsonArray>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QtTest>
@@ -33,6 +36,10 @@ private slots:
     void makeUniqueNameSkipsTaken();
     void addingAnExistingNameMerges();
     void renameMakesUnique();
+    void namesFoundAfterEveryRowChange_data();
+    void namesFoundAfterEveryRowChange();
+    void lastVisibleRowFollowsChanges_data();
+    void lastVisibleRowFollowsChanges();
     void updateAttributeFromModel();
     void outOfRangeAndForeignCellsAreIgnored();
 
@@ -164,6 +171,96 @@ void tst_EntityItemRows::renameMakesUnique()
     box->renameAttribute(7, QStringLiteral("x"));
     QCOMPARE(edited.count(), 1);
     QCOMPARE(names(box), QStringList({"b_3", "b", "b_2"}));
+}
+
+void tst_EntityItemRows::namesFoundAfterEveryRowChange_data()
+{
+    // Rows a, b, c, d; then one change; then "b" and "x" are added again: a name a row
+    // has merges into that row, a name no row has makes a new row.
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("rename b to x") << "rename" << QStringList{"a", "x", "c", "d", "b"};
+    QTest::newRow("row b removed") << "remove" << QStringList{"a", "c", "d", "b", "x"};
+    QTest::newRow("b moved to the end") << "move" << QStringList{"a", "c", "d", "b", "x"};
+    QTest::newRow("b updated from the model as x") << "update" << QStringList{"a", "x", "c", "d", "b"};
+    QTest::newRow("rows read anew") << "read" << QStringList{"d", "c", "b", "a", "x"};
+    QTest::newRow("row edited in place to x") << "edit" << QStringList{"a", "x", "c", "d", "b"};
+}
+
+void tst_EntityItemRows::namesFoundAfterEveryRowChange()
+{
+    QFETCH(QString, change);
+    QFETCH(QStringList, expected);
+    EntityItem *box = addBox(m_scene, "t", {{"a", "INT", true}, {"b", "TEXT"}, {"c", "TEXT"}, {"d", "TEXT"}});
+    QCOMPARE(box->uniqueName("c"), QStringLiteral("c_2"));
+    if (change == "rename") {
+        box->renameAttribute(1, "x");
+    } else if (change == "remove") {
+        box->removeAttribute(1);
+    } else if (change == "move") {
+        box->moveAttribute(1, 3);
+    } else if (change == "update") {
+        box->updateAttribute(1, QString(), "x", "TEXT", false, false, false);
+    } else if (change == "read") {
+        QJsonArray rows;
+        for (const QString &name : {"d", "c", "b", "a"})
+            rows.append(QJsonObject{{"name", name}, {"type", "TEXT"}});
+        box->fromJson(QJsonObject{{"title", "t"}, {"attributes", rows}});
+    } else if (change == "edit") {
+        SingleLineTextItem *cell = box->nameItems.at(1);
+        cell->setPlainText("x");
+        box->onAttributeEditingFinished(cell);
+    }
+    box->addAttributeRow("b", "BIGINT", false, false, false, false);
+    box->addAttributeRow("x", "BIGINT", false, false, false, false);
+    QCOMPARE(names(box), expected);
+    // Every name is there once, and a merge took the new type.
+    QCOMPARE(QSet<QString>(expected.cbegin(), expected.cend()).size(), expected.size());
+    QCOMPARE(box->attributeType(int(expected.indexOf("x"))), QStringLiteral("BIGINT"));
+    QCOMPARE(box->uniqueName("x"), QStringLiteral("x_2"));
+}
+
+void tst_EntityItemRows::lastVisibleRowFollowsChanges_data()
+{
+    // Rows k (key), a, b, f (foreign key); the last visible row after a change.
+    QTest::addColumn<int>("perspective");
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QString>("lastVisible");
+    QTest::newRow("full") << int(Full) << "" << "f";
+    QTest::newRow("full, row added") << int(Full) << "add" << "n";
+    QTest::newRow("full, last row removed") << int(Full) << "remove last" << "b";
+    QTest::newRow("full, last row moved up") << int(Full) << "move last up" << "b";
+    QTest::newRow("keys, row added") << int(NamePrimaryForeign) << "add" << "f";
+    QTest::newRow("primary, row added") << int(NamePrimary) << "add" << "k";
+    QTest::newRow("name only, row added") << int(NameOnly) << "add" << "";
+    QTest::newRow("keys, then full") << int(NamePrimaryForeign) << "full" << "f";
+}
+
+void tst_EntityItemRows::lastVisibleRowFollowsChanges()
+{
+    QFETCH(int, perspective);
+    QFETCH(QString, change);
+    QFETCH(QString, lastVisible);
+    EntityItem *box = addBox(m_scene, "t", {});
+    box->setPerspective(perspective);
+    for (const Row &row : QList<Row>{{"k", "INT", true}, {"a", "TEXT"}, {"b", "TEXT"}, {"f", "INT", false, false, true}})
+        box->addAttributeRow(row.name, row.type, row.pk, row.uk, row.fk, false);
+    if (change == "add")
+        box->addAttributeRow("n", "TEXT", false, false, false, false);
+    else if (change == "remove last")
+        box->removeAttribute(3);
+    else if (change == "move last up")
+        box->moveAttribute(3, 0);
+    else if (change == "full")
+        box->setPerspective(Full);
+
+    QStringList marked;
+    for (int row = 0; row < box->attributeCount(); ++row) {
+        QCOMPARE(box->nameItems.at(row)->isLastRow(), box->typeItems.at(row)->isLastRow());
+        if (box->nameItems.at(row)->isLastRow())
+            marked.append(box->attributeName(row));
+    }
+    QCOMPARE(marked, lastVisible.isEmpty() ? QStringList() : QStringList{lastVisible});
 }
 
 void tst_EntityItemRows::updateAttributeFromModel()

@@ -317,13 +317,27 @@ void EntityItem::markLastVisibleRow()
             break;
         }
     }
-    const int count = int(qMax(nameItems.size(), typeItems.size()));
-    for (int row = 0; row < count; ++row) {
-        if (SingleLineTextItem *name = nameItems.value(row))
-            name->setLastRow(row == last);
-        if (SingleLineTextItem *type = typeItems.value(row))
-            type->setLastRow(row == last);
+    markLastRow(last);
+}
+
+void EntityItem::markLastRow(int last)
+{
+    SingleLineTextItem *name = last >= 0 ? nameItems.value(last) : nullptr;
+    SingleLineTextItem *type = last >= 0 ? typeItems.value(last) : nullptr;
+    if (m_lastNameCell != name) {
+        if (m_lastNameCell)
+            m_lastNameCell->setLastRow(false);
+        m_lastNameCell = name;
     }
+    if (m_lastTypeCell != type) {
+        if (m_lastTypeCell)
+            m_lastTypeCell->setLastRow(false);
+        m_lastTypeCell = type;
+    }
+    if (name)
+        name->setLastRow(true);
+    if (type)
+        type->setLastRow(true);
 }
 
 qreal EntityItem::titleWidth() const

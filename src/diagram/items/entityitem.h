@@ -6,6 +6,7 @@
 
 #include <QColor>
 #include <QGraphicsObject>
+#include <QHash>
 #include <QJsonObject>
 #include <QList>
 #include <QPair>
@@ -255,6 +256,13 @@ private:
     void clearRowsForRead();
     void addKeyRowIfEmptyTable();
     int indexOfName(const QString &name, int exceptRow = -1) const;
+    // Every change of a row's name or of the rows' order goes through here, so that the
+    // look-up of rows by name is built again.
+    void setRowName(int row, const QString &name);
+    void rowOrderChanged();
+    // Marks last (or no row, at -1) as the last visible row; only the cells that change
+    // are touched.
+    void markLastRow(int last);
     QString uniqueNameExcept(const QString &base, int exceptRow) const;
     QString defaultAttributeType(int row) const;
     void setRowType(int row, const QString &type);
@@ -273,6 +281,13 @@ private:
     static void placesChanged();
 
     QString m_title;
+    // The first row of each name, built on the first look-up after the rows changed; a
+    // table of many thousand columns would otherwise compare every name for each new row.
+    mutable QHash<QString, int> m_rowOfName;
+    mutable bool m_rowOfNameValid = false;
+    // The cells marked as the last visible row.
+    QPointer<SingleLineTextItem> m_lastNameCell;
+    QPointer<SingleLineTextItem> m_lastTypeCell;
     // The text colour every cell has; new cells are made in it.
     QColor m_cellTextColor;
     int m_layoutDeferral = 0;

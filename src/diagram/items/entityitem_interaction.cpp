@@ -140,7 +140,7 @@ void EntityItem::onAttributeEditingFinished(SingleLineTextItem *item, bool viaTa
                 // Two rows of one name would merge into one on the next load.
                 newName = uniqueNameExcept(newName, row);
             }
-            attributes[row].name = newName;
+            setRowName(row, newName);
             if (item->toPlainText() != newName)
                 item->setPlainText(newName);
             if (!typeSet) {

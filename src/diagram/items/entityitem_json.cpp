@@ -6,6 +6,7 @@
 
 #include <QJsonArray>
 #include <QJsonValue>
+#include <QSet>
 #include <QtDebug>
 
 #include <cmath>
@@ -240,14 +241,7 @@ void EntityItem::fromJson(const QJsonObject &object)
             }
             addAttributeRow(name, type, primaryKey, uniqueKey, foreignKey, inherited);
 
-            const QString stored = rowName(name);
-            int target = -1;
-            for (int r = int(attributes.size()) - 1; r >= 0; --r) {
-                if (attributes.at(r).name == stored) {
-                    target = r;
-                    break;
-                }
-            }
+            const int target = indexOfName(rowName(name));
             if (target < 0)
                 continue;
             const QString columnId = row.value(QStringLiteral("columnId")).toString();
@@ -262,10 +256,13 @@ void EntityItem::fromJson(const QJsonObject &object)
 
     hiddenColumns.clear();
     const QJsonArray hidden = object.value(QStringLiteral("hiddenColumns")).toArray();
+    QSet<QString> listed;
     for (const QJsonValue &value : hidden) {
         const QString columnId = value.toString();
-        if (!columnId.isEmpty() && !hiddenColumns.contains(columnId))
+        if (!columnId.isEmpty() && !listed.contains(columnId)) {
+            listed.insert(columnId);
             hiddenColumns.append(columnId);
+        }
     }
 
     // Colour keys apply to the title too, also when the object brings no rows.

@@ -50,11 +50,41 @@ QString EntityItem::makeUniqueName(const QString &prefix, int n, const QStringLi
 
 int EntityItem::indexOfName(const QString &name, int exceptRow) const
 {
-    for (int row = 0; row < attributes.size(); ++row) {
-        if (row != exceptRow && attributes.at(row).name == name)
+    // The rows list is open to its callers: a count that no longer matches, or a row that
+    // no longer has the name it was found under, builds the look-up again.
+    if (!m_rowOfNameValid || m_rowOfName.size() > attributes.size()) {
+        m_rowOfName.clear();
+        m_rowOfName.reserve(attributes.size());
+        for (int row = int(attributes.size()) - 1; row >= 0; --row)
+            m_rowOfName.insert(attributes.at(row).name, row);
+        m_rowOfNameValid = true;
+    }
+    const auto found = m_rowOfName.constFind(name);
+    if (found == m_rowOfName.cend())
+        return -1;
+    const int first = found.value();
+    if (first >= attributes.size() || attributes.at(first).name != name) {
+        m_rowOfNameValid = false;
+        return indexOfName(name, exceptRow);
+    }
+    if (first != exceptRow)
+        return first;
+    for (int row = first + 1; row < attributes.size(); ++row) {
+        if (attributes.at(row).name == name)
             return row;
     }
     return -1;
+}
+
+void EntityItem::setRowName(int row, const QString &name)
+{
+    attributes[row].name = name;
+    m_rowOfNameValid = false;
+}
+
+void EntityItem::rowOrderChanged()
+{
+    m_rowOfNameValid = false;
 }
 
 QString EntityItem::uniqueNameExcept(const QString &base, int exceptRow) const
@@ -134,6 +164,7 @@ void EntityItem::removeRowAt(int row)
     else if (activeRow > row)
         --activeRow;
     attributes.removeAt(row);
+    rowOrderChanged();
     if (row < nameItems.size())
         retireCell(nameItems.takeAt(row));
     if (row < typeItems.size())
@@ -189,7 +220,11 @@ void EntityItem::addAttributeRow(const QString &name, const QString &typeText, b
         nameItems.append(createCell(n, false, isForeignKey));
         typeItems.append(createCell(type, true, isForeignKey));
         row = int(attributes.size()) - 1;
-        markLastVisibleRow();
+        if (m_rowOfNameValid)
+            m_rowOfName.insert(n, row);
+        // The new row is the last one: it becomes the last visible row or changes nothing.
+        if (isRowVisible(row))
+            markLastRow(row);
     }
     applyRowFont(row);
     applyTextColors();
@@ -213,7 +248,7 @@ void EntityItem::updateAttribute(int row, const QString &columnId, const QString
     if (!t.isEmpty() && t != a.name) {
         if (indexOfName(t, row) >= 0)
             t = uniqueNameExcept(t, row);
-        a.name = t;
+        setRowName(row, t);
         if (SingleLineTextItem *cell = nameItems.value(row))
             cell->setPlainText(t);
     }
@@ -247,7 +282,7 @@ void EntityItem::renameAttribute(int row, const QString &name)
     if (indexOfName(t, row) >= 0)
         t = uniqueNameExcept(t, row);
     const QString oldName = attributes.at(row).name;
-    attributes[row].name = t;
+    setRowName(row, t);
     if (SingleLineTextItem *cell = nameItems.value(row))
         cell->setPlainText(t);
     relayout();
@@ -707,6 +742,7 @@ void EntityItem::moveAttribute(int from, int to)
     if (from < 0 || from >= count || to < 0 || to >= count || from == to)
         return;
     attributes.move(from, to);
+    rowOrderChanged();
     if (from < nameItems.size() && to < nameItems.size())
         nameItems.move(from, to);
     if (from < typeItems.size() && to < typeItems.size())
@@ -731,6 +767,7 @@ void EntityItem::clearRowsForRead()
 {
     // Reading replaces the rows only: no edge is deleted and no key row is added.
     clearActiveRow();
+    rowOrderChanged();
     for (int row = int(attributes.size()) - 1; row >= 0; --row) {
         attributes.removeAt(row);
         if (row < nameItems.size())
