@@ -11,6 +11,7 @@
 
 #include <QGraphicsDropShadowEffect>
 #include <QGraphicsRectItem>
+#include <QGraphicsView>
 #include <QImage>
 #include <QLoggingCategory>
 #include <QPainter>
@@ -49,6 +50,8 @@ private slots:
     void pulseShadowsSelectionAndStopsWhenDeselected_data();
     void pulseShadowsSelectionAndStopsWhenDeselected();
     void pulseAlphaStaysWithinRange();
+    void largeSelectionGlowsOnlyInView();
+    void largeSelectionInViewTakesOutlines();
 
     void clearSceneIgnoresReentrantCall();
     void clearSceneKeepsForeignKeyRows();
@@ -391,6 +394,125 @@ void tst_ERScene::pulseAlphaStaysWithinRange()
     }
     QVERIFY2(lowest >= 70 && lowest <= 72, qPrintable(QString::number(lowest)));
     QVERIFY2(highest >= 198 && highest <= 200, qPrintable(QString::number(highest)));
+}
+
+namespace {
+
+// Forty boxes in ten columns and four rows; a view of 700 x 400 shows a few at zoom 1.
+struct Row40
+{
+    Row40()
+    {
+        for (int i = 0; i < 40; ++i)
+            boxes.append(addBox(&scene, QStringLiteral("t%1").arg(i), {{"id", "int", true}},
+                                QPointF(220 * (i % 10), 140 * (i / 10))));
+        view.setScene(&scene);
+        view.setRenderHint(QPainter::Antialiasing);
+        view.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        view.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        view.resize(700, 400);
+        view.setSceneRect(-100, -100, 2400, 800);
+        view.show();
+        view.centerOn(QPointF(250, 100));
+    }
+    QList<EntityItem *> glowing() const
+    {
+        QList<EntityItem *> result;
+        for (EntityItem *box : boxes) {
+            if (qobject_cast<QGraphicsDropShadowEffect *>(box->graphicsEffect()))
+                result.append(box);
+        }
+        return result;
+    }
+    ERScene scene;
+    QGraphicsView view;
+    QList<EntityItem *> boxes;
+};
+
+} // namespace
+
+void tst_ERScene::largeSelectionGlowsOnlyInView()
+{
+    Row40 row;
+    for (EntityItem *box : row.boxes)
+        box->setSelected(true);
+    QTRY_VERIFY(row.scene.pulseTimer->isActive());
+    const QRectF shown = row.view.mapToScene(row.view.viewport()->rect()).boundingRect();
+    const QList<EntityItem *> glowing = row.glowing();
+    QVERIFY(!glowing.isEmpty());
+    for (EntityItem *box : row.boxes)
+        QCOMPARE(glowing.contains(box), box->sceneBoundingRect().intersects(shown));
+
+    // Scrolled to the far end, the glow follows at the next step of the pulse.
+    row.view.centerOn(QPointF(220 * 9, 140 * 3));
+    QMetaObject::invokeMethod(&row.scene, "pulseSelection");
+    QVERIFY(!row.glowing().contains(row.boxes.first()));
+    QVERIFY(row.glowing().contains(row.boxes.last()));
+
+    // A few selected boxes glow wherever they are.
+    row.scene.clearSelection();
+    row.boxes.first()->setSelected(true);
+    row.boxes.at(20)->setSelected(true);
+    QTRY_COMPARE(row.glowing(), (QList<EntityItem *>{row.boxes.first(), row.boxes.at(20)}));
+}
+
+void tst_ERScene::largeSelectionInViewTakesOutlines()
+{
+    Row40 row;
+    row.view.setBackgroundBrush(Qt::NoBrush);
+    row.view.fitInView(row.scene.itemsBoundingRect(), Qt::KeepAspectRatio);
+    EntityItem *selected = row.boxes.at(10);
+    EntityItem *unselected = row.boxes.at(11);
+    const auto picture = [&row] {
+        QCoreApplication::processEvents();
+        QImage image(row.view.viewport()->size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        row.view.viewport()->render(&image);
+        return image;
+    };
+    // Just outside the right edge of a box, halfway down the header band.
+    const auto besideBox = [&row](EntityItem *box) {
+        const QPointF edge = box->mapToScene(QPointF(box->rect.right() + 3.5, 14));
+        return row.view.mapFromScene(edge);
+    };
+    const QImage before = picture();
+
+    for (EntityItem *box : row.boxes) {
+        if (box != unselected)
+            box->setSelected(true);
+    }
+    QTRY_VERIFY(row.scene.pulseTimer->isActive());
+    QVERIFY2(row.glowing().isEmpty(), "all 39 selected boxes are in view: none glows");
+    const QImage after = picture();
+    QVERIFY(after.save(testsupport::outputDir("tst_erscene") + QStringLiteral("/selection_outlines.png")));
+
+    const QColor selection = ThemeManager::instance()->colors().selection;
+    const auto towardsSelection = [&selection](const QColor &was, const QColor &now) {
+        const auto distance = [&selection](const QColor &c) {
+            return std::abs(c.red() - selection.red()) + std::abs(c.green() - selection.green())
+                + std::abs(c.blue() - selection.blue());
+        };
+        return distance(now) < distance(was) - 30;
+    };
+    const QPoint atSelected = besideBox(selected);
+    QVERIFY2(towardsSelection(before.pixelColor(atSelected), after.pixelColor(atSelected)),
+             "a selected box without a glow is outlined");
+    const QPoint atUnselected = besideBox(unselected);
+    QCOMPARE(after.pixelColor(atUnselected), before.pixelColor(atUnselected));
+
+    // A picture of the scene made without a view shows no outline.
+    const QRectF around(selected->sceneBoundingRect().topLeft() - QPointF(20, 20), QSizeF(400, 200));
+    const auto rendered = [&row, &around] {
+        QImage image(around.size().toSize(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        row.scene.render(&painter, QRectF(QPointF(), around.size()), around);
+        return image;
+    };
+    const QPoint beside = (selected->mapToScene(QPointF(selected->rect.right() + 3.5, 14)) - around.topLeft()).toPoint();
+    const QColor renderedSelected = rendered().pixelColor(beside);
+    row.scene.clearSelection();
+    QCOMPARE(renderedSelected, rendered().pixelColor(beside));
 }
 
 void tst_ERScene::clearSceneIgnoresReentrantCall()

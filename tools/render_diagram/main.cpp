@@ -17,7 +17,6 @@
 #include <QFile>
 #include <QFont>
 #include <QFontDatabase>
-#include <QGraphicsDropShadowEffect>
 #include <QGraphicsItem>
 #include <QFileInfo>
 #include <QHash>
@@ -115,29 +114,22 @@ int failure(const QString &sentence)
     return ExitFailure;
 }
 
-// Selects every diagram item and turns the event loop until the pulse has given each
-// its shadow.
+// Selects every diagram item and turns the event loop until the scene has given the
+// selection its look (a glow while the selection is small enough for it).
 void selectAll(ERScene &scene)
 {
-    QList<QGraphicsItem *> selectable;
     const QList<QGraphicsItem *> all = scene.items();
+    bool any = false;
     for (QGraphicsItem *item : all) {
         if (isDiagramItem(item)) {
             item->setSelected(true);
-            selectable.append(item);
+            any = true;
         }
     }
     QElapsedTimer waited;
     waited.start();
-    while (waited.elapsed() < 2000) {
+    while (any && !scene.pulseTimer->isActive() && waited.elapsed() < 2000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        const bool shadowed = std::all_of(selectable.cbegin(), selectable.cend(), [](QGraphicsItem *item) {
-            return !item->isSelected()
-                || qobject_cast<QGraphicsDropShadowEffect *>(item->graphicsEffect());
-        });
-        if (shadowed)
-            break;
-    }
 }
 
 // The image format of a picture output by its suffix; SVG is written apart, and anything

@@ -14,6 +14,12 @@ enum : int {
     TextItem = QGraphicsItem::UserType + 104,
     GroupItem = QGraphicsItem::UserType + 105
 };
+
+// The kinds the diagram document stores: boxes, relationship lines, notes and frames.
+inline bool isDiagramPart(int type)
+{
+    return type == EntityItem || type == EdgeItem || type == TextItem || type == GroupItem;
+}
 } // namespace DiagramItemType
 
 // The side of an entity box a connection slot sits on.

@@ -18,7 +18,6 @@
 #include <QAbstractItemView>
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QGraphicsDropShadowEffect>
 #include <QGraphicsView>
 #include <QJsonArray>
 #include <QLoggingCategory>
@@ -43,8 +42,6 @@ Q_LOGGING_CATEGORY(lcScene, "velmora.scene", QtWarningMsg)
 namespace {
 
 constexpr int PulseIntervalMs = 40;
-constexpr double PulsePeriodMs = 2000.0;
-constexpr double TwoPi = 6.283185307179586;
 constexpr qreal SceneRectMargin = 300.0;
 // The order Qt's own item look-ups ask for when the order does not matter: no sorting.
 constexpr Qt::SortOrder UnsortedOrder = Qt::SortOrder(-1);
@@ -89,20 +86,16 @@ QString newId()
     return QUuid::createUuid().toString(QUuid::WithoutBraces);
 }
 
-bool isDiagramItemType(int type)
-{
-    return type == DiagramItemType::EntityItem || type == DiagramItemType::EdgeItem
-        || type == DiagramItemType::TextItem || type == DiagramItemType::GroupItem;
-}
+using DiagramItemType::isDiagramPart;
 
 // A part of the diagram that something outside the diagram holds, with no part of the
 // diagram between them.
 bool isOutermostDiagramItemHeldElsewhere(const QGraphicsItem *item)
 {
-    if (!item->parentItem() || !isDiagramItemType(item->type()))
+    if (!item->parentItem() || !isDiagramPart(item->type()))
         return false;
     for (const QGraphicsItem *holder = item->parentItem(); holder; holder = holder->parentItem()) {
-        if (isDiagramItemType(holder->type()))
+        if (isDiagramPart(holder->type()))
             return false;
     }
     return true;
@@ -428,7 +421,7 @@ void ERScene::removeDiagramItems(bool detachLeftovers)
     QList<QGraphicsItem *> leftovers;
     QList<QGraphicsItem *> heldElsewhere;
     for (QGraphicsItem *item : all) {
-        if (!item->parentItem() && !isDiagramItemType(item->type()))
+        if (!item->parentItem() && !isDiagramPart(item->type()))
             leftovers.append(item);
         else if (isOutermostDiagramItemHeldElsewhere(item))
             heldElsewhere.append(item);
@@ -612,9 +605,9 @@ void ERScene::drawBackground(QPainter *painter, const QRectF &rect)
 {
     const ThemePalette palette = ThemeManager::instance()->colors();
     const QColor background = backgroundOverrideEnabled ? backgroundOverrideColor : palette.background;
-    if (gridVisible && s_gridTiles && paintGridFromTile(painter, rect, background, palette.grid))
-        return;
-    paintGridArea(painter, rect, background, palette.grid, gridVisible);
+    if (!gridVisible || !s_gridTiles || !paintGridFromTile(painter, rect, background, palette.grid))
+        paintGridArea(painter, rect, background, palette.grid, gridVisible);
+    drawSelectionOutlines(painter, rect);
 }
 
 void ERScene::growSceneRect(const QList<QRectF> &region)
@@ -683,84 +676,6 @@ void ERScene::onThemeChanged()
     update(sceneRect());
     if (pulseTimer->isActive())
         pulseSelection();
-}
-
-// --- selection pulse ------------------------------------------------------------------------
-
-void ERScene::scheduleHighlightRefresh()
-{
-    if (bulkOperation || highlightRefreshPending)
-        return;
-    highlightRefreshPending = true;
-    const quint64 generation = highlightGeneration;
-    QTimer::singleShot(0, this, [this, generation] {
-        highlightRefreshPending = false;
-        if (highlightGeneration == generation && !bulkOperation)
-            refreshSelectionHighlight();
-    });
-}
-
-void ERScene::refreshSelectionHighlight()
-{
-    bool anySelected = false;
-    const QList<QGraphicsItem *> selected = selectedItems();
-    for (QGraphicsItem *item : selected) {
-        if (isDiagramItemType(item->type())) {
-            anySelected = true;
-            break;
-        }
-    }
-    const QList<QGraphicsItem *> all = items();
-    for (QGraphicsItem *item : all) {
-        if (!item->isSelected() && qobject_cast<QGraphicsDropShadowEffect *>(item->graphicsEffect()))
-            item->setGraphicsEffect(nullptr);
-    }
-    if (!anySelected) {
-        pulseTimer->stop();
-    } else if (!pulseTimer->isActive()) {
-        pulseTimer->start();
-    }
-    pulseSelection();
-}
-
-void ERScene::pulseSelection()
-{
-    if (bulkOperation) {
-        pulseTimer->stop();
-        return;
-    }
-    const double step = pulseTimer->interval() / PulsePeriodMs * TwoPi;
-    pulsePhase += step;
-    if (pulsePhase > TwoPi)
-        pulsePhase -= TwoPi;
-    const double t = 0.5 * std::sin(pulsePhase) + 0.5;
-    const int alpha = int(std::lround(130.0 * t + 70.0));
-
-    const ThemePalette palette = ThemeManager::instance()->colors();
-    QColor edgeColor = palette.accent;
-    edgeColor.setAlpha(alpha);
-    QColor boxColor = palette.selection;
-    boxColor.setAlpha(alpha);
-
-    bool any = false;
-    const QList<QGraphicsItem *> selected = selectedItems();
-    for (QGraphicsItem *item : selected) {
-        const int type = item->type();
-        if (!isDiagramItemType(type))
-            continue;
-        any = true;
-        const bool edge = type == DiagramItemType::EdgeItem;
-        auto *shadow = qobject_cast<QGraphicsDropShadowEffect *>(item->graphicsEffect());
-        if (!shadow) {
-            shadow = new QGraphicsDropShadowEffect;
-            shadow->setOffset(0, 0);
-            shadow->setBlurRadius(edge ? 14 : 20);
-            item->setGraphicsEffect(shadow);
-        }
-        shadow->setColor(edge ? edgeColor : boxColor);
-    }
-    if (!any)
-        pulseTimer->stop();
 }
 
 // --- the diagram exchange document --------------------------------------------------------

@@ -24,7 +24,8 @@ struct LayoutNode;
 
 // The scene of the one open diagram. It owns the entity boxes, relationship edges, text
 // notes and group frames on it, makes new ones where the user clicks, writes and reads
-// the diagram document, draws the grid and marks the selection with a pulsing shadow.
+// the diagram document, draws the grid and marks the selection with a pulsing glow (a
+// drawn outline where the selection is too large for it).
 // Items reach it through qobject_cast to read the dialect and to ask the window for the
 // style dialogs.
 class ERScene : public QGraphicsScene
@@ -150,6 +151,14 @@ private slots:
     void pulseSelection();
 
 private:
+    // The selected boxes, lines, notes and frames.
+    QList<QGraphicsItem *> selectedDiagramParts() const;
+    // What each view that shows the scene has in view, in scene coordinates.
+    QList<QRectF> visibleSceneAreas() const;
+    // Gives the glow to the selected items that take it and takes it from the others.
+    void chooseGlowingItems(const QList<QGraphicsItem *> &selected);
+    // The outline of each selected item without a glow, under the items.
+    void drawSelectionOutlines(QPainter *painter, const QRectF &rect);
     // Grows the scene rectangle around the items in the changed region.
     void growSceneRect(const QList<QRectF> &region);
     // Grows the scene rectangle to hold every item with a margin; never shrinks it.
@@ -188,6 +197,8 @@ private:
     GridTile m_gridTile;
     static bool s_gridTiles;
     bool m_structuralChange = false;
+    // The views' areas the glowing items were chosen for.
+    QList<QRectF> m_glowAreas;
     // The scene rectangle as last grown here; another one was set from elsewhere.
     QRectF m_grownSceneRect;
     LoadTimings m_lastLoadTimings;
