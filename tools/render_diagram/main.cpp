@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
+#include <QTimer>
 #include <QFile>
 #include <QFont>
 #include <QFontDatabase>

@@ -443,6 +443,7 @@ void ERScene::resetTransientState()
     ++highlightGeneration;
     highlightRefreshPending = false;
     pulseTimer->stop();
+    m_glowingCount = 0;
     if (QGraphicsItem *grabber = mouseGrabberItem())
         grabber->ungrabMouse();
     const QList<QGraphicsItem *> all = items();

@@ -199,6 +199,7 @@ private:
     bool m_structuralChange = false;
     // The views' areas the glowing items were chosen for.
     QList<QRectF> m_glowAreas;
+    int m_glowingCount = 0;
     // The scene rectangle as last grown here; another one was set from elsewhere.
     QRectF m_grownSceneRect;
     LoadTimings m_lastLoadTimings;

@@ -151,6 +151,7 @@ void ERScene::chooseGlowingItems(const QList<QGraphicsItem *> &selected)
         if (glowing.size() > GlowLimit)
             glowing.clear();
     }
+    m_glowingCount = int(glowing.size());
     for (QGraphicsItem *item : selected) {
         const bool glows = glowing.contains(item);
         if (glows == bool(glowOf(item)))
@@ -187,14 +188,18 @@ void ERScene::pulseSelection()
     QColor boxColor = palette.selection;
     boxColor.setAlpha(alpha);
 
+    // A scroll or a zoom brings other selected items into view; while none glows and the
+    // views stay where they are, a step has nothing to do.
+    const QList<QRectF> areas = visibleSceneAreas();
+    const bool moved = areas != m_glowAreas;
+    if (!moved && m_glowingCount == 0)
+        return;
     const QList<QGraphicsItem *> selected = selectedDiagramParts();
     if (selected.isEmpty()) {
         pulseTimer->stop();
         return;
     }
-    // A scroll or a zoom brings other selected items into view.
-    const QList<QRectF> areas = visibleSceneAreas();
-    if (areas != m_glowAreas) {
+    if (moved) {
         m_glowAreas = areas;
         chooseGlowingItems(selected);
     }
