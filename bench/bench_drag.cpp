@@ -196,24 +196,10 @@ void hubLoad()
         buildHub(source, edges);
         document = source.toJson();
     }
-    QList<double> loads;
-    QList<double> stalls;
-    QList<double> routing;
-    for (int run = 0; run < 3; ++run) {
-        bench::ShownScene shown;
-        bench::StallWatch stall;
-        QElapsedTimer timer;
-        timer.start();
-        stall.start();
-        shown.scene.loadFromJson(document);
-        routing.append(shown.scene.lastLoadTimings().routing);
-        shown.waitForPaint();
-        stalls.append(stall.stop());
-        loads.append(elapsedMs(timer));
-    }
-    std::sort(loads.begin(), loads.end());
-    std::sort(stalls.begin(), stalls.end());
-    std::sort(routing.begin(), routing.end());
+    const bench::ShownLoads figures = bench::loadShown(document, 3);
+    const QList<double> &loads = figures.loads;
+    const QList<double> &stalls = figures.stalls;
+    const QList<double> &routing = figures.routing;
     bench::report(QStringLiteral("load until painted (target < 1000)"),
                   QStringLiteral("%1 / %2 / %3 ms").arg(loads.first(), 0, 'f', 1).arg(loads.at(1), 0, 'f', 1)
                       .arg(loads.last(), 0, 'f', 1));

@@ -6,11 +6,9 @@
 #include "edgeitem.h"
 #include "schemagenerator.h"
 
-#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonObject>
 
-#include <algorithm>
 
 namespace {
 
@@ -37,32 +35,16 @@ void loadUnrouted(int tables)
                   QStringLiteral("%1, %2")
                       .arg(document.value(QStringLiteral("entities")).toArray().size())
                       .arg(document.value(QStringLiteral("edges")).toArray().size()));
-    // Each load into a fresh shown scene, until its first paint.
-    QList<double> loads;
-    QList<double> routing;
-    QList<double> stalls;
-    for (int run = 0; run < 3; ++run) {
-        bench::ShownScene shown;
-        bench::StallWatch stall;
-        QElapsedTimer timer;
-        timer.start();
-        stall.start();
-        shown.scene.loadFromJson(document);
-        routing.append(shown.scene.lastLoadTimings().routing);
-        shown.waitForPaint();
-        stalls.append(stall.stop());
-        loads.append(timer.nsecsElapsed() / 1e6);
-    }
-    const auto spread = [](QList<double> values) {
-        std::sort(values.begin(), values.end());
+    const bench::ShownLoads figures = bench::loadShown(document, 3);
+    const auto spread = [](const QList<double> &values) {
         return QStringLiteral("%1 / %2 / %3 ms")
             .arg(values.front(), 0, 'f', 0)
             .arg(values.at(values.size() / 2), 0, 'f', 0)
             .arg(values.back(), 0, 'f', 0);
     };
-    bench::report(QStringLiteral("load until painted, min / median / max of 3 (target < 5000)"), spread(loads));
-    bench::report(QStringLiteral("  of which routing"), spread(routing));
-    bench::report(QStringLiteral("longest stall"), spread(stalls));
+    bench::report(QStringLiteral("load until painted, min / median / max of 3 (target < 5000)"), spread(figures.loads));
+    bench::report(QStringLiteral("  of which routing"), spread(figures.routing));
+    bench::report(QStringLiteral("longest stall"), spread(figures.stalls));
 }
 
 } // namespace

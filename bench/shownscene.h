@@ -6,6 +6,8 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QJsonObject>
+#include <QList>
 #include <QTimer>
 
 #include <algorithm>
@@ -78,5 +80,34 @@ private:
     qint64 m_last = 0;
     double m_longest = 0;
 };
+
+// Loads of one document, each into a fresh shown scene until its first paint: the time, the
+// share of the routing and the longest stall of each run, every list sorted.
+struct ShownLoads
+{
+    QList<double> loads;
+    QList<double> routing;
+    QList<double> stalls;
+};
+
+inline ShownLoads loadShown(const QJsonObject &document, int runs)
+{
+    ShownLoads figures;
+    for (int run = 0; run < runs; ++run) {
+        ShownScene shown;
+        StallWatch stall;
+        QElapsedTimer timer;
+        timer.start();
+        stall.start();
+        shown.scene.loadFromJson(document);
+        figures.routing.append(shown.scene.lastLoadTimings().routing);
+        shown.waitForPaint();
+        figures.stalls.append(stall.stop());
+        figures.loads.append(timer.nsecsElapsed() / 1e6);
+    }
+    for (QList<double> *list : {&figures.loads, &figures.routing, &figures.stalls})
+        std::sort(list->begin(), list->end());
+    return figures;
+}
 
 } // namespace bench

@@ -12,6 +12,7 @@
 #include "forcelayout.h"
 #include "hublayout.h"
 #include "layoutquality.h"
+#include "sceneindex.h"
 #include "scenelayout.h"
 #include "segmentseparation.h"
 #include "slotarrangement.h"
@@ -399,6 +400,13 @@ void ERScene::autoLayout()
     clock.lap(QStringLiteral("place"));
 
     turns.now();
+    // Every moved box and every new route moves its item in the scene's tree of areas, and
+    // a long line sits in thousands of its cells: in a diagram of thousands of boxes that
+    // cost most of the layout. Nothing here asks the tree (the obstacle index answers the
+    // routing), so the scene goes without it until the lines are drawn.
+    const bool treeIndexed = itemIndexMethod() == BspTreeIndex;
+    if (treeIndexed)
+        setItemIndexMethod(NoIndex);
     EdgeItem::setBatchMode(true);
     EdgeItem::setDiscardPendingReroutes(true);
     for (const layout::LayoutNode &node : std::as_const(nodes)) {
@@ -487,6 +495,8 @@ void ERScene::autoLayout()
     }
     // Serves the quick re-routes the moves queued and drops the full ones.
     EdgeItem::setBatchMode(false);
+    if (treeIndexed && itemIndexMethod() == NoIndex)
+        putBackTreeIndex(this);
     clock.lap(QStringLiteral("end of batch"));
 
     setSceneRect(itemsBoundingRect().adjusted(-SceneRectMargin, -SceneRectMargin, SceneRectMargin, SceneRectMargin));

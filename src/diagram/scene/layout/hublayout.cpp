@@ -625,16 +625,6 @@ void layoutGroupLayered(QList<LayoutNode> &nodes, const QList<LayoutLink> &links
     // Each layer after the first in the order of its neighbours in the layer before, as
     // the columns first stack; then sweeps down and up the layers cut the crossings left.
     std::vector<double> placedY(n, 0);
-    const auto stack = [&](const QList<int> &column) {
-        double columnHeight = RowGap * (column.size() - 1);
-        for (int node : column)
-            columnHeight += nodes[node].height;
-        double top = -columnHeight / 2;
-        for (int node : column) {
-            placedY[node] = top + nodes[node].height / 2;
-            top += nodes[node].height + RowGap;
-        }
-    };
     for (int l = 0; l < layerCount; ++l) {
         QList<int> &column = layers[l];
         if (l > 0) {
@@ -656,7 +646,7 @@ void layoutGroupLayered(QList<LayoutNode> &nodes, const QList<LayoutLink> &links
                 return barycentre[a] < barycentre[b];
             });
         }
-        stack(column);
+        stackColumn(column, nodes, placedY);
     }
     orderLayers(layers, neighbours, layer);
 
@@ -672,7 +662,7 @@ void layoutGroupLayered(QList<LayoutNode> &nodes, const QList<LayoutLink> &links
         const double centreX = firstColumn ? 0 : previousLeft - ColumnGap - columnWidth / 2;
         firstColumn = false;
         previousLeft = centreX - columnWidth / 2;
-        stack(column);
+        stackColumn(column, nodes, placedY);
         for (int node : column) {
             nodes[node].centreX = centreX;
             nodes[node].centreY = placedY[node];

@@ -140,16 +140,8 @@ std::vector<double> placeInColumns(const QList<QList<int>> &layers, const QList<
     const int n = int(nodes.size());
     std::vector<double> y(n, 0);
     std::vector<double> target(n, 0);
-    for (const QList<int> &column : layers) {
-        double height = RowGap * (column.size() - 1);
-        for (int node : column)
-            height += nodes[node].height;
-        double top = -height / 2;
-        for (int node : column) {
-            y[node] = top + nodes[node].height / 2;
-            top += nodes[node].height + RowGap;
-        }
-    }
+    for (const QList<int> &column : layers)
+        stackColumn(column, nodes, y);
     const int count = int(layers.size());
     for (int pass = 0; pass < PlacementPasses; ++pass) {
         const bool down = pass % 2 == 0;
@@ -235,6 +227,18 @@ int columnsPerBand(const std::vector<Column> &columns)
 }
 
 } // namespace
+
+void stackColumn(const QList<int> &column, const QList<LayoutNode> &nodes, std::vector<double> &y)
+{
+    double height = RowGap * (column.size() - 1);
+    for (int node : column)
+        height += nodes[node].height;
+    double top = -height / 2;
+    for (int node : column) {
+        y[node] = top + nodes[node].height / 2;
+        top += nodes[node].height + RowGap;
+    }
+}
 
 long long layerCrossings(const QList<QList<int>> &layers, const NeighbourLists &neighbours,
                          const std::vector<int> &layerOf)

@@ -10,6 +10,10 @@
 // columns folds back and forth into bands so that the drawing keeps screen proportions.
 namespace layout {
 
+// Stacks a column's nodes from the top, RowGap apart and centred on 0: each node's centre
+// goes to y[node].
+void stackColumn(const QList<int> &column, const QList<LayoutNode> &nodes, std::vector<double> &y);
+
 // Crossings between the links of neighbouring layers, each layer in its given order.
 long long layerCrossings(const QList<QList<int>> &layers, const NeighbourLists &neighbours,
                          const std::vector<int> &layerOf);
