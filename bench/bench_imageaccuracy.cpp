@@ -67,6 +67,18 @@ QList<Picture> workloadPictures()
                          QStringLiteral("wide-%1.%2").arg(QLatin1String(theme), QLatin1String(suffix)),
                          themeOptions(QLatin1String(theme), QLatin1String(suffix))});
     }
+    // Links that are easy to take for others: a line passing close to a third box, lines
+    // sharing a trunk into one box, a box's relationship with itself, every cardinality; as
+    // the application exports them to SVG and as pictures.
+    for (const char *name : {"shop8", "passing"}) {
+        const QString diagram = QLatin1String(name);
+        pictures.append({QStringLiteral("links svg"), diagram, diagram + QLatin1String(".svg"), {}});
+        for (const auto &[theme, suffix] : {std::pair{"light", "png"}, std::pair{"dark", "png"}, std::pair{"light", "jpg"}}) {
+            pictures.append({QStringLiteral("links raster"), diagram,
+                             QStringLiteral("%1-%2.%3").arg(diagram, QLatin1String(theme), QLatin1String(suffix)),
+                             themeOptions(QLatin1String(theme), QLatin1String(suffix))});
+        }
+    }
     // The same diagrams drawn in other sans-serif faces: two common on Linux desktops and the
     // application's own interface face.
     for (const char *face : {"DejaVu Sans", "Liberation Sans", "Inter"}) {
@@ -143,5 +155,5 @@ void imageAccuracy()
 
 VELMORA_BENCH("image-accuracy",
               "image import: accuracy per picture and per group (test fixtures, other scales, a wide drawing, "
-              "other faces), as the floor tests measure it",
+              "links easy to confuse, other faces), as the floor tests measure it",
               imageAccuracy);

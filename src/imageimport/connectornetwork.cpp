@@ -37,6 +37,8 @@ constexpr size_t MaxNetworkChains = 5000;
 constexpr double TurnMargin = 0.3;
 // Detours within this many pixels of each other are equal.
 constexpr double DetourTolerance = 2.0;
+// A line that meets one box at two places and gets this far from it loops back to it.
+constexpr double SelfLoopReach = 18.0;
 
 constexpr std::array<QPoint, 8> Ring = {QPoint(0, -1), QPoint(1, -1), QPoint(1, 0), QPoint(1, 1),
                                         QPoint(0, 1), QPoint(-1, 1), QPoint(-1, 0), QPoint(-1, -1)};
@@ -755,9 +757,36 @@ std::vector<ConnectorJoin> Network::joins() const
 
 } // namespace
 
+// Whether a connector that meets only one box leaves it and comes back: it meets the border
+// at two places apart and gets well away from the box in between, as the line of a box's
+// relationship with itself does.
+bool loopsBackTo(int box, const TracedConnector &connector, const QList<QRectF> &boxes)
+{
+    std::vector<QRect> ends;
+    for (const auto &[pixel, touched] : connector.contacts) {
+        if (touched != box)
+            continue;
+        const auto near = std::find_if(ends.begin(), ends.end(), [&](const QRect &end) {
+            return end.adjusted(-EndMergeDistance, -EndMergeDistance, EndMergeDistance, EndMergeDistance)
+                .contains(pixel);
+        });
+        if (near == ends.end())
+            ends.push_back(QRect(pixel, QSize(1, 1)));
+        else
+            *near |= QRect(pixel, QSize(1, 1));
+    }
+    if (ends.size() < 2)
+        return false;
+    const QRectF around = boxes.at(box).adjusted(-SelfLoopReach, -SelfLoopReach, SelfLoopReach, SelfLoopReach);
+    return std::any_of(connector.pixels.cbegin(), connector.pixels.cend(),
+                       [&](const QPoint &p) { return !around.contains(QPointF(p)); });
+}
+
 std::vector<ConnectorJoin> connectorJoins(const TracedConnector &connector, const QList<QRectF> &boxes)
 {
     const std::vector<int> met = contactBoxes(connector);
+    if (met.size() == 1 && loopsBackTo(met.front(), connector, boxes))
+        return {ConnectorJoin{met.front(), met.front(), 0, 0}};
     if (met.size() < 2)
         return connector.bandBoxes.size() < 2 ? std::vector<ConnectorJoin>() : allPairs(connector.bandBoxes, connector);
     if (met.size() == 2 || connector.pixels.size() > MaxNetworkPixels)

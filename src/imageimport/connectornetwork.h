@@ -26,7 +26,8 @@ struct ConnectorJoin
     int secondSpread = 0;
 };
 
-// The pairs of boxes the lines of one connector join, each once, in a fixed order.
+// The pairs of boxes the lines of one connector join, each once, in a fixed order; a
+// connector that leaves one box and comes back to it joins that box with itself.
 // A connector that meets no more than one box's border links the boxes whose bands it
 // touches; one that meets two borders joins those two; one that meets more is followed from
 // each end along its line, straight through crossings and T-junctions, turning only where

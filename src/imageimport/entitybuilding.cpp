@@ -16,6 +16,8 @@ namespace {
 constexpr double BoxGrowth = 4.0;        // a fragment this near a box's edge belongs to it
 constexpr double NearestBoxLimit = 18.0; // a fragment outside every box joins one this near
 constexpr double CanvasMargin = 40.0;
+// A name scoring this against a title (Customer_ID against customers: 14) names its id.
+constexpr double KeyNameScore = 8.0;
 
 QPointF centre(const QRectF &r)
 {
@@ -119,17 +121,60 @@ double canvasCoordinate(double value, double origin, double scale)
     return std::isfinite(placed) ? placed : 0.0;
 }
 
-QJsonArray attributeRows(const QList<RecognizedAttribute> &attributes)
+bool isIdLikeName(const QString &name)
 {
+    const QString compact = compactLowerName(name);
+    return isIdColumnName(name) || (compact.size() > 2 && compact.endsWith(QLatin1String("id")));
+}
+
+// Whether an id-like name is that of the entity's own id: "id" itself, or its title's stem
+// with an id ending.
+bool namesOwnId(const QString &name, const QString &title)
+{
+    return compactLowerName(name) == QLatin1String("id")
+        || (isIdLikeName(name) && foreignKeyMatchScore(name, title, {}) >= KeyNameScore);
+}
+
+// Whether an id-like name refers to another entity by its title.
+bool refersToOtherEntity(const QString &name, qsizetype self, const QList<RecognizedEntity> &entities)
+{
+    if (!isIdLikeName(name))
+        return false;
+    for (qsizetype i = 0; i < entities.size(); ++i) {
+        if (i != self && foreignKeyMatchScore(name, entities.at(i).title, {}) >= KeyNameScore)
+            return true;
+    }
+    return false;
+}
+
+// The key flags of an entity's rows. Where the picture marks primary keys, the marks decide;
+// otherwise a row is the primary key when its name is the entity's own id, or, when no name
+// is, the first row when it is an id that refers to no other entity. Other id-like rows that
+// name another entity are foreign keys.
+QJsonArray attributeRows(qsizetype self, const QList<RecognizedEntity> &entities)
+{
+    const RecognizedEntity &entity = entities.at(self);
+    const QList<RecognizedAttribute> &attributes = entity.attributes;
+    const bool marked = std::any_of(attributes.cbegin(), attributes.cend(),
+                                    [](const RecognizedAttribute &a) { return a.marks.primary; });
+    QList<bool> primary(attributes.size(), false);
+    for (qsizetype i = 0; i < attributes.size(); ++i)
+        primary[i] = marked ? attributes.at(i).marks.primary : namesOwnId(attributes.at(i).name, entity.title);
+    if (!marked && !primary.contains(true) && !attributes.isEmpty() && isIdLikeName(attributes.first().name)
+        && !refersToOtherEntity(attributes.first().name, self, entities))
+        primary[0] = true;
+
     QJsonArray rows;
     for (qsizetype i = 0; i < attributes.size(); ++i) {
         const RecognizedAttribute &attribute = attributes.at(i);
+        const bool foreign = attribute.marks.foreign
+            || (!marked && !primary.at(i) && refersToOtherEntity(attribute.name, self, entities));
         QJsonObject row;
         row.insert(QStringLiteral("name"), attribute.name);
         row.insert(QStringLiteral("type"), attribute.type);
-        row.insert(QStringLiteral("isPrimaryKey"), i == 0 || isIdColumnName(attribute.name));
-        row.insert(QStringLiteral("isUniqueKey"), false);
-        row.insert(QStringLiteral("isForeignKey"), false);
+        row.insert(QStringLiteral("isPrimaryKey"), primary.at(i));
+        row.insert(QStringLiteral("isUniqueKey"), attribute.marks.unique);
+        row.insert(QStringLiteral("isForeignKey"), foreign);
         rows.append(row);
     }
     return rows;
@@ -170,14 +215,15 @@ QJsonObject buildRecognizedDiagramJson(const RecognizedDiagram &result)
     const QPointF origin = canvasOrigin(result.entities);
 
     QJsonArray entities;
-    for (const RecognizedEntity &entity : result.entities) {
+    for (qsizetype i = 0; i < result.entities.size(); ++i) {
+        const RecognizedEntity &entity = result.entities.at(i);
         const bool placed = isFiniteRect(entity.rect);
         QJsonObject object;
         object.insert(QStringLiteral("id"), QUuid::createUuid().toString(QUuid::WithoutBraces));
         object.insert(QStringLiteral("title"), entity.title);
         object.insert(QStringLiteral("x"), placed ? canvasCoordinate(entity.rect.x(), origin.x(), scale) : 0.0);
         object.insert(QStringLiteral("y"), placed ? canvasCoordinate(entity.rect.y(), origin.y(), scale) : 0.0);
-        object.insert(QStringLiteral("attributes"), attributeRows(entity.attributes));
+        object.insert(QStringLiteral("attributes"), attributeRows(i, result.entities));
         entities.append(object);
     }
 

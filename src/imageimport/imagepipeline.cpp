@@ -226,11 +226,9 @@ void readTextFromRendering(QList<RecognizedEntity> &entities, DrawingRendering &
 
 void recognizeRaster(const QString &path, RecognizedDiagram &result, QString *error)
 {
-    const QImage picture(path);
-    if (picture.isNull()) {
-        setError(error, QStringLiteral("Could not load the image."));
+    const QImage picture = loadPicture(path, error);
+    if (picture.isNull())
         return;
-    }
     if (!detectRasterBoxes(picture, result))
         setError(error, QStringLiteral("No rectangular entities were found in the image."));
 }
@@ -277,6 +275,23 @@ NearestEnd nearestLinkEnd(const QList<RecognizedLink> &links, const QPointF &poi
         }
     }
     return nearest;
+}
+
+// The words that text reading could not make out, and the titles it read nothing of.
+int unreadWords(const QList<RecognizedEntity> &entities)
+{
+    int count = 0;
+    for (const RecognizedEntity &entity : entities) {
+        count += entity.unreadWords;
+        if (entity.title.trimmed().isEmpty() || isRepeatedLetterNoise(entity.title))
+            ++count;
+    }
+    return count;
+}
+
+bool isManyCardinality(int cardinality)
+{
+    return cardinality == 1 || cardinality == 3;
 }
 
 bool isIndexOf(int index, qsizetype size)
@@ -400,16 +415,27 @@ void finishRecognizedEntities(QList<RecognizedEntity> &entities)
     }
 }
 
-void orientRecognizedLinks(RecognizedDiagram &result)
+int orientRecognizedLinks(RecognizedDiagram &result)
 {
     QList<RecognizedLink> &links = result.links;
     if (links.isEmpty() || result.entities.isEmpty())
-        return;
+        return 0;
     QList<int> end(links.size(), -1);
     QList<double> best(links.size(), 1e300);
+    // A link whose end marks were read as one many end and one that is not needs no more.
+    QList<bool> settled(links.size(), false);
+    for (qsizetype i = 0; i < links.size(); ++i) {
+        const bool firstMany = isManyCardinality(links.at(i).oneCardinality);
+        const bool secondMany = isManyCardinality(links.at(i).manyCardinality);
+        if (firstMany != secondMany) {
+            settled[i] = true;
+            end[i] = firstMany ? 0 : 1;
+        }
+    }
+    const auto unsettled = [&settled](qsizetype i) { return !settled[i]; };
 
     for (const QRectF &mark : std::as_const(result.manyMarkers)) {
-        const NearestEnd found = nearestLinkEnd(links, centreOf(mark), ManyMarkReach, [](qsizetype) { return true; });
+        const NearestEnd found = nearestLinkEnd(links, centreOf(mark), ManyMarkReach, unsettled);
         if (found.link < 0)
             continue;
         if (best[found.link] > found.distance + MarkHysteresis || end[found.link] == -1) {
@@ -435,6 +461,7 @@ void orientRecognizedLinks(RecognizedDiagram &result)
     }
 
     const qsizetype count = result.entities.size();
+    int uncertain = 0;
     for (qsizetype i = 0; i < links.size(); ++i) {
         RecognizedLink &link = links[i];
         if (end[i] == 0) {
@@ -444,12 +471,18 @@ void orientRecognizedLinks(RecognizedDiagram &result)
             const RecognizedEntity &b = result.entities.at(link.manyIndex);
             const double scoreAB = entityForeignKeyScore(a, b);
             const double scoreBA = entityForeignKeyScore(b, a);
-            if (scoreAB > scoreBA + NameScoreMargin)
+            if (scoreAB > scoreBA + NameScoreMargin) {
                 link.swapEnds();
-            else if (!(scoreBA > scoreAB + NameScoreMargin) && !result.manyMarkers.isEmpty())
-                link.swapEnds();
+            } else if (!(scoreBA > scoreAB + NameScoreMargin)) {
+                // Neither marks nor names tell the ends apart; a relationship of a box with
+                // itself has no ends to tell apart.
+                uncertain += link.isSelfLink() ? 0 : 1;
+                if (!result.manyMarkers.isEmpty())
+                    link.swapEnds();
+            }
         }
     }
+    return uncertain;
 }
 
 QList<EntityItem *> joinRecognizedLinks(ERScene *scene, const RecognizedDiagram &result, const QJsonObject &document)
@@ -500,7 +533,8 @@ QList<EntityItem *> joinRecognizedLinks(ERScene *scene, const RecognizedDiagram 
         EntityItem *one = guarded.at(link.oneIndex);
         EntityItem *many = guarded.at(link.manyIndex);
         using Pair = QPair<EntityItem *, EntityItem *>;
-        if (!one || !many || one == many || joined.contains(Pair(one, many)) || joined.contains(Pair(many, one)))
+        if (!one || !many || (one == many) != link.isSelfLink() || joined.contains(Pair(one, many))
+            || joined.contains(Pair(many, one)))
             continue;
         const bool rowsMissing = result.entities.at(link.manyIndex).attributesMissing;
         EdgeItem *edge = scene->createEdge(one, many, rowsMissing);
@@ -511,7 +545,8 @@ QList<EntityItem *> joinRecognizedLinks(ERScene *scene, const RecognizedDiagram 
             int bestRow = -1;
             double bestScore = 0;
             for (int row = 0; row < many->attributeCount(); ++row) {
-                if (!many->attributeFkEdgeId(row).isEmpty())
+                // A box's own key does not refer to the box itself.
+                if (!many->attributeFkEdgeId(row).isEmpty() || (one == many && many->isAttributePrimaryKey(row)))
                     continue;
                 const double score = foreignKeyMatchScore(many->attributeName(row), one->title(), keys);
                 if (score > bestScore) {
@@ -522,9 +557,9 @@ QList<EntityItem *> joinRecognizedLinks(ERScene *scene, const RecognizedDiagram 
             if (bestRow >= 0 && bestScore >= ForeignKeyScoreFloor)
                 many->markAttributeForeignKey(bestRow, edge->id);
         }
-        edge->startCard = 0;
+        edge->startCard = link.oneCardinality >= 0 ? link.oneCardinality : 0;
         edge->update();
-        edge->endCard = 1;
+        edge->endCard = link.manyCardinality >= 0 ? link.manyCardinality : 1;
         edge->update();
         made.append(edge);
         joined.insert(Pair(one, many));
@@ -558,9 +593,23 @@ RecognizedDiagram recognizeImageFile(const QString &path, QString *error)
     } else {
         recognizeRaster(path, result, error);
     }
+    result.report.unreadWords = unreadWords(result.entities);
     finishRecognizedEntities(result.entities);
-    orientRecognizedLinks(result);
+    result.report.uncertainLinks = orientRecognizedLinks(result);
     return result;
+}
+
+QString RecognitionReport::warningText() const
+{
+    QStringList parts;
+    if (unreadWords > 0)
+        parts.append(QStringLiteral("%1 words could not be read").arg(unreadWords));
+    if (uncertainLinks > 0)
+        parts.append(QStringLiteral("%1 links show no direction and were given one").arg(uncertainLinks));
+    if (parts.isEmpty())
+        return QString();
+    return QStringLiteral("The picture was imported, but %1; check them against the picture.")
+        .arg(parts.join(QLatin1String(" and ")));
 }
 
 QJsonObject recognizeImageToJson(const QString &path, QString *error)
@@ -574,13 +623,26 @@ QJsonObject recognizeImageToJson(const QString &path, QString *error)
     return buildRecognizedDiagramJson(result);
 }
 
-bool importImageIntoScene(ERScene *scene, const QString &path, QString *error)
+bool importImageIntoScene(ERScene *scene, const QString &path, QString *error, RecognitionReport *report)
 {
     if (!scene) {
         setError(error, QStringLiteral("No scene available."));
         return false;
     }
     const RecognizedDiagram result = recognizeImageFile(path, error);
+    if (!loadRecognizedDiagram(scene, result, error))
+        return false;
+    if (report)
+        *report = result.report;
+    return true;
+}
+
+bool loadRecognizedDiagram(ERScene *scene, const RecognizedDiagram &result, QString *error)
+{
+    if (!scene) {
+        setError(error, QStringLiteral("No scene available."));
+        return false;
+    }
     if (result.entities.isEmpty()) {
         if (error && error->isEmpty())
             *error = QStringLiteral("No ER entities were recognized in the image.");

@@ -373,7 +373,7 @@ QList<RecognizedLink> traceConnectors(const QImage &working, const QList<QRectF>
                 }
             }
             ++stamp;
-            if (connector.pixels.size() < MinimumConnectorPixels || connector.bandBoxes.size() < 2)
+            if (connector.pixels.size() < MinimumConnectorPixels || connector.bandBoxes.empty())
                 continue;
             linkJoins(connectorJoins(connector, boxes), linked, links, &warned);
         }

@@ -284,6 +284,15 @@ QString joinWords(QList<TextFragment> words);
 
 // The pipeline
 
+// Pictures with more pixels than this are decoded scaled down to it, where the format can
+// decode at a smaller size, and refused otherwise.
+constexpr qint64 MaxPicturePixels = 100000000;
+
+// The picture at path for the raster route, read past the toolkit's default allocation limit
+// up to MaxPicturePixels. Null, with the reason in *error (too large, unreadable), when it
+// cannot be read.
+QImage loadPicture(const QString &path, QString *error = nullptr);
+
 // Whether the file at path takes the SVG route: its lower-case suffix is "svg" or "svgz".
 bool takesSvgRoute(const QString &path);
 
@@ -317,9 +326,10 @@ QByteArray inflateSvgz(const QString &path);
 // attributesMissing set; every other entity has attributesMissing cleared.
 void finishRecognizedEntities(QList<RecognizedEntity> &entities);
 
-// Decides for every link which end is the one end: from the many marks, then the one marks,
-// then the entities' attribute names.
-void orientRecognizedLinks(RecognizedDiagram &result);
+// Decides for every link which end is the one end: from the cardinalities read at its ends,
+// then the many marks, then the one marks, then the entities' attribute names. Returns how
+// many links between two boxes none of these told apart.
+int orientRecognizedLinks(RecognizedDiagram &result);
 
 // The entity boxes that loading document into scene made, indexed like result's entities
 // (null where one is missing), after joining result's links with edges: one edge per pair of

@@ -60,10 +60,12 @@ void SvgShapeLists::addPolyline(const QList<QPointF> &points)
         m_polylines.append(points);
 }
 
-void SvgShapeLists::addText(const TextFragment &fragment)
+void SvgShapeLists::addText(const TextFragment &fragment, const SvgTextStyle &style)
 {
-    if (isFiniteRect(fragment.rect) && m_textBudget.take(1))
+    if (isFiniteRect(fragment.rect) && m_textBudget.take(1)) {
         m_texts.append(fragment);
+        m_textStyles.append(style);
+    }
 }
 
 void SvgShapeLists::addManyMarker(const QRectF &mark)
@@ -76,4 +78,24 @@ void SvgShapeLists::addOneMarker(const QRectF &mark)
 {
     if (isFiniteRect(mark) && m_oneBudget.take(1))
         m_oneMarkers.append(mark);
+}
+
+void SvgShapeLists::addLine(const QLineF &line)
+{
+    const qsizetype before = m_segments.size();
+    addSegment(line);
+    if (m_segments.size() > before)
+        m_lines.append(line);
+}
+
+void SvgShapeLists::addMarkStroke(const QLineF &stroke)
+{
+    if (isFinitePoint(stroke.p1()) && isFinitePoint(stroke.p2()) && m_strokeBudget.take(1))
+        m_markStrokes.append(stroke);
+}
+
+void SvgShapeLists::addMarkCircle(const QPointF &centre)
+{
+    if (isFinitePoint(centre) && m_circleBudget.take(1))
+        m_markCircles.append(centre);
 }

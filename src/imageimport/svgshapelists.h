@@ -15,6 +15,13 @@ constexpr qsizetype MaxSvgPolylinePoints = 200000;  // over all polylines togeth
 constexpr qsizetype MaxSvgBands = 100000;           // of each kind
 constexpr qsizetype MaxSvgMarks = 20000;            // of each kind
 
+// How a text is drawn, inherited from the elements around it.
+struct SvgTextStyle
+{
+    bool bold = false;
+    bool italic = false;
+};
+
 // What the SVG reader collects from a drawing, each list in document order. A rectangle,
 // segment or point that is not finite is not taken. Every list but the box candidates
 // (which box merging bounds itself) takes at most its bound; the first item refused for it
@@ -30,10 +37,16 @@ public:
     void addHeaderBand(const QRectF &band);
     void addRowBand(const QRectF &band);
     void addSegment(const QLineF &segment);
+    // A line element: a segment that is a connector of its own.
+    void addLine(const QLineF &line);
     void addPolyline(const QList<QPointF> &points);
-    void addText(const TextFragment &fragment);
+    void addText(const TextFragment &fragment, const SvgTextStyle &style = {});
     void addManyMarker(const QRectF &mark);
     void addOneMarker(const QRectF &mark);
+    // Short straight strokes and small circles, which draw the cardinality marks at the
+    // ends of connectors.
+    void addMarkStroke(const QLineF &stroke);
+    void addMarkCircle(const QPointF &centre);
 
     const QList<QRectF> &boxCandidates() const { return m_boxCandidates; }
     const QList<QRectF> &headerBands() const { return m_headerBands; }
@@ -41,8 +54,12 @@ public:
     const QList<QLineF> &segments() const { return m_segments; }
     const QList<QList<QPointF>> &polylines() const { return m_polylines; }
     const QList<TextFragment> &texts() const { return m_texts; }
+    const QList<SvgTextStyle> &textStyles() const { return m_textStyles; }  // one per text
     const QList<QRectF> &manyMarkers() const { return m_manyMarkers; }
     const QList<QRectF> &oneMarkers() const { return m_oneMarkers; }
+    const QList<QLineF> &lines() const { return m_lines; }
+    const QList<QLineF> &markStrokes() const { return m_markStrokes; }
+    const QList<QPointF> &markCircles() const { return m_markCircles; }
 
 private:
     // How much one list may still take.
@@ -64,8 +81,12 @@ private:
     QList<QLineF> m_segments;
     QList<QList<QPointF>> m_polylines;
     QList<TextFragment> m_texts;
+    QList<SvgTextStyle> m_textStyles;
     QList<QRectF> m_manyMarkers;
     QList<QRectF> m_oneMarkers;
+    QList<QLineF> m_lines;
+    QList<QLineF> m_markStrokes;
+    QList<QPointF> m_markCircles;
 
     Budget m_headerBudget{MaxSvgBands, "header bands"};
     Budget m_rowBudget{MaxSvgBands, "row bands"};
@@ -74,4 +95,6 @@ private:
     Budget m_textBudget{MaxSvgTextFragments, "text fragments"};
     Budget m_manyBudget{MaxSvgMarks, "many-end marks"};
     Budget m_oneBudget{MaxSvgMarks, "one-end marks"};
+    Budget m_strokeBudget{MaxSvgMarks, "mark strokes"};
+    Budget m_circleBudget{MaxSvgMarks, "mark circles"};
 };

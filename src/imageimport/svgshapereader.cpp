@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <deque>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -43,6 +44,25 @@ constexpr double PolylineMinExtent = 16;
 constexpr double SegmentMinLength = 14;
 
 constexpr double DefaultFontSize = 12;
+
+// Cardinality marks: strokes up to this long and circles up to this radius draw them; they
+// lie within MarkReach back from a connector's end and MarkSpread aside of it.
+constexpr double MarkStrokeMaxLength = 20;
+constexpr double MarkCircleMaxRadius = 12;
+constexpr double MarkReach = 32;
+constexpr double MarkSpread = 8;
+constexpr double MarkOvershoot = 3;
+constexpr double MarkAxisTolerance = 1.5;
+constexpr double ProngMinDepth = 5;
+constexpr double BarSlant = 0.3;
+// A vertex this near a box lies in it, and a connector that runs through a box is two.
+constexpr double InsideTolerance = 0.5;
+// A connector whose ends meet one box and which gets this far from it loops back to it.
+constexpr double SelfLoopReach = 18;
+// Bold text from this weight on.
+constexpr int BoldWeight = 600;
+// An underline runs this far below a text's baseline, at most, as a share of its size.
+constexpr double UnderlineDepth = 0.5;
 
 // QString::toDouble, with a result that is not a finite number counted as a failure.
 bool toFiniteNumber(QStringView text, double *value)
@@ -227,8 +247,11 @@ private:
         const double h = box.height();
         // Glyph-sized pieces give nothing. A long thin open piece is a straight connector,
         // however small its area; a closed one that thin is below every box and band size.
-        if (w < GlyphMaxSize && h < GlyphMaxSize)
+        if (w < GlyphMaxSize && h < GlyphMaxSize) {
+            if (!closed && points.size() == 2 && QLineF(points.first(), points.last()).length() <= MarkStrokeMaxLength)
+                m_shapes.addMarkStroke(QLineF(points.first(), points.last()));
             return;
+        }
         if (!closed) {
             m_shapes.addPolyline(points);
             for (qsizetype i = 1; i < points.size(); ++i) {
@@ -303,6 +326,7 @@ private:
         if (!own.isEmpty())
             combined = parseSvgTransform(own) * combined;
         m_transforms.append(combined);
+        m_styles.append(styleOf(attributes, m_styles.last()));
 
         const QStringView name = m_xml.name();
         if (m_transforms.size() == 2 && name == u"svg")
@@ -311,6 +335,8 @@ private:
             readRect(combined);
         else if (name == u"line")
             readLine(combined);
+        else if (name == u"circle" || name == u"ellipse")
+            readCircle(combined, name == u"circle");
         else if (name == u"polyline" || name == u"polygon")
             readPoints(combined, attributes.value(QLatin1StringView("points")), name == u"polygon");
         else if (name == u"path")
@@ -332,6 +358,25 @@ private:
             finishText(name == u"text");
         if (!m_transforms.isEmpty())
             m_transforms.removeLast();
+        if (m_styles.size() > 1)
+            m_styles.removeLast();
+    }
+
+    // The element's text style: its own font weight and style where it gives them, else
+    // the parent's.
+    static SvgTextStyle styleOf(const QXmlStreamAttributes &attributes, SvgTextStyle style)
+    {
+        const QStringView weight = attributes.value(QLatin1StringView("font-weight"));
+        if (weight == u"bold" || weight == u"bolder")
+            style.bold = true;
+        else if (weight == u"normal" || weight == u"lighter")
+            style.bold = false;
+        else if (!weight.isEmpty())
+            style.bold = weight.toInt() >= BoldWeight;
+        const QStringView slant = attributes.value(QLatin1StringView("font-style"));
+        if (!slant.isEmpty())
+            style.italic = slant == u"italic" || slant == u"oblique";
+        return style;
     }
 
     // The outermost svg element's area: its view box, else its width and height when both
@@ -368,8 +413,21 @@ private:
 
     void readLine(const QTransform &transform)
     {
-        m_shapes.addSegment(QLineF(transform.map(QPointF(number("x1", 0), number("y1", 0))),
-                                   transform.map(QPointF(number("x2", 0), number("y2", 0)))));
+        const QLineF line(transform.map(QPointF(number("x1", 0), number("y1", 0))),
+                          transform.map(QPointF(number("x2", 0), number("y2", 0))));
+        m_shapes.addLine(line);
+        if (line.length() <= MarkStrokeMaxLength)
+            m_shapes.addMarkStroke(line);
+    }
+
+    void readCircle(const QTransform &transform, bool circle)
+    {
+        const double rx = circle ? number("r", 0) : number("rx", 0);
+        const double ry = circle ? rx : number("ry", 0);
+        const QRectF bounds = transform.mapRect(QRectF(number("cx", 0) - rx, number("cy", 0) - ry, 2 * rx, 2 * ry));
+        if (bounds.width() > 0 && bounds.width() <= 2 * MarkCircleMaxRadius && bounds.height() > 0
+            && bounds.height() <= 2 * MarkCircleMaxRadius)
+            m_shapes.addMarkCircle(bounds.center());
     }
 
     void readPoints(const QTransform &transform, QStringView pointsText, bool polygon)
@@ -402,6 +460,8 @@ private:
         m_shapes.addPolyline(points);
         for (qsizetype i = 1; i < points.size(); ++i)
             m_shapes.addSegment(QLineF(points.at(i - 1), points.at(i)));
+        if (!polygon && points.size() == 2 && QLineF(points.first(), points.last()).length() <= MarkStrokeMaxLength)
+            m_shapes.addMarkStroke(QLineF(points.first(), points.last()));
     }
 
     void startText()
@@ -427,7 +487,7 @@ private:
             const double size = m_fontSize;
             const QRectF rect(anchor.x(), anchor.y() - size, std::max(double(text.size()) * size * 0.55, 8.0),
                               size * 1.2);
-            m_shapes.addText({rect, text});
+            m_shapes.addText({rect, text}, m_styles.last());
         }
         m_text.clear();
         if (endsText)
@@ -437,6 +497,7 @@ private:
     QXmlStreamReader m_xml;
     SvgShapeLists &m_shapes;
     QList<QTransform> m_transforms{QTransform()};  // the combined transform of each open element
+    QList<SvgTextStyle> m_styles{SvgTextStyle()};   // and its text style
     int m_skippedDepth = 0;                         // open elements skipped for their depth
     bool m_warnedDepth = false;
     QString m_text;
@@ -510,32 +571,186 @@ QList<RecognizedEntity> layOutEntities(const QList<QRectF> &boxes, const BoxGrid
     return entities;
 }
 
-// Links from the polylines, each joining the boxes it passes in turn, then from the
-// segments, each joining the boxes nearest its two ends.
-QList<RecognizedLink> findLinks(const BoxGrid &grid, const SvgShapeLists &shapes)
+// Where a connector's end meets a box, looking back along the connector: t how far back from
+// the end, l how far aside.
+struct EndFrame
+{
+    QPointF end;
+    QPointF back;   // unit vector from the end back along the connector
+    QPointF aside;  // unit vector across it
+
+    double along(const QPointF &p) const { return QPointF::dotProduct(p - end, back); }
+    double across(const QPointF &p) const { return QPointF::dotProduct(p - end, aside); }
+};
+
+std::optional<EndFrame> endFrame(const QPointF &end, const QPointF &before)
+{
+    const QPointF d = before - end;
+    const double length = std::hypot(d.x(), d.y());
+    if (!(length > 0))
+        return std::nullopt;
+    const QPointF back = d / length;
+    return EndFrame{end, back, QPointF(-back.y(), back.x())};
+}
+
+// The cardinality the strokes and circles at one end of a connector draw: prongs spreading
+// from a point on the line towards the box (a crow's foot) mean many, a circle on the line
+// means zero, bars across the line alone mean exactly one. -1 when the end carries none of
+// them (filled marks are matched to ends when the links are oriented).
+int endCardinality(const EndFrame &frame, const SvgShapeLists &shapes)
+{
+    const auto onLine = [&](const QPointF &p) { return std::abs(frame.across(p)) <= MarkAxisTolerance; };
+    const auto inReach = [&](const QPointF &p) {
+        const double t = frame.along(p);
+        return t >= -MarkOvershoot && t <= MarkReach && std::abs(frame.across(p)) <= MarkSpread;
+    };
+    bool many = false;
+    bool bar = false;
+    bool zero = false;
+    for (const QLineF &stroke : shapes.markStrokes()) {
+        if (!inReach(stroke.p1()) || !inReach(stroke.p2()))
+            continue;
+        const QPointF a = stroke.p1();
+        const QPointF b = stroke.p2();
+        // A prong: from a point on the line out to the side, nearer the box.
+        for (const auto &[apex, tip] : {std::pair{a, b}, std::pair{b, a}}) {
+            if (onLine(apex) && !onLine(tip) && frame.along(tip) < frame.along(apex) - ProngMinDepth)
+                many = true;
+        }
+        const QPointF d = b - a;
+        const double length = std::hypot(d.x(), d.y());
+        if (length > 0 && std::abs(QPointF::dotProduct(d, frame.back)) / length <= BarSlant
+            && frame.across(a) * frame.across(b) <= 0)
+            bar = true;
+    }
+    for (const QPointF &centre : shapes.markCircles()) {
+        if (inReach(centre) && onLine(centre) && frame.along(centre) > MarkOvershoot)
+            zero = true;
+    }
+    if (many)
+        return zero ? 3 : 1;
+    if (bar || zero)
+        return zero ? 2 : 0;
+    return -1;
+}
+
+// The box a point of a connector lies in, within a hair of its border; -1 when none.
+int boxHolding(const BoxGrid &grid, const QPointF &point)
+{
+    return grid.nearest(point, InsideTolerance);
+}
+
+// The cardinalities read at the two ends of a stretch of a connector.
+std::pair<int, int> stretchCardinalities(const QList<QPointF> &points, qsizetype first, qsizetype last,
+                                         const SvgShapeLists &shapes)
+{
+    const auto at = [&](qsizetype end, qsizetype before) {
+        const std::optional<EndFrame> frame = endFrame(points.at(end), points.at(before));
+        return frame ? endCardinality(*frame, shapes) : -1;
+    };
+    return {at(first, first + 1), at(last, last - 1)};
+}
+
+// How far a stretch of a connector gets from box: a loop of a box's relationship with
+// itself leaves it well beyond its marks.
+double farthestFrom(const QRectF &box, const QList<QPointF> &points, qsizetype first, qsizetype last)
+{
+    double farthest = 0;
+    for (qsizetype i = first; i <= last; ++i)
+        farthest = std::max(farthest, distanceToBox(box, points.at(i)));
+    return farthest;
+}
+
+// Links from the connectors. A polyline links the boxes its two ends meet, not those it
+// passes on its way; only where it runs through a box (a vertex inside it) is it two lines,
+// one into the box and one out of it. A polyline whose ends meet one box and which leaves it
+// on the way is that box's relationship with itself. A line element links the boxes nearest
+// its two ends.
+QList<RecognizedLink> findLinks(const QList<QRectF> &boxes, const BoxGrid &grid, const SvgShapeLists &shapes)
 {
     SvgLinkTable table;
     for (const QList<QPointF> &polyline : shapes.polylines()) {
         const QRectF extent = pointsBoundingBox(polyline);
         if (polyline.size() < 2 || (extent.width() < PolylineMinExtent && extent.height() < PolylineMinExtent))
             continue;
-        int previousBox = -1;
-        QPointF previousPoint;
-        for (const QPointF &point : polyline) {
-            const int box = grid.nearest(point, LinkReach);
-            if (box < 0 || box == previousBox)
+        const qsizetype last = polyline.size() - 1;
+        qsizetype start = 0;
+        int startBox = grid.nearest(polyline.first(), LinkReach);
+        const auto link = [&](qsizetype end, int endBox) {
+            if (startBox < 0 || endBox < 0)
+                return;
+            if (startBox == endBox && farthestFrom(boxes.at(startBox), polyline, start, end) < SelfLoopReach)
+                return;
+            const auto [first, second] = stretchCardinalities(polyline, start, end, shapes);
+            keepLongestLink(table, startBox, endBox, QLineF(polyline.at(start), polyline.at(end)), first, second);
+        };
+        for (qsizetype i = 1; i < last; ++i) {
+            const int inside = boxHolding(grid, polyline.at(i));
+            if (inside < 0 || inside == startBox)
                 continue;
-            if (previousBox >= 0)
-                keepLongestLink(table, previousBox, box, QLineF(previousPoint, point));
-            previousBox = box;
-            previousPoint = point;
+            link(i, inside);
+            start = i;
+            startBox = inside;
         }
+        link(last, grid.nearest(polyline.at(last), LinkReach));
     }
-    for (const QLineF &segment : shapes.segments()) {
-        if (segment.length() >= SegmentMinLength)
-            keepLongestLink(table, grid.nearest(segment.p1(), LinkReach), grid.nearest(segment.p2(), LinkReach), segment);
+    for (const QLineF &line : shapes.lines()) {
+        if (line.length() < SegmentMinLength)
+            continue;
+        const QList<QPointF> points{line.p1(), line.p2()};
+        const auto [first, second] = stretchCardinalities(points, 0, 1, shapes);
+        const int a = grid.nearest(line.p1(), LinkReach);
+        const int b = grid.nearest(line.p2(), LinkReach);
+        if (a != b)
+            keepLongestLink(table, a, b, line, first, second);
     }
     return table.links;
+}
+
+// The text fragment of an entity's box that reads name, with its style; -1 when none does.
+qsizetype fragmentNamed(const QRectF &box, const QString &name, const SvgShapeLists &shapes)
+{
+    const QRectF grown = box.adjusted(-BandGrowth, -BandGrowth, BandGrowth, BandGrowth);
+    const QList<TextFragment> &texts = shapes.texts();
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        if (grown.contains(texts.at(i).rect.center()) && cleanRecognizedText(texts.at(i).text) == name)
+            return i;
+    }
+    return -1;
+}
+
+// Whether a straight horizontal stroke runs under the text, as an underline does.
+bool isUnderlined(const TextFragment &text, const SvgShapeLists &shapes)
+{
+    // The fragment's rectangle ends a fifth of the font size under the baseline.
+    const double size = text.rect.height() / 1.2;
+    const double baseline = text.rect.bottom() - 0.2 * size;
+    for (const QList<QPointF> &stroke : shapes.polylines()) {
+        if (stroke.size() != 2 || std::abs(stroke.first().y() - stroke.last().y()) > 0.5)
+            continue;
+        const double y = stroke.first().y();
+        const double left = std::min(stroke.first().x(), stroke.last().x());
+        if (y >= baseline && y <= baseline + UnderlineDepth * size && std::abs(left - text.rect.left()) <= 2)
+            return true;
+    }
+    return false;
+}
+
+// The key marks of the entities' rows, read from how their names are drawn.
+void readKeyMarks(QList<RecognizedEntity> &entities, const SvgShapeLists &shapes)
+{
+    for (RecognizedEntity &entity : entities) {
+        for (RecognizedAttribute &attribute : entity.attributes) {
+            const qsizetype at = fragmentNamed(entity.rect, attribute.name, shapes);
+            if (at < 0)
+                continue;
+            const SvgTextStyle &style = shapes.textStyles().at(at);
+            const bool underlined = isUnderlined(shapes.texts().at(at), shapes);
+            attribute.marks.primary = style.bold && underlined;
+            attribute.marks.unique = style.bold && !underlined;
+            attribute.marks.foreign = style.italic;
+        }
+    }
 }
 
 // The last stages: boxes merged from the candidates, one entity per box, the texts handed to
@@ -549,9 +764,11 @@ bool layOut(const SvgShapeLists &shapes, RecognizedDiagram &out)
     const BoxGrid grid(boxes, LinkReach);
     out.entities = layOutEntities(boxes, grid, shapes);
     out.texts = shapes.texts();
-    if (!out.texts.isEmpty())
+    if (!out.texts.isEmpty()) {
         assembleEntities(out.entities, out.texts);
-    out.links = findLinks(grid, shapes);
+        readKeyMarks(out.entities, shapes);
+    }
+    out.links = findLinks(boxes, grid, shapes);
     return true;
 }
 
@@ -661,11 +878,12 @@ void parseSvgPathData(QStringView d, const QTransform &transform, SvgShapeLists 
     reader.finish();
 }
 
-void keepLongestLink(SvgLinkTable &table, int a, int b, const QLineF &line)
+void keepLongestLink(SvgLinkTable &table, int a, int b, const QLineF &line, int aCardinality, int bCardinality)
 {
-    if (a < 0 || b < 0 || a == b)
+    if (a < 0 || b < 0)
         return;
     const bool usable = line.length() > 1;
+    const RecognizedLink link{a, b, line, usable, aCardinality, bCardinality};
     const QPair<int, int> key(std::min(a, b), std::max(a, b));
     const auto known = table.positions.constFind(key);
     if (known == table.positions.constEnd()) {
@@ -675,11 +893,11 @@ void keepLongestLink(SvgLinkTable &table, int a, int b, const QLineF &line)
             return;
         }
         table.positions.insert(key, table.links.size());
-        table.links.append(RecognizedLink{a, b, line, usable});
+        table.links.append(link);
         return;
     }
     RecognizedLink &stored = table.links[*known];
     if (!usable || (stored.hasLine && !(line.length() > stored.line.length())))
         return;
-    stored = RecognizedLink{a, b, line, true};
+    stored = link;
 }

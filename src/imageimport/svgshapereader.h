@@ -58,6 +58,8 @@ struct SvgLinkTable
     bool full = false;
 };
 
-// Records a connector from box a to box b, keeping for each pair of boxes the longest line
-// longer than 1 unit.
-void keepLongestLink(SvgLinkTable &table, int a, int b, const QLineF &line);
+// Records a connector from box a to box b (the same box for a relationship of a box with
+// itself), with the cardinalities read at its ends (-1 for none), keeping for each pair of
+// boxes the longest line longer than 1 unit.
+void keepLongestLink(SvgLinkTable &table, int a, int b, const QLineF &line, int aCardinality = -1,
+                     int bCardinality = -1);

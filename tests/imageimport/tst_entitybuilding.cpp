@@ -216,13 +216,15 @@ void TestEntityBuilding::documentRowsAndLinks()
         for (const QJsonValue &row : entity.value(QStringLiteral("attributes")).toArray()) {
             const QJsonObject object = row.toObject();
             QVERIFY(!object.value(QStringLiteral("isUniqueKey")).toBool(true));
-            QVERIFY(!object.value(QStringLiteral("isForeignKey")).toBool(true));
-            flags += object.value(QStringLiteral("isPrimaryKey")).toBool() ? QLatin1Char('P') : QLatin1Char('-');
+            flags += object.value(QStringLiteral("isPrimaryKey")).toBool()   ? QLatin1Char('P')
+                     : object.value(QStringLiteral("isForeignKey")).toBool() ? QLatin1Char('F')
+                                                                             : QLatin1Char('-');
         }
         keys.append(entity.value(QStringLiteral("title")).toString() + QLatin1Char(' ') + flags);
     }
     QCOMPARE(ids.size(), 2);
-    QCOMPARE(keys, (QStringList{"Customers PP-", "Orders PP"}));
+    // The own id is the key wherever it stands; an id naming another table refers to it.
+    QCOMPARE(keys, (QStringList{"Customers -P-", "Orders PF"}));
 }
 
 void TestEntityBuilding::emptyDiagramGivesAnEmptyDocument()
@@ -276,7 +278,8 @@ void TestEntityBuilding::documentLoadsIntoTheScene()
     QCOMPARE(boxes.at(0)->attributeCount(), 2);
     QCOMPARE(boxes.at(0)->attributeName(0), QStringLiteral("name"));
     QCOMPARE(boxes.at(0)->attributeType(0), QStringLiteral("text"));
-    QVERIFY(boxes.at(0)->isAttributePrimaryKey(0));
+    // Neither row is an id, so neither is taken for the key.
+    QVERIFY(!boxes.at(0)->isAttributePrimaryKey(0));
     QCOMPARE(boxes.at(0)->attributeName(1), QStringLiteral("email"));
     QVERIFY(!boxes.at(0)->isAttributePrimaryKey(1));
     QCOMPARE(boxes.at(1)->title(), QStringLiteral("Orders"));
@@ -284,7 +287,10 @@ void TestEntityBuilding::documentLoadsIntoTheScene()
     QCOMPARE(boxes.at(1)->attributeType(0), QStringLiteral("uuid"));
     QCOMPARE(boxes.at(1)->attributeName(1), QStringLiteral("customer_id"));
     QCOMPARE(boxes.at(1)->attributeType(1), QStringLiteral("int"));
-    QVERIFY(boxes.at(1)->isAttributePrimaryKey(1));
+    QVERIFY(boxes.at(1)->isAttributePrimaryKey(0));
+    // The customers' id in the orders is a foreign key, not a key of the orders.
+    QVERIFY(!boxes.at(1)->isAttributePrimaryKey(1));
+    QVERIFY(boxes.at(1)->isAttributeForeignKey(1));
 }
 
 QTEST_MAIN(TestEntityBuilding)

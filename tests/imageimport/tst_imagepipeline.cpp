@@ -18,7 +18,10 @@
 #include <QPainter>
 #include <QSvgRenderer>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
+
+#include <memory>
 
 #include <zlib.h>
 
@@ -145,6 +148,9 @@ private slots:
     void renderingPlan();
     void routeBySuffix_data();
     void routeBySuffix();
+    void largePictureIsRead();
+    void reportTellsWhatToCheck();
+    void recognitionRunsOnAWorkerThread();
     void failures_data();
     void failures();
     void nullSceneFailsFirst();
@@ -223,13 +229,32 @@ void TestImagePipeline::routeBySuffix()
     QCOMPARE(takesSvgRoute(path), svg);
 }
 
+// A picture of 6,000 x 6,000 pixels in 32-bit colour, past the toolkit's default allocation
+// limit, is read.
+void TestImagePipeline::largePictureIsRead()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("large.png"));
+    {
+        QImage picture(6000, 6000, QImage::Format_ARGB32);
+        picture.fill(Qt::white);
+        QVERIFY(picture.save(path));
+    }
+    QString error;
+    const QImage read = loadPicture(path, &error);
+    QVERIFY2(!read.isNull(), qPrintable(error));
+    QCOMPARE(read.size(), QSize(6000, 6000));
+    QVERIFY(error.isEmpty());
+}
+
 void TestImagePipeline::failures_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("content");  // "-" for no file, "/" for a directory
     QTest::addColumn<QString>("expected");
 
-    const QString noImage = QStringLiteral("Could not load the image.");
+    const QString unopened = QStringLiteral("Could not load the image: the file cannot be opened.");
+    const QString noImage = QStringLiteral("Could not load the image: the file is not a picture in a known format.");
     const QString noShapes = QStringLiteral("Could not read shapes from the SVG.");
     QByteArray blank;
     {
@@ -239,9 +264,9 @@ void TestImagePipeline::failures_data()
         buffer.open(QIODevice::WriteOnly);
         white.save(&buffer, "PNG");
     }
-    QTest::newRow("missing png") << QStringLiteral("missing.png") << QByteArray("-") << noImage;
+    QTest::newRow("missing png") << QStringLiteral("missing.png") << QByteArray("-") << unopened;
     QTest::newRow("missing svg") << QStringLiteral("missing.svg") << QByteArray("-") << noShapes;
-    QTest::newRow("directory") << QStringLiteral("folder.png") << QByteArray("/") << noImage;
+    QTest::newRow("directory") << QStringLiteral("folder.png") << QByteArray("/") << unopened;
     QTest::newRow("empty png") << QStringLiteral("empty.png") << QByteArray() << noImage;
     QTest::newRow("text as png") << QStringLiteral("text.png") << QByteArray("not a picture\n") << noImage;
     QTest::newRow("blank picture") << QStringLiteral("blank.png") << blank
@@ -291,6 +316,54 @@ void TestImagePipeline::nullSceneFailsFirst()
     QVERIFY(!importImageIntoScene(nullptr, m_dir.filePath(QStringLiteral("nothing.png")), &error));
     QCOMPARE(error, QStringLiteral("No scene available."));
     QVERIFY(!importImageIntoScene(nullptr, QString(), nullptr));
+}
+
+// The report names the titles that were not read and the links that were given a direction
+// without marks or names to go by; a clean import has nothing to report.
+void TestImagePipeline::reportTellsWhatToCheck()
+{
+    const QString clean = m_dir.filePath(QStringLiteral("shop-report.svg"));
+    QVERIFY(writeFile(clean, svgDocument("width='600' height='200'", ShopBody)));
+    ERScene scene;
+    RecognitionReport report;
+    QString error;
+    QVERIFY2(importImageIntoScene(&scene, clean, &error, &report), qPrintable(error));
+    QVERIFY(report.isClean());
+    QVERIFY(report.warningText().isEmpty());
+
+    // Two empty boxes joined by a plain line: no title to read, nothing to orient by.
+    const QString blank = m_dir.filePath(QStringLiteral("blank-report.svg"));
+    QVERIFY(writeFile(blank, svgDocument("width='600' height='200'",
+                                         "<rect x='20' y='20' width='200' height='90' fill='none' stroke='black'/>"
+                                         "<rect x='360' y='20' width='200' height='90' fill='none' stroke='black'/>"
+                                         "<line x1='220' y1='60' x2='360' y2='60' stroke='black'/>")));
+    const RecognizedDiagram result = recognizeImageFile(blank, &error);
+    QCOMPARE(result.report.unreadWords, 2);
+    QCOMPARE(result.report.uncertainLinks, 1);
+    QCOMPARE(result.report.warningText(),
+             QStringLiteral("The picture was imported, but 2 words could not be read and 1 links show no direction "
+                            "and were given one; check them against the picture."));
+}
+
+// Recognition on a worker thread gives what it gives on the GUI thread; the result is loaded
+// on the GUI thread.
+void TestImagePipeline::recognitionRunsOnAWorkerThread()
+{
+    const QString path = m_dir.filePath(QStringLiteral("shop-worker.svg"));
+    QVERIFY(writeFile(path, svgDocument("width='600' height='200'", ShopBody)));
+    const RecognizedDiagram here = recognizeImageFile(path);
+    RecognizedDiagram there;
+    std::unique_ptr<QThread> worker(QThread::create([&there, path] { there = recognizeImageFile(path); }));
+    worker->start();
+    QVERIFY(worker->wait(60000));
+    QCOMPARE(there.entities.size(), here.entities.size());
+    for (qsizetype i = 0; i < here.entities.size(); ++i)
+        QCOMPARE(there.entities.at(i).title, here.entities.at(i).title);
+    QCOMPARE(there.links.size(), here.links.size());
+    ERScene scene;
+    QString error;
+    QVERIFY2(loadRecognizedDiagram(&scene, there, &error), qPrintable(error));
+    QCOMPARE(scene.entityCount(), 2);
 }
 
 // An import started while the scene is being loaded (from a handler of the load's own
@@ -512,6 +585,15 @@ void TestImagePipeline::orientation_data()
     QTest::newRow("names decide either way") << names << "0>1,0>1";
     names.manyMarkers = {at(5000, 5000)};
     QTest::newRow("names decide over many marks") << names << "0>1,0>1";
+
+    // Cardinalities read at the ends decide over the names.
+    RecognizedDiagram read = names;
+    read.links = {link(0, 1), link(0, 1)};
+    read.links[0].oneCardinality = 1;
+    read.links[0].manyCardinality = 0;
+    read.links[1].oneCardinality = 2;
+    read.links[1].manyCardinality = 3;
+    QTest::newRow("read cardinalities decide") << read << "1>0,0>1";
 }
 
 void TestImagePipeline::orientation()
@@ -549,8 +631,10 @@ void TestImagePipeline::joining()
     QVERIFY(!boxes.contains(nullptr));
     QCOMPARE(boxes.at(1)->title(), QStringLiteral("orders"));
 
+    // The link of the customer box with itself is joined as well.
     const QList<EdgeItem *> edges = edgesOf(scene);
-    QCOMPARE(edges.size(), 2);
+    QCOMPARE(edges.size(), 3);
+    QCOMPARE(std::count_if(edges.cbegin(), edges.cend(), [&](EdgeItem *e) { return e->to == boxes.at(0); }), 1);
     for (EdgeItem *edge : edges) {
         QCOMPARE(edge->from, boxes.at(0));
         QCOMPARE(edge->startCard, 0);
@@ -562,7 +646,7 @@ void TestImagePipeline::joining()
     // The placeholder box keeps its own key row and receives the one end's key from the edge.
     QCOMPARE(boxes.at(2)->attributeName(0), QStringLiteral("item_id"));
     QCOMPARE(foreignKeyRows(boxes.at(2)).size(), 1);
-    EdgeItem *toItem = edges.at(0)->to == boxes.at(2) ? edges.at(0) : edges.at(1);
+    EdgeItem *toItem = *std::find_if(edges.cbegin(), edges.cend(), [&](EdgeItem *e) { return e->to == boxes.at(2); });
     QCOMPARE(boxes.at(2)->attributeFkEdgeId(boxes.at(2)->attributeCount() - 1), toItem->id);
 }
 

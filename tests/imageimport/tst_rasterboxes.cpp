@@ -115,7 +115,7 @@ QList<RecognizedLink> traceConnectorsPlainly(const QImage &working, const Rects 
                     }
                 }
             }
-            if (connector.pixels.size() < 18 || connector.bandBoxes.size() < 2)
+            if (connector.pixels.size() < 18 || connector.bandBoxes.empty())
                 continue;
             for (const ConnectorJoin &join : connectorJoins(connector, boxes)) {
                 if (linked.contains({join.first, join.second}))
@@ -399,6 +399,21 @@ void TestRasterBoxes::connectors_data()
         ink(text, 149, 26 + row * 14, 95, 3);
     }
     QTest::newRow("text inside boxes") << text << Rects{box(a), box(near)} << Pairs{};
+
+    // A line that leaves a box and comes back to it is the box's relationship with itself;
+    // one that only bends beside the box is not.
+    QImage looped = blankWorking(401, 301);
+    outline(looped, a);
+    ink(looped, 30, 50, 60, 3);
+    QImage bent = looped;
+    ink(looped, 120, 40, 40, 2);
+    ink(looped, 158, 40, 2, 42);
+    ink(looped, 120, 80, 40, 2);
+    QTest::newRow("line looping back to its box") << looped << Rects{box(a)} << Pairs{{0, 0}};
+    ink(bent, 120, 40, 10, 2);
+    ink(bent, 128, 40, 2, 42);
+    ink(bent, 120, 80, 10, 2);
+    QTest::newRow("bend beside its box") << bent << Rects{box(a)} << Pairs{};
     QImage caption = text;
     ink(caption, 126, 104, 14, 6);
     QTest::newRow("caption between boxes") << caption << Rects{box(a), box(near)} << Pairs{{0, 1}};

@@ -98,8 +98,7 @@ QString describeFailure(const RecognizedDiagram &out)
     }
     for (const RecognizedLink &link : out.links) {
         if (link.oneIndex < 0 || link.manyIndex < 0 || link.oneIndex >= out.entities.size()
-            || link.manyIndex >= out.entities.size() || link.oneIndex == link.manyIndex
-            || !isFinitePoint(link.line.p1()) || !isFinitePoint(link.line.p2()))
+            || link.manyIndex >= out.entities.size() || !isFinitePoint(link.line.p1()) || !isFinitePoint(link.line.p2()))
             return QStringLiteral("link %1-%2").arg(link.oneIndex).arg(link.manyIndex);
     }
     for (const TextFragment &fragment : out.texts) {

@@ -40,6 +40,8 @@ private slots:
     void rowGridStopsAtItsBound();
     void links_data();
     void links();
+    void cardinalitiesFromEndMarks_data();
+    void cardinalitiesFromEndMarks();
     void resultAndUntouchedLists();
     void unreadableFiles_data();
     void unreadableFiles();
@@ -331,6 +333,14 @@ void TestSvgShapes::links_data()
     QTest::newRow("polyline leaving and coming back")
         << threeBoxes + "<polyline points='90,30 150,30 150,100 95,100 95,50 250,50'/>"
         << QStringList{"0-1 90,30>250,50"};
+    QTest::newRow("polyline passing close to a third box")
+        << QByteArray("<rect x='0' y='0' width='100' height='60'/><rect x='200' y='50' width='100' height='60'/>"
+                      "<rect x='400' y='0' width='100' height='60'/><polyline points='100,30 250,30 250,40 400,40'/>")
+        << QStringList{"0-2 100,30>400,40"};
+    QTest::newRow("loop back to its box")
+        << twoBoxes + "<polyline points='40,60 40,90 80,90 80,60'/>" << QStringList{"0-0 40,60>80,60"};
+    QTest::newRow("bend beside its box is no loop")
+        << twoBoxes + "<polyline points='40,60 40,70 80,70 80,60'/>" << QStringList();
     QTest::newRow("polyline smaller than 16 both ways")
         << twoBoxes + "<polyline points='100,30 105,35 112,30'/>" << QStringList();
     QTest::newRow("open path") << threeBoxes + "<path d='M100 30 H200 M300 10 C350 10 350 50 400 50'/>"
@@ -344,6 +354,40 @@ void TestSvgShapes::links()
     RecognizedDiagram out;
     QVERIFY(readBytes(document(body), out));
     QCOMPARE(svgtest::links(out.links), links);
+}
+
+void TestSvgShapes::cardinalitiesFromEndMarks_data()
+{
+    QTest::addColumn<QByteArray>("marks");
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("second");
+
+    // The marks as the application draws them on a line from (100, 30) to (200, 30).
+    const QByteArray oneAtFirst = "<polyline points='114,25.1 114,34.9'/><polyline points='109.1,25.1 109.1,34.9'/>";
+    const QByteArray zeroOrOneAtFirst = "<polyline points='114,25.1 114,34.9'/><circle cx='121.84' cy='30' r='4.9'/>";
+    const QByteArray manyAtSecond = "<polyline points='186,25.1 186,34.9'/><polyline points='186,30 200,30'/>"
+                                    "<polyline points='186,30 200,25.1'/><polyline points='186,30 200,34.9'/>";
+    const QByteArray zeroOrManyAtSecond = "<circle cx='178.16' cy='30' r='4.9'/><polyline points='186,30 200,30'/>"
+                                          "<polyline points='186,30 200,25.1'/><polyline points='186,30 200,34.9'/>";
+    QTest::newRow("unmarked") << QByteArray() << -1 << -1;
+    QTest::newRow("one to many") << oneAtFirst + manyAtSecond << 0 << 1;
+    QTest::newRow("zero or one to zero or many") << zeroOrOneAtFirst + zeroOrManyAtSecond << 2 << 3;
+}
+
+// Strokes and circles at a connector's ends give the cardinalities there.
+void TestSvgShapes::cardinalitiesFromEndMarks()
+{
+    QFETCH(QByteArray, marks);
+    QFETCH(int, first);
+    QFETCH(int, second);
+    RecognizedDiagram out;
+    QVERIFY(readBytes(document("<rect x='0' y='0' width='100' height='60'/><rect x='200' y='0' width='100' height='60'/>"
+                               "<path d='M100 30 L200 30'/>"
+                               + marks),
+                      out));
+    QCOMPARE(out.links.size(), 1);
+    QCOMPARE(out.links.first().oneCardinality, first);
+    QCOMPARE(out.links.first().manyCardinality, second);
 }
 
 void TestSvgShapes::resultAndUntouchedLists()

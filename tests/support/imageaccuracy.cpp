@@ -166,6 +166,8 @@ void Figures::add(const Figures &o)
     oriented += o.oriented;
     linksMade += o.linksMade;
     wrongLinks += o.wrongLinks;
+    endsRead += o.endsRead;
+    wrongKeys += o.wrongKeys;
 }
 
 double Figures::entities() const { return share(matchedEntities, truthEntities); }
@@ -174,6 +176,7 @@ double Figures::attributeNames() const { return share(rowsFound, truthRows); }
 double Figures::keys() const { return share(keysFound, truthKeys); }
 double Figures::links() const { return share(linksFound, truthLinks); }
 double Figures::orientedShare() const { return share(oriented, orientable); }
+double Figures::endsShare() const { return share(endsRead, linksFound); }
 
 bool scorePicture(const QString &picturePath, const QString &truthPath, Figures *figures, QString *failure)
 {
@@ -191,7 +194,7 @@ bool scorePicture(const QString &picturePath, const QString &truthPath, Figures 
             f.truthKeys += int(row.primaryKey) + int(row.foreignKey);
     }
     for (const TruthLink &link : truthLinks) {
-        if (link.from != link.to && link.from >= 0 && link.to >= 0 && link.from < truth.size() && link.to < truth.size())
+        if (link.from >= 0 && link.to >= 0 && link.from < truth.size() && link.to < truth.size())
             ++f.truthLinks;
     }
 
@@ -240,6 +243,9 @@ bool scorePicture(const QString &picturePath, const QString &truthPath, Figures 
                 ++f.keysFound;
             if (row.foreignKey && box->isAttributeForeignKey(inBox))
                 ++f.keysFound;
+            if ((!row.primaryKey && box->isAttributePrimaryKey(inBox))
+                || (!row.foreignKey && box->isAttributeForeignKey(inBox)))
+                ++f.wrongKeys;
         }
     }
 
@@ -249,13 +255,14 @@ bool scorePicture(const QString &picturePath, const QString &truthPath, Figures 
     QSet<QPair<int, int>> related;
     for (const TruthLink &link : truthLinks)
         related.insert({std::min(link.from, link.to), std::max(link.from, link.to)});
-    QHash<QPair<const EntityItem *, const EntityItem *>, bool> edges;  // (from, to) of every edge
+    // (from, to) of every edge, with its start and end cardinality
+    QHash<QPair<const EntityItem *, const EntityItem *>, QPair<int, int>> edges;
     for (QGraphicsItem *item : scene.items()) {
         if (item->type() != DiagramItemType::EdgeItem)
             continue;
         const auto *edge = static_cast<const EdgeItem *>(item);
-        edges.insert({edge->from, edge->to}, true);
-        if (!edge->from || !edge->to || edge->from == edge->to)
+        edges.insert({edge->from, edge->to}, {edge->startCard, edge->endCard});
+        if (!edge->from || !edge->to)
             continue;
         ++f.linksMade;
         const int from = truthOfBox.value(edge->from, -1);
@@ -264,7 +271,7 @@ bool scorePicture(const QString &picturePath, const QString &truthPath, Figures 
             ++f.wrongLinks;
     }
     for (const TruthLink &link : truthLinks) {
-        if (link.from == link.to || !match.contains(link.from) || !match.contains(link.to))
+        if (!match.contains(link.from) || !match.contains(link.to))
             continue;
         const EntityItem *from = boxes.at(match.value(link.from));
         const EntityItem *to = boxes.at(match.value(link.to));
@@ -273,6 +280,14 @@ bool scorePicture(const QString &picturePath, const QString &truthPath, Figures 
         if (!forward && !backward)
             continue;
         ++f.linksFound;
+        const QPair<int, int> cards = forward ? edges.value({from, to}) : edges.value({to, from});
+        const QPair<int, int> drawn = forward ? QPair<int, int>(link.startCard, link.endCard)
+                                              : QPair<int, int>(link.endCard, link.startCard);
+        // A box's relationship with itself may be read either way round.
+        if (cards == drawn || (link.from == link.to && cards == QPair<int, int>(drawn.second, drawn.first)))
+            ++f.endsRead;
+        if (link.from == link.to)
+            continue;
         if (isOne(link.startCard) && isMany(link.endCard)) {
             ++f.orientable;
             f.oriented += forward ? 1 : 0;
@@ -297,7 +312,9 @@ QString describe(const Figures &f)
                        figure("keys", f.keys(), f.keysFound, f.truthKeys),
                        figure("links", f.links(), f.linksFound, f.truthLinks),
                        figure("oriented", f.orientedShare(), f.oriented, f.orientable),
-                       QStringLiteral("wrong links %1 of %2").arg(f.wrongLinks).arg(f.linksMade)}
+                       figure("ends", f.endsShare(), f.endsRead, f.linksFound),
+                       QStringLiteral("wrong links %1 of %2").arg(f.wrongLinks).arg(f.linksMade),
+                       QStringLiteral("wrong keys %1").arg(f.wrongKeys)}
         .join(QLatin1String(", "));
 }
 

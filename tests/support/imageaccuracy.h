@@ -23,8 +23,10 @@ struct Figures
     int linksFound = 0;
     int orientable = 0;
     int oriented = 0;
-    int linksMade = 0;   // edges between two different boxes after the import
+    int linksMade = 0;   // edges after the import (of a box with itself too)
     int wrongLinks = 0;  // of those, edges between boxes with no relationship, or to a spurious box
+    int endsRead = 0;    // links found whose cardinalities at both ends are those drawn
+    int wrongKeys = 0;   // rows found flagged as a primary or foreign key they are not
 
     void add(const Figures &other);
 
@@ -35,6 +37,7 @@ struct Figures
     double keys() const;
     double links() const;
     double orientedShare() const;
+    double endsShare() const;  // of the links found
 };
 
 // Recognises the picture, imports it into a scene of its own and compares the outcome with
