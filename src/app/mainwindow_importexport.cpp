@@ -23,6 +23,7 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QPointer>
+#include <QLabel>
 #include <QProgressDialog>
 #include <QSharedPointer>
 
@@ -282,6 +283,11 @@ void MainWindow::on_actionImport_from_Database_triggered()
             previous->deleteLater();
         }
         auto *progress = new QProgressDialog(tr("Connecting and collecting schema…"), tr("Cancel"), 0, 0, this);
+        // The script's messages are shown as they are written, never as markup.
+        auto *progressLabel = new QLabel(progress);
+        progressLabel->setTextFormat(Qt::PlainText);
+        progress->setLabel(progressLabel);
+        progress->setLabelText(tr("Connecting and collecting schema…"));
         progress->setWindowTitle(tr("Import from Database"));
         progress->setWindowModality(Qt::WindowModal);
         progress->setMinimumDuration(0);
@@ -348,6 +354,8 @@ void MainWindow::adoptImportedSchema(const QJsonObject &erJson, const QJsonObjec
         return;
     }
     adoptLoadedScene(tr("Imported model"));
+    // The boxes carry no nullability; the model's columns take it from the document.
+    SchemaImporter::applyColumnNullability(erJson, currentModel);
     const QString dialect = schemaDialectName(
         fullSchema.value(QStringLiteral("meta")).toObject().value(QStringLiteral("dialect")).toString());
     if (dialectCombo)

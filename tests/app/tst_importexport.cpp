@@ -1,5 +1,6 @@
 // The window's import and export actions: the file asked for, the failures reported, the
 // imported diagram adopted as a new project, and PDF and SVG written in light colours.
+#include "columnitem.h"
 #include "drawioreader.h"
 #include "drawiowriter.h"
 #include "entityitem.h"
@@ -11,6 +12,7 @@
 #include "projectitem.h"
 #include "schemaimporter.h"
 #include "sceneexport.h"
+#include "tableitem.h"
 #include "uiseam.h"
 
 #include "projecttestsupport.h"
@@ -20,6 +22,7 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QFileInfo>
+#include <QLabel>
 #include <QImage>
 #include <QJsonArray>
 #include <QLoggingCategory>
@@ -602,6 +605,10 @@ private Q_SLOTS:
         QCOMPARE(progress->labelText(), longMessage.left(120));
         emit probe.schemaImporter()->progressMessage(QStringLiteral("Reading <b>tables</b>"));
         QCOMPARE(progress->labelText(), QStringLiteral("Reading <b>tables</b>"));
+        // Shown as typed: markup from the script is not rendered.
+        auto *label = progress->findChild<QLabel *>();
+        QVERIFY(label);
+        QCOMPARE(label->textFormat(), Qt::PlainText);
 
         // Failure: the importer's sentence verbatim, the dialog and the importer gone.
         QPointer<QProgressDialog> guard(progress);
@@ -678,7 +685,13 @@ private Q_SLOTS:
                             QJsonArray{QJsonObject{{QStringLiteral("name"), QStringLiteral("customer")},
                                                    {QStringLiteral("columns"),
                                                     QJsonArray{QJsonObject{{QStringLiteral("name"), QStringLiteral("id")},
-                                                                           {QStringLiteral("type"), QStringLiteral("integer")}}}}}}}};
+                                                                           {QStringLiteral("type"), QStringLiteral("integer")}},
+                                                               QJsonObject{{QStringLiteral("name"), QStringLiteral("email")},
+                                                                           {QStringLiteral("type"), QStringLiteral("text")},
+                                                                           {QStringLiteral("nullable"), false}},
+                                                               QJsonObject{{QStringLiteral("name"), QStringLiteral("note")},
+                                                                           {QStringLiteral("type"), QStringLiteral("text")},
+                                                                           {QStringLiteral("nullable"), true}}}}}}}};
         if (!id.isEmpty())
             schema.insert(QStringLiteral("meta"), QJsonObject{{QStringLiteral("dialect"), id}});
         const QString target = tempPath(QStringLiteral("imported-%1.json").arg(id));
@@ -693,6 +706,11 @@ private Q_SLOTS:
         QCOMPARE(probe.project()->name(), QStringLiteral("Imported model"));
         QCOMPARE(entitiesOf(probe.scene()).size(), 1);
         QCOMPARE(probe.currentModel()->tables().size(), 1);
+        // What the database says NOT NULL stays so in the model; a CSV folder says nothing.
+        const TableItem *table = probe.currentModel()->tables().first();
+        QVERIFY(table->columnByName(QStringLiteral("email")));
+        QCOMPARE(table->columnByName(QStringLiteral("email"))->isNullable(), id == QStringLiteral("csv"));
+        QVERIFY(table->columnByName(QStringLiteral("note"))->isNullable());
         QCOMPARE(combo->currentText(), dialect);
         // Fitted with a margin of 60; the window sets no scene rectangle of its own.
         const QRectF bounds = probe.scene()->itemsBoundingRect();
