@@ -4,18 +4,25 @@
 #include "recognitionsteps.h"
 
 #include <QImageReader>
+#include <QMutex>
+#include <QMutexLocker>
 
 #include <cmath>
 
 namespace {
 
 // Raises the reader's allocation limit to what the pipeline's bound needs while it lives;
-// the toolkit's default refuses pictures of about 5,800 x 5,800 pixels and more.
+// the toolkit's default refuses pictures of about 5,800 x 5,800 pixels and more. The limit is
+// one for the whole process and pictures may be read on workers: one scope at a time, so
+// two reads cannot put the limits back in the wrong order and leave it raised.
+QMutex allocationLimitMutex;
+
 class AllocationLimitScope
 {
 public:
     explicit AllocationLimitScope(int megabytes)
-        : m_previous(QImageReader::allocationLimit())
+        : m_lock(&allocationLimitMutex)
+        , m_previous(QImageReader::allocationLimit())
     {
         if (m_previous != 0 && m_previous < megabytes)
             QImageReader::setAllocationLimit(megabytes);
@@ -25,6 +32,7 @@ public:
     AllocationLimitScope &operator=(const AllocationLimitScope &) = delete;
 
 private:
+    QMutexLocker<QMutex> m_lock;
     int m_previous;
 };
 
